@@ -1,0 +1,34 @@
+#pragma once
+// Error numbers and constants that callers, stored files and peers know by their Win32 values.
+#include <cstdint>
+
+namespace tarvik {
+
+using Bool32 = int32_t;  // the record's booleans are 32-bit integers
+
+inline constexpr uint32_t ERROR_SUCCESS = 0;
+inline constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr uint32_t ERROR_ACCESS_DENIED = 5;
+inline constexpr uint32_t ERROR_INVALID_HANDLE = 6;
+inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
+inline constexpr uint32_t ERROR_GEN_FAILURE = 31;
+inline constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
+inline constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
+inline constexpr uint32_t ERROR_MORE_DATA = 234;
+inline constexpr uint32_t ERROR_OPERATION_ABORTED = 995;
+inline constexpr uint32_t ERROR_IO_PENDING = 997;
+inline constexpr uint32_t ERROR_BADDB = 1009;
+inline constexpr uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
+inline constexpr uint32_t ERROR_ALREADY_INITIALIZED = 1247;
+inline constexpr uint32_t ERROR_TIMEOUT = 1460;
+inline constexpr uint32_t E_INVALIDARG = 0x80070057u;
+
+// Hives, as the callers name them.
+inline constexpr uint32_t HKEY_CURRENT_USER = 0x80000001u;
+inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
+
+// The system's text for an error number, as shown in the "Application Error" box.
+// Ends with a line break, as the system's own texts do.
+const char* SystemErrorText(uint32_t code);
+
+}  // namespace tarvik

@@ -1,0 +1,17 @@
+#pragma once
+// The display line as the window shows it: one read-only text, and the window it sits in.
+#include <string>
+
+namespace tarvik {
+
+class IDisplayView {
+public:
+    virtual ~IDisplayView() = default;
+    virtual void SetDisplayText(const std::string& text) = 0;
+    virtual std::string GetDisplayText() const = 0;
+    // Brings a hidden or minimised window back (SW_RESTORE) without changing what was remembered
+    // as the window's own visibility.
+    virtual void RestoreWindow() = 0;
+};
+
+}  // namespace tarvik

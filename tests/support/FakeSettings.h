@@ -1,0 +1,51 @@
+#pragma once
+// In-memory settings for tests of the layers above the settings store.
+#include <map>
+#include <string>
+#include <utility>
+
+#include "ISettings.h"
+#include "StringTable.h"
+
+namespace tarvik::test {
+
+class FakeSettings : public ISettings {
+public:
+    std::map<std::pair<uint32_t, std::string>, int32_t> numbers;
+    std::map<std::pair<uint32_t, std::string>, std::string> strings;
+    bool failWrites = false;
+    int writes = 0;
+
+    bool ReadSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) override {
+        return ReadSettingNumber(hive, LoadString(nameId), value);
+    }
+    bool ReadSettingNumber(uint32_t hive, const std::string& name, int32_t& value) override {
+        auto it = numbers.find({hive, name});
+        if (it == numbers.end()) return false;
+        value = it->second;
+        return true;
+    }
+    bool ReadSettingString(uint32_t hive, const std::string& name, std::string& text) override {
+        auto it = strings.find({hive, name});
+        if (it == strings.end()) return false;
+        text = it->second;
+        return true;
+    }
+    bool WriteSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) override {
+        return WriteSettingNumber(hive, LoadString(nameId), value);
+    }
+    bool WriteSettingNumber(uint32_t hive, const std::string& name, int32_t value) override {
+        ++writes;
+        if (failWrites) return false;
+        numbers[{hive, name}] = value;
+        return true;
+    }
+    bool WriteSettingString(uint32_t hive, const std::string& name, const std::string& text) override {
+        ++writes;
+        if (failWrites) return false;
+        strings[{hive, name}] = text;
+        return true;
+    }
+};
+
+}  // namespace tarvik::test

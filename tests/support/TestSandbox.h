@@ -1,0 +1,38 @@
+#pragma once
+// A private temporary folder for one test, with the hive files and the ports folder pointed into
+// it through the environment, and removed again when the test ends.
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace tarvik::test {
+
+class TestSandbox {
+public:
+    TestSandbox() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-test-XXXXXX").string();
+        char* made = ::mkdtemp(pattern.data());
+        dir_ = made ? made : pattern;
+        std::filesystem::create_directories(dir_ / "ports");
+        ::setenv("TARVIK_USER_HIVE", UserHive().c_str(), 1);
+        ::setenv("TARVIK_MACHINE_HIVE", MachineHive().c_str(), 1);
+        ::setenv("TARVIK_PORTS_DIR", PortsDir().c_str(), 1);
+    }
+    ~TestSandbox() {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+    TestSandbox(const TestSandbox&) = delete;
+    TestSandbox& operator=(const TestSandbox&) = delete;
+
+    const std::filesystem::path& Dir() const { return dir_; }
+    std::string UserHive() const { return (dir_ / "user.reg").string(); }
+    std::string MachineHive() const { return (dir_ / "machine.reg").string(); }
+    std::string PortsDir() const { return (dir_ / "ports").string(); }
+
+private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace tarvik::test
