@@ -1,0 +1,22 @@
+#pragma once
+// Where a "COMn" name leads: the entry COMn in the ports folder, usually a symlink to the real
+// device. Nothing else is ever opened, so a name can never reach a console or an unrelated tty.
+#include <cstdint>
+#include <string>
+
+namespace tarvik::comm {
+
+// $TARVIK_PORTS_DIR, else $XDG_CONFIG_HOME/tarvik/ports, else $HOME/.config/tarvik/ports.
+// Empty when none of them is set.
+std::string PortsFolder();
+
+// The port number of "COMn" (also "\\.\COMn", any case), or 0 when `name` is no such name.
+uint32_t ParsePortName(const std::string& name);
+
+// The path of the folder entry for `name`; 0 on success, else ERROR_FILE_NOT_FOUND.
+uint32_t ResolvePortName(const std::string& name, std::string& path);
+
+// The nearest Win32 code for an errno value.
+uint32_t Win32FromErrno(int error);
+
+}  // namespace tarvik::comm

@@ -1,0 +1,59 @@
+#pragma once
+// One serial line on termios: an exclusive, non-blocking descriptor, a shadow of the line settings
+// termios cannot hold, and an event wait built on poll with a wake-up eventfd.
+#include <linux/serial.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "comm/CommApi.h"
+
+namespace tarvik::comm {
+
+class TermiosDevice final : public ICommDevice {
+public:
+    // Opens `path`, which must be a terminal that no other process holds.
+    static uint32_t Open(const std::string& path, std::unique_ptr<ICommDevice>& device);
+    ~TermiosDevice() override;
+    TermiosDevice(const TermiosDevice&) = delete;
+    TermiosDevice& operator=(const TermiosDevice&) = delete;
+
+    uint32_t SetupComm(uint32_t inQueue, uint32_t outQueue) override;
+    uint32_t ApplyDefaultConfig() override;
+    uint32_t GetCommState(Dcb& dcb) override;
+    uint32_t SetCommState(const Dcb& dcb) override;
+    uint32_t GetCommTimeouts(CommTimeouts& timeouts) override;
+    uint32_t SetCommTimeouts(const CommTimeouts& timeouts) override;
+    uint32_t SetCommMask(uint32_t mask) override;
+    uint32_t EscapeCommFunction(uint32_t function) override;
+    uint32_t WaitCommEvent(uint32_t& events, uint32_t timeoutMs) override;
+    void Interrupt() override;
+    uint32_t ClearCommError(uint32_t& errors) override;
+    uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs) override;
+    uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) override;
+
+private:
+    TermiosDevice(int fd, int wakeFd);
+    void LoadStateFromTermios();
+    uint32_t ApplyToTermios(const Dcb& dcb);
+    void GatherLineErrors(uint32_t& events);
+    void Wake();
+    void DrainWake();
+    uint32_t ReadImmediate(uint8_t* buffer, size_t size, size_t& count);
+    uint32_t ReadTimed(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs);
+
+    const int fd_;
+    const int wakeFd_;
+    Dcb dcb_;                   // owner's thread only
+    CommTimeouts timeouts_;     // owner's thread only
+    std::atomic<uint32_t> mask_{0};
+    std::atomic<bool> rxArmed_{true};
+    std::atomic<bool> interrupt_{false};
+    std::atomic<bool> hungUp_{false};
+    std::atomic<uint32_t> pendingErrors_{0};
+    bool haveCounters_ = false;     // listener's thread only after open
+    serial_icounter_struct counters_{};
+};
+
+}  // namespace tarvik::comm

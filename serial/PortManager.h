@@ -1,0 +1,86 @@
+#pragma once
+// The window's two lines to the instrument: the Display Port (text from the instrument) and the
+// Merge Port (the instrument's own keyboard and mouse in, the merged stream out). Opening them
+// from the settings, their notifications, draining their input, writing to both, and their alerts.
+// Everything here runs on the window's thread; the lines' listeners only post to it.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "DisplayLine.h"
+#include "IPortSender.h"
+#include "ISettings.h"
+#include "Messages.h"
+#include "SerialPort.h"
+#include "Win32Codes.h"
+
+namespace tarvik {
+
+// What the window does with the lines' input and when the mouse state must go out.
+class IPortEvents {
+public:
+    virtual ~IPortEvents() = default;
+    virtual void ParseDisplayInput() = 0;
+    virtual void ParseMergeInput() = 0;
+    virtual void SendMousePacket() = 0;
+};
+
+inline constexpr uint32_t kLineBaudRate = 9600;
+inline constexpr size_t kReadChunk = 128;
+
+// How long a write of `length` bytes may take before the rest is dropped: the time the bytes
+// need at the line speed (ten bits each), plus a second.
+constexpr uint32_t WriteTimeoutMs(size_t length) {
+    const uint64_t ms = (static_cast<uint64_t>(length) * 10 * 1000 + kLineBaudRate - 1) / kLineBaudRate + 1000;
+    return ms >= 0xFFFFFFFEull ? 0xFFFFFFFEu : static_cast<uint32_t>(ms);
+}
+
+class CPortManager : public IPortSender {
+public:
+    CPortManager(ISettings& settings, CDisplayLine& display, IMessagePoster& window, IPortEvents& events,
+                 comm::ICommApi& comm = comm::RealCommApi());
+    ~CPortManager() override;
+    CPortManager(const CPortManager&) = delete;
+    CPortManager& operator=(const CPortManager&) = delete;
+
+    // Reads the port numbers and "Baud"; reopens both lines only when both numbers can be read;
+    // always sends the mouse packet. Always true.
+    bool OpenPorts();
+    // True when the line is open. Numbers below 1 mean off.
+    bool OpenDisplayPort(int32_t number);
+    bool OpenMergePort(int32_t number);
+
+    // The handler of PortNotifyMessage. Always 0.
+    int64_t OnPortNotification(uint64_t wParam, int64_t lParam);
+    // Appends everything waiting on `port` to `buffer`, in 128-byte reads until a short one.
+    void DrainPort(CSerialPort& port, std::string& buffer);
+
+    void SendByteToPorts(uint8_t byte) override;
+    void SendTextToPorts(const std::string& text) override;
+    void SendBufferToPorts(const uint8_t* bytes, size_t length) override;
+
+    // Shutdown: stop handling notifications first, then (after the last mouse packet) close the
+    // Display Port and then the Merge Port.
+    void SetCommsEnabled(bool enabled) { m_bCommsEnabled = enabled ? 1 : 0; }
+    void ClosePorts();
+
+    CSerialWindowPort m_displayPort;
+    CSerialWindowPort m_mergePort;
+    int32_t m_nDisplayPortNumber = 0;
+    int32_t m_nMergePortNumber = 0;
+    int32_t m_nBaudRate = kLineBaudRate;
+    Bool32 m_bCommsEnabled = 0;
+    std::string m_strDisplayBuffer;
+    std::string m_strMergeBuffer;
+
+private:
+    bool OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId);
+    void WriteToPorts(const uint8_t* bytes, size_t length);
+
+    ISettings& m_settings;
+    CDisplayLine& m_display;
+    IMessagePoster& m_window;
+    IPortEvents& m_events;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,92 @@
+#pragma once
+// A pseudo-terminal standing in for a serial line: the test holds the far end (the master) and a
+// spare descriptor of the near end, so the line is not hung up when the port closes; the near end
+// is bound as COMn in the sandbox's ports folder.
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "TestSandbox.h"
+
+namespace tarvik::test {
+
+class PtyLine {
+public:
+    PtyLine(const TestSandbox& sandbox, int number) {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+        const char* name = ::ptsname(master_);
+        if (!name) return;
+        slavePath_ = name;
+        spare_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        std::filesystem::create_symlink(slavePath_, sandbox.PortsDir() + "/COM" + std::to_string(number));
+    }
+    ~PtyLine() {
+        CloseMaster();
+        if (spare_ >= 0) ::close(spare_);
+    }
+    PtyLine(const PtyLine&) = delete;
+    PtyLine& operator=(const PtyLine&) = delete;
+
+    bool Ok() const { return master_ >= 0 && spare_ >= 0; }
+    int Master() const { return master_; }
+    int Spare() const { return spare_; }
+    void CloseMaster() {
+        if (master_ >= 0) ::close(master_);
+        master_ = -1;
+    }
+
+    bool Send(const std::string& bytes) {
+        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // What the far end received within `limit` (stops early once `want` bytes are in).
+    std::string Receive(size_t want, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        std::string got;
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (got.size() < want) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) break;
+            pollfd fd{master_, POLLIN, 0};
+            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;
+            char chunk[4096];
+            const ssize_t n = ::read(master_, chunk, sizeof chunk);
+            if (n <= 0) break;
+            got.append(chunk, static_cast<size_t>(n));
+        }
+        return got;
+    }
+    // Writes from the near end until the way to the unread far end is full and stays full.
+    void FillTowardsMaster() {
+        const std::string block(4096, 'f');
+        for (int round = 0; round < 1000; ++round) {
+            while (::write(spare_, block.data(), block.size()) > 0) {}
+            pollfd fd{spare_, POLLOUT, 0};
+            if (::poll(&fd, 1, 200) == 0) return;
+        }
+    }
+    // Bounded wait until the near end holds `count` unread bytes.
+    bool WaitForPending(int count, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            int pending = 0;
+            if (::ioctl(spare_, FIONREAD, &pending) == 0 && pending == count) return true;
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+
+private:
+    int master_ = -1;
+    int spare_ = -1;
+    std::string slavePath_;
+};
+
+}  // namespace tarvik::test

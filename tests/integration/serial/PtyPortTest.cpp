@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "PtyLine.h"
+#include "Recorders.h"
+#include "SerialPort.h"
+#include "TestSandbox.h"
+#include "Win32Codes.h"
+
+namespace tarvik::test {
+namespace {
+
+using namespace comm;
+
+TEST(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
+    TestSandbox sandbox;
+    PtyLine pty(sandbox, 1);
+    ASSERT_TRUE(pty.Ok());
+    CSerialPort port;
+    ASSERT_EQ(port.Open("COM1"), 0u);
+    EXPECT_EQ(port.Open("COM1"), ERROR_ALREADY_INITIALIZED);
+
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.Spare(), &t), 0);
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+
+    CSerialPort second;
+    EXPECT_EQ(second.Open("COM1"), ERROR_ACCESS_DENIED);
+    EXPECT_FALSE(second.IsOpen());
+
+    // Another process is refused too, root included (flock, not only TIOCEXCL).
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        CSerialPort other;
+        ::_exit(static_cast<int>(other.Open("COM1") & 0x7F));
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(static_cast<uint32_t>(WEXITSTATUS(status)), ERROR_ACCESS_DENIED);
+
+    port.Close();
+    EXPECT_EQ(second.Open("COM1"), 0u) << "released on close";
+}
+
+TEST(PtyPortTest, SettingsReachTheLineAndReadBack) {
+    TestSandbox sandbox;
+    PtyLine pty(sandbox, 2);
+    ASSERT_TRUE(pty.Ok());
+    CSerialPort port;
+    ASSERT_EQ(port.Open("COM2"), 0u);
+    ASSERT_EQ(port.Configure(19200, 7, ODDPARITY, TWOSTOPBITS), 0u);
+    ASSERT_EQ(port.SetHandshake(CSerialPort::FlowXonXoff), 0u);
+    termios t{};
+    ASSERT_EQ(::tcgetattr(pty.Spare(), &t), 0);
+    EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(t.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF | INPCK));
+    // A pty forces 8 bits without parity; the settings still read back as they were set.
+    EXPECT_EQ(port.GetBaudRate(), 19200);
+    EXPECT_EQ(port.GetDataBits(), 7);
+    EXPECT_EQ(port.GetParity(), ODDPARITY);
+    EXPECT_EQ(port.GetStopBits(), TWOSTOPBITS);
+    EXPECT_EQ(port.GetHandshake(), CSerialPort::FlowXonXoff);
+    EXPECT_EQ(port.Configure(12345, 8, NOPARITY, ONESTOPBIT), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(port.GetBaudRate(), 19200) << "a refused setting changes nothing";
+}
+
+TEST(PtyPortTest, ReadsImmediatelyAndWaitsForAllWhenAsked) {
+    TestSandbox sandbox;
+    PtyLine pty(sandbox, 1);
+    ASSERT_TRUE(pty.Ok());
+    CSerialPort port;
+    ASSERT_EQ(port.Open("COM1"), 0u);
+    char buffer[8];
+    size_t count = 99;
+    EXPECT_EQ(port.Read(buffer, sizeof buffer, &count), 0u);
+    EXPECT_EQ(count, 0u) << "nothing buffered, no waiting";
+
+    ASSERT_EQ(port.SetReadMode(CSerialPort::ReadWaitForAll), 0u);
+    ASSERT_TRUE(pty.Send("abc"));
+    ASSERT_TRUE(pty.WaitForPending(3));
+    EXPECT_EQ(port.Read(buffer, 4, &count, 100), ERROR_TIMEOUT);
+    EXPECT_EQ(std::string(buffer, count), "abc") << "what came is kept, not lost";
+    ASSERT_TRUE(pty.Send("wxyz"));
+    EXPECT_EQ(port.Read(buffer, 4, &count, 5000), 0u);
+    EXPECT_EQ(std::string(buffer, count), "wxyz");
+}
+
+TEST(PtyPortTest, NotifiesOncePerArrival) {
+    TestSandbox sandbox;
+    PtyLine pty(sandbox, 1);
+    ASSERT_TRUE(pty.Ok());
+    RecordingPoster window;
+    CSerialWindowPort port;
+    ASSERT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 0u);
+    ASSERT_TRUE(pty.Send("x"));
+    PostedMessage posted{};
+    ASSERT_TRUE(window.Take(posted));
+    EXPECT_EQ(posted.wParam, EV_RXCHAR);
+    EXPECT_EQ(posted.lParam, PortIdDisplay);
+    // Unread data is not news again until the owner reads.
+    EXPECT_FALSE(window.Take(posted, std::chrono::milliseconds(300)));
+    char buffer[8];
+    size_t count = 0;
+    ASSERT_EQ(port.Read(buffer, sizeof buffer, &count), 0u);
+    EXPECT_EQ(count, 1u);
+    ASSERT_TRUE(pty.Send("y"));
+    ASSERT_TRUE(window.Take(posted));
+    EXPECT_EQ(posted.wParam, EV_RXCHAR);
+    port.Close();
+}
+
+}  // namespace
+}  // namespace tarvik::test
