@@ -1,0 +1,18 @@
+#pragma once
+// What a delivered key code does: modifier codes change the Shift/Ctrl flags of the mouse packet,
+// Esc lights the Esc button while held, F1 marks the help key as used, everything else is one byte.
+#include <cstdint>
+#include <functional>
+
+#include "IPortSender.h"
+#include "MouseState.h"
+#include "Win32Codes.h"
+
+namespace tarvik {
+
+// Acts on `state` (m_bShift, m_bCtrl, m_bEsc) and `helpKey`; sends through `ports`, or calls
+// `sendMousePacket` for modifier changes. The caller refreshes its controls afterwards.
+void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey,
+                   IPortSender& ports, const std::function<void()>& sendMousePacket);
+
+}  // namespace tarvik

@@ -1,0 +1,79 @@
+#pragma once
+// PC key messages to instrument key codes. A key with an entry in the table becomes one code,
+// delivered with its action (press or release) to the window; Shift and Ctrl become modifier codes
+// that the window turns into flag bits of the mouse packet; everything else is left alone.
+#include <array>
+#include <cstdint>
+
+namespace tarvik {
+
+// Key codes: 0x00..0xFE one byte to send; 0x581..0x5AF function keys (low 8 bits are sent).
+inline constexpr uint32_t KEYCODE_HELP = 0x581;   // F1: also marks the help key as used
+inline constexpr uint32_t KEYCODE_CTRL = 0x2000;
+inline constexpr uint32_t KEYCODE_SHIFT = 0x4000;
+inline constexpr uint32_t KEYCODE_NONE = 0xFF;    // in the table: no translation
+
+inline constexpr uint32_t KEY_ACTION_PRESS = 1;   // first press and every auto-repeat
+inline constexpr uint32_t KEY_ACTION_RELEASE = 2;
+
+inline constexpr uint32_t WM_KEYDOWN = 0x100;
+inline constexpr uint32_t WM_KEYUP = 0x101;
+inline constexpr uint32_t WM_SYSKEYDOWN = 0x104;
+inline constexpr uint32_t WM_SYSKEYUP = 0x105;
+
+// Modifier index: the table's column.
+inline constexpr int kModNone = 0;
+inline constexpr int kModShift = 1;
+inline constexpr int kModCtrl = 2;
+inline constexpr int kModCtrlShift = 3;
+
+using KeyTable = std::array<std::array<uint32_t, 4>, 256>;
+
+// The constant translation table, indexed [virtual key][modifier index].
+const KeyTable& KeyTranslationTable();
+
+// One key event as the window sees it, with the keyboard state at that moment.
+struct KeyMessage {
+    uint32_t message = WM_KEYDOWN;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
+    uint32_t vk = 0;                // Windows virtual-key code
+    bool release = false;           // transition bit: the key is going up
+    bool shiftDown = false;         // either Shift key is down
+    bool ctrlDown = false;          // either Ctrl key is down
+    bool capsLock = false;          // Caps Lock is on (or held)
+};
+
+// Receives the translated codes; the window's handler of UWM_KEYCODE.
+class IKeyCodeSink {
+public:
+    virtual ~IKeyCodeSink() = default;
+    virtual void OnKeyCode(uint32_t code, uint32_t action) = 0;
+};
+
+class CKeyTranslator {
+public:
+    explicit CKeyTranslator(IKeyCodeSink& sink) : sink_(sink) {}
+    virtual ~CKeyTranslator() = default;
+    CKeyTranslator(const CKeyTranslator&) = delete;
+    CKeyTranslator& operator=(const CKeyTranslator&) = delete;
+
+    // True when the message is consumed: it must then get no further processing (no text input).
+    bool TranslateMessage(const KeyMessage& msg);
+
+    // The modifier and table stage: Shift and Ctrl keys become modifier codes, other keys their
+    // table entry. False when the key has no translation in that column.
+    bool TranslateKey(uint32_t vk, int modifierIndex, uint32_t action);
+
+    void DeliverKeyCode(uint32_t code, uint32_t action) { sink_.OnKeyCode(code, action); }
+
+    bool ShiftHeld() const { return shiftHeld_; }
+    bool CtrlHeld() const { return ctrlHeld_; }
+
+private:
+    bool TranslateModifier(bool& held, uint32_t code, uint32_t action);
+
+    IKeyCodeSink& sink_;
+    bool shiftHeld_ = false;
+    bool ctrlHeld_ = false;
+};
+
+}  // namespace tarvik
