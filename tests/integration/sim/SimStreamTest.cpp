@@ -1,0 +1,124 @@
+// The simulator's view of the keyboard line: decoding, key names, commands and its line language.
+#include "ControlLanguage.h"
+#include "InstrumentCommands.h"
+#include "KeyNames.h"
+#include "StreamDecoder.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvik::sim {
+namespace {
+
+std::vector<std::string> Decode(StreamDecoder& decoder, std::initializer_list<uint8_t> bytes) {
+    std::vector<uint8_t> data(bytes);
+    std::vector<StreamItem> items;
+    decoder.Feed(data.data(), data.size(), items);
+    std::vector<std::string> lines;
+    for (const auto& item : items) lines.push_back(FormatItem(item));
+    return lines;
+}
+
+TEST(SimStreamDecoder, PacketsKeysAndBrokenPackets) {
+    StreamDecoder d;
+    EXPECT_EQ(Decode(d, {0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4}), std::vector<std::string>{"packet x=65 y=892 active"});
+    EXPECT_EQ(Decode(d, {0x41, 0xE5}), (std::vector<std::string>{"key 0x41 'A'", "key 0xe5"}));
+    // A byte below 0xE0 breaks a packet and stands as a key of its own; so does a second 0x80.
+    EXPECT_EQ(Decode(d, {0x80, 0xF0, 0x41}), (std::vector<std::string>{"broken 0x80 0xf0", "key 0x41 'A'"}));
+    EXPECT_EQ(Decode(d, {0x80, 0x80}), (std::vector<std::string>{"broken 0x80", "key 0x80"}));
+    EXPECT_FALSE(d.HasPending());
+    // Split across reads, with every flag and the bit a correct sender leaves clear.
+    EXPECT_TRUE(Decode(d, {0x80, 0xFF, 0xE0}).empty());
+    EXPECT_TRUE(d.HasPending());
+    EXPECT_EQ(Decode(d, {0xE0, 0xFF, 0xFF}),
+              std::vector<std::string>{"packet x=0 y=0 active button shift ctrl bit0"});
+}
+
+TEST(SimStreamDecoder, EncodeRoundTripsAtTheCorners) {
+    for (auto [x, y] : {std::pair{0, 0}, {1023, 0}, {0, 1023}, {1023, 1023}, {65, 892}}) {
+        MouseState s;
+        s.x = x;
+        s.y = y;
+        s.button = true;
+        const auto p = EncodePacket(s);
+        EXPECT_EQ(p[0], 0x80);
+        for (size_t i = 1; i < 6; ++i) EXPECT_GE(p[i], 0xE0);
+        const MouseState back = DecodePacket(p);
+        EXPECT_EQ(back.x, x);
+        EXPECT_EQ(back.y, y);
+        EXPECT_TRUE(back.button);
+        EXPECT_FALSE(back.active || back.shift || back.ctrl || back.bit0);
+    }
+    MouseState corner;
+    corner.x = 1023;
+    EXPECT_EQ(EncodePacket(corner), (std::array<uint8_t, 6>{0x80, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}));
+}
+
+TEST(SimKeyNames, NamesAndWordsAgree) {
+    EXPECT_EQ(KeyByteName(0x0D), "CR");
+    EXPECT_EQ(KeyByteName(0x7F), "BS");
+    EXPECT_EQ(KeyByteName(0x81), "F1");
+    EXPECT_EQ(KeyByteName(0x9F), "S-F15");
+    EXPECT_EQ(KeyByteName(0xA5), "C-F5");
+    EXPECT_EQ(KeyByteName(0x01), "C-A");
+    EXPECT_EQ(KeyByteName(0xDF), "S-LEFT");
+    EXPECT_EQ(KeyByteName(0x90), "");
+    // Every named byte parses back to itself, so a logged name can be replayed.
+    for (int b = 0; b < 256; ++b) {
+        const std::string name = KeyByteName(static_cast<uint8_t>(b));
+        if (name.empty() || name.front() == '\'') continue;
+        EXPECT_EQ(ParseKeyWord(name), std::optional<uint8_t>(static_cast<uint8_t>(b))) << name;
+    }
+    EXPECT_EQ(ParseKeyWord("esc"), 0x1B);
+    EXPECT_EQ(ParseKeyWord("0x1b"), 0x1B);
+    EXPECT_EQ(ParseKeyWord("7"), '7');
+    EXPECT_EQ(ParseKeyWord("27"), 27);
+    for (const char* bad : {"", "F0", "F16", "0x100", "256", "C-1", "ab", "0x", "F1x"})
+        EXPECT_FALSE(ParseKeyWord(bad)) << bad;
+}
+
+TEST(SimCommands, CollectorAndNameTable) {
+    CommandLineCollector c;
+    auto type = [&c](const std::string& bytes) {
+        std::optional<std::string> last;
+        for (char ch : bytes) last = c.OnKey(static_cast<uint8_t>(ch));
+        return last;
+    };
+    EXPECT_EQ(type("junk\x0ci1\r"), "i1");
+    EXPECT_EQ(type("i2\x7f" "1\x1c\r"), "i1");  // BS takes back, arrows are not text
+    EXPECT_EQ(type(std::string(300, 'i') + "\r").value().substr(256), "...");
+    EXPECT_EQ(type("\x0c" "dir\r"), "dir");
+
+    EXPECT_EQ(LookUpInstrumentName(" XC master a 1 "), "Master A 1");
+    EXPECT_FALSE(LookUpInstrumentName("i9"));
+    for (const auto& [command, name] : InstrumentNameTable()) EXPECT_LE(name.size(), kNameFieldLength) << command;
+    for (const char* macro : {"i1", "sys", "sc", "dr", "xc Master A 1", "fx", "dir", "ic"})
+        EXPECT_TRUE(LookUpInstrumentName(macro)) << macro;
+
+    EXPECT_EQ(NameField("Fx"), "\x0c" "Fx          ");
+    EXPECT_EQ(NameField("A name longer than twelve"), "\x0c" "A name longe");
+}
+
+TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
+    auto bytes = [](const char* line) { return ParseControlLine(line).action.bytes; };
+    EXPECT_EQ(bytes("key a ESC F1 s-f2 0x00"), std::string("a\x1b\x81\x92", 4) + '\0');
+    EXPECT_EQ(bytes("text  two spaces"), " two spaces");
+    EXPECT_EQ(bytes("macro xc Master A 1"), "\x0cxc Master A 1\r");
+    EXPECT_EQ(bytes("byte 0x80 255 0"), std::string("\x80\xff\x00", 3));
+    EXPECT_EQ(bytes("mouse 65 892 active"), "\x80\xf0\xe1\xe2\xe3\xe4");
+    const ControlParse name = ParseControlLine("name Hi");
+    EXPECT_EQ(name.action.kind, ControlAction::Kind::Display);
+    EXPECT_EQ(name.action.bytes, "\x0cHi          ");
+    EXPECT_EQ(ParseControlLine("sleep 250\r").action.milliseconds, 250);
+    EXPECT_EQ(ParseControlLine("quit").action.kind, ControlAction::Kind::Quit);
+    EXPECT_EQ(ParseControlLine("   # note").action.kind, ControlAction::Kind::Nothing);
+
+    for (const char* bad : {"key", "key nosuch", "byte 256", "byte -1", "mouse 1", "mouse 1024 0",
+                            "mouse 1 1 sideways", "sleep", "sleep 99999999", "quit now", "frobnicate"}) {
+        const ControlParse p = ParseControlLine(bad);
+        EXPECT_FALSE(p.ok) << bad;
+        EXPECT_FALSE(p.error.empty()) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace tarvik::sim

@@ -1,0 +1,137 @@
+#include "ControlLanguage.h"
+
+#include "InstrumentCommands.h"
+#include "KeyNames.h"
+#include "StreamDecoder.h"
+
+#include <vector>
+
+namespace tarvik::sim {
+namespace {
+
+constexpr long kMaxSleepMs = 3600L * 1000;
+
+std::vector<std::string_view> Words(std::string_view text) {
+    std::vector<std::string_view> words;
+    size_t i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+        size_t start = i;
+        while (i < text.size() && text[i] != ' ' && text[i] != '\t') ++i;
+        if (i > start) words.push_back(text.substr(start, i - start));
+    }
+    return words;
+}
+
+std::string HexList(std::string label, const std::string& bytes) {
+    for (char c : bytes) label += " " + HexByte(static_cast<uint8_t>(c));
+    return label;
+}
+
+ControlParse Fail(std::string message) {
+    ControlParse result;
+    result.ok = false;
+    result.error = std::move(message);
+    return result;
+}
+
+ControlParse Send(ControlAction::Kind kind, std::string bytes, std::string summary) {
+    ControlParse result;
+    result.action.kind = kind;
+    result.action.bytes = std::move(bytes);
+    result.action.summary = std::move(summary);
+    return result;
+}
+
+ControlParse ParseKeys(const std::vector<std::string_view>& args) {
+    if (args.empty()) return Fail("key needs at least one key name");
+    std::string bytes;
+    for (auto word : args) {
+        auto byte = ParseKeyWord(word);
+        if (!byte) return Fail("unknown key \"" + std::string(word) + "\"");
+        bytes.push_back(static_cast<char>(*byte));
+    }
+    return Send(ControlAction::Kind::Keyboard, bytes, HexList("key", bytes));
+}
+
+ControlParse ParseBytes(const std::vector<std::string_view>& args, ControlAction::Kind kind) {
+    if (args.empty()) return Fail("byte needs at least one number");
+    std::string bytes;
+    for (auto word : args) {
+        auto n = ParseNumber(word);
+        if (!n || *n > 0xFF) return Fail("\"" + std::string(word) + "\" is not a byte (0 to 255 or 0x00 to 0xff)");
+        bytes.push_back(static_cast<char>(*n));
+    }
+    return Send(kind, bytes, HexList(kind == ControlAction::Kind::Display ? "display bytes" : "bytes", bytes));
+}
+
+ControlParse ParseMouse(const std::vector<std::string_view>& args) {
+    if (args.size() < 2) return Fail("mouse needs X and Y (0 to 1023)");
+    auto x = ParseNumber(args[0]);
+    auto y = ParseNumber(args[1]);
+    if (!x || !y || *x > 1023 || *y > 1023) return Fail("mouse X and Y must be numbers from 0 to 1023");
+    MouseState state;
+    state.x = static_cast<int>(*x);
+    state.y = static_cast<int>(*y);
+    for (size_t i = 2; i < args.size(); ++i) {
+        if (args[i] == "active") state.active = true;
+        else if (args[i] == "button") state.button = true;
+        else if (args[i] == "shift") state.shift = true;
+        else if (args[i] == "ctrl") state.ctrl = true;
+        else return Fail("unknown mouse flag \"" + std::string(args[i]) + "\" (active, button, shift, ctrl)");
+    }
+    const auto packet = EncodePacket(state);
+    StreamItem item;
+    item.kind = StreamItem::Kind::Packet;
+    item.mouse = state;
+    return Send(ControlAction::Kind::Keyboard, std::string(packet.begin(), packet.end()), FormatItem(item));
+}
+
+ControlParse ParseSleep(const std::vector<std::string_view>& args) {
+    auto ms = args.size() == 1 ? ParseNumber(args[0]) : std::nullopt;
+    if (!ms || *ms > kMaxSleepMs) return Fail("sleep needs one number of milliseconds (at most one hour)");
+    ControlParse result;
+    result.action.kind = ControlAction::Kind::Sleep;
+    result.action.milliseconds = *ms;
+    return result;
+}
+
+// The rest of the line after the command word and one separating space, kept as it stands.
+std::string_view RestAfter(std::string_view line, std::string_view command) {
+    std::string_view rest = line.substr(line.find(command) + command.size());
+    if (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
+    return rest;
+}
+
+}  // namespace
+
+ControlParse ParseControlLine(std::string_view line) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const auto words = Words(line);
+    if (words.empty() || words[0].front() == '#') return {};
+    const std::string_view command = words[0];
+    const std::vector<std::string_view> args(words.begin() + 1, words.end());
+    const std::string rest(RestAfter(line, command));
+    using Kind = ControlAction::Kind;
+
+    if (command == "key") return ParseKeys(args);
+    if (command == "byte") return ParseBytes(args, Kind::Keyboard);
+    if (command == "dbyte") return ParseBytes(args, Kind::Display);
+    if (command == "mouse") return ParseMouse(args);
+    if (command == "sleep") return ParseSleep(args);
+    if (command == "text") return Send(Kind::Keyboard, rest, "text \"" + rest + "\"");
+    if (command == "dtext") return Send(Kind::Display, rest, "display text \"" + rest + "\"");
+    if (command == "macro") return Send(Kind::Keyboard, "\x0C" + rest + "\r", "macro \"" + rest + "\"");
+    if (command == "name") {
+        const std::string field = NameField(rest);
+        return Send(Kind::Display, field, "name \"" + field.substr(1) + "\"");
+    }
+    if (command == "quit" && args.empty()) {
+        ControlParse result;
+        result.action.kind = Kind::Quit;
+        return result;
+    }
+    return Fail("unknown command \"" + std::string(command) + "\"");
+}
+
+}  // namespace tarvik::sim

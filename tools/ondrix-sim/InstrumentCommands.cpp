@@ -1,0 +1,74 @@
+#include "InstrumentCommands.h"
+
+#include <cctype>
+
+namespace tarvik::sim {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+}  // namespace
+
+const std::vector<std::pair<std::string, std::string>>& InstrumentNameTable() {
+    static const std::vector<std::pair<std::string, std::string>> table{
+        {"i1", "Instrument 1"}, {"i2", "Instrument 2"}, {"i3", "Instrument 3"},
+        {"i4", "Instrument 4"}, {"i5", "Instrument 5"}, {"i6", "Instrument 6"},
+        {"i7", "Instrument 7"}, {"i8", "Instrument 8"}, {"sys", "System Save"},
+        {"sc", "Sys Config"},   {"dr", "Disk Record"},  {"xc Master A 1", "Master A 1"},
+        {"fx", "Effects"},      {"dir", "Directory"},   {"ic", "Instr Config"},
+    };
+    return table;
+}
+
+std::optional<std::string> LookUpInstrumentName(std::string_view command) {
+    const std::string_view wanted = Trim(command);
+    for (const auto& [text, name] : InstrumentNameTable())
+        if (SameIgnoringCase(text, wanted)) return name;
+    return std::nullopt;
+}
+
+std::string NameField(std::string_view name) {
+    std::string field(1, '\x0C');
+    field += name.substr(0, kNameFieldLength);
+    field.resize(1 + kNameFieldLength, ' ');
+    return field;
+}
+
+std::optional<std::string> CommandLineCollector::OnKey(uint8_t byte) {
+    switch (byte) {
+    case 0x0C:
+        text_.clear();
+        overflow_ = false;
+        return std::nullopt;
+    case 0x0D: {
+        // A line too long for any command keeps a mark, so it can never match one by its start.
+        std::optional<std::string> done = overflow_ ? text_ + "..." : text_;
+        text_.clear();
+        overflow_ = false;
+        return done;
+    }
+    case 0x7F:
+        if (!text_.empty() && !overflow_) text_.pop_back();
+        return std::nullopt;
+    default:
+        break;
+    }
+    if (byte < 0x20 || byte > 0x7E) return std::nullopt;
+    if (text_.size() < kMaxLength) text_.push_back(static_cast<char>(byte));
+    else overflow_ = true;
+    return std::nullopt;
+}
+
+}  // namespace tarvik::sim

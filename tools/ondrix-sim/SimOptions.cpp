@@ -1,0 +1,102 @@
+#include "KeyNames.h"
+#include "Simulator.h"
+
+#include <cstdlib>
+
+namespace tarvik::sim {
+namespace {
+
+std::string DefaultPortsDir() {
+    if (const char* dir = std::getenv("TARVIK_PORTS_DIR"); dir && *dir) return dir;
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
+        return std::string(config) + "/tarvik/ports";
+    const char* home = std::getenv("HOME");
+    return std::string(home && *home ? home : ".") + "/.config/tarvik/ports";
+}
+
+bool ParseCom(const std::string& name, const std::string& value, int& com, std::string& error) {
+    auto n = ParseNumber(value);
+    if (!n || *n < 1 || *n > 255) {
+        error = name + " needs a port number from 1 to 255, not \"" + value + "\"";
+        return false;
+    }
+    com = static_cast<int>(*n);
+    return true;
+}
+
+bool SetFlag(const std::string& name, SimOptions& o) {
+    if (name == "--force") o.force = true;
+    else if (name == "--exit-on-eof") o.exitOnEof = true;
+    else if (name == "--quiet") o.quiet = true;
+    else if (name == "--show-display") o.showDisplay = true;
+    else return false;
+    return true;
+}
+
+bool SetValue(const std::string& name, const std::string& value, SimOptions& o, std::string& error) {
+    if (name == "--ports-dir") o.portsDir = value;
+    else if (name == "--display-com") return ParseCom(name, value, o.displayCom, error);
+    else if (name == "--merge-com") return ParseCom(name, value, o.mergeCom, error);
+    else if (name == "--machine-hive") o.machineHive = value;
+    else if (name == "--script") o.scriptFile = value;
+    else if (name == "--log") o.logFile = value;
+    else if (name == "--once-ready") o.readyFile = value;
+    else {
+        error = "unknown option " + name;
+        return false;
+    }
+    if (value.empty()) {
+        error = name + " needs a non-empty value";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string SimUsage() {
+    return "usage: ondrix-sim [options]\n"
+           "  --ports-dir DIR      folder for the COMn links (default $TARVIK_PORTS_DIR)\n"
+           "  --display-com N      COM number of the display line (default 1)\n"
+           "  --merge-com N        COM number of the keyboard line (default 2)\n"
+           "  --machine-hive FILE  write a machine hive naming both ports (removed at exit)\n"
+           "  --force              replace existing COMn links and hive file\n"
+           "  --script FILE        read control lines from FILE and exit at its end\n"
+           "  --exit-on-eof        exit when stdin ends\n"
+           "  --log FILE           write the decoded keyboard line to FILE\n"
+           "  --once-ready FILE    create FILE once the ports are bound\n"
+           "  --show-display       decode the display line too\n"
+           "  --quiet              no live decoding on stdout\n";
+}
+
+bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error, bool& help) {
+    help = false;
+    o.portsDir.clear();
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        if (name == "--help" || name == "-h") {
+            help = true;
+            return true;
+        }
+        if (SetFlag(name, o)) continue;
+        std::string value;
+        if (const size_t eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        } else if (i + 1 < args.size()) {
+            value = args[++i];
+        } else {
+            error = name.rfind("--", 0) == 0 ? name + " needs a value" : "unexpected argument \"" + name + "\"";
+            return false;
+        }
+        if (!SetValue(name, value, o, error)) return false;
+    }
+    if (o.displayCom == o.mergeCom) {
+        error = "the display line and the keyboard line need different COM numbers";
+        return false;
+    }
+    if (o.portsDir.empty()) o.portsDir = DefaultPortsDir();
+    return true;
+}
+
+}  // namespace tarvik::sim

@@ -1,0 +1,163 @@
+// xtest-type: synthetic key presses and clicks on an X display, step by step.
+//   xtest-type [--display :N] [--window-name NAME] STEP...
+//   STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y
+// Every step is synced with the server before the next, so the order of events is the order given.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kUsage = 2;
+constexpr int kFailure = 1;
+constexpr int kMaxTreeDepth = 32;
+
+// Windows may vanish while the tree is searched, and focusing an unmapped window is refused; such
+// errors are reported and end the run with a failure instead of killing it inside Xlib.
+bool gSearching = false;
+bool gXFailed = false;
+
+int OnXError(Display* dpy, XErrorEvent* event) {
+    if (gSearching) return 0;
+    char text[256];
+    XGetErrorText(dpy, event->error_code, text, sizeof text);
+    std::fprintf(stderr, "xtest-type: X error: %s (request %d)\n", text, event->request_code);
+    gXFailed = true;
+    return 0;
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr,
+                 "xtest-type: %s\n"
+                 "usage: xtest-type [--display :N] [--window-name NAME] STEP...\n"
+                 "  STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y\n",
+                 problem);
+    return kUsage;
+}
+
+// Depth-first search of the window tree for the first window whose WM_NAME is `name`.
+Window FindWindow(Display* dpy, Window from, const std::string& name, int depth) {
+    char* title = nullptr;
+    if (XFetchName(dpy, from, &title) && title) {
+        const bool match = name == title;
+        XFree(title);
+        if (match) return from;
+    }
+    if (depth >= kMaxTreeDepth) return 0;
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(dpy, from, &root, &parent, &children, &count)) return 0;
+    Window found = 0;
+    for (unsigned int i = 0; i < count && !found; ++i) found = FindWindow(dpy, children[i], name, depth + 1);
+    if (children) XFree(children);
+    return found;
+}
+
+bool KeyStep(Display* dpy, const char* keysymName, bool press, bool release) {
+    const KeySym sym = XStringToKeysym(keysymName);
+    if (sym == NoSymbol) {
+        std::fprintf(stderr, "xtest-type: unknown keysym \"%s\"\n", keysymName);
+        return false;
+    }
+    const KeyCode code = XKeysymToKeycode(dpy, sym);
+    if (code == 0) {
+        std::fprintf(stderr, "xtest-type: no keycode for keysym \"%s\" in this keymap\n", keysymName);
+        return false;
+    }
+    if (press) XTestFakeKeyEvent(dpy, code, True, CurrentTime);
+    if (release) XTestFakeKeyEvent(dpy, code, False, CurrentTime);
+    return true;
+}
+
+bool ParseCoordinate(const char* text, int& value) {
+    char* end = nullptr;
+    const long n = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || n < -32768 || n > 32767) return false;
+    value = static_cast<int>(n);
+    return true;
+}
+
+// With a target window, X and Y are relative to it; otherwise to the root window.
+void Click(Display* dpy, Window target, int x, int y) {
+    if (target) {
+        Window child = 0;
+        XTranslateCoordinates(dpy, target, DefaultRootWindow(dpy), x, y, &x, &y, &child);
+    }
+    XTestFakeMotionEvent(dpy, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, True, CurrentTime);
+    XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
+}
+
+int RunSteps(Display* dpy, Window target, const std::vector<const char*>& steps) {
+    for (size_t i = 0; i < steps.size(); ++i) {
+        const std::string step = steps[i];
+        bool ok = true;
+        if (step == "key" || step == "down" || step == "up") {
+            if (i + 1 >= steps.size()) return Usage("a key step needs a keysym");
+            ok = KeyStep(dpy, steps[++i], step != "up", step != "down");
+        } else if (step == "click") {
+            int x = 0, y = 0;
+            if (i + 2 >= steps.size() || !ParseCoordinate(steps[i + 1], x) || !ParseCoordinate(steps[i + 2], y))
+                return Usage("click needs X and Y as whole numbers");
+            i += 2;
+            Click(dpy, target, x, y);
+        } else {
+            std::string problem = "unknown step \"" + step + "\"";
+            return Usage(problem.c_str());
+        }
+        if (!ok) return kFailure;
+        XSync(dpy, False);
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const char* displayName = nullptr;
+    const char* windowName = nullptr;
+    int i = 1;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
+        if (i + 1 >= argc) return Usage("an option needs a value");
+        if (std::strcmp(argv[i], "--display") == 0) displayName = argv[i + 1];
+        else if (std::strcmp(argv[i], "--window-name") == 0) windowName = argv[i + 1];
+        else return Usage("unknown option");
+    }
+    if (i >= argc) return Usage("no steps given");
+    Display* dpy = XOpenDisplay(displayName);
+    if (!dpy) {
+        std::fprintf(stderr, "xtest-type: cannot open display \"%s\"\n", XDisplayName(displayName));
+        return kFailure;
+    }
+    XSetErrorHandler(OnXError);
+    int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+    if (!XTestQueryExtension(dpy, &eventBase, &errorBase, &major, &minor)) {
+        std::fprintf(stderr, "xtest-type: the display has no XTEST extension\n");
+        XCloseDisplay(dpy);
+        return kFailure;
+    }
+    Window target = 0;
+    if (windowName) {
+        gSearching = true;
+        target = FindWindow(dpy, DefaultRootWindow(dpy), windowName, 0);
+        XSync(dpy, False);
+        gSearching = false;
+        if (!target) {
+            std::fprintf(stderr, "xtest-type: no window named \"%s\"\n", windowName);
+            XCloseDisplay(dpy);
+            return 3;
+        }
+        XRaiseWindow(dpy, target);
+        XSetInputFocus(dpy, target, RevertToParent, CurrentTime);
+        XSync(dpy, False);
+    }
+    const int result = RunSteps(dpy, target, std::vector<const char*>(argv + i, argv + argc));
+    XCloseDisplay(dpy);
+    return result == 0 && gXFailed ? kFailure : result;
+}
