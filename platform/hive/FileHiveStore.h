@@ -1,0 +1,41 @@
+#pragma once
+// The hives as files: one .reg text file per hive, opened, locked, read (and for a write
+// replaced) and closed again on every call, so other processes' changes are always seen and a
+// crash never leaves half a file.
+#include <cstdint>
+#include <string>
+
+#include "HiveStore.h"
+
+namespace tarvik::hive {
+class CHiveDocument;
+struct HiveFileContents;
+}  // namespace tarvik::hive
+
+namespace tarvik {
+
+class CFileHiveStore : public IHiveStore {
+public:
+    uint32_t OpenKey(uint32_t hive, const std::string& keyPath) override;
+    uint32_t QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t* type,
+                        uint8_t* data, uint32_t* size) override;
+    uint32_t CreateKey(uint32_t hive, const std::string& keyPath) override;
+    uint32_t SetValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t type,
+                      const uint8_t* data, uint32_t size) override;
+    std::string LastErrorDetail() const override { return detail_; }
+
+private:
+    // Reads the hive under a shared lock; a missing file is an empty hive.
+    uint32_t Load(uint32_t hive, hive::CHiveDocument& doc);
+    // Reads the hive under an exclusive lock, lets `change` edit it and writes it back when
+    // `change` says it changed something.
+    template <typename Change>
+    uint32_t Modify(uint32_t hive, Change change);
+    // A file that could not be parsed: set it aside and say where it went.
+    uint32_t Unreadable(const std::string& path, const hive::HiveFileContents& file, const std::string& why,
+                        bool locked);
+
+    std::string detail_;
+};
+
+}  // namespace tarvik

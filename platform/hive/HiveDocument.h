@@ -1,0 +1,65 @@
+#pragma once
+// One hive file's contents in memory: its keys in file order, each with its values and with the
+// comment and blank lines a person put between them, so rewriting a hand-edited file keeps them.
+// Key paths and value names compare as the registry compares them: without regard to case.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvik::hive {
+
+struct HiveValue {
+    uint32_t type = 0;
+    std::vector<uint8_t> data;  // the bytes the program sees (string types as narrow UTF-8)
+    // String data kept exactly as the file had it (UTF-16LE) because it does not convert cleanly.
+    bool verbatimWide = false;
+};
+
+struct HiveEntry {
+    bool isValue = false;
+    std::string line;  // a comment or blank line, when !isValue
+    std::string name;  // value name ("" is the default value "@")
+    HiveValue value;
+};
+
+struct HiveKey {
+    std::string path;  // as written, with its root ("HKEY_CURRENT_USER\Software\...")
+    std::vector<HiveEntry> entries;
+};
+
+class CHiveDocument {
+public:
+    // `root` is the hive's root name; keys written without a known root belong to it.
+    explicit CHiveDocument(std::string root) : root_(std::move(root)) {}
+
+    bool wideStrings = true;              // "5.00" format: string data in hex() lists is UTF-16LE
+    std::vector<std::string> preamble;    // comment and blank lines before the first key
+    std::vector<HiveKey> keys;
+
+    const std::string& Root() const { return root_; }
+
+    // `path` is relative to the root ("Software\Ondrix Series III\Tarvik") unless it starts with
+    // a root name. A key exists when it is listed or when a listed key lies below it.
+    bool KeyExists(std::string_view path) const;
+    HiveKey* FindKey(std::string_view path);
+    const HiveKey* FindKey(std::string_view path) const;
+    // The key, added at the end when missing. Returns true in `added` when it was new.
+    HiveKey& AddKey(std::string_view path, bool* added = nullptr);
+    // Removes the key and everything below it.
+    void DeleteKey(std::string_view path);
+
+    static const HiveValue* FindValue(const HiveKey& key, std::string_view name);
+    static void SetValue(HiveKey& key, std::string_view name, HiveValue value);
+    static void DeleteValue(HiveKey& key, std::string_view name);
+
+    // The comparable form of a key path: upper case, full root name, single separators.
+    std::string CanonicalPath(std::string_view path) const;
+
+private:
+    std::string root_;
+};
+
+bool SameName(std::string_view a, std::string_view b);
+
+}  // namespace tarvik::hive

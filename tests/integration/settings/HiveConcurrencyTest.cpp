@@ -1,0 +1,144 @@
+// Several processes on one hive: simultaneous writers lose nothing, and a writer killed at any
+// moment leaves a whole file with either the old or the new contents.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "TestSandbox.h"
+#include "Win32Codes.h"
+#include "hive/FileHiveStore.h"
+
+namespace tarvik {
+namespace {
+
+namespace fs = std::filesystem;
+const std::string kKey = "Software\\Ondrix Series III\\Tarvik";
+
+// A value whose every byte depends on its sequence number, so a torn or mixed value shows.
+std::vector<uint8_t> Blob(uint32_t seq) {
+    std::vector<uint8_t> blob(2048);
+    std::memcpy(blob.data(), &seq, sizeof seq);
+    for (size_t i = sizeof seq; i < blob.size(); ++i) blob[i] = static_cast<uint8_t>(seq * 31 + i);
+    return blob;
+}
+
+bool ReadAll(int fd, void* buf, size_t size) {
+    auto* p = static_cast<char*>(buf);
+    while (size > 0) {
+        const ssize_t n = ::read(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int WaitExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+TEST(HiveConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
+    test::TestSandbox sandbox;
+    constexpr int kValuesEach = 60;
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            ::close(go[1]);
+            char ignored;
+            (void)::read(go[0], &ignored, 1);  // both start when the parent closes the pipe
+            CFileHiveStore store;
+            int failures = 0;
+            for (int i = 0; i < kValuesEach; ++i) {
+                const uint32_t n = static_cast<uint32_t>(c * 1000 + i);
+                const std::string name = "P" + std::to_string(c) + "-" + std::to_string(i);
+                failures += store.CreateKey(HKEY_CURRENT_USER, kKey) != 0;
+                failures += store.SetValue(HKEY_CURRENT_USER, kKey, name, REG_DWORD,
+                                           reinterpret_cast<const uint8_t*>(&n), 4) != 0;
+            }
+            ::_exit(failures == 0 ? 0 : 1);
+        }
+    }
+    ::close(go[0]);
+    ::close(go[1]);
+    for (pid_t child : children) {
+        const int status = WaitExit(child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    CFileHiveStore store;
+    for (int c = 0; c < 2; ++c) {
+        for (int i = 0; i < kValuesEach; ++i) {
+            uint32_t n = 0, size = 4;
+            const std::string name = "P" + std::to_string(c) + "-" + std::to_string(i);
+            ASSERT_EQ(store.QueryValue(HKEY_CURRENT_USER, kKey, name, nullptr, reinterpret_cast<uint8_t*>(&n), &size), 0u)
+                << name;
+            EXPECT_EQ(n, static_cast<uint32_t>(c * 1000 + i));
+        }
+    }
+}
+
+TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
+    test::TestSandbox sandbox;
+    std::mt19937 random(12345);
+    CFileHiveStore reader;
+    uint32_t committed = 0;  // what the file holds after the last round
+    ASSERT_EQ(reader.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(0).data(), 2048), 0u);
+    for (int round = 0; round < 60; ++round) {
+        int reports[2];
+        ASSERT_EQ(::pipe(reports), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(reports[0]);
+            CFileHiveStore store;
+            for (uint32_t seq = committed + 1;; ++seq) {
+                if (store.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(seq).data(), 2048) != 0) ::_exit(1);
+                if (::write(reports[1], &seq, sizeof seq) != sizeof seq) ::_exit(1);
+            }
+        }
+        ::close(reports[1]);
+        uint32_t reported = 0;
+        ASSERT_TRUE(ReadAll(reports[0], &reported, sizeof reported));  // the child is writing now
+        // Only varies where in its next write the child is hit; the outcome is checked either way.
+        ::usleep(static_cast<useconds_t>(random() % 3000));
+        ::kill(child, SIGKILL);
+        const int status = WaitExit(child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "writer stopped by itself, round " << round;
+        uint32_t seq = 0;
+        while (ReadAll(reports[0], &seq, sizeof seq)) reported = seq;
+        ::close(reports[0]);
+
+        std::vector<uint8_t> data(4096);
+        uint32_t size = static_cast<uint32_t>(data.size());
+        ASSERT_EQ(reader.QueryValue(HKEY_CURRENT_USER, kKey, "Blob", nullptr, data.data(), &size), 0u)
+            << "round " << round << ": " << reader.LastErrorDetail();
+        data.resize(size);
+        std::memcpy(&seq, data.data(), sizeof seq);
+        ASSERT_TRUE(seq == reported || seq == reported + 1) << "round " << round << ": file has " << seq
+                                                            << ", last reported " << reported;
+        ASSERT_EQ(data, Blob(seq));
+        committed = seq;
+    }
+    // Temporary files of killed writers are cleared by the next write.
+    ASSERT_EQ(reader.SetValue(HKEY_CURRENT_USER, kKey, "Done", REG_DWORD, Blob(1).data(), 4), 0u);
+    for (const auto& entry : fs::directory_iterator(sandbox.Dir())) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".corrupt-"), std::string::npos) << name;
+    }
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,202 @@
+// The settings store on real files in a private folder: first run, files from other tools,
+// unreadable files and hives that cannot be written.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <regex>
+#include <sys/stat.h>
+
+#include "FakeHiveStore.h"
+#include "Settings.h"
+#include "StringTable.h"
+#include "TestSandbox.h"
+#include "hive/FileHiveStore.h"
+#include "hive/HiveUnicode.h"
+
+namespace tarvik {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RecordingBox;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::vector<fs::path> CorruptCopies(const fs::path& dir) {
+    std::vector<fs::path> found;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        if (entry.path().filename().string().find(".corrupt-") != std::string::npos) found.push_back(entry.path());
+    }
+    return found;
+}
+
+class HiveFilesTest : public ::testing::Test {
+protected:
+    test::TestSandbox sandbox;
+    RecordingBox box;
+    CFileHiveStore store;
+    CSettings settings{box, &store};
+};
+
+TEST_F(HiveFilesTest, FirstRunReadsNothingSilentlyAndWritesCreateTheFiles) {
+    int32_t number = 42;
+    std::string text = "as before";
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, number));
+    EXPECT_FALSE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text));
+    EXPECT_EQ(text, "as before");
+
+    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1"));
+    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro5", ""));
+    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
+    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 3));
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_EQ(ReadFile(sandbox.UserHive()),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n"
+              "\"Macro1\"=hex(1):69,00,31,00\n"
+              "\"Macro5\"=hex(1):\n"
+              "\"Clear1\"=dword:00000001\n");
+    EXPECT_NE(ReadFile(sandbox.MachineHive()).find("[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
+                                                  "\"Display Port\"=dword:00000003\n"),
+              std::string::npos);
+    struct stat st {};
+    ASSERT_EQ(::stat(sandbox.MachineHive().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+    if (const group* dialout = ::getgrnam("dialout"); dialout && ::geteuid() == 0) {
+        EXPECT_EQ(st.st_gid, dialout->gr_gid);
+    }
+
+    // The program's texts have no terminator, and keep it that way through the file.
+    uint32_t type = 0, size = 16;
+    uint8_t data[16];
+    ASSERT_EQ(store.QueryValue(HKEY_CURRENT_USER, LoadString(IDS_REGISTRY_KEY), "macro1", &type, data, &size), 0u);
+    EXPECT_EQ(type, REG_SZ);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), size), "i1");
+    text = "x";
+    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro5", text));
+    EXPECT_EQ(text, "");
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, number));
+    EXPECT_EQ(number, 3);
+}
+
+TEST_F(HiveFilesTest, ExportsAndHandWrittenFilesReadAndSurviveAWrite) {
+    const std::string exported =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\r\n"
+        "\"Mouse Speed\"=hex:4b,00\r\n"
+        "\"Name1\"=\"Save\"\r\n"
+        "\"Macro1\"=hex(1):69,00,31,00,00,00\r\n\r\n";
+    std::string utf16 = "\xFF\xFE";
+    for (uint8_t b : hive::NarrowToWide(exported)) utf16 += static_cast<char>(b);
+    WriteFile(sandbox.UserHive(), utf16);
+    WriteFile(sandbox.MachineHive(),
+              "; written by hand\n[HKLM\\Software\\Ondrix Series III\\Tarvik]\n\"Display Port\" = dword:2\n"
+              "\"Baud\"=dword:2580\n");
+
+    int32_t speed = 0x11110000, port = 0, baud = 0;
+    std::string name, macro;
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, speed));
+    EXPECT_EQ(speed, 0x1111004B);
+    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
+    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", macro));
+    EXPECT_EQ(name, "Save");
+    EXPECT_EQ(macro, "i1");
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud));
+    EXPECT_EQ(port, 2);
+    EXPECT_EQ(baud, 9600);
+
+    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 4));
+    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro2", "sys"));
+    const std::string machine = ReadFile(sandbox.MachineHive());
+    EXPECT_NE(machine.find("; written by hand\n[HKLM\\Software\\Ondrix Series III\\Tarvik]\n"), std::string::npos);
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, port));
+    EXPECT_EQ(port, 4);
+    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
+    EXPECT_EQ(name, "Save");
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
+    const std::string junk = std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) + std::string(200, '\x7f');
+    WriteFile(sandbox.UserHive(), junk);
+
+    int32_t number = 7;
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
+    ASSERT_EQ(box.shown.size(), 1u);
+    std::vector<fs::path> aside = CorruptCopies(sandbox.Dir());
+    ASSERT_EQ(aside.size(), 1u);
+    EXPECT_TRUE(std::regex_match(aside[0].filename().string(), std::regex(R"(user\.reg\.corrupt-\d{8}-\d{6}(-\d+)?)")));
+    EXPECT_EQ(ReadFile(aside[0]), junk);
+    EXPECT_EQ(box.shown[0].text.rfind("ERROR: Open Registry Key Failed failed with the following error:\n1009: "
+                                      "The configuration registry database is corrupt.\n", 0), 0u);
+    EXPECT_NE(box.shown[0].text.find("kept as " + aside[0].string() + ".\n"), std::string::npos) << box.shown[0].text;
+
+    // From now on the hive is empty: defaults apply silently, and a write starts a fresh file.
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
+    EXPECT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 0));
+    EXPECT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(ReadFile(aside[0]), junk);
+
+    // A second broken file (found by a write this time) gets a name of its own.
+    const std::string truncated = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Ondr";
+    WriteFile(sandbox.UserHive(), truncated);
+    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 1));
+    ASSERT_EQ(box.shown.size(), 2u);
+    EXPECT_EQ(box.shown[1].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n1009: ", 0), 0u);
+    aside = CorruptCopies(sandbox.Dir());
+    ASSERT_EQ(aside.size(), 2u);
+    EXPECT_NE(ReadFile(aside[0]) == junk, ReadFile(aside[1]) == junk);
+    EXPECT_TRUE(ReadFile(aside[0]) == truncated || ReadFile(aside[1]) == truncated);
+    EXPECT_FALSE(fs::exists(sandbox.UserHive()));
+}
+
+TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
+    // Running as root writes anywhere, so the folder is made impossible instead: it is a file.
+    WriteFile(sandbox.Dir() / "not-a-folder", "x");
+    ::setenv("TARVIK_MACHINE_HIVE", (sandbox.Dir() / "not-a-folder" / "machine.reg").c_str(), 1);
+    int32_t port = 0;
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
+    EXPECT_TRUE(box.shown.empty());
+    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text,
+              "ERROR: Write to Registry Failed failed with the following error:\n5: Access is denied.\n\n");
+    EXPECT_EQ(box.shown[0].caption, "Application Error");
+    EXPECT_EQ(ReadFile(sandbox.Dir() / "not-a-folder"), "x");
+}
+
+TEST_F(HiveFilesTest, LinksAndOddThingsInTheFilesPlace) {
+    // A hive that is a link to a file elsewhere stays a link.
+    fs::create_directories(sandbox.Dir() / "dotfiles");
+    const fs::path target = sandbox.Dir() / "dotfiles" / "tarvik.reg";
+    WriteFile(target, "");
+    fs::create_symlink(target, sandbox.UserHive());
+    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, 2));
+    EXPECT_TRUE(fs::is_symlink(sandbox.UserHive()));
+    EXPECT_NE(ReadFile(target).find("\"Main Start\"=dword:00000002"), std::string::npos);
+
+    // A folder where the file should be is reported once, then left alone; nothing replaces it.
+    fs::create_directories(sandbox.MachineHive());
+    int32_t number = 0;
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, number));
+    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, number));
+    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, 9600));
+    ASSERT_EQ(box.shown.size(), 2u);
+    EXPECT_NE(box.shown[0].text.find("1009: "), std::string::npos);
+    EXPECT_NE(box.shown[1].text.find("1009: "), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(sandbox.MachineHive()));
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,160 @@
+// The hive file format: what the registry editor and people write, and what we write back.
+#include <gtest/gtest.h>
+
+#include "hive/HiveStore.h"
+#include "hive/HiveText.h"
+#include "hive/HiveUnicode.h"
+
+namespace tarvik::hive {
+namespace {
+
+const std::string kKey = "Software\\Ondrix Series III\\Tarvik";
+
+std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+std::string Utf16File(const std::string& utf8) {
+    std::string out = "\xFF\xFE";
+    for (uint8_t b : NarrowToWide(utf8)) out += static_cast<char>(b);
+    return out;
+}
+
+const HiveValue& Value(const CHiveDocument& doc, const std::string& key, const std::string& name) {
+    const HiveKey* k = doc.FindKey(key);
+    if (!k) throw std::runtime_error("no key " + key);
+    const HiveValue* v = CHiveDocument::FindValue(*k, name);
+    if (!v) throw std::runtime_error("no value " + name);
+    return *v;
+}
+
+CHiveDocument Parse(const std::string& text) {
+    CHiveDocument doc("HKEY_CURRENT_USER");
+    std::string error;
+    if (!ParseHiveText(text, doc, error)) throw std::runtime_error(error);
+    return doc;
+}
+
+TEST(HiveTextTest, ReadsARegistryEditorExportInUtf16) {
+    const std::string exported =
+        "Windows Registry Editor Version 5.00\r\n\r\n"
+        "; exported settings\r\n"
+        "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\r\n"
+        "\"Main Pos x\"=dword:0000012c\r\n"
+        "\"Name1\"=\"Sav\\\"e\\\\d\"\r\n"
+        "@=\"default\"\r\n"
+        "\"Macro1\"=hex(1):78,00,63,00,20,00,4d,00,61,00,73,00,74,00,65,00,72,00,20,00,41,\\\r\n"
+        "  00,20,00,31,00\r\n"
+        "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
+        "\"Caf\xC3\xA9\"=hex(2):63,00,61,00,66,00,e9,00,00,00\r\n\r\n";
+    const CHiveDocument doc = Parse(Utf16File(exported));
+    EXPECT_TRUE(doc.wideStrings);
+    EXPECT_EQ(Value(doc, kKey, "main pos X").data, (std::vector<uint8_t>{0x2c, 0x01, 0, 0}));
+    EXPECT_EQ(Value(doc, kKey, "Name1").data, Bytes(std::string("Sav\"e\\d\0", 8)));
+    EXPECT_EQ(Value(doc, kKey, "").data, Bytes(std::string("default\0", 8)));
+    EXPECT_EQ(Value(doc, kKey, "Macro1").type, REG_SZ);
+    EXPECT_EQ(Value(doc, kKey, "Macro1").data, Bytes("xc Master A 1"));
+    EXPECT_EQ(Value(doc, kKey, "Big").type, REG_QWORD);
+    EXPECT_EQ(Value(doc, kKey, "Big").data.size(), 8u);
+    EXPECT_EQ(Value(doc, kKey, "CAF\xC3\xA9").data, Bytes(std::string("caf\xC3\xA9\0", 6)));
+}
+
+TEST(HiveTextTest, ReadsWhatAPersonTypes) {
+    const std::string typed =
+        "\xEF\xBB\xBF"  // some editors add a byte-order mark
+        "; my settings\n"
+        "[HKCU\\software\\ondrix series iii\\tarvik]\n"
+        "  \"Mouse Speed\" = DWORD:32   ; faster\n"
+        "\"Macro2\"=\"sys\"\n"
+        "[Software\\Other]\n"
+        "\"Raw\"=hex:01, 2,ff,\n";
+    const CHiveDocument doc = Parse(typed);
+    EXPECT_EQ(Value(doc, kKey, "Mouse Speed").data, (std::vector<uint8_t>{0x32, 0, 0, 0}));
+    EXPECT_EQ(Value(doc, kKey, "Macro2").data, Bytes(std::string("sys\0", 4)));
+    EXPECT_EQ(Value(doc, "Software\\Other", "Raw").data, (std::vector<uint8_t>{1, 2, 0xff}));
+    EXPECT_TRUE(doc.KeyExists("Software"));
+    EXPECT_TRUE(doc.KeyExists("software\\ONDRIX SERIES III"));
+    EXPECT_FALSE(doc.KeyExists("Software\\Ondrix"));
+
+    const CHiveDocument old = Parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n\"E\"=hex(2):25,41,25,00\n");
+    EXPECT_FALSE(old.wideStrings);  // string data in a REGEDIT4 file is narrow
+    EXPECT_EQ(Value(old, "X", "E").data, Bytes(std::string("%A%\0", 4)));
+}
+
+TEST(HiveTextTest, RejectsWhatIsNoHiveFile) {
+    const std::vector<std::string> broken = {
+        std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"A\"=dword:1") + '\0' + "\x01",
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"Macro1\"=\"unfinished",
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X",
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"B\"=hex:01,02,\\\n",
+        "Windows Registry Editor Version 5.00\n\n\"Orphan\"=dword:00000001\n",
+        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=dword:123456789\n",
+        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=hex:1g\n",
+        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=\"x\" trailing\n",
+        "Windows Registry Ed",
+        "\xFF\xFEW\x00i\x00n",  // UTF-16 cut in the middle of a unit
+        "\x7F" "ELF\x02\x01\x01 binary junk here",
+    };
+    for (const auto& text : broken) {
+        CHiveDocument doc("HKEY_CURRENT_USER");
+        std::string error;
+        EXPECT_FALSE(ParseHiveText(text, doc, error)) << text;
+        EXPECT_FALSE(error.empty());
+    }
+    // Nothing at all is simply an empty hive.
+    EXPECT_TRUE(Parse("").keys.empty());
+    EXPECT_TRUE(Parse("\r\n  \n").keys.empty());
+}
+
+TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
+    CHiveDocument doc = Parse(
+        "Windows Registry Editor Version 5.00\n\n; keep me\n[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n"
+        "; and me\n\"Name1\"=\"Save\"\n\n");
+    HiveKey& key = *doc.FindKey(kKey);
+    const std::vector<std::pair<std::string, HiveValue>> values = {
+        {"Macro1", {REG_SZ, Bytes("xc Master A 1"), false}},            // no terminator
+        {"Macro5", {REG_SZ, {}, false}},                                 // empty
+        {"Latin1", {REG_SZ, Bytes("caf\xE9 \xED\xB2\x80"), false}},     // not UTF-8
+        {"Lines", {REG_SZ, Bytes("a\nb\"c\\"), false}},
+        {"Quote\"d\\", {REG_DWORD, {1, 2, 3, 4}, false}},
+        {"Short", {REG_DWORD, {7, 0}, false}},
+        {"Multi", {REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5)), false}},
+        {"Long", {REG_BINARY, std::vector<uint8_t>(300, 0xAB), false}},
+        {"", {REG_NONE, {}, false}},
+    };
+    for (const auto& [name, value] : values) CHiveDocument::SetValue(key, name, value);
+    CHiveDocument::SetValue(doc.AddKey("Software\\New"), "N", {REG_SZ, Bytes(std::string("t\0", 2)), false});
+
+    const std::string text = FormatHiveText(doc);
+    EXPECT_NE(text.find("; keep me\n"), std::string::npos);
+    EXPECT_NE(text.find("; and me\n\"Name1\"=\"Save\"\n\"Macro1\"=hex(1):78,00,"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Macro5\"=hex(1):\n"), std::string::npos);
+    EXPECT_NE(text.find("\n\n[HKEY_CURRENT_USER\\Software\\New]\n\"N\"=\"t\"\n"), std::string::npos) << text;
+
+    const CHiveDocument again = Parse(text);
+    for (const auto& [name, value] : values) {
+        EXPECT_EQ(Value(again, kKey, name).type, value.type) << name;
+        EXPECT_EQ(Value(again, kKey, name).data, value.data) << name;
+    }
+    EXPECT_EQ(FormatHiveText(again), text);
+}
+
+TEST(HiveTextTest, StrangeUtf16DataSurvivesUntouched) {
+    // A lone high surrogate and an odd byte count cannot be narrow text; they are kept as they were.
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n\n[X]\n\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n";
+    const CHiveDocument doc = Parse(text);
+    EXPECT_TRUE(Value(doc, "X", "Odd").verbatimWide);
+    EXPECT_EQ(Value(doc, "X", "Lone").data, (std::vector<uint8_t>{0x00, 0xd8, 0x41, 0x00}));
+    EXPECT_NE(FormatHiveText(doc).find("\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n"), std::string::npos);
+}
+
+TEST(HiveTextTest, DeletionsInAnImportedFileApply) {
+    const CHiveDocument doc = Parse(
+        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=dword:1\n\"B\"=dword:2\n[X\\Sub]\n"
+        "[X]\n\"A\"=-\n[-X\\Sub]\n\"Ignored\"=dword:3\n");
+    EXPECT_FALSE(doc.KeyExists("X\\Sub"));
+    EXPECT_EQ(CHiveDocument::FindValue(*doc.FindKey("X"), "A"), nullptr);
+    EXPECT_NE(CHiveDocument::FindValue(*doc.FindKey("X"), "B"), nullptr);
+}
+
+}  // namespace
+}  // namespace tarvik::hive
