@@ -1,0 +1,33 @@
+#pragma once
+// What the command line asks for: a registration run, or the kind of normal run.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Win32Codes.h"
+
+namespace tarvik {
+
+enum class RegistrationSwitch { None, Register, Unregister };
+
+// The raw command line as the program saw it: every argument, the program's own name first,
+// joined by single spaces.
+std::string JoinCommandLine(const std::vector<std::string>& argv);
+
+// Finds "RegServer" or "UnregServer" (any case) after a '-' or '/' that is followed by nothing
+// else: the switch counts only as the very last thing on the line.
+RegistrationSwitch ScanRegistrationSwitch(std::string_view commandLine);
+
+struct CCommandLineInfo {
+    Bool32 m_bEmbedded = 0;   // "Embedding": started by a client
+    Bool32 m_bAutomated = 0;  // "Automation": started by a client
+};
+
+// `argv` includes the program's name, which is skipped. Any argument starting with '-' or '/'
+// whose remainder is "Embedding" or "Automation" (any case) sets its flag; others are ignored.
+CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv);
+
+// ASCII comparison ignoring case, as the system's own comparison of switches does.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+}  // namespace tarvik

@@ -1,0 +1,78 @@
+#include "TarvikApp.h"
+
+#include <utility>
+
+namespace tarvik {
+
+CTarvikApp::CTarvikApp(CTarvikModule& module, IClassObjects& classObjects, IHelpViewer& helpViewer,
+                       std::vector<std::string> argv, std::string helpFolder)
+    : m_pszHelpFilePath(std::move(helpFolder)),
+      m_module(module),
+      m_classObjects(classObjects),
+      m_helpViewer(helpViewer),
+      m_argv(std::move(argv)) {}
+
+bool CTarvikApp::BeginInstance() {
+    m_bComInitialised = 1;
+    m_module.Init();
+
+    m_registration = ScanRegistrationSwitch(JoinCommandLine(m_argv));
+    if (m_registration == RegistrationSwitch::None) return true;
+
+    // A registration run reports nothing and always ends with 0, whatever the steps gave.
+    if (m_registration == RegistrationSwitch::Unregister) m_classObjects.UnregisterServer();
+    else m_classObjects.RegisterServer();
+    m_bComInitialised = 0;
+    m_module.Term();
+    return false;
+}
+
+bool CTarvikApp::ContinueInstance(IMainWindowFactory& factory) {
+    if (!m_classObjects.RegisterClassObjects()) {
+        // Nothing was offered, so there is nothing to revoke at the end.
+        m_bComInitialised = 0;
+        return false;
+    }
+
+    m_cmdInfo = ParseCommandLine(m_argv);
+
+    IMainWindow* window = factory.CreateMainWindow();
+    if (window == nullptr) return false;
+
+    m_pMainDlg = window;
+    m_module.SetMainWindow(&window->Poster());
+    m_module.m_bCloseOnLastUnlock.store(1);
+    window->SetStandAlone(m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0);
+
+    window->StartUp();
+    return true;
+}
+
+int CTarvikApp::ExitInstance() {
+    if (m_bComInitialised != 0) {
+        m_classObjects.RevokeClassObjects();
+        m_module.Term();
+        m_bComInitialised = 0;
+    }
+    return 0;
+}
+
+void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {
+    if (m_pMainDlg != nullptr && m_pMainDlg->HelpKey()) {
+        m_pMainDlg->ClearHelpKey();
+        return;
+    }
+    switch (command) {
+    case HELP_CONTEXT: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, data); break;
+    case HELP_FINDER: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_DISPLAY_TOPIC, 0); break;
+    case HELP_HELPONHELP: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, 0); break;
+    default: break;
+    }
+}
+
+void CTarvikApp::OnMainWindowDestroyed() {
+    m_module.SetMainWindow(nullptr);
+    m_pMainDlg = nullptr;
+}
+
+}  // namespace tarvik

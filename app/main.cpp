@@ -1,0 +1,68 @@
+// Tarvik's entry point: a registration run ends before any display is touched; every other run
+// needs a display for its window.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include "ClassObjects.h"
+#include "DesktopHelpViewer.h"
+#include "MainWindowFactory.h"
+#include "QtStartup.h"
+#include "TarvikApp.h"
+#include "TarvikModule.h"
+
+namespace {
+
+// The help pages are installed in "help" beside the executable.
+std::string HelpFolder(const char* argv0) {
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) exe = std::filesystem::absolute(argv0 ? argv0 : "tarvik", error);
+    return (exe.parent_path() / "help").string();
+}
+
+// With TARVIK_BENCH_IDLE_MARK set, one line on stderr tells when the event loop first has
+// nothing to do, for the start-up benchmark.
+void MarkFirstIdle(std::chrono::steady_clock::time_point started) {
+    if (std::getenv("TARVIK_BENCH_IDLE_MARK") == nullptr) return;
+    QTimer::singleShot(0, [started] {
+        const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
+        std::fprintf(stderr, "tarvik: idle %.1f ms after main\n", ms.count());
+        std::fflush(stderr);
+    });
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace tarvik;
+    const auto started = std::chrono::steady_clock::now();
+    std::vector<std::string> args(argv, argv + argc);
+    CTarvikModule& module = TheModule();
+    CClassObjects classObjects;
+    CDesktopHelpViewer helpViewer;
+    CTarvikApp app(module, classObjects, helpViewer, args, HelpFolder(argc > 0 ? argv[0] : nullptr));
+
+    if (!app.BeginInstance()) return app.ExitInstance();
+
+    auto qapp = CreateApplication(argc, argv);
+    if (!qapp) {
+        app.ExitInstance();
+        return 2;
+    }
+    CMainWindowFactory factory(app, module);
+    if (app.ContinueInstance(factory)) {
+        MarkFirstIdle(started);
+        QCoreApplication::exec();
+    }
+    // The window deletes itself once destroyed; let that happen while its helpers still exist.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return app.ExitInstance();
+}

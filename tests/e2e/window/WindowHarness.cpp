@@ -1,0 +1,57 @@
+#include "WindowHarness.h"
+
+#include <QCoreApplication>
+
+namespace tarvik::test {
+
+QApplication& EnsureApplication() {
+    static int argc = 1;
+    static char name[] = "tarvik-window-test";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        // Never the desktop's display, whatever the environment says.
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        auto* created = new QApplication(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        return created;
+    }();
+    return *app;
+}
+
+Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture)
+    : app(module, classObjects, viewer, std::move(argv), "/nonexistent/help"),
+      m_settings(settings),
+      m_mouseCapture(mouseCapture) {
+    EnsureApplication();
+}
+
+Harness::~Harness() {
+    if (window != nullptr && !window->IsDestroyed()) delete window;
+    Pump();
+}
+
+IMainWindow* Harness::CreateMainWindow() {
+    auto* dlg = new CTestDlg(m_settings, box, module, m_mouseCapture);
+    if (!dlg->Create()) {
+        delete dlg;
+        return nullptr;
+    }
+    dlg->SetHelpHandler([this](uint32_t data, uint32_t command) { app.WinHelp(data, command); });
+    dlg->SetDestroyedHandler([this] {
+        app.OnMainWindowDestroyed();
+        destroyed = true;
+    });
+    window = dlg;
+    return dlg;
+}
+
+void Harness::Pump() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (destroyed) window = nullptr;
+}
+
+}  // namespace tarvik::test
+
+// fontconfig keeps its configuration for the life of the process; that is not ours to free.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }

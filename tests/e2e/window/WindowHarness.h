@@ -1,0 +1,77 @@
+#pragma once
+// The real main window on the offscreen platform, with the application object, the server module
+// and fakes for what must not reach the desktop (message boxes, the browser).
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+
+#include "ClassObjects.h"
+#include "IMessageBox.h"
+#include "TarvikApp.h"
+#include "TarvikDlg.h"
+
+namespace tarvik::test {
+
+QApplication& EnsureApplication();
+
+struct FakeMessageBox : IMessageBox {
+    struct Shown { std::string text, caption; unsigned flags; };
+    std::vector<Shown> shown;
+    int answer = IDNO;
+    int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+        shown.push_back({text, caption, flags});
+        return answer;
+    }
+};
+
+struct FakeHelpViewer : IHelpViewer {
+    struct Call { uint32_t command, data; };
+    std::vector<Call> calls;
+    void HtmlHelp(const std::string&, uint32_t command, uint32_t data) override { calls.push_back({command, data}); }
+};
+
+// The window as created by the start-up, with mouse capture available or not.
+class CTestDlg : public CTarvikDlg {
+public:
+    CTestDlg(ISettings& settings, IMessageBox& box, CTarvikModule& module, bool mouseCapture)
+        : CTarvikDlg(settings, box, module), m_mouseCapture(mouseCapture) {}
+    bool InitDirectInput() override { return m_mouseCapture || CTarvikDlg::InitDirectInput(); }
+    int shutdowns = 0;
+
+protected:
+    void OnShutdown() override {
+        ++shutdowns;
+        CTarvikDlg::OnShutdown();
+    }
+
+private:
+    bool m_mouseCapture;
+};
+
+// Runs a whole start-up: application object, module, window.
+class Harness : public IMainWindowFactory {
+public:
+    Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture = false);
+    ~Harness() override;
+
+    bool Start() { return app.InitInstance(*this); }
+    IMainWindow* CreateMainWindow() override;
+    // Lets posted messages and deferred deletions run.
+    void Pump();
+
+    CTarvikModule module;
+    CClassObjects classObjects;
+    FakeHelpViewer viewer;
+    FakeMessageBox box;
+    CTarvikApp app;
+    CTestDlg* window = nullptr;
+    bool destroyed = false;
+
+private:
+    ISettings& m_settings;
+    bool m_mouseCapture;
+};
+
+}  // namespace tarvik::test

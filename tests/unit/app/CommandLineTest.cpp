@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+
+namespace tarvik {
+namespace {
+
+RegistrationSwitch Scan(const std::vector<std::string>& argv) {
+    return ScanRegistrationSwitch(JoinCommandLine(argv));
+}
+
+TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
+    const std::string exe = "/opt/some-dir/tarvik";
+    EXPECT_EQ(Scan({exe, "/RegServer"}), RegistrationSwitch::Register);
+    EXPECT_EQ(Scan({exe, "-regserver"}), RegistrationSwitch::Register);
+    EXPECT_EQ(Scan({exe, "--regserver"}), RegistrationSwitch::Register);
+    EXPECT_EQ(Scan({exe, "/UNREGSERVER"}), RegistrationSwitch::Unregister);
+    EXPECT_EQ(Scan({exe, "-Embedding", "/unregserver"}), RegistrationSwitch::Unregister);
+    EXPECT_EQ(Scan({exe, "/RegServer", "/x"}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({exe, "/RegServer "}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({exe, "RegServer"}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({exe, "/RegServers"}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({exe}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({}), RegistrationSwitch::None);
+    EXPECT_EQ(ScanRegistrationSwitch("-"), RegistrationSwitch::None);
+    EXPECT_EQ(ScanRegistrationSwitch("/"), RegistrationSwitch::None);
+}
+
+TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
+    auto info = ParseCommandLine({"tarvik", "-Embedding"});
+    EXPECT_TRUE(info.m_bEmbedded);
+    EXPECT_FALSE(info.m_bAutomated);
+
+    info = ParseCommandLine({"tarvik", "/AUTOMATION", "file.txt", "-x", ""});
+    EXPECT_FALSE(info.m_bEmbedded);
+    EXPECT_TRUE(info.m_bAutomated);
+
+    // The program's own name is never an argument, and prefixes or suffixes do not count.
+    info = ParseCommandLine({"-Embedding", "--Embedding", "/Embeddings", "Automation", "/Auto"});
+    EXPECT_FALSE(info.m_bEmbedded);
+    EXPECT_FALSE(info.m_bAutomated);
+}
+
+TEST(CommandLine, ArbitraryBytesNeverCrash) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::string> argv{"tarvik"};
+        const int count = static_cast<int>(random() % 5);
+        for (int i = 0; i < count; ++i) {
+            std::string arg(random() % 24, '\0');
+            for (char& c : arg) c = static_cast<char>(random() % 256);
+            if (!arg.empty() && random() % 2) arg[0] = (random() % 2) ? '/' : '-';
+            argv.push_back(arg);
+        }
+        (void)ScanRegistrationSwitch(JoinCommandLine(argv));
+        (void)ParseCommandLine(argv);
+    }
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace tarvik

@@ -1,0 +1,12 @@
+#pragma once
+// Help pages opened in the desktop's browser.
+#include "HelpPages.h"
+
+namespace tarvik {
+
+class CDesktopHelpViewer : public IHelpViewer {
+public:
+    void HtmlHelp(const std::string& helpFolder, uint32_t viewerCommand, uint32_t data) override;
+};
+
+}  // namespace tarvik

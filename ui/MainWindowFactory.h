@@ -1,0 +1,32 @@
+#pragma once
+// Makes the real main window with everything it needs: the settings store, message boxes and the
+// server module, and connects its help requests and its end to the application.
+#include <memory>
+
+#include "MainWindow.h"
+#include "QtMessageBox.h"
+#include "Settings.h"
+#include "TarvikApp.h"
+
+namespace tarvik {
+
+class CTarvikDlg;
+
+class CMainWindowFactory : public IMainWindowFactory {
+public:
+    CMainWindowFactory(CTarvikApp& app, CTarvikModule& module);
+    ~CMainWindowFactory() override;
+
+    // Null when the window cannot be initialised; it then no longer exists.
+    IMainWindow* CreateMainWindow() override;
+    CTarvikDlg* Window() const { return m_window; }
+
+private:
+    CTarvikApp& m_app;
+    CTarvikModule& m_module;
+    CQtMessageBox m_messageBox;
+    CSettings m_settings;
+    CTarvikDlg* m_window = nullptr;
+};
+
+}  // namespace tarvik

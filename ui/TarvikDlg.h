@@ -1,0 +1,129 @@
+#pragma once
+// The main window: the instrument controls and all instrument-related state. It owns the two
+// serial lines, the macros, the keyboard translator and the shared mouse state.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include <QFont>
+#include <QPixmap>
+
+#include "KeyTranslator.h"
+#include "Macros.h"
+#include "MainWindow.h"
+#include "MergeProtocol.h"
+#include "MouseState.h"
+#include "PortManager.h"
+#include "TrayDialogBase.h"
+
+class QKeyEvent;
+class QPushButton;
+
+namespace tarvik {
+
+// Control ids of template 102.
+inline constexpr int IDC_DISPLAY = 1000;
+inline constexpr int IDC_SHIFT = 1039;
+inline constexpr int IDC_CTRL = 1040;
+inline constexpr int IDC_ESC = 1041;
+inline constexpr int IDC_MOUSE = 1042;
+inline constexpr int IDC_HELP_BUTTON = 57670;
+// The function buttons, macro 1 to macro 8: left column top to bottom, then the right column.
+inline constexpr std::array<int, kMacroCount> kMacroButtonIds{1008, 1002, 1003, 1004, 1009, 1005, 1006, 1007};
+
+class CTarvikDlg : public CTrayDialogBase,
+                   public MouseState,
+                   public IMainWindow,
+                   public IPortEvents,
+                   public IMacroButtons,
+                   public IKeyCodeSink {
+public:
+    CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
+    ~CTarvikDlg() override;
+
+    // IMainWindow
+    void SetStandAlone(bool standAlone) override { m_bStandAlone = standAlone ? 1 : 0; }
+    void StartUp() override;
+    bool HelpKey() const override { return m_bHelpKey != 0; }
+    void ClearHelpKey() override { m_bHelpKey = 0; }
+    IMessagePoster& Poster() override { return *this; }
+
+    // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
+    bool OpenPorts() { return m_ports.OpenPorts(); }
+    int64_t OnPortNotification(uint64_t wParam, int64_t lParam) { return m_ports.OnPortNotification(wParam, lParam); }
+    void ParseDisplayInput() override;
+    void ParseMergeInput() override;
+    void SendMousePacket() override;
+    void OnKeyCode(uint32_t code, uint32_t action) override;
+    void OnMouseData();
+
+    // Macros and function buttons.
+    bool LoadMacros();
+    bool SaveMacros();
+    void SetDefaultMacros();
+    void SendMacro(int index);
+    void SetMacroCaption(int index, const std::string& caption) override;
+
+    // PC mouse capture; not available yet, so start-up reports it.
+    virtual bool InitDirectInput();
+
+    // Control refresh: false = fields to controls, true = controls to fields.
+    void UpdateData(bool saveAndValidate);
+
+    void OnContextMenu(const QPoint& screenPos) override;
+
+    CPortManager m_ports;
+    Bool32 m_bHelpKey = 0;
+    int32_t m_nMouseStartPosition = 0;
+    void* m_pDirectInput = nullptr;
+    void* m_pMouseDevice = nullptr;
+    void* m_pAutomationObject = nullptr;
+    QPushButton* m_btnMouse = nullptr;
+    QPushButton* m_btnHelp = nullptr;
+    std::array<QPushButton*, kMacroCount> m_btnMacro{};
+    QPushButton* m_btnEsc = nullptr;
+    QPushButton* m_btnShift = nullptr;
+    QPushButton* m_btnCtrl = nullptr;
+    Bool32 m_bDirectInputReady = 0;
+    Bool32 m_bSuppressContextMenu = 0;
+    Bool32 m_bPacketThrottle = 0;
+    int32_t m_nDesktopWidth = 0;
+    int32_t m_nDesktopHeight = 0;
+    std::array<int32_t, 3> m_mouseThresholds{0, 0, 0};
+    int32_t m_nSystemMouseSpeed = 10;
+    int32_t m_nMouseSpeed = 50;
+    int32_t m_nWheelAccumulator = 0;
+    double m_dMouseScale = 1.0;
+    Bool32 m_bSwapButtons = 0;
+    Bool32 m_bPortsConfigured = 0;
+    QPixmap m_hbmMouseOff;
+    QPixmap m_hbmMouseOn;
+    QFont m_fontButtons;
+    std::thread m_pInputThread;
+    std::atomic<Bool32> m_bInputThreadRunning{0};
+    CKeyTranslator m_keyTranslator;
+    int m_hStopEvent = -1;   // eventfd: ask the mouse worker to end
+    int m_hMouseEvent = -1;  // eventfd: mouse data waiting
+    std::array<int, 2> m_waitHandles{-1, -1};
+    MacroArray m_macros;
+    Point m_ptSavedCursor;
+
+protected:
+    bool OnInitDialog() override;
+    bool OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) override;
+    void OnShutdown() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The keyboard's first stop (TarvikDlgKeys.cpp): true when the key was taken.
+    bool PreTranslateMessage(QKeyEvent* event);
+
+private:
+    void CreateEvents();
+    void CloseEvents();
+    void BindControls();
+    void LoadImages();
+    void ConnectButtons();
+};
+
+}  // namespace tarvik

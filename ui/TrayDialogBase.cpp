@@ -1,0 +1,327 @@
+#include "TrayDialogBase.h"
+
+#include <cstdio>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QCursor>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QMoveEvent>
+#include <QScreen>
+#include <QSystemTrayIcon>
+
+#include "DialogTemplate.h"
+#include "HelpPages.h"
+#include "MessageEvent.h"
+#include "StringTable.h"
+
+namespace tarvik {
+namespace {
+
+// The title of the window's own message boxes: the executable's name without its extension.
+std::string ExecutableTitle() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName().toStdString();
+}
+
+}  // namespace
+
+CTrayDialogBase::CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module)
+    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_settings(settings),
+      m_messageBox(messageBox),
+      m_module(module),
+      m_displayLine(*this) {
+    m_hIcon.addFile(QStringLiteral(":/art/icon131_32.png"), QSize(32, 32));
+    m_hIcon.addFile(QStringLiteral(":/art/icon131_16.png"), QSize(16, 16));
+    m_hSmallIcon.addFile(QStringLiteral(":/art/icon131_16.png"), QSize(16, 16));
+    setFocusPolicy(Qt::ClickFocus);
+}
+
+CTrayDialogBase::~CTrayDialogBase() = default;
+
+bool CTrayDialogBase::Create() {
+    BuildDialog(*this, MainDialogTemplate());
+    m_display = qobject_cast<QLineEdit*>(GetDlgItem(*this, 1000));
+    if (m_display == nullptr) return false;
+    return OnInitDialog();
+}
+
+bool CTrayDialogBase::OnInitDialog() {
+    // The window menu belongs to the window manager here; its About item lives in the context
+    // menu, and the missing maximise box and size frame come from the flags and the fixed size.
+    setWindowIcon(m_hIcon);
+    m_bFloat = 1;
+    m_bRememberPosition = 1;
+    m_nStartMode = 0;
+    setFocus(Qt::OtherFocusReason);
+    AddTrayIcon();
+    ShowMainWindow(false);
+    return true;
+}
+
+void CTrayDialogBase::Post(uint32_t message, uint64_t wParam, int64_t lParam) {
+    QCoreApplication::postEvent(this, new CMessageEvent(message, wParam, lParam));
+}
+
+bool CTrayDialogBase::SendMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
+    return OnMessage(message, wParam, lParam);
+}
+
+bool CTrayDialogBase::event(QEvent* event) {
+    if (auto* message = dynamic_cast<CMessageEvent*>(event)) {
+        // Messages still queued when the window went are dropped, as the system drops messages
+        // for a destroyed window.
+        if (!IsDestroyed()) OnMessage(message->Message(), message->WParam(), message->LParam());
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool CTrayDialogBase::OnMessage(uint32_t message, uint64_t, int64_t lParam) {
+    switch (message) {
+    case WM_CLOSE: OnClose(); return true;
+    case UWM_TRAYNOTIFY: OnTrayNotify(lParam); return true;
+    case WM_CONTEXTMENU: OnContextMenu(QPoint(PointX(lParam), PointY(lParam))); return true;
+    default: return false;
+    }
+}
+
+void CTrayDialogBase::SetDisplayText(const std::string& text) {
+    m_display->setText(QString::fromStdString(text));
+    m_display->setCursorPosition(0);
+}
+
+std::string CTrayDialogBase::GetDisplayText() const { return m_display->text().toStdString(); }
+
+void CTrayDialogBase::RestoreWindow() {
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    activateWindow();
+}
+
+void CTrayDialogBase::SetShowState(int showCommand) {
+    m_bVisible = showCommand != SW_HIDE;
+    if (showCommand == SW_HIDE) hide();
+    else RestoreWindow();
+}
+
+void CTrayDialogBase::ShowMainWindow(bool show) {
+    if (show) {
+        SetShowState(SW_RESTORE);
+        raise();
+    } else {
+        SetShowState(SW_HIDE);
+    }
+}
+
+void CTrayDialogBase::SetFloat(bool on) {
+    // Changing a window's flags takes it off the screen; a shown window is put straight back.
+    const bool shown = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (shown) {
+        show();
+        raise();
+    }
+}
+
+void CTrayDialogBase::RestorePlacement() {
+    int32_t x = 0, y = 0, visible = 1;
+    bool incomplete = !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, x) ||
+                      !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, y) ||
+                      !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, visible);
+
+    m_bFloat = 1;
+    m_bRememberPosition = 1;
+    m_nStartMode = 0;
+    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, m_bFloat);
+    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_REM_POSITION, m_bRememberPosition);
+    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, m_nStartMode);
+    SetFloat(m_bFloat != 0);
+
+    if (m_bStandAlone && incomplete) {
+        SetShowState(SW_RESTORE);
+        return;
+    }
+
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect desktop = screen->virtualGeometry();
+        const QRect work = screen->availableGeometry();
+        const QRect own = frameGeometry();
+        // Only a window lost beyond the right or bottom edge is brought back; positions to the
+        // left or above stay as stored.
+        if (x > desktop.x() + desktop.width()) x = work.x() + work.width() - own.width();
+        if (y > desktop.y() + desktop.height()) y = work.y() + work.height() - own.height();
+    }
+    MoveWindowTo(x, y);
+
+    if (!m_bStandAlone) SetShowState(SW_HIDE);
+    else if (m_nStartMode == 0) SetShowState(SW_RESTORE);
+    else if (m_nStartMode == 2) SetShowState(visible ? SW_RESTORE : SW_HIDE);
+    else SetShowState(SW_HIDE);
+}
+
+void CTrayDialogBase::MoveWindowTo(int x, int y) {
+    move(x, y);
+    // A hidden window gets its move notification only when shown; the position counts at once.
+    if (!isMinimized()) {
+        m_nPosX = x;
+        m_nPosY = y;
+    }
+}
+
+void CTrayDialogBase::SaveWindowState() {
+    if (m_bRememberPosition) {
+        m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, m_nPosX);
+        m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, m_nPosY);
+    }
+    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, m_bVisible);
+}
+
+void CTrayDialogBase::AddTrayIcon() {
+    // Without a notification area (a bare X server, some desktops) the program runs without the
+    // icon; the window stays reachable through its taskbar entry while shown.
+    if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable()) return;
+    m_trayIcon = std::make_unique<QSystemTrayIcon>(m_hSmallIcon);
+    m_trayIcon->setToolTip(QString::fromStdString(LoadString(IDS_PROGRAM_NAME)));
+    QObject::connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) Post(UWM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
+                         else if (reason == QSystemTrayIcon::Context) Post(UWM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
+                     });
+    m_trayIcon->show();
+}
+
+void CTrayDialogBase::RemoveTrayIcon() {
+    if (m_trayIcon) m_trayIcon->hide();
+    m_trayIcon.reset();
+}
+
+void CTrayDialogBase::OnTrayNotify(int64_t mouseMessage) {
+    if (mouseMessage == WM_LBUTTONDOWN) {
+        ShowMainWindow(true);
+        activateWindow();
+    } else if (mouseMessage == WM_RBUTTONDOWN) {
+        const QPoint cursor = QCursor::pos();
+        Post(WM_CONTEXTMENU, 0, PackPoint(cursor.x(), cursor.y()));
+    }
+}
+
+std::unique_ptr<QMenu> CTrayDialogBase::BuildContextMenu() {
+    auto menu = std::make_unique<QMenu>();
+    auto add = [&menu](const char* text, uint32_t id) {
+        menu->addAction(QString::fromLatin1(text))->setData(static_cast<uint32_t>(id));
+    };
+    add("Close", ID_MENU_CLOSE);
+    menu->addSeparator();
+    add("Properties", ID_MENU_PROPERTIES);
+    menu->addSeparator();
+    add("Help", ID_HELP);
+    add("About", IDM_ABOUTBOX);
+    menu->addSeparator();
+    add("Exit", ID_MENU_EXIT);
+    return menu;
+}
+
+void CTrayDialogBase::OnContextMenu(const QPoint& screenPos) {
+    uint32_t command = 0;
+    {
+        std::unique_ptr<QMenu> menu = BuildContextMenu();
+        if (QAction* chosen = menu->exec(screenPos)) command = chosen->data().toUInt();
+    }
+    // The command runs after the menu is gone, as a command message would.
+    if (command != 0) OnCommand(command);
+}
+
+void CTrayDialogBase::OnCommand(uint32_t id) {
+    switch (id) {
+    case IDM_ABOUTBOX: OnAboutBox(); break;
+    case ID_MENU_PROPERTIES: OnProperties(); break;
+    case ID_MENU_CLOSE: OnCancel(); break;
+    case ID_MENU_EXIT: OnExit(); break;
+    case ID_HELP: RequestHelp(kMainWindowHelpContext, HELP_CONTEXT); break;
+    default: break;
+    }
+}
+
+void CTrayDialogBase::OnOK() { ShowMainWindow(false); }
+void CTrayDialogBase::OnCancel() { ShowMainWindow(false); }
+
+void CTrayDialogBase::OnExit() {
+    const int32_t clients = m_module.GetLockCount();
+    if (clients <= 0) {
+        ExitApplication();
+        return;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "Can't Exit: %d Client%c", clients, clients > 1 ? 's' : ' ');
+    ShowText(text);
+    ShowMainWindow(true);
+}
+
+void CTrayDialogBase::OnClose() {
+    const int32_t clients = m_module.GetLockCount();
+    if (clients > 0) {
+        char text[96];
+        std::snprintf(text, sizeof text, "Warning: %d Client%s connected\nExit Application?", clients,
+                      clients > 1 ? "s" : "");
+        if (m_messageBox.Show(text, ExecutableTitle(), MB_YESNO | MB_ICONHAND | MB_DEFBUTTON2) != IDYES) return;
+    }
+    m_module.m_bCloseOnLastUnlock.store(0);
+    ExitApplication();
+}
+
+void CTrayDialogBase::ExitApplication() {
+    SendMessage(UWM_SHUTDOWN, 0, 0);
+    DestroyWindow();
+}
+
+void CTrayDialogBase::DestroyWindow() {
+    if (IsDestroyed()) return;
+    m_bDestroyed = 1;
+    SaveWindowState();
+    RemoveTrayIcon();
+    hide();
+    if (m_destroyedHandler) m_destroyedHandler();
+    deleteLater();
+}
+
+void CTrayDialogBase::SetHelpHandler(std::function<void(uint32_t, uint32_t)> handler) {
+    m_helpHandler = std::move(handler);
+}
+
+void CTrayDialogBase::SetDestroyedHandler(std::function<void()> handler) { m_destroyedHandler = std::move(handler); }
+
+void CTrayDialogBase::RequestHelp(uint32_t data, uint32_t command) {
+    if (m_helpHandler) m_helpHandler(data, command);
+}
+
+void CTrayDialogBase::closeEvent(QCloseEvent* event) {
+    // The title bar's close button and Alt+F4 only hide the window; the program goes on.
+    event->ignore();
+    ShowMainWindow(false);
+}
+
+void CTrayDialogBase::moveEvent(QMoveEvent* event) {
+    QWidget::moveEvent(event);
+    if (!isMinimized()) {
+        m_nPosX = pos().x();
+        m_nPosY = pos().y();
+    }
+}
+
+void CTrayDialogBase::contextMenuEvent(QContextMenuEvent* event) { OnContextMenu(event->globalPos()); }
+
+void CTrayDialogBase::mousePressEvent(QMouseEvent* event) {
+    // Typed keys must keep reaching the keyboard translation after a click on the background.
+    setFocus(Qt::MouseFocusReason);
+    QWidget::mousePressEvent(event);
+}
+
+}  // namespace tarvik

@@ -1,0 +1,122 @@
+#pragma once
+// The window's outer layer: display line, icons, notification-area icon, context menu, placement,
+// float on top, show and hide, and the two ways out (Exit and a close request).
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QFont>
+#include <QIcon>
+#include <QWidget>
+
+#include "DisplayLine.h"
+#include "IDisplayView.h"
+#include "IMessageBox.h"
+#include "ISettings.h"
+#include "Messages.h"
+#include "TarvikModule.h"
+#include "Win32Codes.h"
+
+class QLineEdit;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tarvik {
+
+class CTrayDialogBase : public QWidget, public IMessagePoster, public IDisplayView {
+public:
+    CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
+    ~CTrayDialogBase() override;
+
+    // Builds the window from its template and runs the dialog initialisation. The window stays
+    // hidden. False when it cannot be initialised.
+    bool Create();
+
+    // Any thread: the message is handled later on the GUI thread.
+    void Post(uint32_t message, uint64_t wParam, int64_t lParam) override;
+    // GUI thread only: the message is handled now, before this returns.
+    bool SendMessage(uint32_t message, uint64_t wParam, int64_t lParam);
+
+    // The display line.
+    void SetDisplayText(const std::string& text) override;
+    std::string GetDisplayText() const override;
+    void RestoreWindow() override;
+    void ShowRemembered(const std::string& text) { m_displayLine.ShowRemembered(text); }
+    void ShowRememberedId(uint32_t id) { m_displayLine.ShowRememberedId(id); }
+    void ShowText(const std::string& text) { m_displayLine.ShowText(text); }
+    void ShowAlert(const std::string& text) { m_displayLine.ShowAlert(text); }
+    void ShowAlertId(uint32_t id) { m_displayLine.ShowAlertId(id); }
+    void ShowAlertWithPrefix(uint32_t id, const std::string& text) { m_displayLine.ShowAlertWithPrefix(id, text); }
+    void ShowAlertWithCode(const std::string& text, uint32_t code) { m_displayLine.ShowAlertWithCode(text, code); }
+    void RestoreRemembered() { m_displayLine.RestoreRemembered(); }
+
+    // Window behaviour.
+    void SetShowState(int showCommand);
+    void ShowMainWindow(bool show);
+    void SetFloat(bool on);
+    void RestorePlacement();
+    void SaveWindowState();
+    void AddTrayIcon();
+    void RemoveTrayIcon();
+    void ExitApplication();
+    bool HasTrayIcon() const { return m_trayIcon != nullptr; }
+
+    // Commands of the context menu and the Help button.
+    void OnCommand(uint32_t id);
+    void OnOK();
+    void OnCancel();
+    void OnExit();
+    void OnClose();
+    void OnTrayNotify(int64_t mouseMessage);
+    virtual void OnContextMenu(const QPoint& screenPos);
+    std::unique_ptr<QMenu> BuildContextMenu();
+    virtual void OnAboutBox() {}
+    virtual void OnProperties() {}
+
+    // Help requests go to the application; the window's end is reported to it.
+    void SetHelpHandler(std::function<void(uint32_t data, uint32_t command)> handler);
+    void SetDestroyedHandler(std::function<void()> handler);
+    bool IsDestroyed() const { return m_bDestroyed != 0; }
+
+    QLineEdit* m_display = nullptr;
+    QIcon m_hIcon;
+    QIcon m_hSmallIcon;
+    int32_t m_nPosX = 0;
+    int32_t m_nPosY = 0;
+    Bool32 m_bVisible = 0;
+    Bool32 m_bFloat = 0;
+    Bool32 m_bRememberPosition = 0;
+    int32_t m_nStartMode = 0;
+    Bool32 m_bStandAlone = 0;
+    QFont m_fontDisplay;
+
+protected:
+    virtual bool OnInitDialog();
+    // A window message, whether posted or sent. True when handled.
+    virtual bool OnMessage(uint32_t message, uint64_t wParam, int64_t lParam);
+    // The dialog's shutdown work, run before the window goes.
+    virtual void OnShutdown() {}
+    void DestroyWindow();
+    void RequestHelp(uint32_t data, uint32_t command);
+    void MoveWindowTo(int x, int y);
+
+    bool event(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+    ISettings& m_settings;
+    IMessageBox& m_messageBox;
+    CTarvikModule& m_module;
+    CDisplayLine m_displayLine;
+
+private:
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+    std::function<void(uint32_t, uint32_t)> m_helpHandler;
+    std::function<void()> m_destroyedHandler;
+    Bool32 m_bDestroyed = 0;
+};
+
+}  // namespace tarvik
