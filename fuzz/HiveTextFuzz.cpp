@@ -1,0 +1,23 @@
+// Random hive file bytes: a hand-edited or damaged settings file must never crash the reader, and
+// whatever it accepts must come out of a write and a second read unchanged.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "hive/HiveText.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    tarvik::hive::CHiveDocument doc("HKEY_CURRENT_USER");
+    std::string error;
+    if (!tarvik::hive::ParseHiveText(bytes, doc, error)) {
+        TARVIK_FUZZ_CHECK(!error.empty());
+        return 0;
+    }
+    const std::string written = tarvik::hive::FormatHiveText(doc);
+    tarvik::hive::CHiveDocument again("HKEY_CURRENT_USER");
+    TARVIK_FUZZ_CHECK(tarvik::hive::ParseHiveText(written, again, error));
+    TARVIK_FUZZ_CHECK(tarvik::hive::FormatHiveText(again) == written);
+    return 0;
+}
