@@ -11,6 +11,7 @@
 #include <QScreen>
 
 #include "DialogTemplate.h"
+#include "KeyEventFilter.h"
 #include "MessageEvent.h"
 #include "MouseMath.h"
 #include "StringTable.h"
@@ -93,8 +94,7 @@ bool CTarvikDlg::OnInitDialog() {
     m_ports.SetCommsEnabled(true);
 
     ConnectButtons();
-    installEventFilter(this);
-    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    InstallKeyFilter();
     return true;
 }
 
@@ -196,6 +196,22 @@ void CTarvikDlg::StartUp() {
 bool CTarvikDlg::InitDirectInput() {
     m_bDirectInputReady = 0;
     return false;
+}
+
+void CTarvikDlg::LeaveMouseMode() {
+    // Without capture there is no mouse mode to leave.
+    if (!m_bDirectInputReady) return;
+    m_bEsc = 0;
+    m_bShift = 0;
+    m_bCtrl = 0;
+    m_bMouseMode = 0;
+    UpdateData(false);
+    m_bMouseActive = 0;
+    SendMousePacket();
+}
+
+Point CTarvikDlg::InstrumentToScreen(Point instrument) {
+    return tarvik::InstrumentToScreen(instrument, m_nDesktopWidth, m_nDesktopHeight);
 }
 
 bool CTarvikDlg::LoadMacros() { return tarvik::LoadMacros(m_macros, m_settings, *this); }

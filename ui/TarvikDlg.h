@@ -10,6 +10,8 @@
 #include <QFont>
 #include <QPixmap>
 
+#include "DisplayProtocol.h"
+#include "IInstrumentEvents.h"
 #include "KeyTranslator.h"
 #include "Macros.h"
 #include "MainWindow.h"
@@ -18,10 +20,11 @@
 #include "PortManager.h"
 #include "TrayDialogBase.h"
 
-class QKeyEvent;
 class QPushButton;
 
 namespace tarvik {
+
+class CKeyEventFilter;
 
 // Control ids of template 102.
 inline constexpr int IDC_DISPLAY = 1000;
@@ -38,7 +41,8 @@ class CTarvikDlg : public CTrayDialogBase,
                    public IMainWindow,
                    public IPortEvents,
                    public IMacroButtons,
-                   public IKeyCodeSink {
+                   public IKeyCodeSink,
+                   public IMergeHost {
 public:
     CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
     ~CTarvikDlg() override;
@@ -55,6 +59,7 @@ public:
     int64_t OnPortNotification(uint64_t wParam, int64_t lParam) { return m_ports.OnPortNotification(wParam, lParam); }
     void ParseDisplayInput() override;
     void ParseMergeInput() override;
+    void ReportInstrumentName(const std::string& name);
     void SendMousePacket() override;
     void OnKeyCode(uint32_t code, uint32_t action) override;
     void OnMouseData();
@@ -68,6 +73,12 @@ public:
 
     // PC mouse capture; not available yet, so start-up reports it.
     virtual bool InitDirectInput();
+    void LeaveMouseMode() override;
+
+    // IMergeHost: what a packet from the instrument's own mouse needs of the window.
+    MouseState& SharedMouseState() override { return *this; }
+    void RefreshControls() override { UpdateData(false); }
+    Point InstrumentToScreen(Point instrument) override;
 
     // Control refresh: false = fields to controls, true = controls to fields.
     void UpdateData(bool saveAndValidate);
@@ -79,7 +90,7 @@ public:
     int32_t m_nMouseStartPosition = 0;
     void* m_pDirectInput = nullptr;
     void* m_pMouseDevice = nullptr;
-    void* m_pAutomationObject = nullptr;
+    IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists
     QPushButton* m_btnMouse = nullptr;
     QPushButton* m_btnHelp = nullptr;
     std::array<QPushButton*, kMacroCount> m_btnMacro{};
@@ -109,14 +120,18 @@ public:
     std::array<int, 2> m_waitHandles{-1, -1};
     MacroArray m_macros;
     Point m_ptSavedCursor;
+    // The line parsers keep their state across notifications and port reopenings.
+    CDisplayParser m_displayParser;
+    CLastReportedName m_lastReportedName;
+    CMergeParser m_mergeParser;
 
 protected:
     bool OnInitDialog() override;
     bool OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) override;
     void OnShutdown() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    // The keyboard's first stop (TarvikDlgKeys.cpp): true when the key was taken.
-    bool PreTranslateMessage(QKeyEvent* event);
+    // The keyboard's first stop (TarvikDlgKeys.cpp), before any control sees the key: true when
+    // the key was taken.
+    bool PreTranslateMessage(const KeyMessage& message);
 
 private:
     void CreateEvents();
@@ -124,6 +139,9 @@ private:
     void BindControls();
     void LoadImages();
     void ConnectButtons();
+    void InstallKeyFilter();
+
+    CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
 };
 
 }  // namespace tarvik

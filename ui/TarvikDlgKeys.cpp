@@ -1,27 +1,27 @@
 // The keyboard's first stop: every key that reaches the window or one of its controls passes
 // here before ordinary processing.
-#include <QKeyEvent>
-
+#include "HelpPages.h"
+#include "KeyEventFilter.h"
 #include "TarvikDlg.h"
+#include "VirtualKeyCodes.h"
 
 namespace tarvik {
 
-bool CTarvikDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
-        if (PreTranslateMessage(static_cast<QKeyEvent*>(event))) return true;
-    }
-    return CTrayDialogBase::eventFilter(watched, event);
+void CTarvikDlg::InstallKeyFilter() {
+    m_pKeyFilter = new CKeyEventFilter(*this, [this](const KeyMessage& message) {
+        return PreTranslateMessage(message);
+    });
 }
 
-bool CTarvikDlg::PreTranslateMessage(QKeyEvent* event) {
-    // Enter and Escape belong to the instrument: they must never press a button of this window
-    // or hide it.
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape: return true;
-    default: return false;
+bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {
+    if (!m_keyTranslator.TranslateMessage(message)) return false;
+    // F1 went to the instrument and marked the help key as used. The help request that should
+    // follow it (and find the mark, clear it and show nothing) is not raised by anything on this
+    // platform, so make it here, or the mark would swallow the user's next Help click.
+    if (!message.release && message.vk == vk::VK_F1 && m_bHelpKey) {
+        RequestHelp(kMainWindowHelpContext, HELP_CONTEXT);
     }
+    return true;
 }
 
 }  // namespace tarvik

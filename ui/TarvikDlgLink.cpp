@@ -2,20 +2,36 @@
 // goes out as a mouse packet, and what a translated key does.
 #include "TarvikDlg.h"
 
+#include <string>
+#include <utility>
+
 #include "KeyCodeHandler.h"
 
 namespace tarvik {
 
 void CTarvikDlg::ParseDisplayInput() {
-    // Nothing on the Display Port is interpreted yet: take what arrived so the line's listener
-    // reports the next arrival, and let it go.
     m_ports.DrainPort(m_ports.m_displayPort, m_ports.m_strDisplayBuffer);
+    // Taken out of the buffer first: a report may reach code that drains the line again.
+    const std::string input = std::move(m_ports.m_strDisplayBuffer);
     m_ports.m_strDisplayBuffer.clear();
+    m_displayParser.Parse(input, [this](const std::string& name) { ReportInstrumentName(name); });
+}
+
+void CTarvikDlg::ReportInstrumentName(const std::string& name) {
+    m_lastReportedName.Report(
+        name,
+        [this](const std::string& changed) {
+            // Clients hear of the new name before the window shows it.
+            if (m_pAutomationObject) m_pAutomationObject->FireInstrumentChanged(changed);
+        },
+        [this](const std::string& changed) { ShowRemembered(changed); });
 }
 
 void CTarvikDlg::ParseMergeInput() {
     m_ports.DrainPort(m_ports.m_mergePort, m_ports.m_strMergeBuffer);
+    const std::string input = std::move(m_ports.m_strMergeBuffer);
     m_ports.m_strMergeBuffer.clear();
+    m_mergeParser.Parse(input, m_ports, *this);
 }
 
 void CTarvikDlg::SendMousePacket() { tarvik::SendMousePacket(*this, m_ports); }

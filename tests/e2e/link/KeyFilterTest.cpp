@@ -1,0 +1,82 @@
+// The keyboard filter on its own: whose keys it takes, how a release finds its press, and which
+// shortcuts it claims.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include <QKeyEvent>
+#include <QWidget>
+
+#include "KeyEventFilter.h"
+#include "VirtualKeyCodes.h"
+#include "WindowHarness.h"
+
+namespace tarvik::test {
+namespace {
+
+constexpr uint32_t kKeypad7 = 79, kSymKpHome = 0xFF95, kSymKp7 = 0xFFB7, kKeyA = 38, kKeyEnd = 115;
+
+class KeyFilter : public ::testing::Test {
+protected:
+    KeyFilter() {
+        child = new QWidget(&window);
+        new CKeyEventFilter(window, [this](const KeyMessage& message) {
+            seen.push_back(message);
+            return WouldTranslate(message);
+        });
+    }
+    void Send(QWidget* target, QEvent::Type type, int qtKey, uint32_t keycode, uint32_t keysym,
+              Qt::KeyboardModifiers mods = {}) {
+        QKeyEvent event(type, qtKey, mods, keycode, keysym, 0);
+        QCoreApplication::sendEvent(target, &event);
+    }
+    bool appReady = (EnsureApplication(), true);  // before any widget
+    QWidget window;
+    QWidget* child = nullptr;
+    std::vector<KeyMessage> seen;
+};
+
+TEST_F(KeyFilter, AReleaseUsesTheKeyChosenAtItsPress) {
+    // Keypad 7 goes down as Home (Num Lock off) and comes up after Num Lock went on.
+    Send(child, QEvent::KeyPress, Qt::Key_Home, kKeypad7, kSymKpHome, Qt::KeypadModifier);
+    Send(child, QEvent::KeyRelease, Qt::Key_7, kKeypad7, kSymKp7, Qt::KeypadModifier);
+    // Without native codes the toolkit's key pairs them.
+    Send(child, QEvent::KeyPress, Qt::Key_Escape, 0, 0);
+    Send(child, QEvent::KeyRelease, Qt::Key_Escape, 0, 0);
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].vk, vk::VK_HOME);
+    EXPECT_EQ(seen[1].vk, vk::VK_HOME);
+    EXPECT_TRUE(seen[1].release);
+    EXPECT_EQ(seen[3].vk, vk::VK_ESCAPE);
+    EXPECT_EQ(seen[3].message, WM_KEYUP);
+
+    Send(child, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a', Qt::AltModifier);
+    ASSERT_EQ(seen.size(), 5u);
+    EXPECT_EQ(seen[4].message, WM_SYSKEYDOWN);
+}
+
+TEST_F(KeyFilter, KeysOfOtherWindowsAreNotLookedAt) {
+    QWidget other;
+    auto* ownDialog = new QWidget(&window, Qt::Dialog);  // owned by the window, but a window itself
+    Send(&other, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    Send(ownDialog, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    EXPECT_TRUE(seen.empty());
+    Send(&window, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(KeyFilter, ClaimsShortcutsOnlyForKeysTheInstrumentGets) {
+    QKeyEvent mnemonic(QEvent::ShortcutOverride, Qt::Key_A, Qt::AltModifier, kKeyA, 'a', 0x8);
+    mnemonic.ignore();
+    QCoreApplication::sendEvent(child, &mnemonic);
+    EXPECT_TRUE(mnemonic.isAccepted());
+
+    QKeyEvent end(QEvent::ShortcutOverride, Qt::Key_End, Qt::NoModifier, kKeyEnd, 0xFF57, 0);
+    end.ignore();
+    QCoreApplication::sendEvent(child, &end);
+    EXPECT_FALSE(end.isAccepted());
+    EXPECT_TRUE(seen.empty());  // asking is not pressing
+}
+
+}  // namespace
+}  // namespace tarvik::test

@@ -1,0 +1,104 @@
+// What arrives on the two lines, through the real window: names from the Display Port, the
+// instrument's own keyboard and mouse from the Merge Port, and the function and toggle buttons.
+#include <QPushButton>
+
+#include "LinkFixture.h"
+
+namespace tarvik::test {
+namespace {
+
+std::string Raw(std::initializer_list<int> bytes) {
+    std::string out;
+    for (int b : bytes) out.push_back(static_cast<char>(b));
+    return out;
+}
+
+using LineProtocol = LinkTest;
+
+TEST_F(LineProtocol, InstrumentMousePacketsAreTakenOverSentOnAndRepeatsDropped) {
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4})));
+    EXPECT_EQ(Collect(6), Both("80 F0 E1 E2 E3 E4"));
+    EXPECT_EQ(dlg->m_ptInstrumentCursor, (Point{65, 892}));
+    EXPECT_TRUE(dlg->m_bMouseActive);
+    EXPECT_FALSE(dlg->m_bMouseButton);
+
+    // The same packet again goes nowhere; the key byte after it shows it was handled.
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4, 0x41})));
+    EXPECT_EQ(Collect(1), Both("41"));
+
+    // Shift and Ctrl from the instrument's mouse light the buttons; bit 0 never goes out.
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF7, 0xE1, 0xE2, 0xE3, 0xE4})));
+    EXPECT_EQ(Collect(6), Both("80 F6 E1 E2 E3 E4"));
+    EXPECT_TRUE(dlg->m_btnShift->isChecked());
+    EXPECT_TRUE(dlg->m_btnCtrl->isChecked());
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4})));
+    EXPECT_EQ(Collect(6), Both("80 F0 E1 E2 E3 E4"));
+    EXPECT_FALSE(dlg->m_btnShift->isChecked());
+    EXPECT_FALSE(dlg->m_btnCtrl->isChecked());
+}
+
+TEST_F(LineProtocol, BrokenPacketsAndKeyBytesArePassedOnUnchanged) {
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF0, 0x41})));
+    EXPECT_EQ(Collect(3), Both("80 F0 41"));
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0x80, 0x41, 0xE5})));
+    EXPECT_EQ(Collect(4), Both("80 80 41 E5"));
+    EXPECT_TRUE(dlg->m_mergeParser.PendingPacket().empty());
+}
+
+TEST_F(LineProtocol, PacketSplitAcrossNotificationsIsAssembled) {
+    ASSERT_TRUE(merge.Send(Raw({0x80, 0xF8, 0xE0})));
+    ASSERT_TRUE(RunUntil([&] { return dlg->m_mergeParser.PendingPacket().size() == 3; }));
+    ASSERT_TRUE(merge.Send(Raw({0xE0, 0xFF, 0xFF})));
+    EXPECT_EQ(Collect(6), Both("80 F8 E0 E0 FF FF"));
+    EXPECT_EQ(dlg->m_ptInstrumentCursor, (Point{0, 0}));
+    EXPECT_TRUE(dlg->m_bMouseButton);
+    EXPECT_TRUE(dlg->m_bMouseActive);
+}
+
+TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
+    RecordingClients clients;
+    clients.dlg = dlg;
+    dlg->m_pAutomationObject = &clients;
+    auto shows = [&](const std::string& text) { return RunUntil([&] { return dlg->GetDisplayText() == text; }); };
+
+    // Text before the first field is ignored.
+    ASSERT_TRUE(display.Send("noise\rDX-7 Synth 2"));
+    ASSERT_TRUE(shows("DX-7 Synth 2"));
+    EXPECT_EQ(dlg->m_ports.m_strDisplayBuffer, "");
+
+    // The same name again, then a field cut short, then a new name: only the new one is told.
+    ASSERT_TRUE(display.Send("\x0C" "DX-7 Synth 2\x0C" "short\rGrand Piano "));
+    ASSERT_TRUE(shows("Grand Piano "));
+    EXPECT_EQ(clients.names, (std::vector<std::string>{"DX-7 Synth 2", "Grand Piano "}));
+    EXPECT_NE(clients.shownWhenFired.back(), "Grand Piano ");
+
+    // Control and high bytes count towards the twelve but are not shown; a field may span reads.
+    ASSERT_TRUE(display.Send(Raw({0x0D, 0x01, 0x85}) + "Str"));
+    ASSERT_TRUE(RunUntil([&] { return dlg->m_displayParser.NameCount() == 5; }));
+    ASSERT_TRUE(display.Send("ings 12"));
+    ASSERT_TRUE(shows("Strings 12"));
+    dlg->ShowText("passing alert");
+    dlg->RestoreRemembered();
+    EXPECT_EQ(dlg->GetDisplayText(), "Strings 12");
+    dlg->m_pAutomationObject = nullptr;
+}
+
+TEST_F(LineProtocol, ButtonsSendMacrosEscAndModifierPackets) {
+    dlg->m_btnMacro[0]->click();
+    EXPECT_EQ(Collect(4), Both("0C 69 31 0D"));
+
+    dlg->m_btnShift->click();
+    EXPECT_TRUE(dlg->m_bShift);
+    EXPECT_EQ(Collect(6), Both(Packet(*dlg)));
+    EXPECT_EQ(Packet(*dlg).substr(3, 2), "E4");
+    dlg->m_btnShift->click();
+    EXPECT_EQ(Collect(6), Both(Packet(*dlg)));
+    EXPECT_FALSE(dlg->m_bShift);
+
+    dlg->m_btnEsc->click();
+    EXPECT_EQ(Collect(1), Both("1B"));
+    EXPECT_FALSE(dlg->m_btnEsc->isChecked());
+}
+
+}  // namespace
+}  // namespace tarvik::test

@@ -1,0 +1,57 @@
+#pragma once
+// The keyboard's first stop. One filter on the whole application sees every key event aimed at the
+// main window or any of its controls before the control itself does, turns it into the key
+// message the translator expects (virtual key by position, press or release, Shift, Ctrl and Caps
+// Lock of that moment) and swallows the event when the translator takes it. Keys for other windows
+// (menus, message boxes, the preferences sheet) pass untouched.
+#include <cstdint>
+#include <functional>
+#include <unordered_map>
+
+#include <QObject>
+
+#include "KeyTranslator.h"
+
+class QKeyEvent;
+class QWidget;
+
+namespace tarvik {
+
+// The virtual key of the key at this event's position; 0 when it has none.
+uint32_t VirtualKeyOf(const QKeyEvent& event);
+
+// Caps Lock as it was for this event: from the native modifier state when the platform reported
+// one, else from the case of a typed letter against Shift.
+bool CapsLockOf(const QKeyEvent& event);
+
+// The translator's view of `event` for virtual key `vk`.
+KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk);
+
+// Whether the translator would take this message, without delivering anything.
+bool WouldTranslate(const KeyMessage& message);
+
+class CKeyEventFilter : public QObject {
+public:
+    // Returns true when the key message was consumed.
+    using TranslateFn = std::function<bool(const KeyMessage&)>;
+
+    // Installs itself on the application; it is a child of `window` and ends with it.
+    CKeyEventFilter(QWidget& window, TranslateFn translate);
+    ~CKeyEventFilter() override;
+    CKeyEventFilter(const CKeyEventFilter&) = delete;
+    CKeyEventFilter& operator=(const CKeyEventFilter&) = delete;
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool AimedAtWindow(QObject* watched) const;
+    bool OnKey(const QKeyEvent& event);
+
+    QWidget& window_;
+    TranslateFn translate_;
+    // The virtual key each physical key got when it went down, so its release (and its repeats)
+    // use the same one whatever the layout or Num Lock says by then.
+    std::unordered_map<uint64_t, uint32_t> pressedVk_;
+};
+
+}  // namespace tarvik
