@@ -24,21 +24,16 @@ struct FakeLine {
     std::condition_variable changed;
 
     // Failures to inject (0 = the call succeeds).
-    uint32_t openResult = 0;
     uint32_t setupResult = 0;
     uint32_t maskResult = 0;
     uint32_t timeoutsResult = 0;
-    uint32_t stateResult = 0;
-    uint32_t clearErrorResult = 0;
     // While set, a waiting listener does not notice Interrupt: it looks stuck.
     bool ignoreInterrupt = false;
 
     // Observed.
     bool open = false;
     int setupCalls = 0;
-    int readCalls = 0;
     int waiting = 0;
-    uint32_t mask = 0;
     std::vector<uint32_t> escapes;
     std::string written;
     comm::Dcb dcb;
@@ -69,63 +64,49 @@ struct FakeLine {
 };
 
 class FakeCommDevice final : public comm::ICommDevice {
+    std::shared_ptr<FakeLine> line_;
+
+    template <class F>
+    auto With(F f) {
+        std::lock_guard<std::mutex> lock(line_->mutex);
+        return f(*line_);
+    }
+    // Copies `from` to `to` unless the call is scripted to fail.
+    template <class T>
+    uint32_t Exchange(T& to, const T& from, const uint32_t& failure) {
+        return With([&](FakeLine&) { return failure ? failure : (to = from, 0u); });
+    }
+
 public:
     explicit FakeCommDevice(std::shared_ptr<FakeLine> line) : line_(std::move(line)) {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->open = true;
+        With([](FakeLine& l) { l.open = true; });
     }
     ~FakeCommDevice() override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->open = false;
-        line_->changed.notify_all();
+        With([](FakeLine& l) { l.open = false, l.changed.notify_all(); });
     }
 
     uint32_t SetupComm(uint32_t, uint32_t) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        ++line_->setupCalls;
-        return line_->setupResult;
+        return With([](FakeLine& l) { return ++l.setupCalls, l.setupResult; });
     }
-    uint32_t ApplyDefaultConfig() override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->dcb = comm::Dcb{};
-        return 0;
+    uint32_t ApplyDefaultConfig() override { return With([](FakeLine& l) { return l.dcb = {}, 0u; }); }
+    uint32_t GetCommState(comm::Dcb& dcb) override { return Exchange(dcb, line_->dcb, 0); }
+    uint32_t SetCommState(const comm::Dcb& dcb) override { return Exchange(line_->dcb, dcb, 0); }
+    uint32_t GetCommTimeouts(comm::CommTimeouts& t) override {
+        return Exchange(t, line_->timeouts, line_->timeoutsResult);
     }
-    uint32_t GetCommState(comm::Dcb& dcb) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        if (line_->stateResult) return line_->stateResult;
-        dcb = line_->dcb;
-        return 0;
+    uint32_t SetCommTimeouts(const comm::CommTimeouts& t) override {
+        return Exchange(line_->timeouts, t, line_->timeoutsResult);
     }
-    uint32_t SetCommState(const comm::Dcb& dcb) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        if (line_->stateResult) return line_->stateResult;
-        line_->dcb = dcb;
-        return 0;
-    }
-    uint32_t GetCommTimeouts(comm::CommTimeouts& timeouts) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        if (line_->timeoutsResult) return line_->timeoutsResult;
-        timeouts = line_->timeouts;
-        return 0;
-    }
-    uint32_t SetCommTimeouts(const comm::CommTimeouts& timeouts) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        if (line_->timeoutsResult) return line_->timeoutsResult;
-        line_->timeouts = timeouts;
-        return 0;
-    }
-    uint32_t SetCommMask(uint32_t mask) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        if (line_->maskResult) return line_->maskResult;
-        line_->mask = mask;
-        line_->events.emplace_back(0, 0);  // a mask change ends a wait with no events
-        line_->changed.notify_all();
-        return 0;
+    uint32_t SetCommMask(uint32_t) override {
+        return With([](FakeLine& l) {
+            if (l.maskResult) return l.maskResult;
+            l.events.emplace_back(0, 0);  // a mask change ends a wait with no events
+            l.changed.notify_all();
+            return 0u;
+        });
     }
     uint32_t EscapeCommFunction(uint32_t function) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->escapes.push_back(function);
-        return 0;
+        return With([function](FakeLine& l) { return l.escapes.push_back(function), 0u; });
     }
     uint32_t WaitCommEvent(uint32_t& events, uint32_t timeoutMs) override {
         std::unique_lock<std::mutex> lock(line_->mutex);
@@ -140,43 +121,34 @@ public:
         --line_->waiting;
         if (!ok) return ERROR_TIMEOUT;
         events = 0;
-        if (!line_->events.empty()) {
-            events = line_->events.front().first;
-            line_->errors |= line_->events.front().second;
-            line_->events.pop_front();
-        } else {
+        if (line_->events.empty()) {
             line_->interrupted = false;
+            return 0;
         }
+        events = line_->events.front().first;
+        line_->errors |= line_->events.front().second;
+        line_->events.pop_front();
         return 0;
     }
-    void Interrupt() override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->interrupted = true;
-        line_->changed.notify_all();
-    }
+    void Interrupt() override { With([](FakeLine& l) { l.interrupted = true, l.changed.notify_all(); }); }
     uint32_t ClearCommError(uint32_t& errors) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        errors = line_->errors;
-        line_->errors = 0;
-        return line_->clearErrorResult;
+        return With([&errors](FakeLine& l) { return errors = std::exchange(l.errors, 0u), 0u; });
     }
     uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        ++line_->readCalls;
-        count = std::min(size, line_->input.size());
-        std::memcpy(buffer, line_->input.data(), count);
-        line_->input.erase(0, count);
-        return 0;
+        return With([&](FakeLine& l) {
+            count = std::min(size, l.input.size());
+            std::memcpy(buffer, l.input.data(), count);
+            l.input.erase(0, count);
+            return 0u;
+        });
     }
     uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t) override {
-        std::lock_guard<std::mutex> lock(line_->mutex);
-        line_->written.append(reinterpret_cast<const char*>(buffer), length);
-        count = length;
-        return 0;
+        return With([&](FakeLine& l) {
+            l.written.append(reinterpret_cast<const char*>(buffer), length);
+            return count = length, 0u;
+        });
     }
 
-private:
-    std::shared_ptr<FakeLine> line_;
 };
 
 class FakeComm final : public comm::ICommApi {
@@ -190,11 +162,7 @@ public:
     uint32_t Open(const std::string& name, std::unique_ptr<comm::ICommDevice>& device) override {
         auto it = lines_.find(name);
         if (it == lines_.end()) return ERROR_FILE_NOT_FOUND;
-        {
-            std::lock_guard<std::mutex> lock(it->second->mutex);
-            if (it->second->openResult) return it->second->openResult;
-            if (it->second->open) return ERROR_ACCESS_DENIED;
-        }
+        if (std::lock_guard<std::mutex> lock(it->second->mutex); it->second->open) return ERROR_ACCESS_DENIED;
         device = std::make_unique<FakeCommDevice>(it->second);
         return 0;
     }

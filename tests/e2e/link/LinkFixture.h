@@ -66,7 +66,7 @@ protected:
     TestSandbox sandbox;
     PtyLine display{sandbox, 1};
     PtyLine merge{sandbox, 2};
-    FakeMessageBox settingsBox;
+    RecordingBox settingsBox;
     std::unique_ptr<CSettings> settings;
     std::unique_ptr<Harness> harness;
     CTestDlg* dlg = nullptr;

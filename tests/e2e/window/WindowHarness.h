@@ -8,23 +8,13 @@
 #include <QApplication>
 
 #include "ClassObjects.h"
-#include "IMessageBox.h"
+#include "Recorders.h"
 #include "TarvikApp.h"
 #include "TarvikDlg.h"
 
 namespace tarvik::test {
 
 QApplication& EnsureApplication();
-
-struct FakeMessageBox : IMessageBox {
-    struct Shown { std::string text, caption; unsigned flags; };
-    std::vector<Shown> shown;
-    int answer = IDNO;
-    int Show(const std::string& text, const std::string& caption, unsigned flags) override {
-        shown.push_back({text, caption, flags});
-        return answer;
-    }
-};
 
 struct FakeHelpViewer : IHelpViewer {
     struct Call { uint32_t command, data; };
@@ -64,7 +54,7 @@ public:
     CTarvikModule module;
     CClassObjects classObjects;
     FakeHelpViewer viewer;
-    FakeMessageBox box;
+    RecordingBox box;
     CTarvikApp app;
     CTestDlg* window = nullptr;
     bool destroyed = false;

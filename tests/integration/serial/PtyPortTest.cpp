@@ -15,16 +15,26 @@ namespace {
 
 using namespace comm;
 
-TEST(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
+class PtyPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.Ok()); }
+    termios LineSettings() {
+        termios t{};
+        EXPECT_EQ(::tcgetattr(pty.Spare(), &t), 0);
+        return t;
+    }
+
     TestSandbox sandbox;
-    PtyLine pty(sandbox, 1);
-    ASSERT_TRUE(pty.Ok());
+    PtyLine pty{sandbox, 1};
     CSerialPort port;
+};
+
+TEST_F(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
     ASSERT_EQ(port.Open("COM1"), 0u);
     EXPECT_EQ(port.Open("COM1"), ERROR_ALREADY_INITIALIZED);
+    EXPECT_TRUE(port.IsOpen());
 
-    termios t{};
-    ASSERT_EQ(::tcgetattr(pty.Spare(), &t), 0);
+    const termios t = LineSettings();
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
@@ -51,34 +61,23 @@ TEST(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
     EXPECT_EQ(second.Open("COM1"), 0u) << "released on close";
 }
 
-TEST(PtyPortTest, SettingsReachTheLineAndReadBack) {
-    TestSandbox sandbox;
-    PtyLine pty(sandbox, 2);
-    ASSERT_TRUE(pty.Ok());
-    CSerialPort port;
-    ASSERT_EQ(port.Open("COM2"), 0u);
+TEST_F(PtyPortTest, SettingsReachTheLineAndReadBack) {
+    ASSERT_EQ(port.Open("COM1"), 0u);
     ASSERT_EQ(port.Configure(19200, 7, ODDPARITY, TWOSTOPBITS), 0u);
     ASSERT_EQ(port.SetHandshake(CSerialPort::FlowXonXoff), 0u);
-    termios t{};
-    ASSERT_EQ(::tcgetattr(pty.Spare(), &t), 0);
+    const termios t = LineSettings();
     EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B19200));
     EXPECT_EQ(t.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF | INPCK));
     // A pty forces 8 bits without parity; the settings still read back as they were set.
-    EXPECT_EQ(port.GetBaudRate(), 19200);
-    EXPECT_EQ(port.GetDataBits(), 7);
-    EXPECT_EQ(port.GetParity(), ODDPARITY);
-    EXPECT_EQ(port.GetStopBits(), TWOSTOPBITS);
-    EXPECT_EQ(port.GetHandshake(), CSerialPort::FlowXonXoff);
+    EXPECT_EQ((std::vector<int>{port.GetBaudRate(), port.GetDataBits(), port.GetParity(), port.GetStopBits(),
+                                port.GetHandshake()}),
+              (std::vector<int>{19200, 7, ODDPARITY, TWOSTOPBITS, CSerialPort::FlowXonXoff}));
     EXPECT_EQ(port.Configure(12345, 8, NOPARITY, ONESTOPBIT), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(port.GetBaudRate(), 19200) << "a refused setting changes nothing";
 }
 
-TEST(PtyPortTest, ReadsImmediatelyAndWaitsForAllWhenAsked) {
-    TestSandbox sandbox;
-    PtyLine pty(sandbox, 1);
-    ASSERT_TRUE(pty.Ok());
-    CSerialPort port;
+TEST_F(PtyPortTest, ReadsImmediatelyAndWaitsForAllWhenAskedKeepingWhatCame) {
     ASSERT_EQ(port.Open("COM1"), 0u);
     char buffer[8];
     size_t count = 99;
@@ -89,19 +88,16 @@ TEST(PtyPortTest, ReadsImmediatelyAndWaitsForAllWhenAsked) {
     ASSERT_TRUE(pty.Send("abc"));
     ASSERT_TRUE(pty.WaitForPending(3));
     EXPECT_EQ(port.Read(buffer, 4, &count, 100), ERROR_TIMEOUT);
-    EXPECT_EQ(std::string(buffer, count), "abc") << "what came is kept, not lost";
+    EXPECT_EQ(std::string(buffer, count), "abc");
     ASSERT_TRUE(pty.Send("wxyz"));
     EXPECT_EQ(port.Read(buffer, 4, &count, 5000), 0u);
     EXPECT_EQ(std::string(buffer, count), "wxyz");
 }
 
-TEST(PtyPortTest, NotifiesOncePerArrival) {
-    TestSandbox sandbox;
-    PtyLine pty(sandbox, 1);
-    ASSERT_TRUE(pty.Ok());
+TEST_F(PtyPortTest, NotifiesOncePerArrival) {
     RecordingPoster window;
-    CSerialWindowPort port;
-    ASSERT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 0u);
+    CSerialWindowPort listening;
+    ASSERT_EQ(listening.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 0u);
     ASSERT_TRUE(pty.Send("x"));
     PostedMessage posted{};
     ASSERT_TRUE(window.Take(posted));
@@ -111,12 +107,11 @@ TEST(PtyPortTest, NotifiesOncePerArrival) {
     EXPECT_FALSE(window.Take(posted, std::chrono::milliseconds(300)));
     char buffer[8];
     size_t count = 0;
-    ASSERT_EQ(port.Read(buffer, sizeof buffer, &count), 0u);
+    ASSERT_EQ(listening.Read(buffer, sizeof buffer, &count), 0u);
     EXPECT_EQ(count, 1u);
     ASSERT_TRUE(pty.Send("y"));
     ASSERT_TRUE(window.Take(posted));
     EXPECT_EQ(posted.wParam, EV_RXCHAR);
-    port.Close();
 }
 
 }  // namespace

@@ -31,18 +31,18 @@ TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
 }
 
 TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
-    auto info = ParseCommandLine({"tarvik", "-Embedding"});
-    EXPECT_TRUE(info.m_bEmbedded);
-    EXPECT_FALSE(info.m_bAutomated);
-
-    info = ParseCommandLine({"tarvik", "/AUTOMATION", "file.txt", "-x", ""});
-    EXPECT_FALSE(info.m_bEmbedded);
-    EXPECT_TRUE(info.m_bAutomated);
-
-    // The program's own name is never an argument, and prefixes or suffixes do not count.
-    info = ParseCommandLine({"-Embedding", "--Embedding", "/Embeddings", "Automation", "/Auto"});
-    EXPECT_FALSE(info.m_bEmbedded);
-    EXPECT_FALSE(info.m_bAutomated);
+    struct Case {
+        std::vector<std::string> argv;
+        bool embedded, automated;
+    };
+    for (const Case& c : {Case{{"tarvik", "-Embedding"}, true, false},
+                          Case{{"tarvik", "/AUTOMATION", "file.txt", "-x", ""}, false, true},
+                          // The program's own name is never an argument; prefixes and suffixes do not count.
+                          Case{{"-Embedding", "--Embedding", "/Embeddings", "Automation", "/Auto"}, false, false}}) {
+        const auto info = ParseCommandLine(c.argv);
+        EXPECT_EQ(info.m_bEmbedded, c.embedded) << c.argv[1];
+        EXPECT_EQ(info.m_bAutomated, c.automated) << c.argv[1];
+    }
 }
 
 TEST(CommandLine, ArbitraryBytesNeverCrash) {

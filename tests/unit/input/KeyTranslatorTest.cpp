@@ -1,3 +1,5 @@
+// What the window's keyboard path does not show on its own; the keys themselves are tested through
+// the real window in the link tests.
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -5,6 +7,7 @@
 
 #include "KeyCodeHandler.h"
 #include "KeyTranslator.h"
+#include "LineRecorders.h"
 #include "VirtualKeyCodes.h"
 
 namespace tarvik {
@@ -12,82 +15,53 @@ namespace {
 
 using Delivered = std::vector<std::pair<uint32_t, uint32_t>>;
 
-class RecordingSink : public IKeyCodeSink {
-public:
+struct RecordingSink : IKeyCodeSink {
     Delivered codes;
     void OnKeyCode(uint32_t code, uint32_t action) override { codes.push_back({code, action}); }
 };
 
-struct Keys {
-    bool shift = false, ctrl = false, caps = false;
-};
-
-class TranslatorTest : public ::testing::Test {
-protected:
-    bool Down(uint32_t vk, Keys k = {}, uint32_t msg = WM_KEYDOWN) {
-        return translator.TranslateMessage({msg, vk, false, k.shift, k.ctrl, k.caps});
+TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
+    struct Row {
+        const char* what;
+        KeyMessage message;
+        bool consumed;
+        Delivered codes;
+    };
+    const Row rows[] = {
+        {"Caps Lock leaves punctuation", {WM_KEYDOWN, vk::VK_OEM_1, false, false, false, true}, true, {{0x3B, 1}}},
+        {"Ctrl+A ignores Caps Lock", {WM_KEYDOWN, vk::Letter('A'), false, false, true, true}, true, {{0x01, 1}}},
+        {"Alt+F4 goes up too", {WM_SYSKEYUP, vk::F(4), true, false, false, false}, true, {{0x584, 2}}},
+        {"Alt alone", {WM_KEYDOWN, vk::VK_MENU, false, false, false, false}, false, {}},
+        {"Caps Lock key", {WM_KEYDOWN, vk::VK_CAPITAL, false, false, false, false}, false, {}},
+        {"Num Lock key", {WM_KEYDOWN, vk::VK_NUMLOCK, false, false, false, false}, false, {}},
+        {"a character message", {0x102 /* WM_CHAR */, 'a', false, false, false, false}, false, {}},
+        {"not a virtual key", {WM_KEYDOWN, 0x1234, false, false, false, false}, false, {}},
+    };
+    for (const Row& row : rows) {
+        RecordingSink sink;
+        CKeyTranslator translator(sink);
+        EXPECT_EQ(translator.TranslateMessage(row.message), row.consumed) << row.what;
+        EXPECT_EQ(sink.codes, row.codes) << row.what;
     }
-    bool Up(uint32_t vk, Keys k = {}, uint32_t msg = WM_KEYUP) {
-        return translator.TranslateMessage({msg, vk, true, k.shift, k.ctrl, k.caps});
-    }
-    RecordingSink sink;
-    CKeyTranslator translator{sink};
-};
-
-TEST_F(TranslatorTest, CapsLockInvertsShiftForLettersOnly) {
-    const Keys caps{.caps = true};
-    const Keys capsShift{.shift = true, .caps = true};
-    EXPECT_TRUE(Down(vk::Letter('A'), caps));
-    EXPECT_TRUE(Down(vk::Letter('A'), capsShift));
-    EXPECT_TRUE(Down(vk::Digit('1'), caps));
-    EXPECT_TRUE(Down(vk::VK_OEM_1, caps));
-    EXPECT_TRUE(Down(vk::Letter('A'), {.ctrl = true, .caps = true}));
-    EXPECT_TRUE(Down(vk::Letter('A'), {.ctrl = true}));
-    EXPECT_EQ(sink.codes, (Delivered{{0x41, 1}, {0x61, 1}, {0x31, 1}, {0x3B, 1}, {0x01, 1}, {0x01, 1}}));
 }
 
-TEST_F(TranslatorTest, CtrlColumnsConsumeOnlyWhatTheTableHas) {
-    EXPECT_TRUE(Down(vk::Digit('2'), {.ctrl = true}));
-    EXPECT_TRUE(Down(vk::Digit('2'), {.shift = true, .ctrl = true}));
-    EXPECT_FALSE(Down(vk::Digit('1'), {.ctrl = true}));
-    EXPECT_FALSE(Down(vk::F(1), {.shift = true, .ctrl = true}));
-    EXPECT_FALSE(Down(vk::VK_END));
-    EXPECT_FALSE(Down(vk::VK_MENU));
-    EXPECT_EQ(sink.codes, (Delivered{{0x00, 1}, {0x00, 1}}));
-}
-
-TEST_F(TranslatorTest, FunctionKeysAltKeysAndOtherMessages) {
-    EXPECT_TRUE(Down(vk::F(1)));
-    EXPECT_TRUE(Down(vk::F(1), {.shift = true}));
-    EXPECT_TRUE(Down(vk::F(4), {}, WM_SYSKEYDOWN));  // Alt+F4 goes to the instrument
-    EXPECT_TRUE(Up(vk::F(4), {}, WM_SYSKEYUP));
-    EXPECT_TRUE(Down(vk::VK_SPACE, {}, WM_SYSKEYDOWN));
-    EXPECT_FALSE(translator.TranslateMessage({0x102 /* WM_CHAR */, 'a', false, false, false, false}));
-    EXPECT_FALSE(Down(vk::VK_CAPITAL));
-    EXPECT_FALSE(Down(vk::VK_NUMLOCK));
-    EXPECT_FALSE(Down(0x1234));  // not a virtual key at all
-    EXPECT_EQ(sink.codes, (Delivered{{KEYCODE_HELP, 1}, {0x591, 1}, {0x584, 1}, {0x584, 2}, {0x20, 1}}));
-}
-
-TEST_F(TranslatorTest, AutoRepeatRepeatsKeysButNotModifiers) {
-    EXPECT_TRUE(Down(vk::Letter('Q')));
-    EXPECT_TRUE(Down(vk::Letter('Q')));
-    EXPECT_TRUE(Up(vk::Letter('Q')));
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(Down(vk::VK_SHIFT, {.shift = true}));
-    EXPECT_TRUE(translator.ShiftHeld());
-    EXPECT_TRUE(Up(vk::VK_SHIFT));
-    EXPECT_FALSE(translator.ShiftHeld());
-    EXPECT_EQ(sink.codes,
-              (Delivered{{0x71, 1}, {0x71, 1}, {0x71, 2}, {KEYCODE_SHIFT, 1}, {KEYCODE_SHIFT, 2}}));
-}
-
-TEST_F(TranslatorTest, EitherShiftReleaseClearsAndCtrlWorksAlike) {
-    Down(vk::VK_SHIFT, {.shift = true});  // left
-    Down(vk::VK_SHIFT, {.shift = true});  // right: already held, nothing new
-    Up(vk::VK_SHIFT, {.shift = true});    // left up, right still down
-    Down(vk::VK_CONTROL, {.ctrl = true});
-    Up(vk::VK_CONTROL);
-    EXPECT_EQ(sink.codes, (Delivered{{KEYCODE_SHIFT, 1}, {KEYCODE_SHIFT, 2}, {KEYCODE_CTRL, 1}, {KEYCODE_CTRL, 2}}));
+TEST(KeyCodeHandlerTest, HelpKeyIsMarkedAtThePressAndEscIsHeldUntilItsRelease) {
+    MouseState state;
+    Bool32 helpKey = 0;
+    test::RecordingPorts ports;
+    int packets = 0;
+    auto code = [&](uint32_t c, uint32_t action) { HandleKeyCode(c, action, state, helpKey, ports, [&] { ++packets; }); };
+    code(0x591, 1);
+    EXPECT_EQ(helpKey, 0) << "Shift+F1 is no help key";
+    code(KEYCODE_HELP, 1);
+    EXPECT_EQ(helpKey, 1);
+    code(KEYCODE_HELP, 2);
+    code(0x1B, 1);
+    EXPECT_EQ(state.m_bEsc, 1);
+    code(0x1B, 2);
+    EXPECT_EQ(state.m_bEsc, 0);
+    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'b', "\x91"}, {'b', "\x81"}, {'b', "\x1b"}}));
+    EXPECT_EQ(packets, 0);
 }
 
 // An independent statement of sample rows, written from the instrument's key chart.
@@ -116,48 +90,6 @@ TEST(KeyTableTest, SampleRowsMatchTheChart) {
     int translated = 0;
     for (const auto& row : table) translated += row[0] != KEYCODE_NONE;
     EXPECT_EQ(translated, 15 + 10 + 26 + 10 + 5 + 15 + 11);
-}
-
-class KeyCodeHandlerTest : public ::testing::Test {
-protected:
-    void Code(uint32_t code, uint32_t action) {
-        HandleKeyCode(code, action, state, helpKey, ports, [this] { ++packets; });
-    }
-    struct Ports : IPortSender {
-        std::string sent;
-        void SendByteToPorts(uint8_t b) override { sent.push_back(static_cast<char>(b)); }
-        void SendTextToPorts(const std::string& t) override { sent += t; }
-        void SendBufferToPorts(const uint8_t*, size_t) override { sent += "<buffer>"; }
-    } ports;
-    MouseState state;
-    Bool32 helpKey = 0;
-    int packets = 0;
-};
-
-TEST_F(KeyCodeHandlerTest, ModifiersEscAndHelp) {
-    Code(KEYCODE_SHIFT, 1);
-    EXPECT_EQ(state.m_bShift, 1);
-    Code(KEYCODE_SHIFT, 2);
-    Code(KEYCODE_CTRL, 1);
-    EXPECT_EQ(state.m_bShift, 0);
-    EXPECT_EQ(state.m_bCtrl, 1);
-    EXPECT_EQ(packets, 3);
-
-    Code(0x1B, 1);
-    EXPECT_EQ(state.m_bEsc, 1);
-    Code(0x1B, 1);
-    Code(0x1B, 2);
-    EXPECT_EQ(state.m_bEsc, 0);
-
-    Code(0x591, 1);
-    EXPECT_EQ(helpKey, 0);
-    Code(KEYCODE_HELP, 1);
-    EXPECT_EQ(helpKey, 1);
-    Code(KEYCODE_HELP, 2);
-    Code('a', 1);
-    Code('a', 2);
-    EXPECT_EQ(ports.sent, "\x1b\x1b\x91\x81" "a");
-    EXPECT_EQ(packets, 3);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "FakeSettings.h"
+#include "LineRecorders.h"
 #include "Macros.h"
 
 namespace tarvik {
@@ -12,13 +13,6 @@ namespace {
 struct Buttons : IMacroButtons {
     std::map<int, std::string> captions;
     void SetMacroCaption(int index, const std::string& caption) override { captions[index] = caption; }
-};
-
-struct TextPorts : IPortSender {
-    std::vector<std::string> texts;
-    void SendByteToPorts(uint8_t) override { texts.push_back("<byte>"); }
-    void SendTextToPorts(const std::string& t) override { texts.push_back(t); }
-    void SendBufferToPorts(const uint8_t*, size_t) override { texts.push_back("<buffer>"); }
 };
 
 constexpr uint32_t HKCU = HKEY_CURRENT_USER;
@@ -32,7 +26,7 @@ protected:
     }
     test::FakeSettings settings;
     Buttons buttons;
-    TextPorts ports;
+    test::RecordingPorts ports;
     MacroArray macros;
 };
 
@@ -47,7 +41,7 @@ TEST_F(MacrosTest, FirstRunStoresAllDefaults) {
     EXPECT_EQ(buttons.captions.at(7), "Ic");
 
     SendMacro(macros, 0, ports);
-    EXPECT_EQ(ports.texts, (std::vector<std::string>{"\x0c" "i1\r"}));
+    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t', "\x0c" "i1\r"}}));
 }
 
 TEST_F(MacrosTest, ComposedTextFollowsTheFlagsInOneSend) {
@@ -59,7 +53,7 @@ TEST_F(MacrosTest, ComposedTextFollowsTheFlagsInOneSend) {
     SendMacro(macros, 4, ports);
     SendMacro(macros, 8, ports);
     SendMacro(macros, -1, ports);
-    EXPECT_EQ(ports.texts, (std::vector<std::string>{"abc", "\x0c", std::string("\x01\xFF\r", 3)}));
+    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t', "abc"}, {'t', "\x0c"}, {'t', "\x01\xFF\r"}}));
 }
 
 TEST_F(MacrosTest, MissingName1RestoresEveryDefault) {

@@ -5,7 +5,7 @@
 
 #include "MergeProtocol.h"
 #include "MouseMath.h"
-#include "RecordingPorts.h"
+#include "LineRecorders.h"
 
 namespace tarvik {
 namespace {
@@ -14,7 +14,8 @@ using test::Bytes;
 using test::RecordingPorts;
 using test::Send;
 
-// The window's side, reduced to what decoding uses; it records the order of the steps.
+// The window's side, reduced to what decoding uses; it records the order of the steps. The
+// packet cases on the lines themselves are tested through the real window in the link tests.
 class FakeHost : public IMergeHost {
 public:
     explicit FakeHost(RecordingPorts& ports) : ports_(ports) {}
@@ -78,32 +79,6 @@ TEST_F(MergeParserTest, DifferingPacketGoesOutWithBitZeroCleared) {
     // Remembered as received, so the same odd packet again is dropped.
     Feed(Bytes({0x80, 0xF1, 0xE1, 0xE2, 0xE3, 0xE4}));
     EXPECT_EQ(ports.sends.size(), 2u);
-}
-
-TEST_F(MergeParserTest, KeyBytesAndBrokenPacketsPassThroughUnchanged) {
-    Feed(Bytes({0x41, 0xE5}));
-    Feed(Bytes({0x80, 0xF0, 0x41}));
-    Feed(Bytes({0x80, 0x80}));
-    EXPECT_EQ(ports.sends, (std::vector<Send>{{'b', "A"},
-                                               {'b', Bytes({0xE5})},
-                                               {'t', Bytes({0x80, 0xF0})},
-                                               {'b', "A"},
-                                               {'t', Bytes({0x80})},
-                                               {'b', Bytes({0x80})}}));
-    EXPECT_TRUE(parser.PendingPacket().empty());
-    EXPECT_FALSE(parser.HasLastInstrumentPacket());
-    EXPECT_TRUE(host.steps.empty());
-}
-
-TEST_F(MergeParserTest, PacketSplitAcrossFeedsIsAssembled) {
-    Feed(Bytes({0x80, 0xF8, 0xE0}));
-    EXPECT_TRUE(ports.sends.empty());
-    EXPECT_EQ(parser.PendingPacket().size(), 3u);
-    Feed(Bytes({0xE0, 0xFF, 0xFF}));
-    EXPECT_EQ(host.state.m_bMouseButton, 1);
-    EXPECT_EQ(host.state.m_bMouseActive, 1);
-    EXPECT_EQ(host.state.m_ptInstrumentCursor, (Point{0, 0}));
-    EXPECT_EQ(ports.sends, (std::vector<Send>{{'p', Bytes({0x80, 0xF8, 0xE0, 0xE0, 0xFF, 0xFF})}}));
 }
 
 TEST_F(MergeParserTest, PacketInMouseModeLeavesItBeforeTakingTheState) {

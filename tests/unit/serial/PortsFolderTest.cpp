@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include "TestSandbox.h"
 #include "Win32Codes.h"
-#include "comm/CommApi.h"
 #include "comm/PortsFolder.h"
 
 namespace tarvik::test {
@@ -24,26 +23,14 @@ TEST(PortsFolderTest, OnlyPlainComNamesAreAccepted) {
 }
 
 // Puts an environment variable back as it was when the test ends.
-class EnvRestore {
-public:
-    explicit EnvRestore(const char* name) : name_(name) {
-        const char* value = std::getenv(name);
-        had_ = value != nullptr;
-        if (had_) value_ = value;
-    }
-    ~EnvRestore() {
-        if (had_) ::setenv(name_, value_.c_str(), 1);
-        else ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    bool had_ = false;
-    std::string value_;
+struct EnvRestore {
+    const char* name;
+    std::optional<std::string> value = std::getenv(name) ? std::optional<std::string>(std::getenv(name)) : std::nullopt;
+    ~EnvRestore() { value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name); }
 };
 
 TEST(PortsFolderTest, FolderComesFromTheOverrideThenXdgThenHome) {
-    EnvRestore ports("TARVIK_PORTS_DIR"), xdg("XDG_CONFIG_HOME"), home("HOME");
+    EnvRestore ports{"TARVIK_PORTS_DIR"}, xdg{"XDG_CONFIG_HOME"}, home{"HOME"};
     TestSandbox sandbox;
     std::string path;
     ASSERT_EQ(ResolvePortName("COM3", path), 0u);

@@ -13,69 +13,66 @@ class SerialPortTest : public ::testing::Test {
 protected:
     FakeComm comm;
     std::shared_ptr<FakeLine> line = comm.Line("COM1");
+    RecordingPoster window;
 };
 
-TEST_F(SerialPortTest, SecondOpenFailsAndLeavesThePortAsItWas) {
-    CSerialPort port(comm);
-    ASSERT_EQ(port.Open("COM1"), 0u);
-    EXPECT_EQ(line->setupCalls, 0) << "no queue sizes, no SetupComm";
-    EXPECT_EQ(port.Open("COM1", 100, 100), ERROR_ALREADY_INITIALIZED);
-    EXPECT_EQ(port.LastError(), ERROR_ALREADY_INITIALIZED);
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.GetEventMask(), EV_RXCHAR | EV_BREAK | EV_ERR);
-    EXPECT_EQ(line->timeouts.ReadIntervalTimeout, MAXDWORD);
-}
-
-TEST_F(SerialPortTest, FailingSetupCommClosesThePort) {
-    line->setupResult = 87;
-    CSerialPort port(comm);
-    EXPECT_EQ(port.Open("COM1", 4096, 0), 87u);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(line->open);
-    EXPECT_EQ(line->setupCalls, 1);
-}
-
-TEST_F(SerialPortTest, FailingMaskOrReadModeIsReportedButLeavesThePortOpen) {
+TEST_F(SerialPortTest, OnlyAFailingSetupCommClosesTheLineItOpened) {
+    struct Case {
+        uint32_t FakeLine::*failure;
+        uint32_t code;
+        bool staysOpen;
+    };
+    for (const Case& c : {Case{&FakeLine::setupResult, 87, false}, Case{&FakeLine::maskResult, 31, true},
+                          Case{&FakeLine::timeoutsResult, 1, true}}) {
+        SCOPED_TRACE(c.code);
+        (*line).*c.failure = c.code;
+        CSerialPort port(comm);
+        EXPECT_EQ(port.Open("COM1", 4096, 0), c.code) << "the failure is reported";
+        EXPECT_EQ(port.IsOpen(), c.staysOpen);
+        EXPECT_EQ(line->open, c.staysOpen);
+        port.Close();
+        (*line).*c.failure = 0;
+    }
+    // A listening port cannot work without its mask: that one closes too.
     line->maskResult = 31;
-    CSerialPort maskPort(comm);
-    EXPECT_EQ(maskPort.Open("COM1"), 31u);
-    EXPECT_TRUE(maskPort.IsOpen());
-    maskPort.Close();
-
-    line->maskResult = 0;
-    line->timeoutsResult = 1;
-    CSerialPort modePort(comm);
-    EXPECT_EQ(modePort.Open("COM1"), 1u);
-    EXPECT_TRUE(modePort.IsOpen());
+    CSerialWindowPort listening(comm);
+    EXPECT_EQ(listening.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 31u);
+    EXPECT_FALSE(listening.IsOpen() || listening.IsListening() || line->open);
 }
 
-TEST_F(SerialPortTest, ClosedPortFailsEveryDeviceOperationWithInvalidHandle) {
+TEST_F(SerialPortTest, ClosedPortFailsEveryOperationWithInvalidHandle) {
     CSerialPort port(comm);
     EXPECT_EQ(port.Close(), 0u);
     char buffer[4];
     size_t count = 99;
     EXPECT_EQ(port.Read(buffer, sizeof buffer, &count), ERROR_INVALID_HANDLE);
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(port.Write("x", 1), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.Configure(9600, 8, NOPARITY, ONESTOPBIT), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.SetEventMask(EV_RXCHAR), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.WaitForEvent(0), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.SetHandshake(CSerialPort::FlowNone), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.EscapeCommFunction(SETDTR), ERROR_INVALID_HANDLE);
-    EXPECT_EQ(port.GetBaudRate(), -1);
-    EXPECT_EQ(port.GetDataBits(), -1);
-    EXPECT_EQ(port.GetParity(), -1);
-    EXPECT_EQ(port.GetStopBits(), -1);
-    EXPECT_EQ(port.GetHandshake(), -1);
+    for (uint32_t result : {port.Write("x", 1), port.Configure(9600, 8, NOPARITY, ONESTOPBIT),
+                            port.SetEventMask(EV_RXCHAR), port.WaitForEvent(0),
+                            port.SetHandshake(CSerialPort::FlowNone), port.EscapeCommFunction(SETDTR)}) {
+        EXPECT_EQ(result, ERROR_INVALID_HANDLE);
+    }
+    EXPECT_EQ((std::vector<int>{port.GetBaudRate(), port.GetDataBits(), port.GetParity(), port.GetStopBits(),
+                                port.GetHandshake()}),
+              std::vector<int>(5, -1));
     EXPECT_EQ(port.GetEventMask(), 0u);
-    EXPECT_EQ(port.LastError(), ERROR_INVALID_HANDLE);
     EXPECT_EQ(port.GetEventCharacter(), '\0');
     EXPECT_EQ(port.LastError(), ERROR_INVALID_HANDLE);
 }
 
-TEST_F(SerialPortTest, ModesOutsideTheirRangeChangeNothing) {
+TEST_F(SerialPortTest, SettingsReachTheLineAndModesOutsideTheirRangeChangeNothing) {
     CSerialPort port(comm);
     ASSERT_EQ(port.Open("COM1"), 0u);
+    EXPECT_EQ(line->setupCalls, 0) << "no queue sizes, no SetupComm";
+    ASSERT_EQ(port.Configure(9600, 8, EVENPARITY, ONESTOPBIT), 0u);
+    EXPECT_TRUE(line->dcb.fParity);
+    ASSERT_EQ(port.Configure(9600, 8, NOPARITY, ONESTOPBIT), 0u);
+    EXPECT_FALSE(line->dcb.fParity);
+    ASSERT_EQ(port.SetHandshake(CSerialPort::FlowHardware), 0u);
+    EXPECT_TRUE(line->dcb.fOutxCtsFlow && line->dcb.fOutxDsrFlow);
+    ASSERT_EQ(port.SetHandshake(CSerialPort::FlowNone), 0u);
+    EXPECT_EQ(line->dcb.fDtrControl, DTR_CONTROL_DISABLE);
+
     ASSERT_EQ(port.SetHandshake(CSerialPort::FlowXonXoff), 0u);
     EXPECT_EQ(port.SetHandshake(3), E_INVALIDARG);
     EXPECT_EQ(port.GetHandshake(), CSerialPort::FlowXonXoff);
@@ -84,23 +81,7 @@ TEST_F(SerialPortTest, ModesOutsideTheirRangeChangeNothing) {
     EXPECT_EQ(line->timeouts.ReadIntervalTimeout, MAXDWORD);
 }
 
-TEST_F(SerialPortTest, ParityFlagAndHandshakeFollowTheSettings) {
-    CSerialPort port(comm);
-    ASSERT_EQ(port.Open("COM1"), 0u);
-    ASSERT_EQ(port.Configure(9600, 8, EVENPARITY, ONESTOPBIT), 0u);
-    EXPECT_TRUE(line->dcb.fParity);
-    ASSERT_EQ(port.Configure(9600, 8, NOPARITY, ONESTOPBIT), 0u);
-    EXPECT_FALSE(line->dcb.fParity);
-    ASSERT_EQ(port.SetHandshake(CSerialPort::FlowHardware), 0u);
-    EXPECT_EQ(port.GetHandshake(), CSerialPort::FlowHardware);
-    EXPECT_TRUE(line->dcb.fOutxCtsFlow && line->dcb.fOutxDsrFlow);
-    ASSERT_EQ(port.SetHandshake(CSerialPort::FlowNone), 0u);
-    EXPECT_EQ(port.GetHandshake(), CSerialPort::FlowNone);
-    EXPECT_EQ(line->dcb.fDtrControl, DTR_CONTROL_DISABLE);
-}
-
 TEST_F(SerialPortTest, NotificationCarriesEventsLowAndLineErrorsHigh) {
-    RecordingPoster window;
     CSerialWindowPort port(comm);
     ASSERT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdMerge), 0u);
     // The word 0 that a mask change produces is no notification; the framing error is.
@@ -117,33 +98,17 @@ TEST_F(SerialPortTest, NotificationCarriesEventsLowAndLineErrorsHigh) {
     EXPECT_EQ(posted.wParam, EV_BREAK);
     port.Close();
     EXPECT_EQ(window.Total(), 2);
-}
 
-TEST_F(SerialPortTest, MessageZeroPostsTheRegisteredDefaultMessage) {
-    EXPECT_GE(g_nDefaultComMsg, 0xC000u);
-    EXPECT_LE(g_nDefaultComMsg, 0xFFFFu);
-    RecordingPoster window;
-    CSerialWindowPort port(comm);
+    // Message 0 asks for the registered default message.
     ASSERT_EQ(port.Open("COM1", &window, 0, 7), 0u);
     line->PushEvent(EV_RXCHAR);
-    PostedMessage posted{};
     ASSERT_TRUE(window.Take(posted));
     EXPECT_EQ(posted.message, g_nDefaultComMsg);
+    EXPECT_GE(g_nDefaultComMsg, 0xC000u);
     EXPECT_EQ(posted.lParam, 7);
 }
 
-TEST_F(SerialPortTest, ListeningOpenThatCannotSetItsMaskLeavesThePortClosed) {
-    line->maskResult = 31;
-    RecordingPoster window;
-    CSerialWindowPort port(comm);
-    EXPECT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 31u);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_FALSE(port.IsListening());
-    EXPECT_FALSE(line->open);
-}
-
 TEST_F(SerialPortTest, StopListeningThatTimesOutStillReturnsZeroAndTheThreadIsJoinedLater) {
-    RecordingPoster window;
     {
         CSerialWindowPort port(comm);
         ASSERT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdDisplay), 0u);

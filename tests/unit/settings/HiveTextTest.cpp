@@ -3,7 +3,7 @@
 
 #include "hive/HiveStore.h"
 #include "hive/HiveText.h"
-#include "hive/HiveUnicode.h"
+#include "HiveFiles.h"
 
 namespace tarvik::hive {
 namespace {
@@ -11,12 +11,6 @@ namespace {
 const std::string kKey = "Software\\Ondrix Series III\\Tarvik";
 
 std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
-
-std::string Utf16File(const std::string& utf8) {
-    std::string out = "\xFF\xFE";
-    for (uint8_t b : NarrowToWide(utf8)) out += static_cast<char>(b);
-    return out;
-}
 
 const HiveValue& Value(const CHiveDocument& doc, const std::string& key, const std::string& name) {
     const HiveKey* k = doc.FindKey(key);
@@ -45,7 +39,7 @@ TEST(HiveTextTest, ReadsARegistryEditorExportInUtf16) {
         "  00,20,00,31,00\r\n"
         "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
         "\"Caf\xC3\xA9\"=hex(2):63,00,61,00,66,00,e9,00,00,00\r\n\r\n";
-    const CHiveDocument doc = Parse(Utf16File(exported));
+    const CHiveDocument doc = Parse(test::Utf16File(exported));
     EXPECT_TRUE(doc.wideStrings);
     EXPECT_EQ(Value(doc, kKey, "main pos X").data, (std::vector<uint8_t>{0x2c, 0x01, 0, 0}));
     EXPECT_EQ(Value(doc, kKey, "Name1").data, Bytes(std::string("Sav\"e\\d\0", 8)));
@@ -135,25 +129,12 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
         EXPECT_EQ(Value(again, kKey, name).data, value.data) << name;
     }
     EXPECT_EQ(FormatHiveText(again), text);
-}
 
-TEST(HiveTextTest, StrangeUtf16DataSurvivesUntouched) {
     // A lone high surrogate and an odd byte count cannot be narrow text; they are kept as they were.
-    const std::string text =
-        "Windows Registry Editor Version 5.00\n\n[X]\n\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n";
-    const CHiveDocument doc = Parse(text);
-    EXPECT_TRUE(Value(doc, "X", "Odd").verbatimWide);
-    EXPECT_EQ(Value(doc, "X", "Lone").data, (std::vector<uint8_t>{0x00, 0xd8, 0x41, 0x00}));
-    EXPECT_NE(FormatHiveText(doc).find("\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n"), std::string::npos);
-}
-
-TEST(HiveTextTest, DeletionsInAnImportedFileApply) {
-    const CHiveDocument doc = Parse(
-        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=dword:1\n\"B\"=dword:2\n[X\\Sub]\n"
-        "[X]\n\"A\"=-\n[-X\\Sub]\n\"Ignored\"=dword:3\n");
-    EXPECT_FALSE(doc.KeyExists("X\\Sub"));
-    EXPECT_EQ(CHiveDocument::FindValue(*doc.FindKey("X"), "A"), nullptr);
-    EXPECT_NE(CHiveDocument::FindValue(*doc.FindKey("X"), "B"), nullptr);
+    const std::string odd = "\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n";
+    const CHiveDocument kept = Parse("Windows Registry Editor Version 5.00\n\n[X]\n" + odd);
+    EXPECT_TRUE(Value(kept, "X", "Odd").verbatimWide);
+    EXPECT_NE(FormatHiveText(kept).find(odd), std::string::npos);
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 #pragma once
-// Records every send as one entry, so tests see both the bytes and how they were grouped.
+// The window's side of the lines, recorded: every send to the ports as one entry (so a test sees
+// both the bytes and how they were grouped) and the display line.
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "IDisplayView.h"
 #include "IPortSender.h"
 
 namespace tarvik::test {
@@ -23,6 +26,20 @@ public:
     void SendBufferToPorts(const uint8_t* bytes, size_t length) override {
         sends.push_back({'p', std::string(reinterpret_cast<const char*>(bytes), length)});
     }
+};
+
+class FakeDisplayView : public IDisplayView {
+public:
+    void SetDisplayText(const std::string& value) override {
+        text = value;
+        ++sets;
+    }
+    std::string GetDisplayText() const override { return text; }
+    void RestoreWindow() override { ++restores; }
+
+    std::string text;
+    int sets = 0;
+    int restores = 0;
 };
 
 inline std::string Bytes(std::initializer_list<int> values) {

@@ -1,0 +1,61 @@
+#pragma once
+// A port manager wired to recorded window parts, over the communications layer `Comm` (scripted
+// fakes or the real one on pseudo-terminals).
+#include <cstdint>
+#include <string>
+
+#include "FakeSettings.h"
+#include "LineRecorders.h"
+#include "PortManager.h"
+#include "Recorders.h"
+
+namespace tarvik::test {
+
+// Parses as the window would: drains the port into its buffer, keeps what came, empties it.
+class FakePortEvents : public IPortEvents {
+public:
+    CPortManager* manager = nullptr;
+    std::string displayInput, mergeInput;
+    int displayParses = 0, mergeParses = 0, mousePackets = 0;
+
+    void ParseDisplayInput() override { Drain(manager->m_displayPort, manager->m_strDisplayBuffer, displayInput, displayParses); }
+    void ParseMergeInput() override { Drain(manager->m_mergePort, manager->m_strMergeBuffer, mergeInput, mergeParses); }
+    void SendMousePacket() override { ++mousePackets; }
+
+private:
+    void Drain(CSerialWindowPort& port, std::string& buffer, std::string& into, int& parses) {
+        ++parses;
+        manager->DrainPort(port, buffer);
+        into += buffer;
+        buffer.clear();
+    }
+};
+
+template <class Comm>
+class PortRig {
+public:
+    PortRig() {
+        events.manager = &manager;
+        manager.SetCommsEnabled(true);
+    }
+    ~PortRig() { manager.ClosePorts(); }
+
+    void StorePorts(int32_t display, int32_t merge) {
+        settings.numbers[{HKEY_LOCAL_MACHINE, "Display Port"}] = display;
+        settings.numbers[{HKEY_LOCAL_MACHINE, "Merge Port"}] = merge;
+    }
+    void OpenWith(int32_t display, int32_t merge) {
+        StorePorts(display, merge);
+        manager.OpenPorts();
+    }
+
+    Comm comm;
+    FakeSettings settings;
+    FakeDisplayView view;
+    CDisplayLine display{view};
+    RecordingPoster window;
+    FakePortEvents events;
+    CPortManager manager{settings, display, window, events, comm};
+};
+
+}  // namespace tarvik::test
