@@ -17,6 +17,7 @@
 #include "QtStartup.h"
 #include "TarvikApp.h"
 #include "TarvikModule.h"
+#include "TestHooks.h"
 
 namespace {
 
@@ -59,6 +60,7 @@ int main(int argc, char** argv) {
     }
     CMainWindowFactory factory(app, module);
     if (app.ContinueInstance(factory)) {
+        InstallTestHooks();
         MarkFirstIdle(started);
         QCoreApplication::exec();
     }

@@ -1,6 +1,6 @@
 // Merge-line latency: from a byte written at the far end of the Merge Port to its arrival on both
 // lines, through a running Tarvik, against socat forwarding between two pseudo-terminals.
-// Prints a table of p50/p99; nothing here is asserted.
+// The two paths take turns round by round. Prints a table of p50/p99; nothing here is asserted.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -81,26 +81,40 @@ bool AwaitBytes(const std::vector<int>& fds, size_t want, int timeoutMs) {
 struct Stats { double p50, p99, max; size_t n; };
 
 Stats Summarise(std::vector<double> us) {
+    // A run that lost its first bytes has nothing to summarise; say so in the table, not crash.
+    if (us.empty()) return {0, 0, 0, 0};
     std::sort(us.begin(), us.end());
     auto at = [&](double q) { return us[std::min(us.size() - 1, static_cast<size_t>(q * (us.size() - 1) + 0.5))]; };
     return {at(0.5), at(0.99), us.back(), us.size()};
 }
 
-// Writes `burst` bytes `rounds` times to `in`, timing until all arrive on every fd of `outs`.
-std::vector<double> Measure(int in, const std::vector<int>& outs, size_t burst, int rounds) {
+// One way through: bytes written to `in` must arrive on every fd of `outs`.
+struct Path {
+    int in;
+    std::vector<int> outs;
     std::vector<double> us;
+    bool lost = false;
+};
+
+// Times `burst` bytes through each path, the paths taking turns round by round, so load that
+// comes and goes on the machine meanwhile falls on both alike. The first `warmUp` rounds of each
+// are not kept.
+void Measure(std::vector<Path*> paths, size_t burst, int rounds, int warmUp) {
     std::vector<unsigned char> bytes(burst);
     for (size_t i = 0; i < burst; ++i) bytes[i] = static_cast<unsigned char>('a' + i % 26);
-    for (int r = 0; r < rounds; ++r) {
-        auto t0 = Clock::now();
-        if (write(in, bytes.data(), burst) != static_cast<ssize_t>(burst)) break;
-        if (!AwaitBytes(outs, burst, 5000)) {
-            std::fprintf(stderr, "latency: bytes lost after %d rounds\n", r);
-            break;
+    for (int r = 0; r < warmUp + rounds; ++r) {
+        for (Path* path : paths) {
+            if (path->lost) continue;
+            auto t0 = Clock::now();
+            if (write(path->in, bytes.data(), burst) != static_cast<ssize_t>(burst) ||
+                !AwaitBytes(path->outs, burst, 5000)) {
+                std::fprintf(stderr, "latency: bytes lost after %d rounds\n", r);
+                path->lost = true;
+                continue;
+            }
+            if (r >= warmUp) path->us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         }
-        us.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
     }
-    return us;
 }
 
 pid_t Spawn(const std::vector<std::string>& argv) {
@@ -141,6 +155,8 @@ int main(int argc, char** argv) {
     setenv("TARVIK_PORTS_DIR", (dir / "ports").c_str(), 1);
     setenv("TARVIK_MACHINE_HIVE", (dir / "machine.reg").c_str(), 1);
     setenv("TARVIK_USER_HIVE", (dir / "user.reg").c_str(), 1);
+    // A measurement never reaches the desktop's bus.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
     if (!getenv("DISPLAY")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     pid_t app = Spawn({tarvik});
@@ -148,13 +164,11 @@ int main(int argc, char** argv) {
     if (app < 0 || !AwaitBytes({display.master, merge.master}, 6, 20000)) {
         std::fprintf(stderr, "latency: Tarvik did not open its ports\n");
         Stop(app);
+        fs::remove_all(dir);
         return 1;
     }
-    auto tSingle = Summarise(Measure(merge.master, {display.master, merge.master}, 1, singles));
-    auto tBurst = Summarise(Measure(merge.master, {display.master, merge.master}, burstSize, bursts));
-    Stop(app);
 
-    pid_t socat = Spawn({"socat", "-d0", "PTY,raw,echo=0,link=" + (dir / "a").string(),
+    pid_t socat = Spawn({"socat", "PTY,raw,echo=0,link=" + (dir / "a").string(),
                          "PTY,raw,echo=0,link=" + (dir / "b").string()});
     int a = -1, b = -1;
     for (int i = 0; i < 100 && (a < 0 || b < 0); ++i) {
@@ -165,14 +179,23 @@ int main(int argc, char** argv) {
     if (a < 0 || b < 0) {
         std::fprintf(stderr, "latency: socat did not start\n");
         Stop(socat);
+        Stop(app);
+        fs::remove_all(dir);
         return 1;
     }
     MakeRaw(a);
     MakeRaw(b);
-    auto sSingle = Summarise(Measure(a, {b}, 1, singles));
-    auto sBurst = Summarise(Measure(a, {b}, burstSize, bursts));
+
+    const int warmUp = 100;
+    Path tarvikSingle{merge.master, {display.master, merge.master}, {}}, socatSingle{a, {b}, {}};
+    Measure({&tarvikSingle, &socatSingle}, 1, singles, warmUp);
+    Path tarvikBurst{merge.master, {display.master, merge.master}, {}}, socatBurst{a, {b}, {}};
+    Measure({&tarvikBurst, &socatBurst}, burstSize, bursts, warmUp / 10);
     Stop(socat);
+    Stop(app);
     fs::remove_all(dir);
+    const Stats tSingle = Summarise(tarvikSingle.us), sSingle = Summarise(socatSingle.us);
+    const Stats tBurst = Summarise(tarvikBurst.us), sBurst = Summarise(socatBurst.us);
 
     std::printf("| path                   | load             |      n |  p50 (us) |  p99 (us) |  max (us) |\n");
     std::printf("|------------------------|------------------|--------|-----------|-----------|-----------|\n");

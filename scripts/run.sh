@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Builds Tarvik and starts it wired to the simulated instrument (ondrix-sim), with a private ports
 # folder and private hives, so the user's own settings and serial ports are untouched.
-# Without a display it runs on a private Xvfb. Stop with Ctrl+C.
-#   TARVIK_NO_SIM=1 scripts/run.sh   starts Tarvik alone, on the private settings
+# Without a display it runs on a private Xvfb. Stop with Ctrl+C (or Tarvik's Exit command).
+#   TARVIK_NO_SIM=1 scripts/run.sh       starts Tarvik alone, on the private settings
+#   TARVIK_SIM_NAME="Strings" ...         the name the simulator announces once Tarvik connects
+#   TARVIK_BUILD_DIR=dir ...              build and run from another tree (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build=${TARVIK_BUILD_DIR:-build}
+scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-state=${TARVIK_RUN_DIR:-$PWD/build/run}
+state=${TARVIK_RUN_DIR:-$PWD/$build/run}
 mkdir -p "$state/ports"
 export TARVIK_USER_HIVE=$state/user.reg
 export TARVIK_MACHINE_HIVE=$state/machine.reg
@@ -15,39 +18,59 @@ export TARVIK_PORTS_DIR=$state/ports
 
 pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
+  # Newest first: Tarvik, then the simulator, then the X server they use.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
 }
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
+
+# Bounded wait for a condition, polled; false when the limit (in tenths of a second) runs out.
+wait_for() {
+  local tenths=$1
+  shift
+  for _ in $(seq "$tenths"); do "$@" && return 0; sleep 0.1; done
+  "$@"
+}
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-  done
-  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+  # The server picks a free display number itself and reports it once it accepts connections.
+  displayfile=$(mktemp)
+  Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
   pids+=($!)
-  export DISPLAY=$display
-  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+  if ! wait_for 300 grep -q '^[0-9]' "$displayfile"; then
+    rm -f "$displayfile"
+    echo "tarvik: no display here and Xvfb did not start (is the xvfb package installed?)" >&2
+    exit 1
+  fi
+  export DISPLAY=":$(head -n1 "$displayfile")"
+  rm -f "$displayfile"
   echo "tarvik: no display here; running on a private Xvfb at $DISPLAY" >&2
 fi
 
 if [ -z "${TARVIK_NO_SIM:-}" ]; then
-  rm -f "$state/sim.log"
-  # The simulator binds COM1 (display line) and COM2 (keyboard line) and names them in the machine hive.
-  build/tools/ondrix-sim/ondrix-sim --force --ports-dir "$TARVIK_PORTS_DIR" \
-    --machine-hive "$TARVIK_MACHINE_HIVE" --log "$state/sim.log" --quiet \
-    --once-ready "$state/sim.ready" < <(tail -f /dev/null) &
+  rm -f "$state/sim.log" "$state/sim.ready"
+  # The simulator binds COM1 (display line) and COM2 (keyboard line), names them in the machine
+  # hive, and announces a name as soon as Tarvik has opened its ports. It keeps serving after the
+  # end of its (empty) input, until it is stopped.
+  "$build/tools/ondrix-sim/ondrix-sim" --force --ports-dir "$TARVIK_PORTS_DIR" \
+    --machine-hive "$TARVIK_MACHINE_HIVE" --log "$state/sim.log" --quiet --show-display \
+    --announce "${TARVIK_SIM_NAME:-Grand Piano}" --once-ready "$state/sim.ready" </dev/null >/dev/null &
   pids+=($!)
-  for _ in $(seq 100); do [ -e "$state/sim.ready" ] && break; sleep 0.1; done
+  if ! wait_for 100 test -e "$state/sim.ready"; then
+    echo "tarvik: the simulated instrument did not start" >&2
+    exit 1
+  fi
   cat >&2 <<MSG
 tarvik: the simulated instrument is on COM1 (display line) and COM2 (keyboard line).
+  Its name, "${TARVIK_SIM_NAME:-Grand Piano}", appears in Tarvik's window once Tarvik is connected.
   Try: click "I1" or "Dir" — the simulator answers with an instrument name, shown in Tarvik's window.
        Type in Tarvik's window — every key arrives at the simulator as the instrument's key byte.
   What the simulator received:  tail -f $state/sim.log
-  To connect a real instrument instead, see docs/serial-ports.md.
+  To connect a real instrument instead, see docs/simulator.md and docs/serial-ports.md.
 MSG
 fi
 
-build/app/tarvik "$@" &
+"$build/app/tarvik" "$@" &
 pids+=($!)
 wait "${pids[-1]}"

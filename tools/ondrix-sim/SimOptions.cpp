@@ -41,6 +41,7 @@ bool SetValue(const std::string& name, const std::string& value, SimOptions& o, 
     else if (name == "--script") o.scriptFile = value;
     else if (name == "--log") o.logFile = value;
     else if (name == "--once-ready") o.readyFile = value;
+    else if (name == "--announce") o.announceName = value;
     else {
         error = "unknown option " + name;
         return false;
@@ -66,6 +67,8 @@ std::string SimUsage() {
            "  --log FILE           write the decoded keyboard line to FILE\n"
            "  --once-ready FILE    create FILE once the ports are bound\n"
            "  --show-display       decode the display line too\n"
+           "  --announce NAME      send NAME on the display line when the keyboard line first\n"
+           "                       receives something (the program has opened its ports)\n"
            "  --quiet              no live decoding on stdout\n";
 }
 

@@ -71,6 +71,7 @@ private:
     void OnKeyboardBytes(const uint8_t* bytes, size_t n);
     void OnDisplayBytes(const uint8_t* bytes, size_t n);
     void Answer(const std::string& command);
+    void Announce();
     void ReadStdin();
     void Finish();
     void Emit(const std::string& line);
@@ -86,7 +87,7 @@ private:
     std::deque<ControlLine> control_;
     std::string stdinPartial_;
     int stdinLineNumber_ = 0;
-    bool stdinOpen_ = true, displayOpen_ = true, keyboardOpen_ = true, quit_ = false;
+    bool stdinOpen_ = true, displayOpen_ = true, keyboardOpen_ = true, quit_ = false, announced_ = false;
     std::optional<Clock::time_point> sleepUntil_;
     unsigned long displayBytes_ = 0, keyboardBytes_ = 0;
 };
@@ -214,6 +215,7 @@ void Simulator::SendOn(PtyLine& line, const char* which, const std::string& byte
 
 void Simulator::OnKeyboardBytes(const uint8_t* bytes, size_t n) {
     keyboardBytes_ += n;
+    Announce();
     std::vector<StreamItem> items;
     keyboardDecoder_.Feed(bytes, n, items);
     for (const StreamItem& item : items) {
@@ -232,6 +234,17 @@ void Simulator::Answer(const std::string& command) {
     }
     const std::string field = NameField(*name);
     Emit("command \"" + command + "\" -> \"" + field.substr(1) + "\"");
+    SendOn(display_, "display", field);
+}
+
+// The program sends a mouse packet as soon as it has opened its ports, so the first bytes on the
+// keyboard line mean it is connected and listening on the display line: a name sent now shows up
+// in its window without anyone typing a command. Once only, so later reopens change nothing.
+void Simulator::Announce() {
+    if (announced_ || o_.announceName.empty()) return;
+    announced_ = true;
+    const std::string field = NameField(o_.announceName);
+    Emit("sent name \"" + field.substr(1) + "\"");
     SendOn(display_, "display", field);
 }
 

@@ -17,6 +17,7 @@ struct SimOptions {
     bool exitOnEof = false;
     bool quiet = false;        // no live decoding on stdout (the "ready" line still appears)
     bool showDisplay = false;  // decode the display line too, not just count it
+    std::string announceName;  // sent as a name field once the keyboard line first hears from Tarvik
 };
 
 // Fills `options` from the command line. Returns false with `error` set on bad use; `help` is

@@ -41,13 +41,20 @@ int Usage(const char* problem) {
     return kUsage;
 }
 
-// Depth-first search of the window tree for the first window whose WM_NAME is `name`.
+bool Viewable(Display* dpy, Window window) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(dpy, window, &attributes) && attributes.map_state == IsViewable;
+}
+
+// Depth-first search of the window tree for the first viewable window whose WM_NAME is `name`.
+// Toolkits keep unmapped helper windows with the application's name (a 1x1 client leader, for
+// one); focusing one of those fails and clicks relative to it land in the wrong place.
 Window FindWindow(Display* dpy, Window from, const std::string& name, int depth) {
     char* title = nullptr;
     if (XFetchName(dpy, from, &title) && title) {
         const bool match = name == title;
         XFree(title);
-        if (match) return from;
+        if (match && Viewable(dpy, from)) return from;
     }
     if (depth >= kMaxTreeDepth) return 0;
     Window root = 0, parent = 0, *children = nullptr;
@@ -149,7 +156,7 @@ int main(int argc, char** argv) {
         XSync(dpy, False);
         gSearching = false;
         if (!target) {
-            std::fprintf(stderr, "xtest-type: no window named \"%s\"\n", windowName);
+            std::fprintf(stderr, "xtest-type: no viewable window named \"%s\"\n", windowName);
             XCloseDisplay(dpy);
             return 3;
         }

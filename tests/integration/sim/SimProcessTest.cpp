@@ -151,6 +151,28 @@ TEST(SimProcess, AnswersCommandsOnTheDisplayLineAcrossReopens) {
     ::close(display);
 }
 
+TEST(SimProcess, AnnouncesItsNameOnceWhenTheKeyboardLineFirstHearsSomething) {
+    TestSandbox box;
+    SimProcess sim(box, {"--announce", "Grand Piano Deluxe"});
+    ASSERT_TRUE(sim.WaitForLine("ready"));
+    const int display = OpenPort(box, 1);
+    int keyboard = OpenPort(box, 2);
+    ASSERT_GE(display, 0);
+    ASSERT_GE(keyboard, 0);
+    // The first packet brings the name, cut to the field; a command then answers as usual and a
+    // reopened keyboard line does not announce again.
+    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4", 6));
+    EXPECT_EQ(ReadExactly(display, 13), "\x0cGrand Piano ");
+    ::close(keyboard);
+    keyboard = OpenPort(box, 2);
+    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4\x0c" "fx\r", 10));
+    EXPECT_EQ(ReadExactly(display, 13), "\x0c" "Effects     ");
+    ASSERT_TRUE(sim.WaitForLine("command \"fx\" -> \"Effects     \""));
+    EXPECT_NE(sim.Log().find("sent name \"Grand Piano \"\npacket"), std::string::npos) << sim.Log();
+    ::close(keyboard);
+    ::close(display);
+}
+
 TEST(SimProcess, DecodesTheKeyboardLineIntoItsLog) {
     TestSandbox box;
     SimProcess sim(box, {});

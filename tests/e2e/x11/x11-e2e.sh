@@ -1,0 +1,232 @@
+#!/bin/bash
+# End-to-end under a real X server: a private Xvfb, the simulated instrument on private ports and
+# hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
+# what comes out is read from the simulator's log and from Tarvik's display-line hook.
+#   x11-e2e.sh keys|macro|forward
+# Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
+# and the whole run by a deadline below CTest's time-out, so cleanup always runs.
+set -uo pipefail
+
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward}
+: "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
+deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-x11-e2e.XXXXXX")
+xvfb_pid='' sim_pid='' tarvik_pid='' display=''
+
+# Only what this script started is stopped, by process id.
+stop() {
+  local pid=$1
+  [ -n "$pid" ] || return 0
+  kill "$pid" 2>/dev/null || return 0
+  # A process that ignores SIGTERM for ten seconds is killed outright.
+  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+
+cleanup() {
+  local status=$?
+  exec 7>&- 2>/dev/null
+  stop "$tarvik_pid"
+  stop "$sim_pid"
+  stop "$xvfb_pid"
+  if [ "$status" -ne 0 ]; then
+    for f in sim.log display.log tarvik.err sim.err xvfb.err; do
+      [ -s "$work/$f" ] && { echo "---- $f"; cat "$work/$f"; }
+    done
+  fi
+  rm -rf "$work"
+  exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM HUP PIPE
+
+fail() {
+  echo "FAIL: $*"
+  exit 1
+}
+
+# wait_until LIMIT_SECONDS WHAT COMMAND...: polls COMMAND until it succeeds; fails after LIMIT
+# seconds or at the run's deadline, whichever comes first.
+wait_until() {
+  local limit=$((SECONDS + $1)) what=$2
+  shift 2
+  [ "$limit" -le "$deadline" ] || limit=$deadline
+  until "$@"; do
+    [ "$SECONDS" -lt "$limit" ] || fail "timed out waiting for $what"
+    sleep 0.05
+  done
+}
+
+# --- the private X server -------------------------------------------------------------------
+
+start_xvfb() {
+  # -displayfd: the server picks a display number nobody uses and writes it once it accepts
+  # connections, so no number is guessed and the desktop's display is never touched.
+  # -noreset: without it the server resets when its last client (our own probe) leaves, and
+  # with several servers starting at once Tarvik was then seen failing to connect. Servers
+  # starting at the same moment can still trip over each other's sockets; a server that went
+  # away again or does not answer is replaced, a few times at most.
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    : >"$work/display"
+    Xvfb -displayfd 8 -noreset -screen 0 1024x768x24 -nolisten tcp 8>"$work/display" 2>>"$work/xvfb.err" &
+    xvfb_pid=$!
+    wait_until 60 "Xvfb to announce its display" xvfb_announced
+    if [ -s "$work/display" ]; then
+      display=":$(head -n1 "$work/display")"
+      # Still running and answering: a server that lost its socket to a neighbour has ended.
+      xwininfo -display "$display" -root >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null && return 0
+    fi
+    echo "Xvfb attempt $attempt did not come up; trying again" >>"$work/xvfb.err"
+    stop "$xvfb_pid"
+    xvfb_pid=''
+  done
+  fail "no private X server could be started"
+}
+
+# The server wrote its number, or it has ended without doing so.
+xvfb_announced() { grep -q '^[0-9]' "$work/display" || ! kill -0 "$xvfb_pid" 2>/dev/null; }
+
+# --- the simulated instrument ---------------------------------------------------------------
+
+start_sim() {
+  mkdir -p "$work/ports" "$work/home"
+  mkfifo "$work/sim.ctl"
+  # The simulator reads control lines from the FIFO; if this script dies, the FIFO's writer goes
+  # and --exit-on-eof ends the simulator too.
+  "$ONDRIX_SIM" --ports-dir "$work/ports" --machine-hive "$work/machine.reg" --log "$work/sim.log" \
+    --once-ready "$work/sim.ready" --show-display --quiet --exit-on-eof "$@" \
+    <"$work/sim.ctl" >/dev/null 2>"$work/sim.err" &
+  sim_pid=$!
+  exec 7>"$work/sim.ctl"
+  wait_until 30 "the simulator to bind its ports" test -e "$work/sim.ready"
+}
+
+sim_say() { printf '%s\n' "$@" >&7; }
+
+# --- Tarvik ---------------------------------------------------------------------------------
+
+start_tarvik() {
+  env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" \
+    HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
+    TARVIK_USER_HIVE="$work/user.reg" TARVIK_MACHINE_HIVE="$work/machine.reg" \
+    TARVIK_PORTS_DIR="$work/ports" TARVIK_TEST_DISPLAY_LOG="$work/display.log" \
+    DBUS_SESSION_BUS_ADDRESS=disabled: "$TARVIK_EXE" 2>"$work/tarvik.err" &
+  tarvik_pid=$!
+  wait_until 60 "Tarvik's window to be viewable" window_viewable
+  # Tarvik announces its open ports with one mouse packet on each line.
+  wait_until 60 "Tarvik to open its ports" grep -q "^packet " "$work/sim.log"
+  wait_until 60 "Tarvik's packet on the display line" grep -q "^display packet " "$work/sim.log"
+}
+
+# The id of Tarvik's viewable top-level window. The toolkit keeps an unmapped 1x1 helper window
+# with the same name, so the first window of that name is not necessarily the right one.
+tarvik_window() {
+  local id
+  for id in $(xwininfo -display "$display" -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Tarvik".*/\1/p'); do
+    if xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
+      echo "$id"
+      return 0
+    fi
+  done
+  return 1
+}
+
+window_viewable() {
+  kill -0 "$tarvik_pid" 2>/dev/null || fail "Tarvik ended early"
+  tarvik_window >/dev/null
+}
+
+xtest() { "$XTEST_TYPE" --display "$display" --window-name Tarvik "$@" || fail "xtest-type $*"; }
+
+# --- reading the results --------------------------------------------------------------------
+
+# The items that arrived on the keyboard line (prefix "") or the display line (prefix "display "),
+# positions of packets left out: they depend on the screen, the flags are what matters here.
+arrived() {
+  sed -n "s/^$1packet x=[0-9]* y=[0-9]*/packet/p; s/^$1\\(key\\|broken\\) /\\1 /p" "$work/sim.log"
+}
+
+count_lines() { arrived "$1" | wc -l; }
+at_least() { [ "$(count_lines "$1")" -ge "$2" ]; }
+
+# expect_items PREFIX FROM EXPECTED...: the items from number FROM on (1-based) are EXPECTED.
+expect_items() {
+  local prefix=$1 from=$2
+  shift 2
+  wait_until 60 "${#@} items on the ${prefix:-keyboard }line" at_least "$prefix" $((from + ${#@} - 1))
+  local got want
+  got=$(arrived "$prefix" | tail -n +"$from" | head -n "${#@}")
+  want=$(printf '%s\n' "$@")
+  [ "$got" = "$want" ] || fail "${prefix:-keyboard }line: expected"$'\n'"$want"$'\n'"got"$'\n'"$got"
+}
+
+# The display line's latest text, trailing spaces of the name field left out, is $1.
+display_shows() {
+  local last
+  last=$(tail -n1 "$work/display.log" 2>/dev/null)
+  [ "${last%"${last##*[! ]}"}" = "$1" ]
+}
+
+# --- the cases ------------------------------------------------------------------------------
+
+# Real key events typed into the window arrive at the instrument as its key bytes, on both lines.
+case_keys() {
+  start_sim
+  start_tarvik
+  local before before_display
+  before=$(count_lines "")
+  before_display=$(count_lines "display ")
+  xtest key a down Shift_L key a up Shift_L key 1 key Return key Escape key F1 key Up \
+    down Control_L key c up Control_L key BackSpace key Prior
+  local expected=("key 0x61 'a'" "packet shift" "key 0x41 'A'" "packet" "key 0x31 '1'" "key 0x0d CR"
+    "key 0x1b ESC" "key 0x81 F1" "key 0x1c UP" "packet ctrl" "key 0x03 C-C" "packet" "key 0x7f BS"
+    "key 0x0e PGUP")
+  expect_items "" $((before + 1)) "${expected[@]}"
+  expect_items "display " $((before_display + 1)) "${expected[@]}"
+}
+
+# A click on the I1 function button sends its macro; the simulator's answer is shown in the window.
+case_macro() {
+  start_sim
+  start_tarvik
+  local before geometry width height
+  before=$(count_lines "")
+  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
+  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  # The window is laid out in dialog units (130 x 79); the I1 button spans x 53-88, y 22-34, so
+  # its centre sits at the same fraction of the window whatever the font makes of a unit.
+  xtest click $((width * 141 / 260)) $((height * 28 / 79))
+  expect_items "" $((before + 1)) "key 0x0c FF" "key 0x69 'i'" "key 0x31 '1'" "key 0x0d CR"
+  wait_until 60 "the name in the display line" display_shows "Instrument 1"
+  # A second button: Dir, right column row 3 (x 90-125, y 48-60).
+  xtest click $((width * 215 / 260)) $((height * 54 / 79))
+  wait_until 60 "the Dir answer in the display line" display_shows "Directory"
+}
+
+# The instrument's own keyboard and mouse: their bytes come out on both lines, a packet re-encoded
+# (bit 0 cleared) and a repeated packet dropped; a typed command line is answered and shown.
+case_forward() {
+  start_sim --announce "Grand Piano"
+  start_tarvik
+  wait_until 60 "the announced name in the display line" display_shows "Grand Piano"
+  local before before_display
+  before=$(count_lines "")
+  before_display=$(count_lines "display ")
+  sim_say "key a F1 esc s-left" "mouse 512 300 active button shift" "byte 0x80 0xf9 0xe0 0xf0 0xf3 0xf5" \
+    "byte 0x80 0xf9 0xe0 0xf0 0xf3 0xf5" "byte 0x80 0xf0 0x41" "key b"
+  local expected=("key 0x61 'a'" "key 0x81 F1" "key 0x1b ESC" "key 0xdf S-LEFT" "packet active button shift"
+    "packet active button" "broken 0x80 0xf0" "key 0x41 'A'" "key 0x62 'b'")
+  # What the simulator sent is logged too, as "sent ...": only arrivals match these patterns.
+  expect_items "" $((before + 1)) "${expected[@]}"
+  expect_items "display " $((before_display + 1)) "${expected[@]}"
+  sim_say "macro dir"
+  wait_until 60 "the name for a command typed on the instrument" display_shows "Directory"
+}
+
+start_xvfb
+"case_$case_name"
+echo "PASS: $case_name"

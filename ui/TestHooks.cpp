@@ -1,0 +1,50 @@
+#include "TestHooks.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QWidget>
+
+#include "DialogTemplate.h"
+#include "TarvikDlg.h"
+
+namespace tarvik {
+namespace {
+
+// One line per text; a line break inside the text would split it, so it is written as a space.
+void AppendLine(std::FILE* file, const QString& text) {
+    QByteArray bytes = text.toUtf8();
+    bytes.replace('\n', ' ').replace('\r', ' ');
+    bytes.append('\n');
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), file);
+    // Flushed at once: the reader is another process polling the file.
+    std::fflush(file);
+}
+
+QLineEdit* FindDisplayLine() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (dynamic_cast<CTarvikDlg*>(top) == nullptr) continue;
+        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(*top, IDC_DISPLAY))) return edit;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void InstallTestHooks() {
+    const char* path = std::getenv("TARVIK_TEST_DISPLAY_LOG");
+    if (path == nullptr || *path == '\0') return;
+    QLineEdit* display = FindDisplayLine();
+    // The file lives as long as the process; the line edit may go first at shutdown.
+    static std::FILE* file = std::fopen(path, "w");
+    if (display == nullptr || file == nullptr) {
+        std::fprintf(stderr, "tarvik: TARVIK_TEST_DISPLAY_LOG: cannot watch the display line in %s\n", path);
+        return;
+    }
+    AppendLine(file, display->text());
+    QObject::connect(display, &QLineEdit::textChanged, display, [](const QString& text) { AppendLine(file, text); });
+}
+
+}  // namespace tarvik
