@@ -64,8 +64,16 @@ int64_t CPortManager::OnPortNotification(uint64_t wParam, int64_t lParam) {
         else if (lParam == PortIdMerge) m_display.ShowAlert("Error: Merge");
     }
     if (events & comm::EV_RXCHAR) {
+        CSerialWindowPort* port = lParam == PortIdDisplay ? &m_displayPort : lParam == PortIdMerge ? &m_mergePort : nullptr;
+        if (port == nullptr) return 0;
+        // The listener goes back to watching the line only once the answer is out, so it does not
+        // wake up and compete with the writes; bytes that arrive meanwhile are reported then.
+        port->HoldListener(true);
+        ++m_nHoldOutput;
         if (lParam == PortIdDisplay) m_events.ParseDisplayInput();
-        else if (lParam == PortIdMerge) m_events.ParseMergeInput();
+        else m_events.ParseMergeInput();
+        if (--m_nHoldOutput == 0) FlushHeldOutput();
+        port->HoldListener(false);
     }
     return 0;
 }
@@ -81,7 +89,18 @@ void CPortManager::DrainPort(CSerialPort& port, std::string& buffer) {
     } while (count == kReadChunk);
 }
 
+void CPortManager::FlushHeldOutput() {
+    if (m_heldOutput.empty()) return;
+    const std::string out = std::move(m_heldOutput);
+    m_heldOutput.clear();
+    WriteToPorts(reinterpret_cast<const uint8_t*>(out.data()), out.size());
+}
+
 void CPortManager::WriteToPorts(const uint8_t* bytes, size_t length) {
+    if (m_nHoldOutput > 0) {
+        m_heldOutput.append(reinterpret_cast<const char*>(bytes), length);
+        return;
+    }
     // A line that does not take its bytes in time loses them; the window must not freeze and the
     // other line is still written.
     const uint32_t timeout = WriteTimeoutMs(length);
@@ -95,9 +114,7 @@ void CPortManager::SendByteToPorts(uint8_t byte) {
 
 void CPortManager::SendTextToPorts(const std::string& text) {
     // The text ends at its first zero byte, as a C string would.
-    const uint32_t timeout = WriteTimeoutMs(std::strlen(text.c_str()));
-    m_displayPort.WriteText(text.c_str(), nullptr, timeout);
-    m_mergePort.WriteText(text.c_str(), nullptr, timeout);
+    WriteToPorts(reinterpret_cast<const uint8_t*>(text.c_str()), std::strlen(text.c_str()));
 }
 
 void CPortManager::SendBufferToPorts(const uint8_t* bytes, size_t length) {

@@ -76,6 +76,13 @@ public:
 private:
     bool OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId);
     void WriteToPorts(const uint8_t* bytes, size_t length);
+    void FlushHeldOutput();
+
+    // While a notification is handled, what is sent collects here and goes out in one write per
+    // line when the handling ends: the same bytes in the same order on each line, without a
+    // system call per forwarded byte.
+    int m_nHoldOutput = 0;  // nesting depth, in case handling ever runs a nested event loop
+    std::string m_heldOutput;
 
     ISettings& m_settings;
     CDisplayLine& m_display;

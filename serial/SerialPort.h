@@ -76,6 +76,11 @@ public:
     uint32_t TakeEvents();
     uint32_t LastError() const { return m_lastError; }
     bool IsOpen() const { return m_handle != nullptr; }
+    // While held, reads do not yet send the listener back to watching for data (see
+    // comm::ICommDevice::HoldRearm); releasing does.
+    void HoldListener(bool hold) {
+        if (m_handle) m_handle->HoldRearm(hold);
+    }
 
 protected:
     comm::ICommDevice* Device() const { return m_handle.get(); }

@@ -107,6 +107,11 @@ public:
     // when it runs out the result is ERROR_TIMEOUT, and for a write the rest is discarded.
     virtual uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs) = 0;
     virtual uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) = 0;
+
+    // While held, a Read does not yet tell the listener to watch for data again; releasing the
+    // hold does, if a Read happened meanwhile. The owner holds it while it handles what it read,
+    // so the listener does not wake and compete with the owner's writes. Owner's thread only.
+    virtual void HoldRearm(bool hold) { (void)hold; }
 };
 
 class ICommApi {

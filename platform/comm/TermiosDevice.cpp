@@ -357,9 +357,21 @@ uint32_t TermiosDevice::Read(uint8_t* buffer, size_t size, size_t& count, uint32
                             : immediate        ? ReadImmediate(buffer, size, count)
                                                : ReadTimed(buffer, size, count, timeoutMs);
     // The owner has looked at the line: data that is still there, or comes now, is news again.
+    if (rearmHeld_) {
+        rearmPending_ = true;
+    } else {
+        rxArmed_ = true;
+        Wake();
+    }
+    return result;
+}
+
+void TermiosDevice::HoldRearm(bool hold) {
+    rearmHeld_ = hold;
+    if (hold || !rearmPending_) return;
+    rearmPending_ = false;
     rxArmed_ = true;
     Wake();
-    return result;
 }
 
 uint32_t TermiosDevice::Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) {

@@ -32,6 +32,7 @@ public:
     uint32_t ClearCommError(uint32_t& errors) override;
     uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs) override;
     uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) override;
+    void HoldRearm(bool hold) override;
 
 private:
     TermiosDevice(int fd, int wakeFd);
@@ -50,6 +51,8 @@ private:
     std::atomic<uint32_t> mask_{0};
     std::atomic<bool> rxArmed_{true};
     std::atomic<bool> interrupt_{false};
+    bool rearmHeld_ = false;     // owner's thread only
+    bool rearmPending_ = false;  // owner's thread only
     std::atomic<bool> hungUp_{false};
     std::atomic<uint32_t> pendingErrors_{0};
     bool haveCounters_ = false;     // listener's thread only after open

@@ -36,6 +36,7 @@ struct FakeLine {
     int waiting = 0;
     std::vector<uint32_t> escapes;
     std::string written;
+    int writes = 0;
     comm::Dcb dcb;
     comm::CommTimeouts timeouts;
 
@@ -145,6 +146,7 @@ public:
     uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t) override {
         return With([&](FakeLine& l) {
             l.written.append(reinterpret_cast<const char*>(buffer), length);
+            ++l.writes;
             return count = length, 0u;
         });
     }

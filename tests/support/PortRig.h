@@ -2,6 +2,7 @@
 // A port manager wired to recorded window parts, over the communications layer `Comm` (scripted
 // fakes or the real one on pseudo-terminals).
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "FakeSettings.h"
@@ -17,6 +18,7 @@ public:
     CPortManager* manager = nullptr;
     std::string displayInput, mergeInput;
     int displayParses = 0, mergeParses = 0, mousePackets = 0;
+    std::function<void()> whileParsing;  // what the window sends in answer
 
     void ParseDisplayInput() override { Drain(manager->m_displayPort, manager->m_strDisplayBuffer, displayInput, displayParses); }
     void ParseMergeInput() override { Drain(manager->m_mergePort, manager->m_strMergeBuffer, mergeInput, mergeParses); }
@@ -28,6 +30,7 @@ private:
         manager->DrainPort(port, buffer);
         into += buffer;
         buffer.clear();
+        if (whileParsing) whileParsing();
     }
 };
 

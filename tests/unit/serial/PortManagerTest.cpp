@@ -85,5 +85,26 @@ TEST_F(PortManagerTest, SendsGoToBothPortsOrToTheOneThatIsOpen) {
     EXPECT_LT(WriteTimeoutMs(SIZE_MAX / 100), comm::INFINITE) << "a huge write still has a bound";
 }
 
+TEST_F(PortManagerTest, WhatANotificationSendsGoesOutInOneWritePerLineInOrder) {
+    OpenWith(1, 2);
+    const int before1 = com1->writes, before2 = com2->writes;
+    const std::string before = com2->written;
+    events.whileParsing = [this] {
+        manager.SendByteToPorts('a');
+        manager.SendTextToPorts("\x80\xF0");
+        manager.SendByteToPorts('b');
+    };
+    com2->input = "ab";
+    manager.OnPortNotification(0x0001, PortIdMerge);
+    EXPECT_EQ(com1->writes - before1, 1);
+    EXPECT_EQ(com2->writes - before2, 1);
+    EXPECT_EQ(com1->written.substr(com1->written.size() - 4), "a\x80\xF0" "b");
+    EXPECT_EQ(com2->written, before + "a\x80\xF0" "b");
+    // Outside a notification every send is written at once.
+    events.whileParsing = nullptr;
+    manager.SendByteToPorts('c');
+    EXPECT_EQ(com2->written.back(), 'c');
+}
+
 }  // namespace
 }  // namespace tarvik::test
