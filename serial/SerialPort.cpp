@@ -96,28 +96,24 @@ uint32_t CSerialPort::SetHandshake(int32_t mode) {
     if (!m_handle) return Fail(ERROR_INVALID_HANDLE);
     Dcb dcb;
     if (const uint32_t r = m_handle->GetCommState(dcb)) return Fail(r);
-    switch (mode) {
-        case FlowNone:
-            dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = false;
-            dcb.fDtrControl = DTR_CONTROL_DISABLE;
-            dcb.fRtsControl = RTS_CONTROL_DISABLE;
-            dcb.fOutX = dcb.fInX = false;
-            break;
-        case FlowHardware:
-            dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = true;
-            dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
-            dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-            dcb.fOutX = dcb.fInX = false;
-            break;
-        case FlowXonXoff:
-            dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = false;
-            dcb.fDtrControl = DTR_CONTROL_DISABLE;
-            dcb.fRtsControl = RTS_CONTROL_DISABLE;
-            dcb.fOutX = dcb.fInX = true;
-            break;
-        default:
-            return Fail(E_INVALIDARG);
-    }
+    // The flags each mode sets, row by row as the line settings name them.
+    struct FlowFlags {
+        bool ctsDsrFlow;
+        uint8_t dtrControl;
+        uint8_t rtsControl;
+        bool xonXoff;
+    };
+    static constexpr FlowFlags kModes[] = {
+        /* FlowNone     */ {false, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, false},
+        /* FlowHardware */ {true, DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE, false},
+        /* FlowXonXoff  */ {false, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, true},
+    };
+    if (mode < FlowNone || mode > FlowXonXoff) return Fail(E_INVALIDARG);
+    const FlowFlags& flags = kModes[mode];
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = flags.ctsDsrFlow;
+    dcb.fDtrControl = flags.dtrControl;
+    dcb.fRtsControl = flags.rtsControl;
+    dcb.fOutX = dcb.fInX = flags.xonXoff;
     return Fail(m_handle->SetCommState(dcb));
 }
 
