@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${TARVIK_BUILD_DIR:-build}
-scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 
 state=${TARVIK_RUN_DIR:-$PWD/$build/run}
 mkdir -p "$state/ports"
