@@ -3,6 +3,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -154,12 +155,8 @@ void CTarvikDlg::ConnectButtons() {
     }
     QObject::connect(m_btnMouse, &QPushButton::clicked, this, [this] {
         UpdateData(true);
-        if (m_bMouseMode && !m_bDirectInputReady) {
-            // Capture is unavailable: the button springs back and says why, every time.
-            m_bMouseMode = 0;
-            UpdateData(false);
-            ShowAlertId(IDS_DIRECTX_FAILURE);
-        }
+        if (m_bMouseMode) EnterMouseMode();
+        else LeaveMouseMode();
     });
     QObject::connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnCommand(ID_HELP); });
 }
@@ -195,6 +192,15 @@ void CTarvikDlg::StartUp() {
 
 bool CTarvikDlg::InitDirectInput() {
     m_bDirectInputReady = 0;
+    return false;
+}
+
+bool CTarvikDlg::EnterMouseMode() {
+    const QPoint cursor = QCursor::pos();
+    m_ptSavedCursor = {cursor.x(), cursor.y()};
+    // Capture of the PC mouse is not built yet, so entering fails as it does without capture: the
+    // button stays down although mouse mode did not start, and the next click takes it up again.
+    ShowAlertId(IDS_DIRECTX_FAILURE);
     return false;
 }
 

@@ -73,6 +73,7 @@ public:
 
     // PC mouse capture; not available yet, so start-up reports it.
     virtual bool InitDirectInput();
+    bool EnterMouseMode();
     void LeaveMouseMode() override;
 
     // IMergeHost: what a packet from the instrument's own mouse needs of the window.

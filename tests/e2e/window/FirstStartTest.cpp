@@ -60,11 +60,14 @@ TEST_F(FirstStart, StandAloneShowsTopmostWindowWithDefaultMacros) {
     }
     EXPECT_TRUE(settingsBox.shown.empty());
 
-    // Without mouse capture the Mouse button springs back with the alert.
+    // Without mouse capture the Mouse button stays down with the alert; the next click takes it
+    // up again and sends nothing.
     dlg.SetDisplayText("x");
     QTest::mouseClick(dlg.m_btnMouse, Qt::LeftButton);
-    EXPECT_FALSE(dlg.m_bMouseMode || dlg.m_btnMouse->isChecked());
+    EXPECT_TRUE(dlg.m_bMouseMode && dlg.m_btnMouse->isChecked());
     EXPECT_EQ(dlg.GetDisplayText(), "DirectX Failure");
+    QTest::mouseClick(dlg.m_btnMouse, Qt::LeftButton);
+    EXPECT_FALSE(dlg.m_bMouseMode || dlg.m_btnMouse->isChecked());
 }
 
 TEST_F(FirstStart, ClientRunsStayHiddenWithPortsClosed) {
