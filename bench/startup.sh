@@ -12,15 +12,14 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" --target tarvik >/dev/null
 
-# A display number nobody uses.
-n=60
-while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+# The X server picks a free display number itself and reports it once it accepts connections.
 work=$(mktemp -d)
+Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
+xvfb=$!
 cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
 trap cleanup EXIT
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+for _ in $(seq 100); do grep -q '^[0-9]' "$work/display" && break; sleep 0.1; done
+n=$(head -n1 "$work/display")
 
 printf '%-4s %12s %12s %10s\n' run "idle(ms)" "wall(ms)" "RSS(KiB)"
 for i in $(seq "$runs"); do
