@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "ConfigFolder.h"
 #include "Win32Codes.h"
 #include "comm/CommApi.h"
 
@@ -28,12 +29,7 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 std::string PortsFolder() {
     std::string dir = FromEnv("TARVIK_PORTS_DIR");
     if (!dir.empty()) return dir;
-    dir = FromEnv("XDG_CONFIG_HOME");
-    // A relative XDG_CONFIG_HOME is invalid and must be ignored.
-    if (!dir.empty() && dir[0] == '/') return dir + "/tarvik/ports";
-    dir = FromEnv("HOME");
-    if (!dir.empty()) return dir + "/.config/tarvik/ports";
-    return std::string();
+    return UserConfigFolder() + "/ports";
 }
 
 uint32_t ParsePortName(const std::string& name) {

@@ -6,8 +6,8 @@
 
 namespace tarvik::comm {
 
-// $TARVIK_PORTS_DIR, else $XDG_CONFIG_HOME/tarvik/ports, else $HOME/.config/tarvik/ports.
-// Empty when none of them is set.
+// $TARVIK_PORTS_DIR, else the user's Tarvik folder's ports/ ($XDG_CONFIG_HOME/tarvik/ports or
+// ~/.config/tarvik/ports).
 std::string PortsFolder();
 
 // The port number of "COMn" (also "\\.\COMn", any case), or 0 when `name` is no such name.

@@ -8,12 +8,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "ConfigFolder.h"
 #include "Win32Codes.h"
 
 namespace tarvik::hive {
@@ -28,18 +28,6 @@ constexpr mode_t kSharedFolderMode = 02775;  // setgid: new files join the folde
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
-}
-
-std::string HomeFolder() {
-    std::string home = Env("HOME");
-    if (!home.empty()) return home;
-    struct passwd pw {};
-    struct passwd* found = nullptr;
-    std::vector<char> buf(16384);
-    if (::getpwuid_r(::getuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_dir) {
-        return found->pw_dir;
-    }
-    return "/";
 }
 
 std::string DirName(const std::string& path) {
@@ -138,9 +126,7 @@ std::string HiveFilePath(uint32_t hive) {
     if (hive == HKEY_CURRENT_USER) {
         std::string path = Env("TARVIK_USER_HIVE");
         if (!path.empty()) return path;
-        std::string config = Env("XDG_CONFIG_HOME");
-        if (config.empty() || config.front() != '/') config = HomeFolder() + "/.config";
-        return config + "/tarvik/user.reg";
+        return UserConfigFolder() + "/user.reg";
     }
     if (hive == HKEY_LOCAL_MACHINE) {
         std::string path = Env("TARVIK_MACHINE_HIVE");
