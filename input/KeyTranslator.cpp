@@ -6,7 +6,7 @@
 
 namespace tarvik {
 
-bool CKeyTranslator::TranslateMessage(const KeyMessage& msg) {
+int CKeyTranslator::ModifierIndexOf(const KeyMessage& msg) {
     switch (msg.message) {
         case WM_KEYDOWN:
         case WM_KEYUP:
@@ -14,18 +14,27 @@ bool CKeyTranslator::TranslateMessage(const KeyMessage& msg) {
         case WM_SYSKEYUP:
             break;
         default:
-            return false;
+            return -1;
     }
     // The lock keys must keep working for the desktop.
-    if (msg.vk == vk::VK_CAPITAL || msg.vk == vk::VK_NUMLOCK) return false;
-    if (msg.vk > 0xFF) return false;
-
-    const uint32_t action = msg.release ? KEY_ACTION_RELEASE : KEY_ACTION_PRESS;
+    if (msg.vk == vk::VK_CAPITAL || msg.vk == vk::VK_NUMLOCK || msg.vk > 0xFF) return -1;
     bool shift = msg.shiftDown;
     if (msg.vk >= vk::VK_A && msg.vk <= vk::VK_Z && msg.capsLock) shift = !shift;
     // Alt is deliberately not looked at: Alt+key sends what the key alone sends.
-    const int modifierIndex = (msg.ctrlDown ? kModCtrl : kModNone) + (shift ? kModShift : kModNone);
-    return TranslateKey(msg.vk, modifierIndex, action);
+    return (msg.ctrlDown ? kModCtrl : kModNone) + (shift ? kModShift : kModNone);
+}
+
+bool CKeyTranslator::TranslateMessage(const KeyMessage& msg) {
+    const int modifierIndex = ModifierIndexOf(msg);
+    if (modifierIndex < 0) return false;
+    return TranslateKey(msg.vk, modifierIndex, msg.release ? KEY_ACTION_RELEASE : KEY_ACTION_PRESS);
+}
+
+bool CKeyTranslator::WouldConsume(const KeyMessage& msg) {
+    const int modifierIndex = ModifierIndexOf(msg);
+    if (modifierIndex < 0) return false;
+    if (msg.vk == vk::VK_SHIFT || msg.vk == vk::VK_CONTROL) return true;
+    return KeyTranslationTable()[msg.vk][static_cast<size_t>(modifierIndex)] != KEYCODE_NONE;
 }
 
 bool CKeyTranslator::TranslateKey(uint32_t vkCode, int modifierIndex, uint32_t action) {

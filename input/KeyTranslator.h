@@ -58,6 +58,8 @@ public:
 
     // True when the message is consumed: it must then get no further processing (no text input).
     bool TranslateMessage(const KeyMessage& msg);
+    // Whether TranslateMessage would consume `msg`, without delivering anything.
+    static bool WouldConsume(const KeyMessage& msg);
 
     // The modifier and table stage: Shift and Ctrl keys become modifier codes, other keys their
     // table entry. False when the key has no translation in that column.
@@ -69,6 +71,8 @@ public:
     bool CtrlHeld() const { return ctrlHeld_; }
 
 private:
+    // The table column of `msg`, or -1 when the message is not examined at all.
+    static int ModifierIndexOf(const KeyMessage& msg);
     bool TranslateModifier(bool& held, uint32_t code, uint32_t action);
 
     IKeyCodeSink& sink_;

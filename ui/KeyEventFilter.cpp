@@ -54,15 +54,7 @@ KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk) {
     return message;
 }
 
-bool WouldTranslate(const KeyMessage& message) {
-    const uint32_t key = message.vk;
-    if (key == 0 || key > 0xFF || key == vk::VK_CAPITAL || key == vk::VK_NUMLOCK) return false;
-    if (key == vk::VK_SHIFT || key == vk::VK_CONTROL) return true;
-    bool shift = message.shiftDown;
-    if (key >= vk::VK_A && key <= vk::VK_Z && message.capsLock) shift = !shift;
-    const int column = (message.ctrlDown ? kModCtrl : kModNone) + (shift ? kModShift : kModNone);
-    return KeyTranslationTable()[key][static_cast<size_t>(column)] != KEYCODE_NONE;
-}
+bool WouldTranslate(const KeyMessage& message) { return CKeyTranslator::WouldConsume(message); }
 
 CKeyEventFilter::CKeyEventFilter(QWidget& window, TranslateFn translate)
     : QObject(&window), window_(window), translate_(std::move(translate)) {
