@@ -4,7 +4,6 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "VirtualKeyCodes.h"
 #include "VirtualKeys.h"
 
 namespace tarvik {
