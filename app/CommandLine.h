@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 

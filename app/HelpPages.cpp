@@ -1,4 +1,4 @@
-#include "HelpPages.h"
+#include "app/HelpPages.h"
 
 namespace tarvik {
 

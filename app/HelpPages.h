@@ -8,7 +8,7 @@ namespace tarvik {
 
 // Commands of a help request, as the window and the preferences sheet issue them.
 inline constexpr uint32_t HELP_CONTEXT = 1;
-inline constexpr uint32_t HELP_FINDER = 3;      // contents
+inline constexpr uint32_t HELP_FINDER = 3;  // contents
 inline constexpr uint32_t HELP_HELPONHELP = 4;
 
 // What a request becomes for the viewer.

@@ -1,7 +1,7 @@
 #pragma once
 // The main window as the application object drives it, so the start-up order can be checked
 // without a display.
-#include "Messages.h"
+#include "common/Messages.h"
 
 namespace tarvik {
 

@@ -1,4 +1,4 @@
-#include "TarvikApp.h"
+#include "app/TarvikApp.h"
 
 #include <utility>
 
@@ -63,10 +63,10 @@ void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {
         return;
     }
     switch (command) {
-    case HELP_CONTEXT: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, data); break;
-    case HELP_FINDER: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_DISPLAY_TOPIC, 0); break;
-    case HELP_HELPONHELP: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, 0); break;
-    default: break;
+        case HELP_CONTEXT: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, data); break;
+        case HELP_FINDER: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_DISPLAY_TOPIC, 0); break;
+        case HELP_HELPONHELP: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, 0); break;
+        default: break;
     }
 }
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "ClassObjects.h"
-#include "CommandLine.h"
-#include "HelpPages.h"
-#include "MainWindow.h"
-#include "TarvikModule.h"
-#include "Win32Codes.h"
+#include "app/CommandLine.h"
+#include "app/HelpPages.h"
+#include "app/MainWindow.h"
+#include "automation/ClassObjects.h"
+#include "automation/TarvikModule.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 

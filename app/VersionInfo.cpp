@@ -1,4 +1,4 @@
-#include "VersionInfo.h"
+#include "app/VersionInfo.h"
 
 #ifndef TARVIK_VERSION
 #error "TARVIK_VERSION must come from the build"
@@ -9,11 +9,12 @@ namespace {
 
 // Kept in a section of its own so packaging tools and the About box read the same bytes; `used`
 // keeps it even though nothing refers to the array by name.
-[[gnu::used, gnu::section(".tarvik_version")]] const char kVersionBlock[] =
-    "FileVersion=" TARVIK_VERSION "\0"
-    "ProductVersion=" TARVIK_VERSION "\0"
-    "FileDescription=Tarvik\0"
-    "ProductName=Tarvik\0";
+[[gnu::used, gnu::section(".tarvik_version")]] const char kVersionBlock[] = "FileVersion=" TARVIK_VERSION
+                                                                            "\0"
+                                                                            "ProductVersion=" TARVIK_VERSION
+                                                                            "\0"
+                                                                            "FileDescription=Tarvik\0"
+                                                                            "ProductName=Tarvik\0";
 
 }  // namespace
 

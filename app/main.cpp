@@ -11,13 +11,13 @@
 #include <QCoreApplication>
 #include <QTimer>
 
-#include "ClassObjects.h"
-#include "DesktopHelpViewer.h"
-#include "MainWindowFactory.h"
-#include "QtStartup.h"
-#include "TarvikApp.h"
-#include "TarvikModule.h"
-#include "TestHooks.h"
+#include "app/TarvikApp.h"
+#include "automation/ClassObjects.h"
+#include "automation/TarvikModule.h"
+#include "ui/DesktopHelpViewer.h"
+#include "ui/MainWindowFactory.h"
+#include "ui/QtStartup.h"
+#include "ui/TestHooks.h"
 
 namespace {
 

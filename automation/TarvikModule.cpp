@@ -1,4 +1,4 @@
-#include "TarvikModule.h"
+#include "automation/TarvikModule.h"
 
 #include <utility>
 

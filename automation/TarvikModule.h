@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "Messages.h"
-#include "Win32Codes.h"
+#include "common/Messages.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 

@@ -66,7 +66,8 @@ bool AwaitBytes(const std::vector<int>& fds, size_t want, int timeoutMs) {
         for (size_t i = 0; i < fds.size(); ++i)
             if (got[i] < want) pfds.push_back({fds[i], POLLIN, 0});
         if (pfds.empty()) return true;
-        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        int left =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
         if (left <= 0 || poll(pfds.data(), pfds.size(), left) <= 0) return false;
         for (auto& pf : pfds) {
             if (!(pf.revents & POLLIN)) continue;
@@ -78,7 +79,10 @@ bool AwaitBytes(const std::vector<int>& fds, size_t want, int timeoutMs) {
     }
 }
 
-struct Stats { double p50, p99, max; size_t n; };
+struct Stats {
+    double p50, p99, max;
+    size_t n;
+};
 
 Stats Summarise(std::vector<double> us) {
     // A run that lost its first bytes has nothing to summarise; say so in the table, not crash.
@@ -149,9 +153,10 @@ int main(int argc, char** argv) {
     Pty display = OpenPty(), merge = OpenPty();
     fs::create_symlink(display.slavePath, dir / "ports" / "COM1");
     fs::create_symlink(merge.slavePath, dir / "ports" / "COM2");
-    std::ofstream(dir / "machine.reg") << "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
-        "\"Display Port\"=dword:00000001\n\"Merge Port\"=dword:00000002\n\"Baud\"=dword:00002580\n";
+    std::ofstream(dir / "machine.reg")
+        << "Windows Registry Editor Version 5.00\n\n"
+           "[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
+           "\"Display Port\"=dword:00000001\n\"Merge Port\"=dword:00000002\n\"Baud\"=dword:00002580\n";
     setenv("TARVIK_PORTS_DIR", (dir / "ports").c_str(), 1);
     setenv("TARVIK_MACHINE_HIVE", (dir / "machine.reg").c_str(), 1);
     setenv("TARVIK_USER_HIVE", (dir / "user.reg").c_str(), 1);
@@ -168,8 +173,8 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    pid_t socat = Spawn({"socat", "PTY,raw,echo=0,link=" + (dir / "a").string(),
-                         "PTY,raw,echo=0,link=" + (dir / "b").string()});
+    pid_t socat =
+        Spawn({"socat", "PTY,raw,echo=0,link=" + (dir / "a").string(), "PTY,raw,echo=0,link=" + (dir / "b").string()});
     int a = -1, b = -1;
     for (int i = 0; i < 100 && (a < 0 || b < 0); ++i) {
         usleep(20000);

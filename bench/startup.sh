@@ -12,20 +12,17 @@ if [ ! -f "$build/build.ninja" ]; then
 fi
 cmake --build "$build" --target tarvik >/dev/null
 
-# The X server picks a free display number itself and reports it once it accepts connections.
 work=$(mktemp -d)
-Xvfb -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
-xvfb=$!
-cleanup() { kill "$xvfb" 2>/dev/null || true; rm -rf "$work"; }
+. "$(dirname "$0")/../scripts/xvfb.sh"
+cleanup() { xvfb_stop; rm -rf "$work"; }
 trap cleanup EXIT
-for _ in $(seq 100); do grep -q '^[0-9]' "$work/display" && break; sleep 0.1; done
-n=$(head -n1 "$work/display")
+xvfb_start "$work" || { echo "Xvfb did not start" >&2; exit 1; }
 
 printf '%-4s %12s %12s %10s\n' run "idle(ms)" "wall(ms)" "RSS(KiB)"
 for i in $(seq "$runs"); do
   rm -rf "$work/state"; mkdir -p "$work/state/ports"
   start=$(date +%s%N)
-  env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=":$n" TARVIK_BENCH_IDLE_MARK=1 \
+  env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY="$XVFB_DISPLAY" TARVIK_BENCH_IDLE_MARK=1 \
     TARVIK_USER_HIVE="$work/state/user.reg" TARVIK_MACHINE_HIVE="$work/state/machine.reg" \
     TARVIK_PORTS_DIR="$work/state/ports" DBUS_SESSION_BUS_ADDRESS=disabled: \
     "$build/app/tarvik" 2>"$work/err" &

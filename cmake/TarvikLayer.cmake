@@ -1,21 +1,9 @@
-# tarvik_layer(NAME DIR [DEPS...]): one static library per layer from the sources below DIR.
-# A layer with no sources yet is an interface library, so the tree configures while it grows.
-function(tarvik_layer name dir)
-  file(GLOB_RECURSE srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
-  if(srcs)
-    add_library(${name} STATIC ${srcs})
-    set(scope PUBLIC)
-  else()
-    add_library(${name} INTERFACE)
-    set(scope INTERFACE)
-  endif()
-  target_include_directories(${name} ${scope} ${dir})
-  target_link_libraries(${name} ${scope} ${ARGN})
-  set_property(TARGET ${name} PROPERTY TARVIK_SCOPE ${scope})
-endfunction()
-
-# tarvik_layer_includes(NAME DIRS...): header-only directories a layer sees besides its own.
-function(tarvik_layer_includes name)
-  get_target_property(scope ${name} TARVIK_SCOPE)
-  target_include_directories(${name} ${scope} ${ARGN})
+# tarvik_layer(NAME SOURCES files... DEPS targets...): one static library per layer, from an
+# explicit source list. Our code has one include path, the repository root, so every include names
+# its folder ("serial/PortManager.h"); tests/layering keeps the folders in their order.
+function(tarvik_layer name)
+  cmake_parse_arguments(L "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${L_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${L_DEPS})
 endfunction()

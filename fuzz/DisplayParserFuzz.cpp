@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "DisplayProtocol.h"
-#include "FuzzSupport.h"
+#include "fuzz/FuzzSupport.h"
+#include "serial/DisplayProtocol.h"
 
 namespace {
 

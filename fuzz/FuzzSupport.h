@@ -10,12 +10,12 @@
 
 namespace tarvik::fuzz {
 
-#define TARVIK_FUZZ_CHECK(cond)                                                          \
-    do {                                                                                 \
-        if (!(cond)) {                                                                   \
+#define TARVIK_FUZZ_CHECK(cond)                                                                \
+    do {                                                                                       \
+        if (!(cond)) {                                                                         \
             std::fprintf(stderr, "invariant failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                \
-        }                                                                                \
+            std::abort();                                                                      \
+        }                                                                                      \
     } while (0)
 
 // The first byte chooses the feed sizes (1..16, cycling through its bits); the rest is the data.

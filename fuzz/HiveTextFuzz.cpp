@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "FuzzSupport.h"
-#include "hive/HiveText.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/hive/HiveText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "FuzzSupport.h"
-#include "MergeProtocol.h"
+#include "fuzz/FuzzSupport.h"
+#include "serial/MergeProtocol.h"
 
 namespace {
 

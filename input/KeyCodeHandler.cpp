@@ -1,6 +1,6 @@
-#include "KeyCodeHandler.h"
+#include "input/KeyCodeHandler.h"
 
-#include "KeyTranslator.h"
+#include "input/KeyTranslator.h"
 
 namespace tarvik {
 
@@ -10,8 +10,8 @@ constexpr uint32_t kEscapeCode = 0x1B;
 
 }  // namespace
 
-void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey,
-                   IPortSender& ports, const std::function<void()>& sendMousePacket) {
+void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey, IPortSender& ports,
+                   const std::function<void()>& sendMousePacket) {
     const bool press = action == KEY_ACTION_PRESS;
     switch (code) {
         case KEYCODE_SHIFT:

@@ -4,15 +4,15 @@
 #include <cstdint>
 #include <functional>
 
-#include "IPortSender.h"
-#include "MouseState.h"
-#include "Win32Codes.h"
+#include "common/IPortSender.h"
+#include "common/MouseState.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 
 // Acts on `state` (m_bShift, m_bCtrl, m_bEsc) and `helpKey`; sends through `ports`, or calls
 // `sendMousePacket` for modifier changes. The caller refreshes its controls afterwards.
-void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey,
-                   IPortSender& ports, const std::function<void()>& sendMousePacket);
+void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey, IPortSender& ports,
+                   const std::function<void()>& sendMousePacket);
 
 }  // namespace tarvik

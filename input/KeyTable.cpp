@@ -3,8 +3,8 @@
 // listed (End, Alt, the Windows keys, keypad Separator, F16..F24, 0xDF, 0xE2, ...) have none.
 #include <initializer_list>
 
-#include "KeyTranslator.h"
-#include "VirtualKeyCodes.h"
+#include "input/KeyTranslator.h"
+#include "input/VirtualKeyCodes.h"
 
 namespace tarvik {
 

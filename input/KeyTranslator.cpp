@@ -1,8 +1,8 @@
-#include "KeyTranslator.h"
+#include "input/KeyTranslator.h"
 
 #include <cstddef>
 
-#include "VirtualKeyCodes.h"
+#include "input/VirtualKeyCodes.h"
 
 namespace tarvik {
 
@@ -11,10 +11,8 @@ int CKeyTranslator::ModifierIndexOf(const KeyMessage& msg) {
         case WM_KEYDOWN:
         case WM_KEYUP:
         case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-            break;
-        default:
-            return -1;
+        case WM_SYSKEYUP: break;
+        default: return -1;
     }
     // The lock keys must keep working for the desktop.
     if (msg.vk == vk::VK_CAPITAL || msg.vk == vk::VK_NUMLOCK || msg.vk > 0xFF) return -1;

@@ -8,12 +8,12 @@
 namespace tarvik {
 
 // Key codes: 0x00..0xFE one byte to send; 0x581..0x5AF function keys (low 8 bits are sent).
-inline constexpr uint32_t KEYCODE_HELP = 0x581;   // F1: also marks the help key as used
+inline constexpr uint32_t KEYCODE_HELP = 0x581;  // F1: also marks the help key as used
 inline constexpr uint32_t KEYCODE_CTRL = 0x2000;
 inline constexpr uint32_t KEYCODE_SHIFT = 0x4000;
-inline constexpr uint32_t KEYCODE_NONE = 0xFF;    // in the table: no translation
+inline constexpr uint32_t KEYCODE_NONE = 0xFF;  // in the table: no translation
 
-inline constexpr uint32_t KEY_ACTION_PRESS = 1;   // first press and every auto-repeat
+inline constexpr uint32_t KEY_ACTION_PRESS = 1;  // first press and every auto-repeat
 inline constexpr uint32_t KEY_ACTION_RELEASE = 2;
 
 inline constexpr uint32_t WM_KEYDOWN = 0x100;

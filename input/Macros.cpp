@@ -1,6 +1,6 @@
-#include "Macros.h"
+#include "input/Macros.h"
 
-#include "StringTable.h"
+#include "res/StringTable.h"
 
 namespace tarvik {
 
@@ -9,9 +9,7 @@ namespace {
 constexpr char kClearByte = 0x0C;
 constexpr char kReturnByte = 0x0D;
 
-std::string ValueName(const char* prefix, int index) {
-    return std::string(prefix) + static_cast<char>('1' + index);
-}
+std::string ValueName(const char* prefix, int index) { return std::string(prefix) + static_cast<char>('1' + index); }
 
 // All four reads are made even after a failure, so each field present is still taken.
 bool LoadOne(CMacro& macro, int index, ISettings& settings) {

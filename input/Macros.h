@@ -6,9 +6,9 @@
 #include <string>
 #include <utility>
 
-#include "IPortSender.h"
-#include "ISettings.h"
-#include "Win32Codes.h"
+#include "app/core/ISettings.h"
+#include "common/IPortSender.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 
@@ -16,7 +16,10 @@ class CMacro {
 public:
     CMacro() = default;
     CMacro(Bool32 clear, Bool32 ret, std::string caption, std::string text)
-        : Clear(clear), Return(ret), Caption(std::move(caption)), Text(std::move(text)) {}
+        : Clear(clear),
+          Return(ret),
+          Caption(std::move(caption)),
+          Text(std::move(text)) {}
     virtual ~CMacro() = default;
     CMacro(const CMacro&) = default;
     CMacro& operator=(const CMacro&) = default;

@@ -1,4 +1,4 @@
-#include "MouseMath.h"
+#include "input/MouseMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -22,8 +22,7 @@ Point ScreenToInstrument(Point screen, int32_t width, int32_t height) {
 }
 
 Point InstrumentToScreen(Point instrument, int32_t width, int32_t height) {
-    return {Scale(instrument.x, width, kInstrumentMax, width),
-            Scale(instrument.y, height, kInstrumentMax, height)};
+    return {Scale(instrument.x, width, kInstrumentMax, width), Scale(instrument.y, height, kInstrumentMax, height)};
 }
 
 double MouseScale(int32_t mouseSpeed, int32_t systemMouseSpeed) {
@@ -31,8 +30,7 @@ double MouseScale(int32_t mouseSpeed, int32_t systemMouseSpeed) {
     // default come out as 1.000000002 rather than exactly 1.
     const double speedStep = 0.01f;
     const double systemStep = 0.1f;
-    return (std::pow(10.0, mouseSpeed * speedStep) / std::pow(40.0, 0.5) + 0.5) *
-           (systemMouseSpeed * systemStep);
+    return (std::pow(10.0, mouseSpeed * speedStep) / std::pow(40.0, 0.5) + 0.5) * (systemMouseSpeed * systemStep);
 }
 
 int32_t MoveAxis(int32_t pos, int32_t delta, double scale, int32_t limit) {

@@ -3,7 +3,7 @@
 // positions, and the speed factor of PC mouse motion.
 #include <cstdint>
 
-#include "MouseState.h"
+#include "common/MouseState.h"
 
 namespace tarvik {
 

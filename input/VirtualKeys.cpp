@@ -1,8 +1,8 @@
-#include "VirtualKeys.h"
+#include "input/VirtualKeys.h"
 
 #include <array>
 
-#include "VirtualKeyCodes.h"
+#include "input/VirtualKeyCodes.h"
 
 namespace tarvik {
 
@@ -89,9 +89,7 @@ uint32_t VirtualKeyFromKeypadKeysym(uint32_t keysym) {
 }
 
 // The keypad keys whose meaning changes with Num Lock (7 8 9 / 4 5 6 / 1 2 3 / 0 .).
-bool IsKeypadDigitPosition(uint32_t evdev) {
-    return evdev >= 71 && evdev <= 83 && evdev != 74 && evdev != 78;
-}
+bool IsKeypadDigitPosition(uint32_t evdev) { return evdev >= 71 && evdev <= 83 && evdev != 74 && evdev != 78; }
 
 // Qt::Key numbers of the special keys (stable across Qt versions).
 constexpr int kQtF1 = 0x01000030;
@@ -141,17 +139,28 @@ uint32_t VirtualKeyFromQtSymbol(int key) {
     }
     switch (key) {
         case ' ': return VK_SPACE;
-        case ';': case ':': return VK_OEM_1;
-        case '=': case '+': return VK_OEM_PLUS;
-        case ',': case '<': return VK_OEM_COMMA;
-        case '-': case '_': return VK_OEM_MINUS;
-        case '.': case '>': return VK_OEM_PERIOD;
-        case '/': case '?': return VK_OEM_2;
-        case '`': case '~': return VK_OEM_3;
-        case '[': case '{': return VK_OEM_4;
-        case '\\': case '|': return VK_OEM_5;
-        case ']': case '}': return VK_OEM_6;
-        case '\'': case '"': return VK_OEM_7;
+        case ';':
+        case ':': return VK_OEM_1;
+        case '=':
+        case '+': return VK_OEM_PLUS;
+        case ',':
+        case '<': return VK_OEM_COMMA;
+        case '-':
+        case '_': return VK_OEM_MINUS;
+        case '.':
+        case '>': return VK_OEM_PERIOD;
+        case '/':
+        case '?': return VK_OEM_2;
+        case '`':
+        case '~': return VK_OEM_3;
+        case '[':
+        case '{': return VK_OEM_4;
+        case '\\':
+        case '|': return VK_OEM_5;
+        case ']':
+        case '}': return VK_OEM_6;
+        case '\'':
+        case '"': return VK_OEM_7;
         default: return 0;
     }
 }
@@ -162,7 +171,8 @@ uint32_t VirtualKeyFromQtKeypad(int key) {
         case '*': return VK_MULTIPLY;
         case '+': return VK_ADD;
         case '-': return VK_SUBTRACT;
-        case '.': case ',': return VK_DECIMAL;
+        case '.':
+        case ',': return VK_DECIMAL;
         case '/': return VK_DIVIDE;
         default: return 0;
     }

@@ -1,8 +1,8 @@
-#include "ConfigFolder.h"
+#include "platform/ConfigFolder.h"
 
-#include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <cstdlib>
 #include <vector>
 
 namespace tarvik {

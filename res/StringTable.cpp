@@ -1,4 +1,4 @@
-#include "StringTable.h"
+#include "res/StringTable.h"
 
 #include <array>
 #include <utility>

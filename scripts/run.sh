@@ -34,17 +34,13 @@ wait_for() {
 }
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  # The server picks a free display number itself and reports it once it accepts connections.
-  displayfile=$(mktemp)
-  Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp 3>"$displayfile" >/dev/null 2>&1 &
-  pids+=($!)
-  if ! wait_for 300 grep -q '^[0-9]' "$displayfile"; then
-    rm -f "$displayfile"
+  . scripts/xvfb.sh
+  if ! xvfb_start "$state" 1280x800; then
     echo "tarvik: no display here and Xvfb did not start (is the xvfb package installed?)" >&2
     exit 1
   fi
-  export DISPLAY=":$(head -n1 "$displayfile")"
-  rm -f "$displayfile"
+  pids+=("$XVFB_PID")
+  export DISPLAY=$XVFB_DISPLAY
   echo "tarvik: no display here; running on a private Xvfb at $DISPLAY" >&2
 fi
 

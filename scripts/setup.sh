@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libevdev-dev libgtest-dev libgmock-dev
-  clang-14 libclang-rt-14-dev
+  libgtest-dev libgmock-dev
+  clang-14 libclang-rt-14-dev clang-format
   xvfb xauth libx11-dev libxtst-dev x11-utils xdg-utils
   dbus dbus-x11 socat procps python3
 )

@@ -1,9 +1,9 @@
-#include "DisplayLine.h"
+#include "serial/DisplayLine.h"
 
 #include <cstdio>
 #include <vector>
 
-#include "StringTable.h"
+#include "res/StringTable.h"
 
 namespace tarvik {
 
@@ -17,9 +17,7 @@ void CDisplayLine::ShowRememberedId(uint32_t id) {
     if (TryLoadString(id, text)) ShowRemembered(text);
 }
 
-void CDisplayLine::ShowText(const std::string& text) {
-    m_view.SetDisplayText(text);
-}
+void CDisplayLine::ShowText(const std::string& text) { m_view.SetDisplayText(text); }
 
 void CDisplayLine::ShowAlert(const std::string& text) {
     m_view.SetDisplayText(text);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "IDisplayView.h"
+#include "serial/IDisplayView.h"
 
 namespace tarvik {
 

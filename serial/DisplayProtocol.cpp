@@ -1,4 +1,4 @@
-#include "DisplayProtocol.h"
+#include "serial/DisplayProtocol.h"
 
 namespace tarvik {
 
@@ -35,8 +35,7 @@ void CDisplayParser::Parse(const std::string& bytes, const ReportFn& report) {
     }
 }
 
-bool CLastReportedName::Report(const std::string& name,
-                               const std::function<void(const std::string&)>& fire,
+bool CLastReportedName::Report(const std::string& name, const std::function<void(const std::string&)>& fire,
                                const std::function<void(const std::string&)>& show) {
     if (!IsNew(name)) return false;
     // Copied: `name` may refer to our own last_ via a callback chain.

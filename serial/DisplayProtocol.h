@@ -22,8 +22,8 @@ public:
     bool NameCounting() const { return nameCounting_; }
 
 private:
-    std::string nameText_;    // printable bytes of the current field so far
-    int32_t nameCount_ = 0;   // bytes of the current field seen so far, 0..11
+    std::string nameText_;   // printable bytes of the current field so far
+    int32_t nameCount_ = 0;  // bytes of the current field seen so far, 0..11
     bool nameCounting_ = false;
 };
 

@@ -1,4 +1,4 @@
-#include "MergeProtocol.h"
+#include "serial/MergeProtocol.h"
 
 namespace tarvik {
 

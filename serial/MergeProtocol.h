@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "IPortSender.h"
-#include "MouseState.h"
+#include "common/IPortSender.h"
+#include "common/MouseState.h"
 
 namespace tarvik {
 

@@ -1,19 +1,21 @@
-#include "PortManager.h"
+#include "serial/PortManager.h"
 
 #include <cstring>
 
-#include "StringTable.h"
+#include "res/StringTable.h"
 
 namespace tarvik {
 
 CPortManager::CPortManager(ISettings& settings, CDisplayLine& display, IMessagePoster& window, IPortEvents& events,
                            comm::ICommApi& comm)
-    : m_displayPort(comm), m_mergePort(comm), m_settings(settings), m_display(display), m_window(window),
+    : m_displayPort(comm),
+      m_mergePort(comm),
+      m_settings(settings),
+      m_display(display),
+      m_window(window),
       m_events(events) {}
 
-CPortManager::~CPortManager() {
-    ClosePorts();
-}
+CPortManager::~CPortManager() { ClosePorts(); }
 
 bool CPortManager::OpenPorts() {
     int32_t display = 0;
@@ -64,7 +66,9 @@ int64_t CPortManager::OnPortNotification(uint64_t wParam, int64_t lParam) {
         else if (lParam == PortIdMerge) m_display.ShowAlert("Error: Merge");
     }
     if (events & comm::EV_RXCHAR) {
-        CSerialWindowPort* port = lParam == PortIdDisplay ? &m_displayPort : lParam == PortIdMerge ? &m_mergePort : nullptr;
+        CSerialWindowPort* port = lParam == PortIdDisplay ? &m_displayPort
+                                  : lParam == PortIdMerge ? &m_mergePort
+                                                          : nullptr;
         if (port == nullptr) return 0;
         // The listener goes back to watching the line only once the answer is out, so it does not
         // wake up and compete with the writes; bytes that arrive meanwhile are reported then.
@@ -108,9 +112,7 @@ void CPortManager::WriteToPorts(const uint8_t* bytes, size_t length) {
     m_mergePort.Write(bytes, length, nullptr, timeout);
 }
 
-void CPortManager::SendByteToPorts(uint8_t byte) {
-    WriteToPorts(&byte, 1);
-}
+void CPortManager::SendByteToPorts(uint8_t byte) { WriteToPorts(&byte, 1); }
 
 void CPortManager::SendTextToPorts(const std::string& text) {
     // The text ends at its first zero byte, as a C string would.

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "DisplayLine.h"
-#include "IPortSender.h"
-#include "ISettings.h"
-#include "Messages.h"
-#include "SerialPort.h"
-#include "Win32Codes.h"
+#include "app/core/ISettings.h"
+#include "common/IPortSender.h"
+#include "common/Messages.h"
+#include "common/Win32Codes.h"
+#include "serial/DisplayLine.h"
+#include "serial/SerialPort.h"
 
 namespace tarvik {
 

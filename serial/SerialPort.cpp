@@ -1,10 +1,10 @@
-#include "SerialPort.h"
+#include "serial/SerialPort.h"
 
 #include <chrono>
 #include <cstring>
 #include <utility>
 
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 
@@ -224,9 +224,7 @@ uint32_t CSerialPort::EscapeCommFunction(uint32_t function) {
     return Fail(m_handle->EscapeCommFunction(function));
 }
 
-uint32_t CSerialPort::TakeEvents() {
-    return m_receivedEvents.exchange(0) & m_eventMask;
-}
+uint32_t CSerialPort::TakeEvents() { return m_receivedEvents.exchange(0) & m_eventMask; }
 
 // ---- CSerialThread -----------------------------------------------------------------------------
 
@@ -254,9 +252,7 @@ uint32_t CSerialThread::StartListening() {
     }
     try {
         m_listenerThread = std::thread(&CSerialThread::ListenerMain, this);
-    } catch (const std::system_error&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    } catch (const std::system_error&) { return Fail(ERROR_NOT_ENOUGH_MEMORY); }
     return 0;
 }
 

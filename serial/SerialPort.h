@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "Messages.h"
-#include "comm/CommApi.h"
+#include "common/Messages.h"
+#include "platform/comm/CommApi.h"
 
 namespace tarvik {
 

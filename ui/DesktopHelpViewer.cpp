@@ -1,4 +1,4 @@
-#include "DesktopHelpViewer.h"
+#include "ui/DesktopHelpViewer.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 // Help pages opened in the desktop's browser.
-#include "HelpPages.h"
+#include "app/HelpPages.h"
 
 namespace tarvik {
 

@@ -1,4 +1,4 @@
-#include "DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 #include <algorithm>
 
@@ -25,27 +25,27 @@ int MulDiv(int value, int numerator, int denominator) {
 
 QWidget* MakeControl(QWidget& dialog, const DialogControl& control) {
     switch (control.kind) {
-    case ControlKind::Edit: {
-        auto* edit = new QLineEdit(&dialog);
-        edit->setReadOnly((control.style & kReadOnly) != 0);
-        if (control.style & kCentered) edit->setAlignment(Qt::AlignCenter);
-        edit->setFrame((control.style & (kBorder | kStaticEdge)) != 0);
-        return edit;
-    }
-    case ControlKind::Button: {
-        auto* button = new QPushButton(QString::fromLatin1(control.text), &dialog);
-        button->setCheckable((control.style & kAutoCheckBox) != 0);
-        // Enter belongs to the instrument, never to a default button of this window.
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        return button;
-    }
-    case ControlKind::Frame: {
-        auto* frame = new QFrame(&dialog);
-        if (control.style & kEtchedFrame) frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
-        frame->setAttribute(Qt::WA_TransparentForMouseEvents);
-        return frame;
-    }
+        case ControlKind::Edit: {
+            auto* edit = new QLineEdit(&dialog);
+            edit->setReadOnly((control.style & kReadOnly) != 0);
+            if (control.style & kCentered) edit->setAlignment(Qt::AlignCenter);
+            edit->setFrame((control.style & (kBorder | kStaticEdge)) != 0);
+            return edit;
+        }
+        case ControlKind::Button: {
+            auto* button = new QPushButton(QString::fromLatin1(control.text), &dialog);
+            button->setCheckable((control.style & kAutoCheckBox) != 0);
+            // Enter belongs to the instrument, never to a default button of this window.
+            button->setAutoDefault(false);
+            button->setDefault(false);
+            return button;
+        }
+        case ControlKind::Frame: {
+            auto* frame = new QFrame(&dialog);
+            if (control.style & kEtchedFrame) frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            frame->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return frame;
+        }
     }
     return nullptr;
 }
@@ -54,7 +54,12 @@ QWidget* MakeControl(QWidget& dialog, const DialogControl& control) {
 
 const DialogTemplate& MainDialogTemplate() {
     static const DialogTemplate dialog{
-        102, "Tarvik", 130, 79, "Fixedsys", 9,
+        102,
+        "Tarvik",
+        130,
+        79,
+        "Fixedsys",
+        9,
         {
             {1000, ControlKind::Edit, "", 3, 3, 110, 12,
              kReadOnly | kCentered | kMultiLine | kAutoHScroll | kBorder | kTabStop | kStaticEdge},
@@ -78,8 +83,7 @@ const DialogTemplate& MainDialogTemplate() {
 }
 
 QRect DluBase::Map(int x, int y, int w, int h) const {
-    return QRect(MulDiv(x, charWidth, 4), MulDiv(y, charHeight, 8), MulDiv(w, charWidth, 4),
-                 MulDiv(h, charHeight, 8));
+    return QRect(MulDiv(x, charWidth, 4), MulDiv(y, charHeight, 8), MulDiv(w, charWidth, 4), MulDiv(h, charHeight, 8));
 }
 
 QFont TemplateFont(const DialogTemplate& dialogTemplate) {

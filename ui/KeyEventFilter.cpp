@@ -1,10 +1,10 @@
-#include "KeyEventFilter.h"
+#include "ui/KeyEventFilter.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "VirtualKeys.h"
+#include "input/VirtualKeys.h"
 
 namespace tarvik {
 namespace {
@@ -56,7 +56,9 @@ KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk) {
 bool WouldTranslate(const KeyMessage& message) { return CKeyTranslator::WouldConsume(message); }
 
 CKeyEventFilter::CKeyEventFilter(QWidget& window, TranslateFn translate)
-    : QObject(&window), window_(window), translate_(std::move(translate)) {
+    : QObject(&window),
+      window_(window),
+      translate_(std::move(translate)) {
     QCoreApplication::instance()->installEventFilter(this);
 }
 

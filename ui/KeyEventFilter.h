@@ -10,7 +10,7 @@
 
 #include <QObject>
 
-#include "KeyTranslator.h"
+#include "input/KeyTranslator.h"
 
 class QKeyEvent;
 class QWidget;

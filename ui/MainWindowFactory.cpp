@@ -1,13 +1,15 @@
-#include "MainWindowFactory.h"
+#include "ui/MainWindowFactory.h"
 
 #include <QCoreApplication>
 
-#include "TarvikDlg.h"
+#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 
 CMainWindowFactory::CMainWindowFactory(CTarvikApp& app, CTarvikModule& module)
-    : m_app(app), m_module(module), m_settings(m_messageBox) {}
+    : m_app(app),
+      m_module(module),
+      m_settings(m_messageBox) {}
 
 CMainWindowFactory::~CMainWindowFactory() {
     // A window still alive here (the event loop ended some other way) must not outlive the

@@ -3,10 +3,10 @@
 // server module, and connects its help requests and its end to the application.
 #include <memory>
 
-#include "MainWindow.h"
-#include "QtMessageBox.h"
-#include "Settings.h"
-#include "TarvikApp.h"
+#include "app/MainWindow.h"
+#include "app/TarvikApp.h"
+#include "app/core/Settings.h"
+#include "ui/QtMessageBox.h"
 
 namespace tarvik {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Message boxes on screen.
-#include "IMessageBox.h"
+#include "app/core/IMessageBox.h"
 
 namespace tarvik {
 

@@ -1,11 +1,11 @@
-#include "QtStartup.h"
+#include "ui/QtStartup.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 #include <QtGlobal>
 
-#include "VersionInfo.h"
+#include "app/VersionInfo.h"
 
 namespace tarvik {
 namespace {

@@ -1,4 +1,4 @@
-#include "TarvikDlg.h"
+#include "ui/TarvikDlg.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -11,11 +11,11 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "DialogTemplate.h"
-#include "KeyEventFilter.h"
-#include "MessageEvent.h"
-#include "MouseMath.h"
-#include "StringTable.h"
+#include "input/MouseMath.h"
+#include "res/StringTable.h"
+#include "ui/DialogTemplate.h"
+#include "ui/KeyEventFilter.h"
+#include "ui/MessageEvent.h"
 
 namespace tarvik {
 namespace {
@@ -71,8 +71,6 @@ bool CTarvikDlg::OnInitDialog() {
     m_ports.m_nDisplayPortNumber = 0;
     m_ports.m_nMergePortNumber = 0;
     m_ports.m_nBaudRate = 9600;
-    m_pDirectInput = nullptr;
-    m_pMouseDevice = nullptr;
     m_bDirectInputReady = 0;
     m_bInputThreadRunning = 0;
     m_bPortsConfigured = 0;
@@ -111,7 +109,8 @@ void CTarvikDlg::LoadImages() {
     const QSize size = m_btnMouse->size() - QSize(6, 6);
     m_hbmMouseOn = QPixmap(QStringLiteral(":/art/bitmap133.png"));
     m_hbmMouseOff = QPixmap(QStringLiteral(":/art/bitmap132.png"));
-    if (!m_hbmMouseOn.isNull()) m_hbmMouseOn = m_hbmMouseOn.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (!m_hbmMouseOn.isNull())
+        m_hbmMouseOn = m_hbmMouseOn.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (!m_hbmMouseOff.isNull()) {
         m_hbmMouseOff = m_hbmMouseOff.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         m_btnMouse->setToolTip(m_btnMouse->text());
@@ -162,8 +161,8 @@ void CTarvikDlg::ConnectButtons() {
 }
 
 void CTarvikDlg::UpdateData(bool saveAndValidate) {
-    const std::array<std::pair<QPushButton*, Bool32*>, 4> bound{{
-        {m_btnEsc, &m_bEsc}, {m_btnShift, &m_bShift}, {m_btnCtrl, &m_bCtrl}, {m_btnMouse, &m_bMouseMode}}};
+    const std::array<std::pair<QPushButton*, Bool32*>, 4> bound{
+        {{m_btnEsc, &m_bEsc}, {m_btnShift, &m_bShift}, {m_btnCtrl, &m_bCtrl}, {m_btnMouse, &m_bMouseMode}}};
     for (const auto& [button, state] : bound) {
         if (button == nullptr) continue;
         if (saveAndValidate) {
@@ -233,11 +232,11 @@ void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
 
 bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     switch (message) {
-    case PortNotifyMessage: OnPortNotification(wParam, lParam); return true;
-    case UWM_MOUSEDATA: OnMouseData(); return true;
-    case UWM_KEYCODE: OnKeyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
-    case UWM_SHUTDOWN: OnShutdown(); return true;
-    default: return CTrayDialogBase::OnMessage(message, wParam, lParam);
+        case PortNotifyMessage: OnPortNotification(wParam, lParam); return true;
+        case UWM_MOUSEDATA: OnMouseData(); return true;
+        case UWM_KEYCODE: OnKeyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
+        case UWM_SHUTDOWN: OnShutdown(); return true;
+        default: return CTrayDialogBase::OnMessage(message, wParam, lParam);
     }
 }
 

@@ -10,15 +10,15 @@
 #include <QFont>
 #include <QPixmap>
 
-#include "DisplayProtocol.h"
-#include "IInstrumentEvents.h"
-#include "KeyTranslator.h"
-#include "Macros.h"
-#include "MainWindow.h"
-#include "MergeProtocol.h"
-#include "MouseState.h"
-#include "PortManager.h"
-#include "TrayDialogBase.h"
+#include "app/MainWindow.h"
+#include "automation/IInstrumentEvents.h"
+#include "common/MouseState.h"
+#include "input/KeyTranslator.h"
+#include "input/Macros.h"
+#include "serial/DisplayProtocol.h"
+#include "serial/MergeProtocol.h"
+#include "serial/PortManager.h"
+#include "ui/TrayDialogBase.h"
 
 class QPushButton;
 
@@ -89,8 +89,6 @@ public:
     CPortManager m_ports;
     Bool32 m_bHelpKey = 0;
     int32_t m_nMouseStartPosition = 0;
-    void* m_pDirectInput = nullptr;
-    void* m_pMouseDevice = nullptr;
     IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists
     QPushButton* m_btnMouse = nullptr;
     QPushButton* m_btnHelp = nullptr;

@@ -1,16 +1,15 @@
 // The keyboard's first stop: every key that reaches the window or one of its controls passes
 // here before ordinary processing.
-#include "HelpPages.h"
-#include "KeyEventFilter.h"
-#include "TarvikDlg.h"
-#include "VirtualKeyCodes.h"
+#include "app/HelpPages.h"
+#include "input/VirtualKeyCodes.h"
+#include "ui/KeyEventFilter.h"
+#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 
 void CTarvikDlg::InstallKeyFilter() {
-    m_pKeyFilter = new CKeyEventFilter(*this, [this](const KeyMessage& message) {
-        return PreTranslateMessage(message);
-    });
+    m_pKeyFilter =
+        new CKeyEventFilter(*this, [this](const KeyMessage& message) { return PreTranslateMessage(message); });
 }
 
 bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {

@@ -1,11 +1,11 @@
 // The window's side of the line protocols and of key codes: what arrives on the two lines, what
 // goes out as a mouse packet, and what a translated key does.
-#include "TarvikDlg.h"
+#include "ui/TarvikDlg.h"
 
 #include <string>
 #include <utility>
 
-#include "KeyCodeHandler.h"
+#include "input/KeyCodeHandler.h"
 
 namespace tarvik {
 

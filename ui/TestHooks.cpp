@@ -1,4 +1,4 @@
-#include "TestHooks.h"
+#include "ui/TestHooks.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,8 +7,8 @@
 #include <QLineEdit>
 #include <QWidget>
 
-#include "DialogTemplate.h"
-#include "TarvikDlg.h"
+#include "ui/DialogTemplate.h"
+#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 namespace {

@@ -1,4 +1,4 @@
-#include "TrayDialogBase.h"
+#include "ui/TrayDialogBase.h"
 
 #include <cstdio>
 
@@ -16,10 +16,10 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 
-#include "DialogTemplate.h"
-#include "HelpPages.h"
-#include "MessageEvent.h"
-#include "StringTable.h"
+#include "app/HelpPages.h"
+#include "res/StringTable.h"
+#include "ui/DialogTemplate.h"
+#include "ui/MessageEvent.h"
 
 namespace tarvik {
 namespace {
@@ -86,10 +86,10 @@ bool CTrayDialogBase::event(QEvent* event) {
 
 bool CTrayDialogBase::OnMessage(uint32_t message, uint64_t, int64_t lParam) {
     switch (message) {
-    case WM_CLOSE: OnClose(); return true;
-    case UWM_TRAYNOTIFY: OnTrayNotify(lParam); return true;
-    case WM_CONTEXTMENU: OnContextMenu(QPoint(PointX(lParam), PointY(lParam))); return true;
-    default: return false;
+        case WM_CLOSE: OnClose(); return true;
+        case UWM_TRAYNOTIFY: OnTrayNotify(lParam); return true;
+        case WM_CONTEXTMENU: OnContextMenu(QPoint(PointX(lParam), PointY(lParam))); return true;
+        default: return false;
     }
 }
 
@@ -241,12 +241,12 @@ void CTrayDialogBase::OnContextMenu(const QPoint& screenPos) {
 
 void CTrayDialogBase::OnCommand(uint32_t id) {
     switch (id) {
-    case IDM_ABOUTBOX: OnAboutBox(); break;
-    case ID_MENU_PROPERTIES: OnProperties(); break;
-    case ID_MENU_CLOSE: OnCancel(); break;
-    case ID_MENU_EXIT: OnExit(); break;
-    case ID_HELP: RequestHelp(kMainWindowHelpContext, HELP_CONTEXT); break;
-    default: break;
+        case IDM_ABOUTBOX: OnAboutBox(); break;
+        case ID_MENU_PROPERTIES: OnProperties(); break;
+        case ID_MENU_CLOSE: OnCancel(); break;
+        case ID_MENU_EXIT: OnExit(); break;
+        case ID_HELP: RequestHelp(kMainWindowHelpContext, HELP_CONTEXT); break;
+        default: break;
     }
 }
 

@@ -10,13 +10,13 @@
 #include <QIcon>
 #include <QWidget>
 
-#include "DisplayLine.h"
-#include "IDisplayView.h"
-#include "IMessageBox.h"
-#include "ISettings.h"
-#include "Messages.h"
-#include "TarvikModule.h"
-#include "Win32Codes.h"
+#include "app/core/IMessageBox.h"
+#include "app/core/ISettings.h"
+#include "automation/TarvikModule.h"
+#include "common/Messages.h"
+#include "common/Win32Codes.h"
+#include "serial/DisplayLine.h"
+#include "serial/IDisplayView.h"
 
 class QLineEdit;
 class QMenu;

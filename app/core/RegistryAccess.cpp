@@ -1,10 +1,10 @@
-#include "RegistryAccess.h"
+#include "app/core/RegistryAccess.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 namespace {
@@ -19,13 +19,11 @@ constexpr const char* kWriteFailed = "Write to Registry Failed";
 
 }  // namespace
 
-std::string CRegistryAccess::ComposeErrorText(const std::string& operation, uint32_t code,
-                                              const std::string& detail) {
+std::string CRegistryAccess::ComposeErrorText(const std::string& operation, uint32_t code, const std::string& detail) {
     std::string system = SystemErrorText(code);
     if (code == ERROR_BADDB && !detail.empty()) system += detail + "\n";
     // Composed without a length limit: a long system text or file name is shown whole.
-    return "ERROR: " + operation + " failed with the following error:\n" + std::to_string(code) + ": " + system +
-           "\n";
+    return "ERROR: " + operation + " failed with the following error:\n" + std::to_string(code) + ": " + system + "\n";
 }
 
 void CRegistryAccess::ShowRegistryError(const std::string& operation, uint32_t code) {

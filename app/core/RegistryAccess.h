@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "IMessageBox.h"
-#include "hive/HiveStore.h"
+#include "app/core/IMessageBox.h"
+#include "platform/hive/HiveStore.h"
 
 namespace tarvik {
 

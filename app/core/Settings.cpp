@@ -1,7 +1,7 @@
-#include "Settings.h"
+#include "app/core/Settings.h"
 
-#include "StringTable.h"
-#include "hive/FileHiveStore.h"
+#include "platform/hive/FileHiveStore.h"
+#include "res/StringTable.h"
 
 namespace tarvik {
 namespace {
@@ -13,7 +13,8 @@ std::unique_ptr<IHiveStore> StoreUnlessGiven(IHiveStore* given) {
 }  // namespace
 
 CSettings::CSettings(IMessageBox& box, IHiveStore* store)
-    : ownStore_(StoreUnlessGiven(store)), access_(box, store ? *store : *ownStore_) {}
+    : ownStore_(StoreUnlessGiven(store)),
+      access_(box, store ? *store : *ownStore_) {}
 
 CSettings::~CSettings() = default;
 

@@ -3,9 +3,9 @@
 // current user's or the local machine's hive, value names by string-table id or by text.
 #include <memory>
 
-#include "IMessageBox.h"
-#include "ISettings.h"
-#include "RegistryAccess.h"
+#include "app/core/IMessageBox.h"
+#include "app/core/ISettings.h"
+#include "app/core/RegistryAccess.h"
 
 namespace tarvik {
 

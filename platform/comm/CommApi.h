@@ -35,8 +35,8 @@ inline constexpr uint8_t RTS_CONTROL_DISABLE = 0, RTS_CONTROL_ENABLE = 1, RTS_CO
                          RTS_CONTROL_TOGGLE = 3;
 
 // EscapeCommFunction codes.
-inline constexpr uint32_t SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6,
-                          SETBREAK = 8, CLRBREAK = 9;
+inline constexpr uint32_t SETXOFF = 1, SETXON = 2, SETRTS = 3, CLRRTS = 4, SETDTR = 5, CLRDTR = 6, SETBREAK = 8,
+                          CLRBREAK = 9;
 
 inline constexpr uint32_t INFINITE = 0xFFFFFFFFu;
 inline constexpr uint32_t MAXDWORD = 0xFFFFFFFFu;

@@ -1,12 +1,12 @@
-#include "comm/PortsFolder.h"
+#include "platform/comm/PortsFolder.h"
 
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
-#include "ConfigFolder.h"
-#include "Win32Codes.h"
-#include "comm/CommApi.h"
+#include "common/Win32Codes.h"
+#include "platform/ConfigFolder.h"
+#include "platform/comm/CommApi.h"
 
 namespace tarvik::comm {
 namespace {

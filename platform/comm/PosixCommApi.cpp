@@ -1,9 +1,9 @@
 #include <memory>
 #include <string>
 
-#include "comm/CommApi.h"
-#include "comm/PortsFolder.h"
-#include "comm/TermiosDevice.h"
+#include "platform/comm/CommApi.h"
+#include "platform/comm/PortsFolder.h"
+#include "platform/comm/TermiosDevice.h"
 
 namespace tarvik::comm {
 namespace {

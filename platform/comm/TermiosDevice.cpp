@@ -1,4 +1,4 @@
-#include "comm/TermiosDevice.h"
+#include "platform/comm/TermiosDevice.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -13,8 +13,8 @@
 #include <chrono>
 #include <utility>
 
-#include "Win32Codes.h"
-#include "comm/PortsFolder.h"
+#include "common/Win32Codes.h"
+#include "platform/comm/PortsFolder.h"
 
 namespace tarvik::comm {
 namespace {
@@ -22,13 +22,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::pair<uint32_t, speed_t> kSpeeds[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
-    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
-    {3500000, B3500000}, {4000000, B4000000},
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
 bool SpeedFor(uint32_t baud, speed_t& speed) {
@@ -219,10 +218,22 @@ uint32_t TermiosDevice::EscapeCommFunction(uint32_t function) {
     int bits = 0;
     int result = 0;
     switch (function) {
-        case SETDTR: bits = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIS, &bits); break;
-        case CLRDTR: bits = TIOCM_DTR; result = ::ioctl(fd_, TIOCMBIC, &bits); break;
-        case SETRTS: bits = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIS, &bits); break;
-        case CLRRTS: bits = TIOCM_RTS; result = ::ioctl(fd_, TIOCMBIC, &bits); break;
+        case SETDTR:
+            bits = TIOCM_DTR;
+            result = ::ioctl(fd_, TIOCMBIS, &bits);
+            break;
+        case CLRDTR:
+            bits = TIOCM_DTR;
+            result = ::ioctl(fd_, TIOCMBIC, &bits);
+            break;
+        case SETRTS:
+            bits = TIOCM_RTS;
+            result = ::ioctl(fd_, TIOCMBIS, &bits);
+            break;
+        case CLRRTS:
+            bits = TIOCM_RTS;
+            result = ::ioctl(fd_, TIOCMBIC, &bits);
+            break;
         case SETBREAK: result = ::ioctl(fd_, TIOCSBRK); break;
         case CLRBREAK: result = ::ioctl(fd_, TIOCCBRK); break;
         case SETXOFF: result = ::tcflow(fd_, TCOOFF); break;
@@ -338,8 +349,8 @@ uint32_t TermiosDevice::ReadTimed(uint8_t* buffer, size_t size, size_t& count, u
         if (count == size || (anyByteEnds && count > 0)) break;
         const bool lineFirst = lineBounded && (!callerBounded || lineDeadline <= callerDeadline);
         pollfd fd{fd_, POLLIN, 0};
-        const int ready = ::poll(&fd, 1, PollTimeout(lineBounded || callerBounded,
-                                                      lineFirst ? lineDeadline : callerDeadline));
+        const int ready =
+            ::poll(&fd, 1, PollTimeout(lineBounded || callerBounded, lineFirst ? lineDeadline : callerDeadline));
         if (ready < 0 && errno != EINTR) return LastErrno();
         if (ready == 0) return lineFirst ? ERROR_SUCCESS : ERROR_TIMEOUT;
         if (ready > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fd.revents & POLLIN)) {
@@ -353,9 +364,9 @@ uint32_t TermiosDevice::Read(uint8_t* buffer, size_t size, size_t& count, uint32
     count = 0;
     const bool immediate = timeouts_.ReadIntervalTimeout == MAXDWORD && timeouts_.ReadTotalTimeoutMultiplier == 0 &&
                            timeouts_.ReadTotalTimeoutConstant == 0;
-    const uint32_t result = size == 0          ? ERROR_SUCCESS
-                            : immediate        ? ReadImmediate(buffer, size, count)
-                                               : ReadTimed(buffer, size, count, timeoutMs);
+    const uint32_t result = size == 0   ? ERROR_SUCCESS
+                            : immediate ? ReadImmediate(buffer, size, count)
+                                        : ReadTimed(buffer, size, count, timeoutMs);
     // The owner has looked at the line: data that is still there, or comes now, is news again.
     if (rearmHeld_) {
         rearmPending_ = true;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "comm/CommApi.h"
+#include "platform/comm/CommApi.h"
 
 namespace tarvik::comm {
 
@@ -46,8 +46,8 @@ private:
 
     const int fd_;
     const int wakeFd_;
-    Dcb dcb_;                   // owner's thread only
-    CommTimeouts timeouts_;     // owner's thread only
+    Dcb dcb_;                // owner's thread only
+    CommTimeouts timeouts_;  // owner's thread only
     std::atomic<uint32_t> mask_{0};
     std::atomic<bool> rxArmed_{true};
     std::atomic<bool> interrupt_{false};
@@ -55,7 +55,7 @@ private:
     bool rearmPending_ = false;  // owner's thread only
     std::atomic<bool> hungUp_{false};
     std::atomic<uint32_t> pendingErrors_{0};
-    bool haveCounters_ = false;     // listener's thread only after open
+    bool haveCounters_ = false;  // listener's thread only after open
     serial_icounter_struct counters_{};
 };
 

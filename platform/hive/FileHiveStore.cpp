@@ -1,13 +1,13 @@
-#include "FileHiveStore.h"
+#include "platform/hive/FileHiveStore.h"
 
 #include <cstring>
 #include <mutex>
 #include <set>
 
-#include "HiveDocument.h"
-#include "HiveFile.h"
-#include "HiveText.h"
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
+#include "platform/hive/HiveDocument.h"
+#include "platform/hive/HiveFile.h"
+#include "platform/hive/HiveText.h"
 
 namespace tarvik {
 namespace {
@@ -32,9 +32,7 @@ bool WasReported(const FileId& id) {
     return g_reported.count(id) != 0;
 }
 
-std::string RootName(uint32_t hive) {
-    return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
-}
+std::string RootName(uint32_t hive) { return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER"; }
 
 // Parses a file already read; false with the reason when it is no hive.
 bool ParseFile(const HiveFileContents& file, CHiveDocument& doc, std::string& why) {
@@ -62,8 +60,8 @@ uint32_t CFileHiveStore::Unreadable(const std::string& path, const HiveFileConte
             detail_ = "The unreadable file (" + why + ") was kept as " + keptAs + ".";
             return ERROR_BADDB;
         }
-        detail_ = "The unreadable file " + path + " (" + why + ") could not be moved aside (" +
-                  std::strerror(err) + ") and was left as it is.";
+        detail_ = "The unreadable file " + path + " (" + why + ") could not be moved aside (" + std::strerror(err) +
+                  ") and was left as it is.";
     } else {
         detail_ = "The unreadable file " + path + " (" + why + ") was left as it is.";
     }
@@ -129,8 +127,8 @@ uint32_t CFileHiveStore::OpenKey(uint32_t hive, const std::string& keyPath) {
     return doc.KeyExists(keyPath) ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
-uint32_t CFileHiveStore::QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name,
-                                    uint32_t* type, uint8_t* data, uint32_t* size) {
+uint32_t CFileHiveStore::QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t* type,
+                                    uint8_t* data, uint32_t* size) {
     if (data && !size) return ERROR_INVALID_PARAMETER;
     CHiveDocument doc(RootName(hive));
     if (const uint32_t code = Load(hive, doc); code != ERROR_SUCCESS) return code;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "HiveStore.h"
+#include "platform/hive/HiveStore.h"
 
 namespace tarvik::hive {
 class CHiveDocument;

@@ -1,4 +1,4 @@
-#include "HiveDocument.h"
+#include "platform/hive/HiveDocument.h"
 
 #include <array>
 #include <utility>
@@ -114,8 +114,8 @@ void CHiveDocument::DeleteKey(std::string_view path) {
     const std::string gone = CanonicalPath(path);
     std::erase_if(keys, [&](const HiveKey& key) {
         const std::string have = CanonicalPath(key.path);
-        return have == gone || (have.size() > gone.size() && have.compare(0, gone.size(), gone) == 0 &&
-                                have[gone.size()] == '\\');
+        return have == gone ||
+               (have.size() > gone.size() && have.compare(0, gone.size(), gone) == 0 && have[gone.size()] == '\\');
     });
 }
 
@@ -135,7 +135,8 @@ void CHiveDocument::SetValue(HiveKey& key, std::string_view name, HiveValue valu
     }
     // New values go after the key's last value, ahead of any blank lines that close the section.
     size_t at = key.entries.size();
-    while (at > 0 && !key.entries[at - 1].isValue && key.entries[at - 1].line.find_first_not_of(" \t") == std::string::npos) {
+    while (at > 0 && !key.entries[at - 1].isValue &&
+           key.entries[at - 1].line.find_first_not_of(" \t") == std::string::npos) {
         --at;
     }
     HiveEntry entry;

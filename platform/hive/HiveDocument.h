@@ -33,8 +33,8 @@ public:
     // `root` is the hive's root name; keys written without a known root belong to it.
     explicit CHiveDocument(std::string root) : root_(std::move(root)) {}
 
-    bool wideStrings = true;              // "5.00" format: string data in hex() lists is UTF-16LE
-    std::vector<std::string> preamble;    // comment and blank lines before the first key
+    bool wideStrings = true;            // "5.00" format: string data in hex() lists is UTF-16LE
+    std::vector<std::string> preamble;  // comment and blank lines before the first key
     std::vector<HiveKey> keys;
 
     const std::string& Root() const { return root_; }

@@ -1,20 +1,20 @@
-#include "HiveFile.h"
+#include "platform/hive/HiveFile.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <vector>
 
-#include "ConfigFolder.h"
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
+#include "platform/ConfigFolder.h"
 
 namespace tarvik::hive {
 namespace {
@@ -113,7 +113,7 @@ void SyncFolder(const std::string& dir) {
 
 std::string TimeStamp() {
     const std::time_t now = std::time(nullptr);
-    std::tm local {};
+    std::tm local{};
     ::localtime_r(&now, &local);
     char buf[32];
     std::strftime(buf, sizeof buf, "%Y%m%d-%H%M%S", &local);
@@ -153,12 +153,12 @@ std::string ResolveLinks(const std::string& path) {
 
 uint32_t CodeFromErrno(int err) {
     switch (err) {
-    case 0: return ERROR_SUCCESS;
-    case ENOSPC:
-    case EDQUOT: return ERROR_DISK_FULL;
-    case EIO: return ERROR_IO_DEVICE;
-    case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-    default: return ERROR_ACCESS_DENIED;  // EACCES, EPERM, EROFS, ENOTDIR, ENOENT, EISDIR, ...
+        case 0: return ERROR_SUCCESS;
+        case ENOSPC:
+        case EDQUOT: return ERROR_DISK_FULL;
+        case EIO: return ERROR_IO_DEVICE;
+        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        default: return ERROR_ACCESS_DENIED;  // EACCES, EPERM, EROFS, ENOTDIR, ENOENT, EISDIR, ...
     }
 }
 
@@ -248,8 +248,7 @@ uint32_t CheckWritable(const std::string& path, const HiveFileContents& old) {
     return ERROR_SUCCESS;
 }
 
-uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, const HiveFileContents& old,
-                         bool shared) {
+uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, const HiveFileContents& old, bool shared) {
     const std::string dir = DirName(path);
     const std::string prefix = BaseName(path) + ".tmp-";
     RemoveStaleTemporaries(dir, prefix);

@@ -1,10 +1,10 @@
 #pragma once
 // The hive files on disk: where they are, their sidecar locks, reading them, replacing them
 // atomically and putting an unreadable one aside. Error results are Win32 numbers.
+#include <sys/types.h>
 #include <compare>
 #include <cstdint>
 #include <string>
-#include <sys/types.h>
 
 namespace tarvik::hive {
 
@@ -45,7 +45,7 @@ struct FileId {
 
 struct HiveFileContents {
     bool exists = false;
-    bool regular = true;   // false for a folder, device or pipe in the file's place
+    bool regular = true;  // false for a folder, device or pipe in the file's place
     bool tooLarge = false;
     std::string bytes;
     FileId id;
@@ -64,8 +64,7 @@ uint32_t CheckWritable(const std::string& path, const HiveFileContents& old);
 
 // Writes `bytes` to a temporary file beside `path`, flushes it and renames it over `path`, so
 // readers and a crash see either the old file or the new one, never a mixture.
-uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, const HiveFileContents& old,
-                         bool shared);
+uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, const HiveFileContents& old, bool shared);
 
 // Renames an unreadable file to "<path>.corrupt-YYYYMMDD-HHMMSS" (made unique); never replaces
 // another file. False with errno-style `err` when it could not be moved.

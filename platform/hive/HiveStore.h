@@ -26,16 +26,16 @@ public:
     // As RegQueryValueEx: with `data` null only the size is returned. With a buffer, *size is its
     // capacity on entry and the data's size on return; a buffer that is too small gives 234 (the
     // buffer is left untouched, *size still says how much is needed). `type` may be null.
-    virtual uint32_t QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name,
-                                uint32_t* type, uint8_t* data, uint32_t* size) = 0;
+    virtual uint32_t QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t* type,
+                                uint8_t* data, uint32_t* size) = 0;
 
     // Opens the key for writing, creating it and its parents when missing. 5 when the hive cannot
     // be written.
     virtual uint32_t CreateKey(uint32_t hive, const std::string& keyPath) = 0;
 
     // Stores one value with its exact bytes (creating the key if it vanished since CreateKey).
-    virtual uint32_t SetValue(uint32_t hive, const std::string& keyPath, const std::string& name,
-                              uint32_t type, const uint8_t* data, uint32_t size) = 0;
+    virtual uint32_t SetValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t type,
+                              const uint8_t* data, uint32_t size) = 0;
 
     // More about the last call's failure, for the person who must act on it; empty when there is
     // nothing to add. After 1009 it says where the unreadable file was kept.

@@ -1,12 +1,12 @@
-#include "HiveText.h"
+#include "platform/hive/HiveText.h"
 
 #include <cstdio>
 #include <optional>
 #include <string_view>
 #include <vector>
 
-#include "HiveStore.h"
-#include "HiveUnicode.h"
+#include "platform/hive/HiveStore.h"
+#include "platform/hive/HiveUnicode.h"
 
 namespace tarvik::hive {
 namespace {
@@ -282,7 +282,7 @@ private:
     std::string& error_;
     size_t lineNo_ = 0;
     std::optional<size_t> current_;
-    bool skipping_ = false;    // inside a deleted key's section
+    bool skipping_ = false;  // inside a deleted key's section
     bool sawHeader_ = false;
 };
 

@@ -4,7 +4,7 @@
 // CRLF or LF) and what a person types; writes UTF-8 with LF line ends.
 #include <string>
 
-#include "HiveDocument.h"
+#include "platform/hive/HiveDocument.h"
 
 namespace tarvik::hive {
 

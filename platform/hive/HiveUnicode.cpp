@@ -1,4 +1,4 @@
-#include "HiveUnicode.h"
+#include "platform/hive/HiveUnicode.h"
 
 #include <algorithm>
 

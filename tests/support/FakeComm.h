@@ -14,8 +14,8 @@
 #include <utility>
 #include <vector>
 
-#include "Win32Codes.h"
-#include "comm/CommApi.h"
+#include "common/Win32Codes.h"
+#include "platform/comm/CommApi.h"
 
 namespace tarvik::test {
 
@@ -89,7 +89,9 @@ public:
     uint32_t SetupComm(uint32_t, uint32_t) override {
         return With([](FakeLine& l) { return ++l.setupCalls, l.setupResult; });
     }
-    uint32_t ApplyDefaultConfig() override { return With([](FakeLine& l) { return l.dcb = {}, 0u; }); }
+    uint32_t ApplyDefaultConfig() override {
+        return With([](FakeLine& l) { return l.dcb = {}, 0u; });
+    }
     uint32_t GetCommState(comm::Dcb& dcb) override { return Exchange(dcb, line_->dcb, 0); }
     uint32_t SetCommState(const comm::Dcb& dcb) override { return Exchange(line_->dcb, dcb, 0); }
     uint32_t GetCommTimeouts(comm::CommTimeouts& t) override {
@@ -113,9 +115,7 @@ public:
         std::unique_lock<std::mutex> lock(line_->mutex);
         ++line_->waiting;
         line_->changed.notify_all();
-        auto ready = [this] {
-            return !line_->events.empty() || (line_->interrupted && !line_->ignoreInterrupt);
-        };
+        auto ready = [this] { return !line_->events.empty() || (line_->interrupted && !line_->ignoreInterrupt); };
         bool ok = true;
         if (timeoutMs == comm::INFINITE) line_->changed.wait(lock, ready);
         else ok = line_->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
@@ -131,7 +131,9 @@ public:
         line_->events.pop_front();
         return 0;
     }
-    void Interrupt() override { With([](FakeLine& l) { l.interrupted = true, l.changed.notify_all(); }); }
+    void Interrupt() override {
+        With([](FakeLine& l) { l.interrupted = true, l.changed.notify_all(); });
+    }
     uint32_t ClearCommError(uint32_t& errors) override {
         return With([&errors](FakeLine& l) { return errors = std::exchange(l.errors, 0u), 0u; });
     }
@@ -150,7 +152,6 @@ public:
             return count = length, 0u;
         });
     }
-
 };
 
 class FakeComm final : public comm::ICommApi {

@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "ISettings.h"
-#include "StringTable.h"
+#include "app/core/ISettings.h"
+#include "res/StringTable.h"
 
 namespace tarvik::test {
 

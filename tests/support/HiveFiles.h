@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "hive/HiveUnicode.h"
+#include "platform/hive/HiveUnicode.h"
 
 namespace tarvik::test {
 

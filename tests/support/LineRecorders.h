@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "IDisplayView.h"
-#include "IPortSender.h"
+#include "common/IPortSender.h"
+#include "serial/IDisplayView.h"
 
 namespace tarvik::test {
 

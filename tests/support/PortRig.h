@@ -5,10 +5,10 @@
 #include <functional>
 #include <string>
 
-#include "FakeSettings.h"
-#include "LineRecorders.h"
-#include "PortManager.h"
-#include "Recorders.h"
+#include "serial/PortManager.h"
+#include "tests/support/FakeSettings.h"
+#include "tests/support/LineRecorders.h"
+#include "tests/support/Recorders.h"
 
 namespace tarvik::test {
 
@@ -20,7 +20,9 @@ public:
     int displayParses = 0, mergeParses = 0, mousePackets = 0;
     std::function<void()> whileParsing;  // what the window sends in answer
 
-    void ParseDisplayInput() override { Drain(manager->m_displayPort, manager->m_strDisplayBuffer, displayInput, displayParses); }
+    void ParseDisplayInput() override {
+        Drain(manager->m_displayPort, manager->m_strDisplayBuffer, displayInput, displayParses);
+    }
     void ParseMergeInput() override { Drain(manager->m_mergePort, manager->m_strMergeBuffer, mergeInput, mergeParses); }
     void SendMousePacket() override { ++mousePackets; }
 

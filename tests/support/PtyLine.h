@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "TestSandbox.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 
@@ -51,8 +51,8 @@ public:
         std::string got;
         const auto deadline = std::chrono::steady_clock::now() + limit;
         while (got.size() < want) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0) break;
             pollfd fd{master_, POLLIN, 0};
             if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "IMessageBox.h"
-#include "Messages.h"
+#include "app/core/IMessageBox.h"
+#include "common/Messages.h"
 
 namespace tarvik::test {
 

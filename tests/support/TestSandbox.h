@@ -1,10 +1,10 @@
 #pragma once
 // A private temporary folder for one test, with the hive files and the ports folder pointed into
 // it through the environment, and removed again when the test ends.
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace tarvik::test {
 

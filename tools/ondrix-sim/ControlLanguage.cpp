@@ -1,8 +1,8 @@
-#include "ControlLanguage.h"
+#include "tools/ondrix-sim/ControlLanguage.h"
 
-#include "InstrumentCommands.h"
-#include "KeyNames.h"
-#include "StreamDecoder.h"
+#include "tools/ondrix-sim/InstrumentCommands.h"
+#include "tools/ondrix-sim/KeyNames.h"
+#include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <vector>
 

@@ -8,9 +8,9 @@ namespace tarvik::sim {
 struct ControlAction {
     enum class Kind { Nothing, Keyboard, Display, Sleep, Quit };
     Kind kind = Kind::Nothing;
-    std::string bytes;    // for Keyboard and Display: what to send on that line
+    std::string bytes;      // for Keyboard and Display: what to send on that line
     long milliseconds = 0;  // for Sleep
-    std::string summary;  // what the log says was sent
+    std::string summary;    // what the log says was sent
 };
 
 struct ControlParse {

@@ -1,4 +1,4 @@
-#include "InstrumentCommands.h"
+#include "tools/ondrix-sim/InstrumentCommands.h"
 
 #include <cctype>
 
@@ -23,10 +23,9 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 const std::vector<std::pair<std::string, std::string>>& InstrumentNameTable() {
     static const std::vector<std::pair<std::string, std::string>> table{
-        {"i1", "Instrument 1"}, {"i2", "Instrument 2"}, {"i3", "Instrument 3"},
-        {"i4", "Instrument 4"}, {"i5", "Instrument 5"}, {"i6", "Instrument 6"},
-        {"i7", "Instrument 7"}, {"i8", "Instrument 8"}, {"sys", "System Save"},
-        {"sc", "Sys Config"},   {"dr", "Disk Record"},  {"xc Master A 1", "Master A 1"},
+        {"i1", "Instrument 1"}, {"i2", "Instrument 2"}, {"i3", "Instrument 3"}, {"i4", "Instrument 4"},
+        {"i5", "Instrument 5"}, {"i6", "Instrument 6"}, {"i7", "Instrument 7"}, {"i8", "Instrument 8"},
+        {"sys", "System Save"}, {"sc", "Sys Config"},   {"dr", "Disk Record"},  {"xc Master A 1", "Master A 1"},
         {"fx", "Effects"},      {"dir", "Directory"},   {"ic", "Instr Config"},
     };
     return table;
@@ -48,22 +47,21 @@ std::string NameField(std::string_view name) {
 
 std::optional<std::string> CommandLineCollector::OnKey(uint8_t byte) {
     switch (byte) {
-    case 0x0C:
-        text_.clear();
-        overflow_ = false;
-        return std::nullopt;
-    case 0x0D: {
-        // A line too long for any command keeps a mark, so it can never match one by its start.
-        std::optional<std::string> done = overflow_ ? text_ + "..." : text_;
-        text_.clear();
-        overflow_ = false;
-        return done;
-    }
-    case 0x7F:
-        if (!text_.empty() && !overflow_) text_.pop_back();
-        return std::nullopt;
-    default:
-        break;
+        case 0x0C:
+            text_.clear();
+            overflow_ = false;
+            return std::nullopt;
+        case 0x0D: {
+            // A line too long for any command keeps a mark, so it can never match one by its start.
+            std::optional<std::string> done = overflow_ ? text_ + "..." : text_;
+            text_.clear();
+            overflow_ = false;
+            return done;
+        }
+        case 0x7F:
+            if (!text_.empty() && !overflow_) text_.pop_back();
+            return std::nullopt;
+        default: break;
     }
     if (byte < 0x20 || byte > 0x7E) return std::nullopt;
     if (text_.size() < kMaxLength) text_.push_back(static_cast<char>(byte));

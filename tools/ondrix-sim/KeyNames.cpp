@@ -1,4 +1,4 @@
-#include "KeyNames.h"
+#include "tools/ondrix-sim/KeyNames.h"
 
 #include <array>
 #include <cctype>
@@ -14,21 +14,18 @@ struct NamedByte {
 
 // The first entry for a byte is the name shown; the later ones are accepted as input only.
 constexpr std::array kNames{
-    NamedByte{"NUL", 0x00},   NamedByte{"TAB", 0x09},     NamedByte{"FF", 0x0C},
-    NamedByte{"CLEAR", 0x0C}, NamedByte{"DEL", 0x0C},     NamedByte{"CR", 0x0D},
-    NamedByte{"RETURN", 0x0D}, NamedByte{"ENTER", 0x0D},  NamedByte{"PGUP", 0x0E},
-    NamedByte{"PGDN", 0x0F},  NamedByte{"HOME", 0x18},    NamedByte{"INS", 0x19},
-    NamedByte{"ESC", 0x1B},   NamedByte{"UP", 0x1C},      NamedByte{"DOWN", 0x1D},
-    NamedByte{"RIGHT", 0x1E}, NamedByte{"LEFT", 0x1F},    NamedByte{"SPACE", 0x20},
-    NamedByte{"BS", 0x7F},    NamedByte{"S-CLEAR", 0xCC}, NamedByte{"C-UP", 0xD4},
-    NamedByte{"C-DOWN", 0xD5}, NamedByte{"C-RIGHT", 0xD6}, NamedByte{"C-LEFT", 0xD7},
-    NamedByte{"S-UP", 0xDC},  NamedByte{"S-DOWN", 0xDD},  NamedByte{"S-RIGHT", 0xDE},
-    NamedByte{"S-LEFT", 0xDF},
+    NamedByte{"NUL", 0x00},  NamedByte{"TAB", 0x09},    NamedByte{"FF", 0x0C},      NamedByte{"CLEAR", 0x0C},
+    NamedByte{"DEL", 0x0C},  NamedByte{"CR", 0x0D},     NamedByte{"RETURN", 0x0D},  NamedByte{"ENTER", 0x0D},
+    NamedByte{"PGUP", 0x0E}, NamedByte{"PGDN", 0x0F},   NamedByte{"HOME", 0x18},    NamedByte{"INS", 0x19},
+    NamedByte{"ESC", 0x1B},  NamedByte{"UP", 0x1C},     NamedByte{"DOWN", 0x1D},    NamedByte{"RIGHT", 0x1E},
+    NamedByte{"LEFT", 0x1F}, NamedByte{"SPACE", 0x20},  NamedByte{"BS", 0x7F},      NamedByte{"S-CLEAR", 0xCC},
+    NamedByte{"C-UP", 0xD4}, NamedByte{"C-DOWN", 0xD5}, NamedByte{"C-RIGHT", 0xD6}, NamedByte{"C-LEFT", 0xD7},
+    NamedByte{"S-UP", 0xDC}, NamedByte{"S-DOWN", 0xDD}, NamedByte{"S-RIGHT", 0xDE}, NamedByte{"S-LEFT", 0xDF},
 };
 
 // Function keys: F1 to F15 alone, with Shift and with Ctrl.
-constexpr std::array<std::pair<std::string_view, uint8_t>, 3> kFunctionRows{{
-    {"F", 0x80}, {"S-F", 0x90}, {"C-F", 0xA0}}};
+constexpr std::array<std::pair<std::string_view, uint8_t>, 3> kFunctionRows{
+    {{"F", 0x80}, {"S-F", 0x90}, {"C-F", 0xA0}}};
 
 std::string Upper(std::string_view text) {
     std::string out(text);
@@ -63,8 +60,7 @@ std::optional<long> ParseNumber(std::string_view text) {
     if (text.empty() || text.size() > 10) return std::nullopt;
     long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 0x7FFFFFFF)
-        return std::nullopt;
+    if (ec != std::errc() || end != text.data() + text.size() || value < 0 || value > 0x7FFFFFFF) return std::nullopt;
     return value;
 }
 

@@ -1,10 +1,10 @@
-#include "PortBinding.h"
+#include "tools/ondrix-sim/PortBinding.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace tarvik::sim {
 namespace fs = std::filesystem;

@@ -1,11 +1,11 @@
-#include "PtyLine.h"
+#include "tools/ondrix-sim/PtyLine.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace tarvik::sim {
 namespace {

@@ -1,11 +1,11 @@
 #pragma once
 // One simulated serial line: the master side of a pseudo-terminal, whose slave side is what the
 // program under test opens as its COM port.
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <sys/types.h>
 
 namespace tarvik::sim {
 

@@ -1,5 +1,5 @@
-#include "KeyNames.h"
-#include "Simulator.h"
+#include "tools/ondrix-sim/KeyNames.h"
+#include "tools/ondrix-sim/Simulator.h"
 
 #include <cstdlib>
 

@@ -1,24 +1,24 @@
-#include "Simulator.h"
+#include "tools/ondrix-sim/Simulator.h"
 
-#include "ControlLanguage.h"
-#include "InstrumentCommands.h"
-#include "PortBinding.h"
-#include "PtyLine.h"
-#include "StreamDecoder.h"
+#include "tools/ondrix-sim/ControlLanguage.h"
+#include "tools/ondrix-sim/InstrumentCommands.h"
+#include "tools/ondrix-sim/PortBinding.h"
+#include "tools/ondrix-sim/PtyLine.h"
+#include "tools/ondrix-sim/StreamDecoder.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <deque>
-#include <fcntl.h>
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <poll.h>
 #include <sstream>
-#include <unistd.h>
 
 namespace tarvik::sim {
 namespace {
@@ -188,29 +188,25 @@ void Simulator::RunControlLines() {
 
 void Simulator::Perform(const ControlAction& action) {
     switch (action.kind) {
-    case ControlAction::Kind::Nothing:
-        break;
-    case ControlAction::Kind::Keyboard:
-        Emit("sent " + action.summary);
-        SendOn(keyboard_, "keyboard", action.bytes);
-        break;
-    case ControlAction::Kind::Display:
-        Emit("sent " + action.summary);
-        SendOn(display_, "display", action.bytes);
-        break;
-    case ControlAction::Kind::Sleep:
-        sleepUntil_ = Clock::now() + std::chrono::milliseconds(action.milliseconds);
-        break;
-    case ControlAction::Kind::Quit:
-        quit_ = true;
-        break;
+        case ControlAction::Kind::Nothing: break;
+        case ControlAction::Kind::Keyboard:
+            Emit("sent " + action.summary);
+            SendOn(keyboard_, "keyboard", action.bytes);
+            break;
+        case ControlAction::Kind::Display:
+            Emit("sent " + action.summary);
+            SendOn(display_, "display", action.bytes);
+            break;
+        case ControlAction::Kind::Sleep:
+            sleepUntil_ = Clock::now() + std::chrono::milliseconds(action.milliseconds);
+            break;
+        case ControlAction::Kind::Quit: quit_ = true; break;
     }
 }
 
 void Simulator::SendOn(PtyLine& line, const char* which, const std::string& bytes) {
     if (const size_t refused = line.Send(bytes))
-        Complain(std::string(which) + " line is full (nobody reads it): " + std::to_string(refused) +
-                 " bytes dropped");
+        Complain(std::string(which) + " line is full (nobody reads it): " + std::to_string(refused) + " bytes dropped");
 }
 
 void Simulator::OnKeyboardBytes(const uint8_t* bytes, size_t n) {
@@ -303,8 +299,10 @@ void Simulator::Run() {
         if (ShouldStop()) break;
         pollfd fds[4] = {
             {gSignalPipe[0], POLLIN, 0},
-            {display_.MasterFd(), static_cast<short>((displayOpen_ ? POLLIN : 0) | (display_.HasQueued() ? POLLOUT : 0)), 0},
-            {keyboard_.MasterFd(), static_cast<short>((keyboardOpen_ ? POLLIN : 0) | (keyboard_.HasQueued() ? POLLOUT : 0)), 0},
+            {display_.MasterFd(),
+             static_cast<short>((displayOpen_ ? POLLIN : 0) | (display_.HasQueued() ? POLLOUT : 0)), 0},
+            {keyboard_.MasterFd(),
+             static_cast<short>((keyboardOpen_ ? POLLIN : 0) | (keyboard_.HasQueued() ? POLLOUT : 0)), 0},
             {stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0},
         };
         int timeout = -1;
@@ -330,8 +328,8 @@ void Simulator::Finish() {
     for (auto* line : {&display_, &keyboard_}) {
         line->Flush(error);
         if (line->HasQueued())
-            Complain(std::string(line == &display_ ? "display" : "keyboard") + " line: " +
-                     std::to_string(line->Queued()) + " bytes were never read by the other side");
+            Complain(std::string(line == &display_ ? "display" : "keyboard") +
+                     " line: " + std::to_string(line->Queued()) + " bytes were never read by the other side");
     }
     if (keyboardDecoder_.HasPending()) Emit("pending packet bytes at exit");
     Emit("received display=" + std::to_string(displayBytes_) + " keyboard=" + std::to_string(keyboardBytes_));

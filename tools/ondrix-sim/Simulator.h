@@ -6,14 +6,14 @@
 namespace tarvik::sim {
 
 struct SimOptions {
-    std::string portsDir;      // where COMn links are made
+    std::string portsDir;  // where COMn links are made
     int displayCom = 1;
     int mergeCom = 2;
-    std::string machineHive;   // written (and removed at exit) when not empty
-    bool force = false;        // replace existing links and hive file
-    std::string scriptFile;    // control lines from this file instead of stdin; exit at its end
-    std::string logFile;       // the decoded stream, one item per line
-    std::string readyFile;     // written once the ports are bound, removed at exit
+    std::string machineHive;  // written (and removed at exit) when not empty
+    bool force = false;       // replace existing links and hive file
+    std::string scriptFile;   // control lines from this file instead of stdin; exit at its end
+    std::string logFile;      // the decoded stream, one item per line
+    std::string readyFile;    // written once the ports are bound, removed at exit
     bool exitOnEof = false;
     bool quiet = false;        // no live decoding on stdout (the "ready" line still appears)
     bool showDisplay = false;  // decode the display line too, not just count it

@@ -1,6 +1,6 @@
-#include "StreamDecoder.h"
+#include "tools/ondrix-sim/StreamDecoder.h"
 
-#include "KeyNames.h"
+#include "tools/ondrix-sim/KeyNames.h"
 
 namespace tarvik::sim {
 namespace {
@@ -38,26 +38,26 @@ MouseState DecodePacket(const std::array<uint8_t, 6>& p) {
 std::string FormatItem(const StreamItem& item) {
     std::string line;
     switch (item.kind) {
-    case StreamItem::Kind::Key: {
-        line = "key " + HexByte(item.key);
-        const std::string name = KeyByteName(item.key);
-        if (!name.empty()) line += " " + name;
-        break;
-    }
-    case StreamItem::Kind::Packet: {
-        const MouseState& m = item.mouse;
-        line = "packet x=" + std::to_string(m.x) + " y=" + std::to_string(m.y);
-        if (m.active) line += " active";
-        if (m.button) line += " button";
-        if (m.shift) line += " shift";
-        if (m.ctrl) line += " ctrl";
-        if (m.bit0) line += " bit0";
-        break;
-    }
-    case StreamItem::Kind::Broken:
-        line = "broken";
-        for (uint8_t b : item.broken) line += " " + HexByte(b);
-        break;
+        case StreamItem::Kind::Key: {
+            line = "key " + HexByte(item.key);
+            const std::string name = KeyByteName(item.key);
+            if (!name.empty()) line += " " + name;
+            break;
+        }
+        case StreamItem::Kind::Packet: {
+            const MouseState& m = item.mouse;
+            line = "packet x=" + std::to_string(m.x) + " y=" + std::to_string(m.y);
+            if (m.active) line += " active";
+            if (m.button) line += " button";
+            if (m.shift) line += " shift";
+            if (m.ctrl) line += " ctrl";
+            if (m.bit0) line += " bit0";
+            break;
+        }
+        case StreamItem::Kind::Broken:
+            line = "broken";
+            for (uint8_t b : item.broken) line += " " + HexByte(b);
+            break;
     }
     return line;
 }
@@ -74,7 +74,8 @@ void StreamDecoder::Feed(const uint8_t* bytes, size_t length, std::vector<Stream
             if (pending_.size() == 6) {
                 StreamItem item;
                 item.kind = StreamItem::Kind::Packet;
-                item.mouse = DecodePacket({pending_[0], pending_[1], pending_[2], pending_[3], pending_[4], pending_[5]});
+                item.mouse =
+                    DecodePacket({pending_[0], pending_[1], pending_[2], pending_[3], pending_[4], pending_[5]});
                 out.push_back(item);
                 pending_.clear();
             }

@@ -1,5 +1,5 @@
 // ondrix-sim: a simulated instrument for running the program without the hardware.
-#include "Simulator.h"
+#include "tools/ondrix-sim/Simulator.h"
 
 #include <cstdio>
 

@@ -7,9 +7,9 @@
 #include <QKeyEvent>
 #include <QWidget>
 
-#include "KeyEventFilter.h"
-#include "VirtualKeyCodes.h"
-#include "WindowHarness.h"
+#include "input/VirtualKeyCodes.h"
+#include "tests/e2e/window/WindowHarness.h"
+#include "ui/KeyEventFilter.h"
 
 namespace tarvik::test {
 namespace {

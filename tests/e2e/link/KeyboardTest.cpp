@@ -3,7 +3,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
-#include "LinkFixture.h"
+#include "tests/e2e/link/LinkFixture.h"
 
 namespace tarvik::test {
 namespace {

@@ -2,8 +2,8 @@
 // instrument's own keyboard and mouse from the Merge Port, and the function and toggle buttons.
 #include <QPushButton>
 
-#include "LineRecorders.h"
-#include "LinkFixture.h"
+#include "tests/e2e/link/LinkFixture.h"
+#include "tests/support/LineRecorders.h"
 
 namespace tarvik::test {
 namespace {
@@ -45,7 +45,10 @@ TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
     EXPECT_EQ(dlg->m_ports.m_strDisplayBuffer, "");
 
     // The same name again, then a field cut short, then a new name: only the new one is told.
-    ASSERT_TRUE(display.Send("\x0C" "DX-7 Synth 2\x0C" "short\rGrand Piano "));
+    ASSERT_TRUE(
+        display.Send("\x0C"
+                     "DX-7 Synth 2\x0C"
+                     "short\rGrand Piano "));
     ASSERT_TRUE(shows("Grand Piano "));
     EXPECT_EQ(clients.names, (std::vector<std::string>{"DX-7 Synth 2", "Grand Piano "}));
     EXPECT_NE(clients.shownWhenFired.back(), "Grand Piano ");

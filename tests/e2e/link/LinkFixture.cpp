@@ -1,4 +1,4 @@
-#include "LinkFixture.h"
+#include "tests/e2e/link/LinkFixture.h"
 
 #include <poll.h>
 #include <unistd.h>
@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "MergeProtocol.h"
-#include "StringTable.h"
+#include "res/StringTable.h"
+#include "serial/MergeProtocol.h"
 
 namespace tarvik::test {
 namespace {
@@ -37,14 +37,14 @@ int QtKeyOf(uint32_t keysym) {
     if (keysym >= 0x20 && keysym < 0x7F) return static_cast<int>(keysym);
     if (keysym >= 0xFFBE && keysym <= 0xFFC8) return Qt::Key_F1 + static_cast<int>(keysym - 0xFFBE);
     switch (keysym) {
-    case 0xFF09: return Qt::Key_Tab;
-    case 0xFF0D: return Qt::Key_Return;
-    case 0xFF1B: return Qt::Key_Escape;
-    case 0xFF57: return Qt::Key_End;
-    case 0xFFE1:
-    case 0xFFE2: return Qt::Key_Shift;
-    case 0xFFE3: return Qt::Key_Control;
-    default: return Qt::Key_unknown;
+        case 0xFF09: return Qt::Key_Tab;
+        case 0xFF0D: return Qt::Key_Return;
+        case 0xFF1B: return Qt::Key_Escape;
+        case 0xFF57: return Qt::Key_End;
+        case 0xFFE1:
+        case 0xFFE2: return Qt::Key_Shift;
+        case 0xFFE3: return Qt::Key_Control;
+        default: return Qt::Key_unknown;
     }
 }
 
@@ -106,8 +106,8 @@ LinkTest::Lines LinkTest::Collect(size_t want) {
 
 bool LinkTest::RunUntil(const std::function<bool()>& done) { return QTest::qWaitFor(done, kLimitMs); }
 
-void LinkTest::Key(QEvent::Type type, uint32_t keycode, uint32_t keysym, Qt::KeyboardModifiers mods,
-                   uint32_t xState, bool repeat, const QString& text) {
+void LinkTest::Key(QEvent::Type type, uint32_t keycode, uint32_t keysym, Qt::KeyboardModifiers mods, uint32_t xState,
+                   bool repeat, const QString& text) {
     QKeyEvent event(type, QtKeyOf(keysym), mods, keycode, keysym, xState, text, repeat);
     QCoreApplication::sendEvent(focus, &event);
 }

@@ -12,11 +12,11 @@
 
 #include <QEvent>
 
-#include "IInstrumentEvents.h"
-#include "PtyLine.h"
-#include "Settings.h"
-#include "TestSandbox.h"
-#include "WindowHarness.h"
+#include "app/core/Settings.h"
+#include "automation/IInstrumentEvents.h"
+#include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/PtyLine.h"
+#include "tests/support/TestSandbox.h"
 
 class QWidget;
 
@@ -59,8 +59,8 @@ protected:
     bool RunUntil(const std::function<bool()>& done);
 
     // A key as the X11 platform delivers it: X keycode (evdev + 8), keysym, X modifier state.
-    void Key(QEvent::Type type, uint32_t keycode, uint32_t keysym, Qt::KeyboardModifiers mods = {},
-             uint32_t xState = 0, bool repeat = false, const QString& text = {});
+    void Key(QEvent::Type type, uint32_t keycode, uint32_t keysym, Qt::KeyboardModifiers mods = {}, uint32_t xState = 0,
+             bool repeat = false, const QString& text = {});
     void Tap(uint32_t keycode, uint32_t keysym, Qt::KeyboardModifiers mods = {}, uint32_t xState = 0);
 
     TestSandbox sandbox;

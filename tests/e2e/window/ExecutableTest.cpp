@@ -11,16 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "HiveFiles.h"
-#include "TestSandbox.h"
+#include "tests/support/HiveFiles.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 namespace {
 
 struct Outcome {
-    int code = -1;        // exit code, or -signal (SIGALRM: did not end within 60 s)
-    std::string errors;   // everything written to stderr
-    std::string output;   // everything written to stdout
+    int code = -1;       // exit code, or -signal (SIGALRM: did not end within 60 s)
+    std::string errors;  // everything written to stderr
+    std::string output;  // everything written to stdout
 };
 
 class Executable : public ::testing::Test {
@@ -29,11 +29,15 @@ protected:
     // might touch inside the sandbox.
     Outcome Run(const std::vector<std::string>& args, const std::string& extra = "") {
         const std::string dir = sandbox.Dir().string();
-        std::vector<std::string> env = {"HOME=" + dir, "XDG_CONFIG_HOME=" + dir + "/config",
-                                        "XDG_DATA_HOME=" + dir + "/data", "TARVIK_USER_HIVE=" + sandbox.UserHive(),
+        std::vector<std::string> env = {"HOME=" + dir,
+                                        "XDG_CONFIG_HOME=" + dir + "/config",
+                                        "XDG_DATA_HOME=" + dir + "/data",
+                                        "TARVIK_USER_HIVE=" + sandbox.UserHive(),
                                         "TARVIK_MACHINE_HIVE=" + sandbox.MachineHive(),
-                                        "TARVIK_PORTS_DIR=" + sandbox.PortsDir(), "DBUS_SESSION_BUS_ADDRESS=disabled:",
-                                        "ASAN_OPTIONS=detect_leaks=0", "PATH=/usr/bin:/bin"};
+                                        "TARVIK_PORTS_DIR=" + sandbox.PortsDir(),
+                                        "DBUS_SESSION_BUS_ADDRESS=disabled:",
+                                        "ASAN_OPTIONS=detect_leaks=0",
+                                        "PATH=/usr/bin:/bin"};
         if (!extra.empty()) env.push_back(extra);
         const pid_t pid = ::fork();
         if (pid == 0) {
@@ -77,7 +81,8 @@ TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
 
 TEST_F(Executable, NoDisplayGivesOneClearLineNotAnAbort) {
     for (const std::string& extra : {std::string(), "DISPLAY=" + UnusedDisplay(), std::string("QT_QPA_PLATFORM=xcb")}) {
-        for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/RegServer", "/x"}, {"-Embedding"}}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{}, {"/RegServer", "/x"}, {"-Embedding"}}) {
             const Outcome outcome = Run(args, extra);
             SCOPED_TRACE(extra + " " + (args.empty() ? "" : args[0]) + ": " + outcome.errors);
             EXPECT_GT(outcome.code, 0) << "a negative code is a signal";

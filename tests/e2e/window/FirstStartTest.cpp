@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "Settings.h"
-#include "StringTable.h"
-#include "TestSandbox.h"
-#include "WindowHarness.h"
+#include "app/core/Settings.h"
+#include "res/StringTable.h"
+#include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 namespace {
@@ -32,9 +32,8 @@ TEST_F(FirstStart, StandAloneShowsTopmostWindowWithDefaultMacros) {
 
     // The function buttons as the eye sees them: two columns, each read from the top.
     std::vector<QPushButton*> buttons(dlg.m_btnMacro.begin(), dlg.m_btnMacro.end());
-    std::sort(buttons.begin(), buttons.end(), [](QPushButton* a, QPushButton* b) {
-        return a->x() != b->x() ? a->x() < b->x() : a->y() < b->y();
-    });
+    std::sort(buttons.begin(), buttons.end(),
+              [](QPushButton* a, QPushButton* b) { return a->x() != b->x() ? a->x() < b->x() : a->y() < b->y(); });
     const QStringList expected{"I1", "Save", "Sys Config", "Disk Rec", "Master", "Fx", "Dir", "Ic"};
     for (int i = 0; i < 8; ++i) {
         EXPECT_EQ(buttons[i]->text(), expected[i]) << i;

@@ -8,10 +8,10 @@
 #include <QScreen>
 #include <QTest>
 
-#include "FakeSettings.h"
-#include "MessageEvent.h"
-#include "StringTable.h"
-#include "WindowHarness.h"
+#include "res/StringTable.h"
+#include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/FakeSettings.h"
+#include "ui/MessageEvent.h"
 
 namespace tarvik::test {
 namespace {

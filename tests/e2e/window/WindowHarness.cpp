@@ -1,4 +1,4 @@
-#include "WindowHarness.h"
+#include "tests/e2e/window/WindowHarness.h"
 
 #include <QCoreApplication>
 

@@ -7,17 +7,19 @@
 
 #include <QApplication>
 
-#include "ClassObjects.h"
-#include "Recorders.h"
-#include "TarvikApp.h"
-#include "TarvikDlg.h"
+#include "app/TarvikApp.h"
+#include "automation/ClassObjects.h"
+#include "tests/support/Recorders.h"
+#include "ui/TarvikDlg.h"
 
 namespace tarvik::test {
 
 QApplication& EnsureApplication();
 
 struct FakeHelpViewer : IHelpViewer {
-    struct Call { uint32_t command, data; };
+    struct Call {
+        uint32_t command, data;
+    };
     std::vector<Call> calls;
     void HtmlHelp(const std::string&, uint32_t command, uint32_t data) override { calls.push_back({command, data}); }
 };
@@ -26,7 +28,8 @@ struct FakeHelpViewer : IHelpViewer {
 class CTestDlg : public CTarvikDlg {
 public:
     CTestDlg(ISettings& settings, IMessageBox& box, CTarvikModule& module, bool mouseCapture)
-        : CTarvikDlg(settings, box, module), m_mouseCapture(mouseCapture) {}
+        : CTarvikDlg(settings, box, module),
+          m_mouseCapture(mouseCapture) {}
     bool InitDirectInput() override { return m_mouseCapture || CTarvikDlg::InitDirectInput(); }
     int shutdowns = 0;
 

@@ -61,33 +61,11 @@ wait_until() {
 
 # --- the private X server -------------------------------------------------------------------
 
+. "$(dirname "$0")/../../../scripts/xvfb.sh"
 start_xvfb() {
-  # -displayfd: the server picks a display number nobody uses and writes it once it accepts
-  # connections, so no number is guessed and the desktop's display is never touched.
-  # -noreset: without it the server resets when its last client (our own probe) leaves, and
-  # with several servers starting at once Tarvik was then seen failing to connect. Servers
-  # starting at the same moment can still trip over each other's sockets; a server that went
-  # away again or does not answer is replaced, a few times at most.
-  local attempt
-  for attempt in 1 2 3 4 5; do
-    : >"$work/display"
-    Xvfb -displayfd 8 -noreset -screen 0 1024x768x24 -nolisten tcp 8>"$work/display" 2>>"$work/xvfb.err" &
-    xvfb_pid=$!
-    wait_until 60 "Xvfb to announce its display" xvfb_announced
-    if [ -s "$work/display" ]; then
-      display=":$(head -n1 "$work/display")"
-      # Still running and answering: a server that lost its socket to a neighbour has ended.
-      xwininfo -display "$display" -root >/dev/null 2>&1 && kill -0 "$xvfb_pid" 2>/dev/null && return 0
-    fi
-    echo "Xvfb attempt $attempt did not come up; trying again" >>"$work/xvfb.err"
-    stop "$xvfb_pid"
-    xvfb_pid=''
-  done
-  fail "no private X server could be started"
+  xvfb_start "$work" || fail "no private X server could be started"
+  xvfb_pid=$XVFB_PID display=$XVFB_DISPLAY
 }
-
-# The server wrote its number, or it has ended without doing so.
-xvfb_announced() { grep -q '^[0-9]' "$work/display" || ! kill -0 "$xvfb_pid" 2>/dev/null; }
 
 # --- the simulated instrument ---------------------------------------------------------------
 

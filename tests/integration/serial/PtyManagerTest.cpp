@@ -6,9 +6,9 @@
 #include <chrono>
 #include <climits>
 
-#include "PortRig.h"
-#include "PtyLine.h"
-#include "TestSandbox.h"
+#include "tests/support/PortRig.h"
+#include "tests/support/PtyLine.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 namespace {
@@ -43,7 +43,9 @@ private:
         uint32_t WaitCommEvent(uint32_t& e, uint32_t t) override { return real_->WaitCommEvent(e, t); }
         void Interrupt() override { real_->Interrupt(); }
         uint32_t ClearCommError(uint32_t& e) override { return real_->ClearCommError(e); }
-        uint32_t Read(uint8_t* b, size_t s, size_t& c, uint32_t t) override { return ++reads_, real_->Read(b, s, c, t); }
+        uint32_t Read(uint8_t* b, size_t s, size_t& c, uint32_t t) override {
+            return ++reads_, real_->Read(b, s, c, t);
+        }
         uint32_t Write(const uint8_t* b, size_t l, size_t& c, uint32_t t) override { return real_->Write(b, l, c, t); }
 
     private:
@@ -103,7 +105,11 @@ TEST_F(PtyManagerTest, EachLineNotifiesWithItsIdentifierAndEveryByteIsParsed) {
 TEST_F(PtyManagerTest, BadEntriesAndNumbersGiveCommsErrorAndTheMergePortStillGetsTheByte) {
     ASSERT_TRUE(pty2.Ok());
     const std::string file = sandbox.Dir().string() + "/plain";
-    { FILE* f = std::fopen(file.c_str(), "w"); ASSERT_NE(f, nullptr); std::fclose(f); }
+    {
+        FILE* f = std::fopen(file.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fclose(f);
+    }
     std::filesystem::create_symlink(file, sandbox.PortsDir() + "/COM3");
     std::filesystem::create_directory(sandbox.PortsDir() + "/COM4");
     std::filesystem::create_symlink("/nonexistent/ttyUSB9", sandbox.PortsDir() + "/COM5");

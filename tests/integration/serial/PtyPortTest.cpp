@@ -4,11 +4,11 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "PtyLine.h"
-#include "Recorders.h"
-#include "SerialPort.h"
-#include "TestSandbox.h"
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
+#include "serial/SerialPort.h"
+#include "tests/support/PtyLine.h"
+#include "tests/support/Recorders.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 namespace {

@@ -2,16 +2,16 @@
 // moment leaves a whole file with either the old or the new contents.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <random>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include "TestSandbox.h"
-#include "Win32Codes.h"
-#include "hive/FileHiveStore.h"
+#include "common/Win32Codes.h"
+#include "platform/hive/FileHiveStore.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik {
 namespace {
@@ -41,8 +41,7 @@ bool ReadAll(int fd, void* buf, size_t size) {
 
 int WaitExit(pid_t pid) {
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     return status;
 }
 
@@ -82,7 +81,8 @@ TEST(HiveConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
         for (int i = 0; i < kValuesEach; ++i) {
             uint32_t n = 0, size = 4;
             const std::string name = "P" + std::to_string(c) + "-" + std::to_string(i);
-            ASSERT_EQ(store.QueryValue(HKEY_CURRENT_USER, kKey, name, nullptr, reinterpret_cast<uint8_t*>(&n), &size), 0u)
+            ASSERT_EQ(store.QueryValue(HKEY_CURRENT_USER, kKey, name, nullptr, reinterpret_cast<uint8_t*>(&n), &size),
+                      0u)
                 << name;
             EXPECT_EQ(n, static_cast<uint32_t>(c * 1000 + i));
         }
@@ -104,7 +104,8 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
             ::close(reports[0]);
             CFileHiveStore store;
             for (uint32_t seq = committed + 1;; ++seq) {
-                if (store.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(seq).data(), 2048) != 0) ::_exit(1);
+                if (store.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(seq).data(), 2048) != 0)
+                    ::_exit(1);
                 if (::write(reports[1], &seq, sizeof seq) != sizeof seq) ::_exit(1);
             }
         }
@@ -126,8 +127,8 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
             << "round " << round << ": " << reader.LastErrorDetail();
         data.resize(size);
         std::memcpy(&seq, data.data(), sizeof seq);
-        ASSERT_TRUE(seq == reported || seq == reported + 1) << "round " << round << ": file has " << seq
-                                                            << ", last reported " << reported;
+        ASSERT_TRUE(seq == reported || seq == reported + 1)
+            << "round " << round << ": file has " << seq << ", last reported " << reported;
         ASSERT_EQ(data, Blob(seq));
         committed = seq;
     }

@@ -2,18 +2,18 @@
 // unreadable files and hives that cannot be written.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <grp.h>
-#include <regex>
 #include <sys/stat.h>
+#include <filesystem>
+#include <regex>
 
-#include "HiveFiles.h"
-#include "Recorders.h"
-#include "Settings.h"
-#include "StringTable.h"
-#include "TestSandbox.h"
-#include "Win32Codes.h"
-#include "hive/FileHiveStore.h"
+#include "app/core/Settings.h"
+#include "common/Win32Codes.h"
+#include "platform/hive/FileHiveStore.h"
+#include "res/StringTable.h"
+#include "tests/support/HiveFiles.h"
+#include "tests/support/Recorders.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik {
 namespace {
@@ -57,8 +57,9 @@ TEST_F(HiveFilesTest, FirstRunReadsNothingSilentlyAndWritesCreateTheFiles) {
               "\"Macro1\"=hex(1):69,00,31,00\n"
               "\"Macro5\"=hex(1):\n"
               "\"Clear1\"=dword:00000001\n");
-    EXPECT_NE(ReadFile(sandbox.MachineHive()).find("[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
-                                                  "\"Display Port\"=dword:00000003\n"),
+    EXPECT_NE(ReadFile(sandbox.MachineHive())
+                  .find("[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
+                        "\"Display Port\"=dword:00000003\n"),
               std::string::npos);
     struct stat st {};
     ASSERT_EQ(::stat(sandbox.MachineHive().c_str(), &st), 0);
@@ -141,7 +142,9 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     EXPECT_TRUE(std::regex_match(aside[0].filename().string(), std::regex(R"(user\.reg\.corrupt-\d{8}-\d{6}(-\d+)?)")));
     EXPECT_EQ(ReadFile(aside[0]), junk);
     EXPECT_EQ(box.shown[0].text.rfind("ERROR: Open Registry Key Failed failed with the following error:\n1009: "
-                                      "The configuration registry database is corrupt.\n", 0), 0u);
+                                      "The configuration registry database is corrupt.\n",
+                                      0),
+              0u);
     EXPECT_NE(box.shown[0].text.find("kept as " + aside[0].string() + ".\n"), std::string::npos) << box.shown[0].text;
 
     // From now on the hive is empty: defaults apply silently, and a write starts a fresh file.
@@ -155,7 +158,8 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     WriteFile(sandbox.UserHive(), truncated);
     EXPECT_FALSE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 1));
     ASSERT_EQ(box.shown.size(), 2u);
-    EXPECT_EQ(box.shown[1].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n1009: ", 0), 0u);
+    EXPECT_EQ(box.shown[1].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n1009: ", 0),
+              0u);
     aside = CorruptCopies(sandbox.Dir());
     ASSERT_EQ(aside.size(), 2u);
     EXPECT_NE(ReadFile(aside[0]) == junk, ReadFile(aside[1]) == junk);

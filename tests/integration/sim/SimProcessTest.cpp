@@ -1,19 +1,19 @@
 // The simulator as a process: bound to pseudo-terminals in a sandbox, driven through its lines,
 // its stdin and signals, the way the program and the end-to-end scripts use it.
-#include "TestSandbox.h"
+#include "tests/support/TestSandbox.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <poll.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -89,8 +89,7 @@ public:
     void Say(const std::string& text) { ASSERT_EQ(::write(stdin_, text.data(), text.size()), ssize_t(text.size())); }
     // Waits for the process to close its output (it is ending), then reaps it.
     int WaitExit() {
-        while (!ReadExactly(stdout_, 4096).empty()) {
-        }
+        while (!ReadExactly(stdout_, 4096).empty()) {}
         int status = 0;
         ::waitpid(pid_, &status, 0);
         reaped_ = true;
@@ -124,7 +123,9 @@ int OpenPort(const TestSandbox& box, int com) {
     return fd;
 }
 
-void Send(int fd, const std::string& bytes) { ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+void Send(int fd, const std::string& bytes) {
+    ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+}
 
 TEST(SimProcess, AnswersCommandsOnTheDisplayLineAcrossReopens) {
     TestSandbox box;
@@ -139,14 +140,20 @@ TEST(SimProcess, AnswersCommandsOnTheDisplayLineAcrossReopens) {
     EXPECT_EQ(ReadExactly(display, 13), "\x0cInstrument 1");
     // An unknown command answers nothing, so the next bytes are the next known answer. A mouse
     // packet between the typed characters is not part of the command.
-    Send(keyboard, "\x0czz\r\x0cxc Mast\x80\xf0\xe1\xe2\xe3\xe4" "er A 1\r");
+    Send(keyboard,
+         "\x0czz\r\x0cxc Mast\x80\xf0\xe1\xe2\xe3\xe4"
+         "er A 1\r");
     EXPECT_EQ(ReadExactly(display, 13), "\x0cMaster A 1  ");
 
     // The program closing and reopening its port must not hang up the line.
     ::close(keyboard);
     keyboard = OpenPort(box, 2);
-    Send(keyboard, "\x0c" "fx\r");
-    EXPECT_EQ(ReadExactly(display, 13), "\x0c" "Effects     ");
+    Send(keyboard,
+         "\x0c"
+         "fx\r");
+    EXPECT_EQ(ReadExactly(display, 13),
+              "\x0c"
+              "Effects     ");
     ::close(keyboard);
     ::close(display);
 }
@@ -165,8 +172,12 @@ TEST(SimProcess, AnnouncesItsNameOnceWhenTheKeyboardLineFirstHearsSomething) {
     EXPECT_EQ(ReadExactly(display, 13), "\x0cGrand Piano ");
     ::close(keyboard);
     keyboard = OpenPort(box, 2);
-    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4\x0c" "fx\r", 10));
-    EXPECT_EQ(ReadExactly(display, 13), "\x0c" "Effects     ");
+    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4\x0c"
+                               "fx\r",
+                               10));
+    EXPECT_EQ(ReadExactly(display, 13),
+              "\x0c"
+              "Effects     ");
     ASSERT_TRUE(sim.WaitForLine("command \"fx\" -> \"Effects     \""));
     EXPECT_NE(sim.Log().find("sent name \"Grand Piano \"\npacket"), std::string::npos) << sim.Log();
     ::close(keyboard);
@@ -178,7 +189,9 @@ TEST(SimProcess, DecodesTheKeyboardLineIntoItsLog) {
     SimProcess sim(box, {});
     ASSERT_TRUE(sim.WaitForLine("ready"));
     const int keyboard = OpenPort(box, 2);
-    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4" "a\x1b\x81\x7f\x80\xf0\x41\xe5", 14));
+    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4"
+                               "a\x1b\x81\x7f\x80\xf0\x41\xe5",
+                               14));
     ASSERT_TRUE(sim.WaitForLine("key 0xe5"));
     EXPECT_NE(sim.Log().find("ready\n"
                              "packet x=65 y=892 active\n"
@@ -201,7 +214,9 @@ TEST(SimProcess, InjectsFromStdinAndReportsBadLines) {
     const int display = OpenPort(box, 1);
     const int keyboard = OpenPort(box, 2);
     sim.Say("mouse 1023 0 button shift\nbogus line\nkey a F1 ESC\nbyte 0x80 0x41\nname Hi\n");
-    EXPECT_EQ(ReadExactly(keyboard, 11), std::string("\x80\xec\xff\xff\xff\xff" "a\x81\x1b\x80\x41", 11));
+    EXPECT_EQ(ReadExactly(keyboard, 11), std::string("\x80\xec\xff\xff\xff\xff"
+                                                     "a\x81\x1b\x80\x41",
+                                                     11));
     EXPECT_EQ(ReadExactly(display, 13), "\x0cHi          ");
     sim.Say("quit\n");
     EXPECT_EQ(sim.WaitExit(), 0);

@@ -1,8 +1,8 @@
 // The simulator's view of the keyboard line: decoding, key names, commands and its line language.
-#include "ControlLanguage.h"
-#include "InstrumentCommands.h"
-#include "KeyNames.h"
-#include "StreamDecoder.h"
+#include "tools/ondrix-sim/ControlLanguage.h"
+#include "tools/ondrix-sim/InstrumentCommands.h"
+#include "tools/ondrix-sim/KeyNames.h"
+#include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +29,7 @@ TEST(SimStreamDecoder, PacketsKeysAndBrokenPackets) {
     // Split across reads, with every flag and the bit a correct sender leaves clear.
     EXPECT_TRUE(Decode(d, {0x80, 0xFF, 0xE0}).empty());
     EXPECT_TRUE(d.HasPending());
-    EXPECT_EQ(Decode(d, {0xE0, 0xFF, 0xFF}),
-              std::vector<std::string>{"packet x=0 y=0 active button shift ctrl bit0"});
+    EXPECT_EQ(Decode(d, {0xE0, 0xFF, 0xFF}), std::vector<std::string>{"packet x=0 y=0 active button shift ctrl bit0"});
 }
 
 TEST(SimStreamDecoder, EncodeRoundTripsAtTheCorners) {
@@ -84,9 +83,13 @@ TEST(SimCommands, CollectorAndNameTable) {
         return last;
     };
     EXPECT_EQ(type("junk\x0ci1\r"), "i1");
-    EXPECT_EQ(type("i2\x7f" "1\x1c\r"), "i1");  // BS takes back, arrows are not text
+    EXPECT_EQ(type("i2\x7f"
+                   "1\x1c\r"),
+              "i1");  // BS takes back, arrows are not text
     EXPECT_EQ(type(std::string(300, 'i') + "\r").value().substr(256), "...");
-    EXPECT_EQ(type("\x0c" "dir\r"), "dir");
+    EXPECT_EQ(type("\x0c"
+                   "dir\r"),
+              "dir");
 
     EXPECT_EQ(LookUpInstrumentName(" XC master a 1 "), "Master A 1");
     EXPECT_FALSE(LookUpInstrumentName("i9"));
@@ -94,8 +97,12 @@ TEST(SimCommands, CollectorAndNameTable) {
     for (const char* macro : {"i1", "sys", "sc", "dr", "xc Master A 1", "fx", "dir", "ic"})
         EXPECT_TRUE(LookUpInstrumentName(macro)) << macro;
 
-    EXPECT_EQ(NameField("Fx"), "\x0c" "Fx          ");
-    EXPECT_EQ(NameField("A name longer than twelve"), "\x0c" "A name longe");
+    EXPECT_EQ(NameField("Fx"),
+              "\x0c"
+              "Fx          ");
+    EXPECT_EQ(NameField("A name longer than twelve"),
+              "\x0c"
+              "A name longe");
 }
 
 TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
@@ -112,8 +119,8 @@ TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
     EXPECT_EQ(ParseControlLine("quit").action.kind, ControlAction::Kind::Quit);
     EXPECT_EQ(ParseControlLine("   # note").action.kind, ControlAction::Kind::Nothing);
 
-    for (const char* bad : {"key", "key nosuch", "byte 256", "byte -1", "mouse 1", "mouse 1024 0",
-                            "mouse 1 1 sideways", "sleep", "sleep 99999999", "quit now", "frobnicate"}) {
+    for (const char* bad : {"key", "key nosuch", "byte 256", "byte -1", "mouse 1", "mouse 1024 0", "mouse 1 1 sideways",
+                            "sleep", "sleep 99999999", "quit now", "frobnicate"}) {
         const ControlParse p = ParseControlLine(bad);
         EXPECT_FALSE(p.ok) << bad;
         EXPECT_FALSE(p.error.empty()) << bad;

@@ -4,14 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
+#include "app/CommandLine.h"
 
 namespace tarvik {
 namespace {
 
-RegistrationSwitch Scan(const std::vector<std::string>& argv) {
-    return ScanRegistrationSwitch(JoinCommandLine(argv));
-}
+RegistrationSwitch Scan(const std::vector<std::string>& argv) { return ScanRegistrationSwitch(JoinCommandLine(argv)); }
 
 TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
     const std::string exe = "/opt/some-dir/tarvik";

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "Recorders.h"
-#include "TarvikApp.h"
+#include "app/TarvikApp.h"
+#include "tests/support/Recorders.h"
 
 namespace tarvik {
 namespace {
@@ -98,8 +98,9 @@ TEST_F(AppTest, HelpRequestsByCommandAndAfterF1) {
     app.WinHelp(77, HELP_HELPONHELP);
     app.WinHelp(77, 2);  // any other command does nothing
     const std::string folder = "/opt/tarvik/help ";
-    EXPECT_EQ(help, (Log{folder + std::to_string(HH_HELP_CONTEXT) + " " + std::to_string(0x20000 + 102),
-                         folder + std::to_string(HH_DISPLAY_TOPIC) + " 0", folder + std::to_string(HH_HELP_CONTEXT) + " 0"}));
+    EXPECT_EQ(help,
+              (Log{folder + std::to_string(HH_HELP_CONTEXT) + " " + std::to_string(0x20000 + 102),
+                   folder + std::to_string(HH_DISPLAY_TOPIC) + " 0", folder + std::to_string(HH_HELP_CONTEXT) + " 0"}));
 
     EXPECT_EQ(HelpPageFor(HH_HELP_CONTEXT, kMainWindowHelpContext), "main-window.html");
     EXPECT_EQ(HelpPageFor(HH_DISPLAY_TOPIC, 0), "index.html");

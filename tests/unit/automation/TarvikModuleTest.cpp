@@ -3,8 +3,8 @@
 #include <thread>
 #include <vector>
 
-#include "Recorders.h"
-#include "TarvikModule.h"
+#include "automation/TarvikModule.h"
+#include "tests/support/Recorders.h"
 
 namespace tarvik {
 namespace {

@@ -3,9 +3,9 @@
 #include <map>
 #include <string>
 
-#include "FakeSettings.h"
-#include "LineRecorders.h"
-#include "Macros.h"
+#include "input/Macros.h"
+#include "tests/support/FakeSettings.h"
+#include "tests/support/LineRecorders.h"
 
 namespace tarvik {
 namespace {
@@ -41,7 +41,9 @@ TEST_F(MacrosTest, FirstRunStoresAllDefaults) {
     EXPECT_EQ(buttons.captions.at(7), "Ic");
 
     SendMacro(macros, 0, ports);
-    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t', "\x0c" "i1\r"}}));
+    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t',
+                                                     "\x0c"
+                                                     "i1\r"}}));
 }
 
 TEST_F(MacrosTest, ComposedTextFollowsTheFlagsInOneSend) {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "MouseMath.h"
+#include "input/MouseMath.h"
 
 namespace tarvik {
 namespace {
@@ -25,8 +25,7 @@ TEST(MouseMathTest, InstrumentToScreenEdgesAndRoundTrip) {
     EXPECT_EQ(InstrumentToScreen({-1, 5000}, 1920, 1080), (Point{0, 1080}));
     EXPECT_EQ(InstrumentToScreen({500, 500}, 0, 0), (Point{0, 0}));
     // "Last Position" after the instrument moved: the screen point maps back to the same corner.
-    EXPECT_EQ(ScreenToInstrument(InstrumentToScreen({1023, 0}, 1366, 768), 1366, 768),
-              (Point{1023, 0}));
+    EXPECT_EQ(ScreenToInstrument(InstrumentToScreen({1023, 0}, 1366, 768), 1366, 768), (Point{1023, 0}));
 }
 
 TEST(MouseMathTest, ScaleFormulaUsesSinglePrecisionSteps) {
@@ -40,7 +39,7 @@ TEST(MouseMathTest, ScaleFormulaUsesSinglePrecisionSteps) {
 TEST(MouseMathTest, MoveAxisTruncatesClampsAndSurvivesWildScales) {
     EXPECT_EQ(MoveAxis(100, 1, MouseScale(50, 10), 1920), 101);
     EXPECT_EQ(MoveAxis(100, 1, MouseScale(0, 10), 1920), 100);  // a fraction is lost
-    EXPECT_EQ(MoveAxis(100, -3, 0.9, 1920), 98);                 // toward zero, not down
+    EXPECT_EQ(MoveAxis(100, -3, 0.9, 1920), 98);                // toward zero, not down
     EXPECT_EQ(MoveAxis(5, -50, 1.0, 1920), 0);
     EXPECT_EQ(MoveAxis(1900, 50, 1.0, 1920), 1920);
     // A stored speed far outside 0..100 gives an infinite factor: still a position on screen.

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "VirtualKeyCodes.h"
-#include "VirtualKeys.h"
+#include "input/VirtualKeyCodes.h"
+#include "input/VirtualKeys.h"
 
 namespace tarvik {
 namespace {
@@ -14,27 +14,31 @@ TEST(VirtualKeysTest, NativeCodesGoByPositionAndTheKeypadByNumLock) {
         bool keypad;
         uint32_t vk;
     };
-    for (const Row& r : {Row{X(30), 0, false, vk::Letter('A')},
-                         Row{X(16), 0x61 /* 'a' on an AZERTY board */, false, vk::Letter('Q')},
-                         Row{X(43), 0, false, vk::VK_OEM_5}, Row{X(54), 0, false, vk::VK_SHIFT},  // right Shift
-                         Row{X(88), 0, false, vk::F(12)}, Row{X(107), 0, false, vk::VK_END},
-                         Row{X(71), 0xFFB7 /* KP_7 */, true, vk::Numpad(7)},
-                         Row{X(71), 0xFF95 /* KP_Home */, true, vk::VK_HOME},
-                         Row{X(76), 0xFF9D /* KP_Begin */, true, vk::VK_CLEAR},
-                         Row{X(83), 0xFFAE /* KP_Decimal */, true, vk::VK_DECIMAL},
-                         Row{X(79), 0, true, vk::Numpad(1)},  // keysym unknown: position
-                         Row{0, 0, false, 0}, Row{X(84), 0, false, 0}, Row{0xFFFFFFFFu, 0xFFFFFFFFu, true, 0}}) {
+    for (const Row& r :
+         {Row{X(30), 0, false, vk::Letter('A')}, Row{X(16), 0x61 /* 'a' on an AZERTY board */, false, vk::Letter('Q')},
+          Row{X(43), 0, false, vk::VK_OEM_5}, Row{X(54), 0, false, vk::VK_SHIFT},  // right Shift
+          Row{X(88), 0, false, vk::F(12)}, Row{X(107), 0, false, vk::VK_END},
+          Row{X(71), 0xFFB7 /* KP_7 */, true, vk::Numpad(7)}, Row{X(71), 0xFF95 /* KP_Home */, true, vk::VK_HOME},
+          Row{X(76), 0xFF9D /* KP_Begin */, true, vk::VK_CLEAR},
+          Row{X(83), 0xFFAE /* KP_Decimal */, true, vk::VK_DECIMAL},
+          Row{X(79), 0, true, vk::Numpad(1)},  // keysym unknown: position
+          Row{0, 0, false, 0}, Row{X(84), 0, false, 0}, Row{0xFFFFFFFFu, 0xFFFFFFFFu, true, 0}}) {
         EXPECT_EQ(VirtualKeyFromX11(r.code, r.keysym, r.keypad), r.vk) << r.code << " " << r.keysym;
     }
 }
 
 TEST(VirtualKeysTest, ToolkitKeyFallback) {
-    for (auto [key, keypad, expected] : {std::tuple{int('Q'), false, vk::Letter('Q')}, {'@', false, vk::Digit('2')},
-                                         {':', false, vk::VK_OEM_1}, {0x01000000, false, vk::VK_ESCAPE},
-                                         {0x01000030, false, vk::F(1)}, {'7', true, vk::Numpad(7)},
+    for (auto [key, keypad, expected] : {std::tuple{int('Q'), false, vk::Letter('Q')},
+                                         {'@', false, vk::Digit('2')},
+                                         {':', false, vk::VK_OEM_1},
+                                         {0x01000000, false, vk::VK_ESCAPE},
+                                         {0x01000030, false, vk::F(1)},
+                                         {'7', true, vk::Numpad(7)},
                                          {'*', true, vk::VK_MULTIPLY},
                                          {0x01000010, true, vk::VK_HOME},  // keypad 7, Num Lock off
-                                         {0, false, 0u}, {-1, true, 0u}, {0x01FFFFFF, false, 0u}}) {
+                                         {0, false, 0u},
+                                         {-1, true, 0u},
+                                         {0x01FFFFFF, false, 0u}}) {
         EXPECT_EQ(VirtualKeyFromQtKey(key, keypad), expected) << key;
     }
     // The native code wins; with none, the toolkit's number is used.

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "DisplayProtocol.h"
-#include "LineRecorders.h"
+#include "serial/DisplayProtocol.h"
+#include "tests/support/LineRecorders.h"
 
 namespace tarvik {
 namespace {
@@ -21,7 +21,10 @@ protected:
 };
 
 TEST_F(DisplayParserTest, ByteByByteFeedsGiveTheSameResult) {
-    const std::string stream = "xx\rInstrument 7\x0c" "abc\rSynth Bass 2!\r" + Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B, 0x80, 0xFF});
+    const std::string stream =
+        "xx\rInstrument 7\x0c"
+        "abc\rSynth Bass 2!\r" +
+        Bytes({1, 2, 3, 4, 5, 6, 7, 8, 9, 0x0B, 0x80, 0xFF});
     for (char c : stream) Feed(std::string(1, c));
     // Twelve bytes with nothing printable among them are an empty name.
     EXPECT_EQ(reports, (std::vector<std::string>{"Instrument 7", "Synth Bass 2", ""}));
@@ -40,8 +43,7 @@ TEST(LastReportedNameTest, FiresThenShowsThenKeepsOnlyChangedNames) {
     EXPECT_TRUE(last.Report("piano", fire, show));  // case counts
     EXPECT_TRUE(last.Report("piano", nullptr, show) == false);
     EXPECT_TRUE(last.Report("Organ", nullptr, show));  // no clients: shown all the same
-    EXPECT_EQ(events, (std::vector<std::string>{"fire Piano", "show Piano", "fire piano",
-                                                "show piano", "show Organ"}));
+    EXPECT_EQ(events, (std::vector<std::string>{"fire Piano", "show Piano", "fire piano", "show piano", "show Organ"}));
     EXPECT_EQ(last.Last(), "Organ");
 }
 

@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "MergeProtocol.h"
-#include "MouseMath.h"
-#include "LineRecorders.h"
+#include "input/MouseMath.h"
+#include "serial/MergeProtocol.h"
+#include "tests/support/LineRecorders.h"
 
 namespace tarvik {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "DisplayLine.h"
-#include "LineRecorders.h"
+#include "serial/DisplayLine.h"
+#include "tests/support/LineRecorders.h"
 
 namespace tarvik::test {
 namespace {
@@ -22,7 +22,8 @@ TEST(DisplayLineTest, AlertsRestoreTheWindowAndAreNotRemembered) {
     EXPECT_EQ(view.sets, sets) << "nothing to restore";
 
     // Codes are lower-case hex with at least two digits; the text is never a format.
-    for (auto [code, shown] : {std::pair{997u, "COM Error: 3e5"}, {5u, "COM Error: 05"}, {0x80070057u, "COM Error: 80070057"}}) {
+    for (auto [code, shown] :
+         {std::pair{997u, "COM Error: 3e5"}, {5u, "COM Error: 05"}, {0x80070057u, "COM Error: 80070057"}}) {
         line.ShowAlertWithCode("COM Error", code);
         EXPECT_EQ(view.text, shown);
     }

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "FakeComm.h"
-#include "PortRig.h"
+#include "tests/support/FakeComm.h"
+#include "tests/support/PortRig.h"
 
 namespace tarvik::test {
 namespace {
@@ -98,8 +98,12 @@ TEST_F(PortManagerTest, WhatANotificationSendsGoesOutInOneWritePerLineInOrder) {
     manager.OnPortNotification(0x0001, PortIdMerge);
     EXPECT_EQ(com1->writes - before1, 1);
     EXPECT_EQ(com2->writes - before2, 1);
-    EXPECT_EQ(com1->written.substr(com1->written.size() - 4), "a\x80\xF0" "b");
-    EXPECT_EQ(com2->written, before + "a\x80\xF0" "b");
+    EXPECT_EQ(com1->written.substr(com1->written.size() - 4),
+              "a\x80\xF0"
+              "b");
+    EXPECT_EQ(com2->written, before +
+                                 "a\x80\xF0"
+                                 "b");
     // Outside a notification every send is written at once.
     events.whileParsing = nullptr;
     manager.SendByteToPorts('c');

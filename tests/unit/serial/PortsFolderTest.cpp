@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <optional>
 
-#include "TestSandbox.h"
-#include "Win32Codes.h"
-#include "comm/PortsFolder.h"
+#include "common/Win32Codes.h"
+#include "platform/comm/PortsFolder.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
 namespace {
@@ -16,8 +16,8 @@ TEST(PortsFolderTest, OnlyPlainComNamesAreAccepted) {
     EXPECT_EQ(ParsePortName("COM1"), 1u);
     EXPECT_EQ(ParsePortName("com12"), 12u);
     EXPECT_EQ(ParsePortName("\\\\.\\COM4294967295"), 4294967295u);
-    for (const char* bad : {"", "COM", "COM0", "COM01", "COM-1", "COM+1", "COM4294967296", "COM1x",
-                            "COM12345678901", "/dev/ttyS0", "../COM1", "COM1/../x"}) {
+    for (const char* bad : {"", "COM", "COM0", "COM01", "COM-1", "COM+1", "COM4294967296", "COM1x", "COM12345678901",
+                            "/dev/ttyS0", "../COM1", "COM1/../x"}) {
         EXPECT_EQ(ParsePortName(bad), 0u) << bad;
     }
 }

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "FakeComm.h"
-#include "Recorders.h"
-#include "SerialPort.h"
+#include "serial/SerialPort.h"
+#include "tests/support/FakeComm.h"
+#include "tests/support/Recorders.h"
 
 namespace tarvik::test {
 namespace {
@@ -47,9 +47,9 @@ TEST_F(SerialPortTest, ClosedPortFailsEveryOperationWithInvalidHandle) {
     size_t count = 99;
     EXPECT_EQ(port.Read(buffer, sizeof buffer, &count), ERROR_INVALID_HANDLE);
     EXPECT_EQ(count, 0u);
-    for (uint32_t result : {port.Write("x", 1), port.Configure(9600, 8, NOPARITY, ONESTOPBIT),
-                            port.SetEventMask(EV_RXCHAR), port.WaitForEvent(0),
-                            port.SetHandshake(CSerialPort::FlowNone), port.EscapeCommFunction(SETDTR)}) {
+    for (uint32_t result :
+         {port.Write("x", 1), port.Configure(9600, 8, NOPARITY, ONESTOPBIT), port.SetEventMask(EV_RXCHAR),
+          port.WaitForEvent(0), port.SetHandshake(CSerialPort::FlowNone), port.EscapeCommFunction(SETDTR)}) {
         EXPECT_EQ(result, ERROR_INVALID_HANDLE);
     }
     EXPECT_EQ((std::vector<int>{port.GetBaudRate(), port.GetDataBits(), port.GetParity(), port.GetStopBits(),

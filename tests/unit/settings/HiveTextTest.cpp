@@ -1,9 +1,9 @@
 // The hive file format: what the registry editor and people write, and what we write back.
 #include <gtest/gtest.h>
 
-#include "hive/HiveStore.h"
-#include "hive/HiveText.h"
-#include "HiveFiles.h"
+#include "platform/hive/HiveStore.h"
+#include "platform/hive/HiveText.h"
+#include "tests/support/HiveFiles.h"
 
 namespace tarvik::hive {
 namespace {
@@ -85,7 +85,8 @@ TEST(HiveTextTest, RejectsWhatIsNoHiveFile) {
         "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=\"x\" trailing\n",
         "Windows Registry Ed",
         "\xFF\xFEW\x00i\x00n",  // UTF-16 cut in the middle of a unit
-        "\x7F" "ELF\x02\x01\x01 binary junk here",
+        "\x7F"
+        "ELF\x02\x01\x01 binary junk here",
     };
     for (const auto& text : broken) {
         CHiveDocument doc("HKEY_CURRENT_USER");
@@ -104,9 +105,9 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
         "; and me\n\"Name1\"=\"Save\"\n\n");
     HiveKey& key = *doc.FindKey(kKey);
     const std::vector<std::pair<std::string, HiveValue>> values = {
-        {"Macro1", {REG_SZ, Bytes("xc Master A 1"), false}},            // no terminator
-        {"Macro5", {REG_SZ, {}, false}},                                 // empty
-        {"Latin1", {REG_SZ, Bytes("caf\xE9 \xED\xB2\x80"), false}},     // not UTF-8
+        {"Macro1", {REG_SZ, Bytes("xc Master A 1"), false}},         // no terminator
+        {"Macro5", {REG_SZ, {}, false}},                             // empty
+        {"Latin1", {REG_SZ, Bytes("caf\xE9 \xED\xB2\x80"), false}},  // not UTF-8
         {"Lines", {REG_SZ, Bytes("a\nb\"c\\"), false}},
         {"Quote\"d\\", {REG_DWORD, {1, 2, 3, 4}, false}},
         {"Short", {REG_DWORD, {7, 0}, false}},

@@ -4,7 +4,7 @@
 // embeds one of these; the field names are the ones the rest of the program knows them by.
 #include <cstdint>
 
-#include "Win32Codes.h"
+#include "common/Win32Codes.h"
 
 namespace tarvik {
 
