@@ -16,7 +16,7 @@
 
 namespace tarvik {
 
-// What the window does with the lines' input and when the mouse state must go out.
+// What is done with the lines' input and when the mouse state must go out (the instrument link).
 class IPortEvents {
 public:
     virtual ~IPortEvents() = default;
@@ -70,8 +70,6 @@ public:
     int32_t m_nMergePortNumber = 0;
     int32_t m_nBaudRate = kLineBaudRate;
     Bool32 m_bCommsEnabled = 0;
-    std::string m_strDisplayBuffer;
-    std::string m_strMergeBuffer;
 
 private:
     bool OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId);

@@ -26,7 +26,7 @@ QPushButton* Button(const QWidget& dialog, int id) { return qobject_cast<QPushBu
 
 CTarvikDlg::CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module)
     : CTrayDialogBase(settings, messageBox, module),
-      m_ports(settings, m_displayLine, *this, *this),
+      m_link(settings, m_displayLine, *this, *this),
       m_keyTranslator(*this) {}
 
 CTarvikDlg::~CTarvikDlg() {

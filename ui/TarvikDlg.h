@@ -15,9 +15,7 @@
 #include "common/MouseState.h"
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
-#include "serial/DisplayProtocol.h"
-#include "serial/MergeProtocol.h"
-#include "serial/PortManager.h"
+#include "serial/InstrumentLink.h"
 #include "ui/TrayDialogBase.h"
 
 class QPushButton;
@@ -39,10 +37,9 @@ inline constexpr std::array<int, kMacroCount> kMacroButtonIds{1008, 1002, 1003, 
 class CTarvikDlg : public CTrayDialogBase,
                    public MouseState,
                    public IMainWindow,
-                   public IPortEvents,
                    public IMacroButtons,
                    public IKeyCodeSink,
-                   public IMergeHost {
+                   public ILinkHost {
 public:
     CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
     ~CTarvikDlg() override;
@@ -57,9 +54,9 @@ public:
     // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
     bool OpenPorts() { return m_ports.OpenPorts(); }
     int64_t OnPortNotification(uint64_t wParam, int64_t lParam) { return m_ports.OnPortNotification(wParam, lParam); }
-    void ParseDisplayInput() override;
-    void ParseMergeInput() override;
-    void ReportInstrumentName(const std::string& name);
+    void ParseDisplayInput() { m_link.ParseDisplayInput(); }
+    void ParseMergeInput() { m_link.ParseMergeInput(); }
+    void ReportInstrumentName(const std::string& name) { m_link.ReportInstrumentName(name); }
     void SendMousePacket() override;
     void OnKeyCode(uint32_t code, uint32_t action) override;
     void OnMouseData();
@@ -76,7 +73,9 @@ public:
     bool EnterMouseMode();
     void LeaveMouseMode() override;
 
-    // IMergeHost: what a packet from the instrument's own mouse needs of the window.
+    // ILinkHost: what a new name and a packet from the instrument's own mouse need of the window.
+    void FireInstrumentChanged(const std::string& name) override;
+    void ShowInstrumentName(const std::string& name) override { ShowRemembered(name); }
     MouseState& SharedMouseState() override { return *this; }
     void RefreshControls() override { UpdateData(false); }
     Point InstrumentToScreen(Point instrument) override;
@@ -86,7 +85,8 @@ public:
 
     void OnContextMenu(const QPoint& screenPos) override;
 
-    CPortManager m_ports;
+    CInstrumentLink m_link;
+    CPortManager& m_ports = m_link.Ports();
     Bool32 m_bHelpKey = 0;
     int32_t m_nMouseStartPosition = 0;
     IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists
@@ -119,10 +119,6 @@ public:
     std::array<int, 2> m_waitHandles{-1, -1};
     MacroArray m_macros;
     Point m_ptSavedCursor;
-    // The line parsers keep their state across notifications and port reopenings.
-    CDisplayParser m_displayParser;
-    CLastReportedName m_lastReportedName;
-    CMergeParser m_mergeParser;
 
 protected:
     bool OnInitDialog() override;

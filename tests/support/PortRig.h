@@ -16,14 +16,13 @@ namespace tarvik::test {
 class FakePortEvents : public IPortEvents {
 public:
     CPortManager* manager = nullptr;
+    std::string displayBuffer, mergeBuffer;  // as the link keeps them
     std::string displayInput, mergeInput;
     int displayParses = 0, mergeParses = 0, mousePackets = 0;
     std::function<void()> whileParsing;  // what the window sends in answer
 
-    void ParseDisplayInput() override {
-        Drain(manager->m_displayPort, manager->m_strDisplayBuffer, displayInput, displayParses);
-    }
-    void ParseMergeInput() override { Drain(manager->m_mergePort, manager->m_strMergeBuffer, mergeInput, mergeParses); }
+    void ParseDisplayInput() override { Drain(manager->m_displayPort, displayBuffer, displayInput, displayParses); }
+    void ParseMergeInput() override { Drain(manager->m_mergePort, mergeBuffer, mergeInput, mergeParses); }
     void SendMousePacket() override { ++mousePackets; }
 
 private:

@@ -23,14 +23,14 @@ TEST_F(LineProtocol, InstrumentMousePacketsAreTakenOverSentOnAndRepeatsDropped) 
     // Shift and Ctrl from the instrument's mouse light the buttons; bit 0 never goes out. A packet
     // split across notifications is assembled.
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF7, 0xE1})));
-    ASSERT_TRUE(RunUntil([&] { return dlg->m_mergeParser.PendingPacket().size() == 3; }));
+    ASSERT_TRUE(RunUntil([&] { return dlg->m_link.MergeParser().PendingPacket().size() == 3; }));
     ASSERT_TRUE(merge.Send(Bytes({0xE2, 0xE3, 0xE4})));
     EXPECT_EQ(Collect(6), Both("80 F6 E1 E2 E3 E4"));
     EXPECT_TRUE(dlg->m_btnShift->isChecked() && dlg->m_btnCtrl->isChecked());
     // Broken packets and key bytes are passed on unchanged, and leave nothing pending.
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0x41, 0x80, 0x80, 0x41, 0xE5})));
     EXPECT_EQ(Collect(7), Both("80 F0 41 80 80 41 E5"));
-    EXPECT_TRUE(dlg->m_mergeParser.PendingPacket().empty());
+    EXPECT_TRUE(dlg->m_link.MergeParser().PendingPacket().empty());
 }
 
 TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
@@ -42,7 +42,6 @@ TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
     // Text before the first field is ignored.
     ASSERT_TRUE(display.Send("noise\rDX-7 Synth 2"));
     ASSERT_TRUE(shows("DX-7 Synth 2"));
-    EXPECT_EQ(dlg->m_ports.m_strDisplayBuffer, "");
 
     // The same name again, then a field cut short, then a new name: only the new one is told.
     ASSERT_TRUE(
@@ -55,7 +54,7 @@ TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
 
     // Control and high bytes count towards the twelve but are not shown; a field may span reads.
     ASSERT_TRUE(display.Send(Bytes({0x0D, 0x01, 0x85}) + "Str"));
-    ASSERT_TRUE(RunUntil([&] { return dlg->m_displayParser.NameCount() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return dlg->m_link.DisplayParser().NameCount() == 5; }));
     ASSERT_TRUE(display.Send("ings 12"));
     ASSERT_TRUE(shows("Strings 12"));
     dlg->ShowText("passing alert");

@@ -1,0 +1,58 @@
+#pragma once
+// The instrument link as the window sees it: the two lines, what arrives on them, and what goes
+// out. It drains each line when its listener reports data and runs the line's parser: names from
+// the Display Port go to the host once each, the Merge Port's keys are passed on and its mouse
+// packets handed to the host. The host (the window) only answers the callbacks.
+#include <cstdint>
+#include <string>
+
+#include "app/core/ISettings.h"
+#include "common/Messages.h"
+#include "platform/comm/CommApi.h"
+#include "serial/DisplayLine.h"
+#include "serial/DisplayProtocol.h"
+#include "serial/MergeProtocol.h"
+#include "serial/PortManager.h"
+
+namespace tarvik {
+
+// What the link needs of the window that owns the shared mouse state and the automation object.
+class ILinkHost : public IMergeHost {
+public:
+    // A name that differs from the last one reported: clients hear of it first, then the window
+    // shows and remembers it.
+    virtual void FireInstrumentChanged(const std::string& name) = 0;
+    virtual void ShowInstrumentName(const std::string& name) = 0;
+};
+
+class CInstrumentLink : private IPortEvents {
+public:
+    CInstrumentLink(ISettings& settings, CDisplayLine& display, IMessagePoster& window, ILinkHost& host,
+                    comm::ICommApi& comm = comm::RealCommApi());
+
+    CPortManager& Ports() { return m_ports; }
+
+    // Drain the line and run its parser (called while the line's notification is handled).
+    void ParseDisplayInput() override;
+    void ParseMergeInput() override;
+    // A complete name field: fired and shown when it differs from the last one.
+    void ReportInstrumentName(const std::string& name);
+
+    const CDisplayParser& DisplayParser() const { return m_displayParser; }
+    const CMergeParser& MergeParser() const { return m_mergeParser; }
+    const CLastReportedName& LastReportedName() const { return m_lastReportedName; }
+
+private:
+    void SendMousePacket() override { m_host.SendMousePacket(); }
+
+    ILinkHost& m_host;
+    CPortManager m_ports;
+    // Each line's drained input; a parser's state outlives notifications and port reopenings.
+    std::string m_strDisplayBuffer;
+    std::string m_strMergeBuffer;
+    CDisplayParser m_displayParser;
+    CLastReportedName m_lastReportedName;
+    CMergeParser m_mergeParser;
+};
+
+}  // namespace tarvik
