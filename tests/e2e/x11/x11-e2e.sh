@@ -194,10 +194,10 @@ case_forward() {
   local before before_display
   before=$(count_lines "")
   before_display=$(count_lines "display ")
-  sim_say "key a F1 esc s-left" "mouse 512 300 active button shift" "byte 0x80 0xf9 0xe0 0xf0 0xf3 0xf5" \
-    "byte 0x80 0xf9 0xe0 0xf0 0xf3 0xf5" "byte 0x80 0xf0 0x41" "key b"
-  local expected=("key 0x61 'a'" "key 0x81 F1" "key 0x1b ESC" "key 0xdf S-LEFT" "packet active button shift"
-    "packet active button" "broken 0x80 0xf0" "key 0x41 'A'" "key 0x62 'b'")
+  # Decoding and forwarding are covered byte by byte offscreen (LineProtocol); here one key and one
+  # packet show the real program passes the instrument's own keyboard through.
+  sim_say "key a" "mouse 512 300 active button shift"
+  local expected=("key 0x61 'a'" "packet active button shift")
   # What the simulator sent is logged too, as "sent ...": only arrivals match these patterns.
   expect_items "" $((before + 1)) "${expected[@]}"
   expect_items "display " $((before_display + 1)) "${expected[@]}"

@@ -184,29 +184,6 @@ TEST(SimProcess, AnnouncesItsNameOnceWhenTheKeyboardLineFirstHearsSomething) {
     ::close(display);
 }
 
-TEST(SimProcess, DecodesTheKeyboardLineIntoItsLog) {
-    TestSandbox box;
-    SimProcess sim(box, {});
-    ASSERT_TRUE(sim.WaitForLine("ready"));
-    const int keyboard = OpenPort(box, 2);
-    Send(keyboard, std::string("\x80\xf0\xe1\xe2\xe3\xe4"
-                               "a\x1b\x81\x7f\x80\xf0\x41\xe5",
-                               14));
-    ASSERT_TRUE(sim.WaitForLine("key 0xe5"));
-    EXPECT_NE(sim.Log().find("ready\n"
-                             "packet x=65 y=892 active\n"
-                             "key 0x61 'a'\n"
-                             "key 0x1b ESC\n"
-                             "key 0x81 F1\n"
-                             "key 0x7f BS\n"
-                             "broken 0x80 0xf0\n"
-                             "key 0x41 'A'\n"
-                             "key 0xe5\n"),
-              std::string::npos)
-        << sim.Log();
-    ::close(keyboard);
-}
-
 TEST(SimProcess, InjectsFromStdinAndReportsBadLines) {
     TestSandbox box;
     SimProcess sim(box, {"--exit-on-eof"});
