@@ -7,6 +7,22 @@ char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 
 
 bool IsSwitchChar(char c) { return c == '-' || c == '/'; }
 
+// The name of a switch with its one or two leading switch characters taken off, or empty.
+std::string_view SwitchName(std::string_view arg) {
+    if (arg.empty() || !IsSwitchChar(arg[0])) return {};
+    arg.remove_prefix(1);
+    if (!arg.empty() && arg[0] == '-') arg.remove_prefix(1);
+    return arg;
+}
+
+bool IsKnownSwitch(std::string_view arg) {
+    const std::string_view name = SwitchName(arg);
+    for (const char* known : {"RegServer", "UnregServer", "Embedding", "Automation"}) {
+        if (EqualsNoCase(name, known)) return true;
+    }
+    return arg == "--help" || arg == "-h" || arg == "--version";
+}
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -46,6 +62,45 @@ CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv) {
         else if (EqualsNoCase(name, "Automation")) info.m_bAutomated = 1;
     }
     return info;
+}
+
+InfoRequest ScanInfoRequest(const std::vector<std::string>& argv) {
+    InfoRequest request = InfoRequest::None;
+    for (size_t i = 1; i < argv.size(); ++i) {
+        if (argv[i] == "--help" || argv[i] == "-h") return InfoRequest::Help;
+        if (argv[i] == "--version") request = InfoRequest::Version;
+    }
+    return request;
+}
+
+const char* UsageText() {
+    return "Usage: tarvik [OPTION]\n"
+           "Lets this PC stand in for the keyboard and mouse of an Ondrix instrument.\n"
+           "\n"
+           "With no option Tarvik starts stand-alone: it opens the instrument's two serial lines\n"
+           "and shows its window (or keeps it in the notification area, as its preferences say).\n"
+           "\n"
+           "  /RegServer    register Tarvik as the D-Bus automation server of this user, and end\n"
+           "  /UnregServer  remove that registration, and end\n"
+           "  -Embedding    a run started for an automation client: hidden, lines closed\n"
+           "  /Automation   the same as -Embedding\n"
+           "  --help        show this text and end\n"
+           "  --version     show the version and end\n"
+           "\n"
+           "Switches may start with '/', '-' or '--' and ignore case. Standard Qt options\n"
+           "(-platform, -display, ...) are passed to the toolkit.\n"
+           "\n"
+           "Environment: TARVIK_USER_HIVE and TARVIK_MACHINE_HIVE name the settings files,\n"
+           "TARVIK_PORTS_DIR the folder whose COMn entries name the serial devices.\n"
+           "See tarvik(1), tarvikctl(1) and the help pages for more.\n";
+}
+
+std::vector<std::string> UnknownArguments(const std::vector<std::string>& argv) {
+    std::vector<std::string> unknown;
+    for (size_t i = 1; i < argv.size(); ++i) {
+        if (!IsKnownSwitch(argv[i])) unknown.push_back(argv[i]);
+    }
+    return unknown;
 }
 
 }  // namespace tarvik

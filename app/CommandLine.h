@@ -27,6 +27,18 @@ struct CCommandLineInfo {
 // whose remainder is "Embedding" or "Automation" (any case) sets its flag; others are ignored.
 CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv);
 
+// What a user asks of the command line itself, before anything else happens.
+enum class InfoRequest { None, Help, Version };
+// "--help" (or "-h") and "--version" anywhere after the program's name; help wins.
+InfoRequest ScanInfoRequest(const std::vector<std::string>& argv);
+// The text printed for --help.
+const char* UsageText();
+
+// The arguments after the program's name that mean nothing here: not a registration switch, not
+// "Embedding" or "Automation", not --help or --version. They are accepted and ignored, and named
+// once so that a typo does not pass unnoticed.
+std::vector<std::string> UnknownArguments(const std::vector<std::string>& argv);
+
 // ASCII comparison ignoring case, as the system's own comparison of switches does.
 bool EqualsNoCase(std::string_view a, std::string_view b);
 

@@ -11,7 +11,9 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include "app/CommandLine.h"
 #include "app/TarvikApp.h"
+#include "app/VersionInfo.h"
 #include "automation/ClassObjects.h"
 #include "automation/TarvikModule.h"
 #include "ui/DesktopHelpViewer.h"
@@ -40,24 +42,41 @@ void MarkFirstIdle(std::chrono::steady_clock::time_point started) {
     });
 }
 
+// Named once each; they are otherwise ignored.
+void ReportUnknownArguments(const std::vector<std::string>& args) {
+    for (const std::string& arg : tarvik::UnknownArguments(args)) {
+        std::fprintf(stderr, "tarvik: ignoring unknown argument \"%s\" (see tarvik --help)\n", arg.c_str());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace tarvik;
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::string> args(argv, argv + argc);
+    switch (ScanInfoRequest(args)) {
+        case InfoRequest::Help: std::fputs(UsageText(), stdout); return 0;
+        case InfoRequest::Version: std::printf("%s %s\n", FileDescription(), FileVersion()); return 0;
+        case InfoRequest::None: break;
+    }
     CTarvikModule& module = TheModule();
     CClassObjects classObjects;
     CDesktopHelpViewer helpViewer;
     CTarvikApp app(module, classObjects, helpViewer, args, HelpFolder(argc > 0 ? argv[0] : nullptr));
 
-    if (!app.BeginInstance()) return app.ExitInstance();
+    if (!app.BeginInstance()) {
+        ReportUnknownArguments(args);
+        return app.ExitInstance();
+    }
 
     auto qapp = CreateApplication(argc, argv);
     if (!qapp) {
         app.ExitInstance();
         return 2;
     }
+    // The toolkit has taken its own options (-platform, -display, ...) out of argv by now.
+    ReportUnknownArguments(std::vector<std::string>(argv, argv + argc));
     CMainWindowFactory factory(app, module);
     if (app.ContinueInstance(factory)) {
         InstallTestHooks();

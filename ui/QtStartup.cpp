@@ -19,20 +19,39 @@ bool EnvSet(const char* name) {
 // its fatal error (which would abort and dump core) becomes an ordinary failed start.
 void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
     if (type == QtFatalMsg) {
-        std::fputs(kNoDisplayMessage, stderr);
-        std::fputc('\n', stderr);
+        std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
         std::fflush(stderr);
         std::_Exit(2);
     }
 }
 
+std::string EnvText(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
 }  // namespace
+
+std::string NoDisplayMessage() {
+    const std::string platform = EnvText("QT_QPA_PLATFORM");
+    const std::string x11 = EnvText("DISPLAY");
+    const std::string wayland = EnvText("WAYLAND_DISPLAY");
+    std::string tried;
+    if (!platform.empty()) tried += " platform \"" + platform + "\"";
+    if (!x11.empty()) tried += (tried.empty() ? "" : ",") + std::string(" DISPLAY=") + x11;
+    if (!wayland.empty()) tried += (tried.empty() ? "" : ",") + std::string(" WAYLAND_DISPLAY=") + wayland;
+    if (tried.empty()) {
+        return "tarvik: cannot open a display: none is named (set DISPLAY or WAYLAND_DISPLAY, or "
+               "QT_QPA_PLATFORM=offscreen)";
+    }
+    return "tarvik: cannot open a display (tried" + tried + "): is its server running, and may this user use it?";
+}
 
 bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
 
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
     if (!DisplayNamed()) {
-        std::fprintf(stderr, "%s\n", kNoDisplayMessage);
+        std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
         return nullptr;
     }
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);

@@ -6,14 +6,15 @@
 
 namespace tarvik {
 
-// The one line printed when no window can be shown.
-inline constexpr const char* kNoDisplayMessage =
-    "tarvik: cannot open a display (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen)";
+#include <string>
+
+// The one line printed when no window can be shown; it names the display that was tried.
+std::string NoDisplayMessage();
 
 // Whether the environment names any display or platform the toolkit could use.
 bool DisplayNamed();
 
-// The application object, or null (with kNoDisplayMessage on stderr) when the named display
+// The application object, or null (with NoDisplayMessage() on stderr) when the named display
 // cannot be opened. `argc` and `argv` must outlive the application.
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
 

@@ -33,6 +33,14 @@ bool SetFlag(const std::string& name, SimOptions& o) {
     return true;
 }
 
+bool IsValueOption(const std::string& name) {
+    for (const char* known : {"--ports-dir", "--display-com", "--merge-com", "--machine-hive", "--script", "--log",
+                              "--once-ready", "--announce"}) {
+        if (name == known) return true;
+    }
+    return false;
+}
+
 bool SetValue(const std::string& name, const std::string& value, SimOptions& o, std::string& error) {
     if (name == "--ports-dir") o.portsDir = value;
     else if (name == "--display-com") return ParseCom(name, value, o.displayCom, error);
@@ -83,13 +91,19 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
         }
         if (SetFlag(name, o)) continue;
         std::string value;
-        if (const size_t eq = name.find('='); eq != std::string::npos && name.rfind("--", 0) == 0) {
+        const size_t eq = name.rfind("--", 0) == 0 ? name.find('=') : std::string::npos;
+        if (!IsValueOption(name.substr(0, eq))) {
+            error = name.rfind("-", 0) == 0 ? "unknown option " + name.substr(0, eq)
+                                            : "unexpected argument \"" + name + "\"";
+            return false;
+        }
+        if (eq != std::string::npos) {
             value = name.substr(eq + 1);
             name.resize(eq);
         } else if (i + 1 < args.size()) {
             value = args[++i];
         } else {
-            error = name.rfind("--", 0) == 0 ? name + " needs a value" : "unexpected argument \"" + name + "\"";
+            error = name + " needs a value";
             return false;
         }
         if (!SetValue(name, value, o, error)) return false;

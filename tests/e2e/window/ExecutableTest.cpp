@@ -79,6 +79,23 @@ TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
     EXPECT_FALSE(std::filesystem::exists(sandbox.UserHive())) << "a registration run touches no settings";
 }
 
+TEST_F(Executable, HelpVersionAndUnknownArgumentsNeedNoDisplay) {
+    const Outcome help = Run({"--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_EQ(help.output.rfind("Usage: tarvik", 0), 0u) << help.output;
+    EXPECT_EQ(help.errors, "");
+    const Outcome version = Run({"-Embedding", "--version"});
+    EXPECT_EQ(version.code, 0);
+    EXPECT_EQ(version.output, "Tarvik 1.1.2.0\n");
+
+    // Accepted and ignored, as before, but each is named once.
+    const Outcome unknown = Run({"--verbose", "x", "/RegServer"});
+    EXPECT_EQ(unknown.code, 0);
+    EXPECT_NE(unknown.errors.find("unknown argument \"--verbose\""), std::string::npos) << unknown.errors;
+    EXPECT_NE(unknown.errors.find("unknown argument \"x\""), std::string::npos) << unknown.errors;
+    EXPECT_EQ(unknown.errors.find("RegServer"), std::string::npos) << unknown.errors;
+}
+
 TEST_F(Executable, NoDisplayGivesOneClearLineNotAnAbort) {
     for (const std::string& extra : {std::string(), "DISPLAY=" + UnusedDisplay(), std::string("QT_QPA_PLATFORM=xcb")}) {
         for (const std::vector<std::string>& args :
@@ -87,6 +104,8 @@ TEST_F(Executable, NoDisplayGivesOneClearLineNotAnAbort) {
             SCOPED_TRACE(extra + " " + (args.empty() ? "" : args[0]) + ": " + outcome.errors);
             EXPECT_GT(outcome.code, 0) << "a negative code is a signal";
             EXPECT_EQ(outcome.errors.rfind("tarvik: cannot open a display", 0), 0u);
+            // The line names what was tried, so a wrong DISPLAY is seen at once.
+            if (extra.rfind("DISPLAY=", 0) == 0) { EXPECT_NE(outcome.errors.find(extra), std::string::npos); }
             EXPECT_EQ(std::count(outcome.errors.begin(), outcome.errors.end(), '\n'), 1);
         }
     }

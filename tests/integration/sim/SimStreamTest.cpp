@@ -2,6 +2,7 @@
 #include "tools/ondrix-sim/ControlLanguage.h"
 #include "tools/ondrix-sim/InstrumentCommands.h"
 #include "tools/ondrix-sim/KeyNames.h"
+#include "tools/ondrix-sim/Simulator.h"
 #include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <gtest/gtest.h>
@@ -125,6 +126,28 @@ TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
         EXPECT_FALSE(p.ok) << bad;
         EXPECT_FALSE(p.error.empty()) << bad;
     }
+}
+
+TEST(SimOptions, BadCommandLinesSayWhatIsWrong) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+        {{"--bogus"}, "unknown option --bogus"},
+        {{"--bogus=1"}, "unknown option --bogus"},
+        {{"--log"}, "--log needs a value"},
+        {{"stray"}, "unexpected argument \"stray\""},
+    };
+    for (const auto& [args, expected] : cases) {
+        SimOptions options;
+        std::string error;
+        bool help = false;
+        EXPECT_FALSE(ParseSimOptions(args, options, error, help)) << args[0];
+        EXPECT_EQ(error, expected);
+    }
+    SimOptions options;
+    std::string error;
+    bool help = false;
+    EXPECT_TRUE(ParseSimOptions({"--log=x.log", "--announce", "Grand Piano"}, options, error, help)) << error;
+    EXPECT_EQ(options.logFile, "x.log");
+    EXPECT_EQ(options.announceName, "Grand Piano");
 }
 
 }  // namespace
