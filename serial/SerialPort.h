@@ -64,7 +64,7 @@ public:
     virtual uint32_t GetEventMask();
     virtual char GetEventCharacter();
     // `count` (optional) receives the bytes moved, also on failure. timeoutMs bounds the call; on
-    // time-out the rest of a write is discarded and the result is 1460.
+    // time-out the result is 1460 (see comm::ICommDevice::Write for what happens to the bytes).
     virtual uint32_t WriteText(const char* text, size_t* count = nullptr, uint32_t timeoutMs = comm::INFINITE);
     virtual uint32_t Write(const void* buffer, size_t length, size_t* count = nullptr,
                            uint32_t timeoutMs = comm::INFINITE);

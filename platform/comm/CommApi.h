@@ -104,7 +104,10 @@ public:
     virtual uint32_t ClearCommError(uint32_t& errors) = 0;
 
     // Both give in `count` the bytes moved, also when they fail. timeoutMs bounds the whole call;
-    // when it runs out the result is ERROR_TIMEOUT, and for a write the rest is discarded.
+    // when it runs out the result is ERROR_TIMEOUT. Bytes a write counted are never thrown away;
+    // if the line took only part of a write, its rest goes out first on the next write, so the
+    // far end never sees one write's bytes cut by another's. Other bytes of a failed write are
+    // dropped.
     virtual uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs) = 0;
     virtual uint32_t Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) = 0;
 

@@ -385,12 +385,11 @@ void TermiosDevice::HoldRearm(bool hold) {
     Wake();
 }
 
-uint32_t TermiosDevice::Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) {
+uint32_t TermiosDevice::Put(const uint8_t* bytes, size_t length, size_t& count, bool bounded,
+                            Clock::time_point deadline) {
     count = 0;
-    const bool bounded = timeoutMs != INFINITE;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
     while (count < length) {
-        const ssize_t put = ::write(fd_, buffer + count, length - count);
+        const ssize_t put = ::write(fd_, bytes + count, length - count);
         if (put > 0) {
             count += static_cast<size_t>(put);
             continue;
@@ -400,16 +399,30 @@ uint32_t TermiosDevice::Write(const uint8_t* buffer, size_t length, size_t& coun
         pollfd fd{fd_, POLLOUT, 0};
         const int ready = ::poll(&fd, 1, PollTimeout(bounded, deadline));
         if (ready < 0 && errno != EINTR) return LastErrno();
-        if (ready == 0) {
-            // The line is not taking bytes: drop what is queued so it works again once it does.
-            ::tcflush(fd_, TCOFLUSH);
-            return ERROR_TIMEOUT;
-        }
+        if (ready == 0) return ERROR_TIMEOUT;
         if (ready > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fd.revents & POLLOUT)) {
             return ERROR_GEN_FAILURE;
         }
     }
     return ERROR_SUCCESS;
+}
+
+uint32_t TermiosDevice::Write(const uint8_t* buffer, size_t length, size_t& count, uint32_t timeoutMs) {
+    count = 0;
+    const bool bounded = timeoutMs != INFINITE;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(bounded ? timeoutMs : 0);
+    // Bytes the driver has taken cannot be taken back without throwing away earlier writes too,
+    // so a write the line stopped taking in the middle is finished before anything else is sent:
+    // the far end never sees a packet cut short by the next one.
+    if (!unsent_.empty()) {
+        size_t done = 0;
+        const uint32_t result = Put(unsent_.data(), unsent_.size(), done, bounded, deadline);
+        unsent_.erase(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(done));
+        if (result != ERROR_SUCCESS) return result;
+    }
+    const uint32_t result = Put(buffer, length, count, bounded, deadline);
+    if (result == ERROR_TIMEOUT && count > 0) unsent_.assign(buffer + count, buffer + length);
+    return result;
 }
 
 }  // namespace tarvik::comm

@@ -4,8 +4,10 @@
 #include <linux/serial.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/comm/CommApi.h"
 
@@ -43,6 +45,9 @@ private:
     void DrainWake();
     uint32_t ReadImmediate(uint8_t* buffer, size_t size, size_t& count);
     uint32_t ReadTimed(uint8_t* buffer, size_t size, size_t& count, uint32_t timeoutMs);
+    // Hands `bytes` to the driver until it has taken them all or `deadline` passes.
+    uint32_t Put(const uint8_t* bytes, size_t length, size_t& count, bool bounded,
+                 std::chrono::steady_clock::time_point deadline);
 
     const int fd_;
     const int wakeFd_;
@@ -51,8 +56,9 @@ private:
     std::atomic<uint32_t> mask_{0};
     std::atomic<bool> rxArmed_{true};
     std::atomic<bool> interrupt_{false};
-    bool rearmHeld_ = false;     // owner's thread only
-    bool rearmPending_ = false;  // owner's thread only
+    bool rearmHeld_ = false;       // owner's thread only
+    bool rearmPending_ = false;    // owner's thread only
+    std::vector<uint8_t> unsent_;  // the rest of a write the line stopped taking; owner's thread only
     std::atomic<bool> hungUp_{false};
     std::atomic<uint32_t> pendingErrors_{0};
     bool haveCounters_ = false;  // listener's thread only after open

@@ -94,6 +94,41 @@ TEST_F(PtyPortTest, ReadsImmediatelyAndWaitsForAllWhenAskedKeepingWhatCame) {
     EXPECT_EQ(std::string(buffer, count), "wxyz");
 }
 
+// Packet n of a numbered stream: six bytes, as a mouse packet is, that tell their place.
+std::string Packet(uint32_t n) {
+    return {'\x80',
+            static_cast<char>(n & 0x7F),
+            static_cast<char>((n >> 7) & 0x7F),
+            static_cast<char>((n >> 14) & 0x7F),
+            '\x01',
+            '\x02'};
+}
+
+TEST_F(PtyPortTest, AWriteThatRunsOutOfTimeKeepsWhatItReportedAndCutsNoPacket) {
+    ASSERT_EQ(port.Open("COM1"), 0u);
+    // The far end reads nothing, so the line stops taking bytes, in the middle of a packet here.
+    std::string taken;
+    std::string whole;
+    uint32_t result = 0;
+    uint32_t n = 0;
+    for (; n < 100000 && result == 0; ++n) {
+        size_t count = 0;
+        result = port.Write(Packet(n).data(), 6, &count, 20);
+        taken += Packet(n).substr(0, count);
+        if (count > 0) whole += Packet(n);
+    }
+    ASSERT_EQ(result, ERROR_TIMEOUT);
+    const std::string arrived = pty.Receive(taken.size());
+    ASSERT_EQ(arrived.size(), taken.size()) << "what the port took was reported sent and must arrive";
+    EXPECT_TRUE(arrived == taken);
+    // Once the far end reads again, the cut packet is finished before the next one starts.
+    size_t count = 0;
+    ASSERT_EQ(port.Write(Packet(n).data(), 6, &count, 1000), 0u);
+    EXPECT_EQ(count, 6u);
+    const std::string rest = whole.substr(taken.size()) + Packet(n);
+    EXPECT_EQ(pty.Receive(rest.size()), rest);
+}
+
 TEST_F(PtyPortTest, NotifiesOncePerArrival) {
     RecordingPoster window;
     CSerialWindowPort listening;
