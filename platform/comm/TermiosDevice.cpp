@@ -103,6 +103,9 @@ TermiosDevice::TermiosDevice(int fd, int wakeFd) : fd_(fd), wakeFd_(wakeFd) {
 TermiosDevice::~TermiosDevice() {
     // Exclusivity is a property of the tty, not of our descriptor: give it back.
     ::ioctl(fd_, TIOCNXCL);
+    // A line that stopped taking bytes would hold close() for the driver's closing wait (often
+    // 30 s) and then drop its queue anyway; drop it now so the window does not freeze.
+    if (stalled_) ::tcflush(fd_, TCOFLUSH);
     ::close(wakeFd_);
     ::close(fd_);
 }
@@ -418,10 +421,14 @@ uint32_t TermiosDevice::Write(const uint8_t* buffer, size_t length, size_t& coun
         size_t done = 0;
         const uint32_t result = Put(unsent_.data(), unsent_.size(), done, bounded, deadline);
         unsent_.erase(unsent_.begin(), unsent_.begin() + static_cast<std::ptrdiff_t>(done));
-        if (result != ERROR_SUCCESS) return result;
+        if (result != ERROR_SUCCESS) {
+            stalled_ = result == ERROR_TIMEOUT;
+            return result;
+        }
     }
     const uint32_t result = Put(buffer, length, count, bounded, deadline);
     if (result == ERROR_TIMEOUT && count > 0) unsent_.assign(buffer + count, buffer + length);
+    stalled_ = result == ERROR_TIMEOUT;
     return result;
 }
 

@@ -59,6 +59,7 @@ private:
     bool rearmHeld_ = false;       // owner's thread only
     bool rearmPending_ = false;    // owner's thread only
     std::vector<uint8_t> unsent_;  // the rest of a write the line stopped taking; owner's thread only
+    bool stalled_ = false;         // the last write ran out of time; owner's thread only
     std::atomic<bool> hungUp_{false};
     std::atomic<uint32_t> pendingErrors_{0};
     bool haveCounters_ = false;  // listener's thread only after open
