@@ -262,22 +262,28 @@ void TermiosDevice::Interrupt() {
     Wake();
 }
 
-void TermiosDevice::GatherLineErrors(uint32_t& events) {
-    if (!haveCounters_) return;
-    serial_icounter_struct now{};
-    if (::ioctl(fd_, TIOCGICOUNT, &now) != 0) return;
-    uint32_t errors = 0;
-    if (now.frame != counters_.frame) errors |= CE_FRAME;
-    if (now.overrun != counters_.overrun) errors |= CE_OVERRUN;
-    if (now.parity != counters_.parity) errors |= CE_RXPARITY;
-    if (now.buf_overrun != counters_.buf_overrun) errors |= CE_RXOVER;
-    if (now.brk != counters_.brk) {
-        errors |= CE_BREAK;
-        events |= EV_BREAK;
+Arrival ArrivalFromCounters(const serial_icounter_struct& before, const serial_icounter_struct& now) {
+    Arrival arrival{EV_RXCHAR, 0};
+    if (now.frame != before.frame) arrival.errors |= CE_FRAME;
+    if (now.overrun != before.overrun) arrival.errors |= CE_OVERRUN;
+    if (now.parity != before.parity) arrival.errors |= CE_RXPARITY;
+    if (now.buf_overrun != before.buf_overrun) arrival.errors |= CE_RXOVER;
+    if (now.brk != before.brk) {
+        arrival.errors |= CE_BREAK;
+        arrival.events |= EV_BREAK;
     }
-    if (errors & (CE_FRAME | CE_OVERRUN | CE_RXPARITY)) events |= EV_ERR;
-    counters_ = now;
-    pendingErrors_ |= errors;
+    return arrival;
+}
+
+uint32_t TermiosDevice::DataArrived() {
+    Arrival arrival{EV_RXCHAR, 0};
+    serial_icounter_struct now{};
+    if (haveCounters_ && ::ioctl(fd_, TIOCGICOUNT, &now) == 0) {
+        arrival = ArrivalFromCounters(counters_, now);
+        counters_ = now;
+    }
+    pendingErrors_ |= arrival.errors;
+    return arrival.events;
 }
 
 uint32_t TermiosDevice::WaitCommEvent(uint32_t& events, uint32_t timeoutMs) {
@@ -308,9 +314,7 @@ uint32_t TermiosDevice::WaitCommEvent(uint32_t& events, uint32_t timeoutMs) {
             return ERROR_SUCCESS;
         }
         rxArmed_ = false;
-        events = EV_RXCHAR;
-        GatherLineErrors(events);
-        events &= mask_;
+        events = DataArrived() & mask_;
         return ERROR_SUCCESS;
     }
 }

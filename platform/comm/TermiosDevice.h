@@ -13,6 +13,15 @@
 
 namespace tarvik::comm {
 
+// What an arrival of data reports, from the driver's error counters before and after it. Line
+// errors travel with their data: the event word is EV_RXCHAR (with EV_BREAK for a break), and
+// EV_ERR is left to errors that come without data, which on these lines is only a hang-up.
+struct Arrival {
+    uint32_t events;
+    uint32_t errors;
+};
+Arrival ArrivalFromCounters(const serial_icounter_struct& before, const serial_icounter_struct& now);
+
 class TermiosDevice final : public ICommDevice {
 public:
     // Opens `path`, which must be a terminal that no other process holds.
@@ -40,7 +49,8 @@ private:
     TermiosDevice(int fd, int wakeFd);
     void LoadStateFromTermios();
     uint32_t ApplyToTermios(const Dcb& dcb);
-    void GatherLineErrors(uint32_t& events);
+    // The event word for data that has just arrived; its line errors wait for ClearCommError.
+    uint32_t DataArrived();
     void Wake();
     void DrainWake();
     uint32_t ReadImmediate(uint8_t* buffer, size_t size, size_t& count);

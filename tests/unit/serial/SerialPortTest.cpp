@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/comm/TermiosDevice.h"
 #include "serial/SerialPort.h"
 #include "tests/support/FakeComm.h"
 #include "tests/support/Recorders.h"
@@ -84,20 +85,35 @@ TEST_F(SerialPortTest, SettingsReachTheLineAndModesOutsideTheirRangeChangeNothin
 TEST_F(SerialPortTest, NotificationCarriesEventsLowAndLineErrorsHigh) {
     CSerialWindowPort port(comm);
     ASSERT_EQ(port.Open("COM1", &window, PortNotifyMessage, PortIdMerge), 0u);
-    // The word 0 that a mask change produces is no notification; the framing error is.
+    // The word 0 that a mask change produces is no notification. Data with a line error, as the
+    // termios layer reports it from the driver's counters, is one: the error rides on EV_RXCHAR.
     line->PushEvent(0);
-    line->PushEvent(EV_RXCHAR, CE_FRAME);
+    struct Case {
+        int serial_icounter_struct::*counter;
+        uint64_t wParam;
+    };
     PostedMessage posted{};
-    ASSERT_TRUE(window.Take(posted));
-    EXPECT_EQ(posted.message, PortNotifyMessage);
-    EXPECT_EQ(posted.wParam, 0x00080001u);
-    EXPECT_EQ(posted.lParam, PortIdMerge);
+    for (const Case& c : {Case{&serial_icounter_struct::frame, 0x00080001},
+                          {&serial_icounter_struct::overrun, 0x00020001},
+                          {&serial_icounter_struct::parity, 0x00040001},
+                          {&serial_icounter_struct::buf_overrun, 0x00010001},
+                          {&serial_icounter_struct::brk, 0x00100041},
+                          {nullptr, 0x00000001}}) {
+        serial_icounter_struct before{}, after{};
+        if (c.counter) after.*c.counter = 1;
+        const Arrival arrival = ArrivalFromCounters(before, after);
+        line->PushEvent(arrival.events, arrival.errors);
+        ASSERT_TRUE(window.Take(posted));
+        EXPECT_EQ(posted.message, PortNotifyMessage);
+        EXPECT_EQ(posted.wParam, c.wParam);
+        EXPECT_EQ(posted.lParam, PortIdMerge);
+    }
     // Events outside the mask are dropped before posting.
     line->PushEvent(EV_CTS | EV_BREAK);
     ASSERT_TRUE(window.Take(posted));
     EXPECT_EQ(posted.wParam, EV_BREAK);
     port.Close();
-    EXPECT_EQ(window.Total(), 2);
+    EXPECT_EQ(window.Total(), 7);
 
     // Message 0 asks for the registered default message.
     ASSERT_EQ(port.Open("COM1", &window, 0, 7), 0u);
