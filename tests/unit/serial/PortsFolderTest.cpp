@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 
 #include "common/Win32Codes.h"
 #include "platform/comm/PortsFolder.h"
+#include "platform/hive/HiveFile.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
@@ -42,6 +44,26 @@ TEST(PortsFolderTest, FolderComesFromTheOverrideThenXdgThenHome) {
     ::setenv("HOME", "/x/home", 1);
     EXPECT_EQ(PortsFolder(), "/x/home/.config/tarvik/ports");
     EXPECT_EQ(ResolvePortName("/dev/ttyS0", path), ERROR_FILE_NOT_FOUND);
+}
+
+TEST(PortsFolderTest, ErrnoBecomesTheNearestWin32CodeForLinesAndForHiveFiles) {
+    // A hive file that cannot be used is "not writable" (5) unless the disk is full, the device
+    // failed or memory ran out; a line keeps the finer codes its callers show.
+    struct Case {
+        int error;
+        uint32_t line;
+        uint32_t hive;
+    };
+    for (const Case& c :
+         {Case{0, 0, 0},        {ENOENT, 2, 5},         {ENOTDIR, 3, 5},  {EACCES, 5, 5},    {EPERM, 5, 5},
+          {EBUSY, 5, 5},        {EWOULDBLOCK, 5, 5},    {EISDIR, 5, 5},   {EROFS, 5, 5},     {ETXTBSY, 5, 5},
+          {EBADF, 6, 5},        {ENOMEM, 8, 8},         {EMFILE, 4, 5},   {ENFILE, 4, 5},    {EINVAL, 87, 5},
+          {ENOTTY, 1, 5},       {ENAMETOOLONG, 206, 5}, {ELOOP, 1921, 5}, {ENXIO, 1167, 5},  {ENODEV, 1167, 5},
+          {ETIMEDOUT, 1460, 5}, {ECANCELED, 995, 5},    {EIO, 31, 1117},  {ENOSPC, 31, 112}, {EDQUOT, 31, 112},
+          {EPIPE, 31, 5}}) {
+        EXPECT_EQ(Win32FromErrno(c.error), c.line) << c.error;
+        EXPECT_EQ(hive::CodeFromErrno(c.error), c.hive) << c.error;
+    }
 }
 
 }  // namespace

@@ -113,6 +113,8 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
         {"Short", {REG_DWORD, {7, 0}, false}},
         {"Multi", {REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5)), false}},
         {"Long", {REG_BINARY, std::vector<uint8_t>(300, 0xAB), false}},
+        {"Qword", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}, false}},  // types from 10 on are
+        {"Foreign", {0x2A, {9}, false}},                          // written in hex
         {"", {REG_NONE, {}, false}},
     };
     for (const auto& [name, value] : values) CHiveDocument::SetValue(key, name, value);
@@ -122,6 +124,7 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
     EXPECT_NE(text.find("; keep me\n"), std::string::npos);
     EXPECT_NE(text.find("; and me\n\"Name1\"=\"Save\"\n\"Macro1\"=hex(1):78,00,"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Macro5\"=hex(1):\n"), std::string::npos);
+    EXPECT_NE(text.find("\"Qword\"=hex(b):01,02,"), std::string::npos) << text;
     EXPECT_NE(text.find("\n\n[HKEY_CURRENT_USER\\Software\\New]\n\"N\"=\"t\"\n"), std::string::npos) << text;
 
     const CHiveDocument again = Parse(text);
