@@ -32,6 +32,10 @@ public:
     static std::string ComposeErrorText(const std::string& operation, uint32_t code, const std::string& detail);
 
 private:
+    // Shows the box for a failure, unless the store says the user has already been told of it.
+    void Report(const char* operation, uint32_t code);
+    // Passes a store call's result on, first showing what the store had to tell about the file.
+    uint32_t Heard(uint32_t code);
     bool WriteValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t type,
                     const uint8_t* data, uint32_t size);
 

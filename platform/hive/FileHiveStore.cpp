@@ -16,20 +16,40 @@ using hive::CHiveDocument;
 using hive::FileId;
 using hive::HiveFileContents;
 
-// Unreadable files that could not be moved aside (a read-only folder, a folder in the file's
-// place) and were already reported: from then on this process treats the hive as empty instead
-// of reporting the same file on every read.
-std::mutex g_reportedMutex;
-std::set<FileId> g_reported;
+// What this process has already told the user about hive files, so that each thing is told once
+// per run: a file failing with a code (an unreadable hive would otherwise give a box for every
+// setting), and a version of a file whose skipped lines were reported.
+struct Told {
+    std::mutex mutex;
+    std::set<std::pair<std::string, uint32_t>> failures;
+    std::set<FileId> skipped;
+};
 
-void RememberReported(const FileId& id) {
-    std::lock_guard<std::mutex> guard(g_reportedMutex);
-    g_reported.insert(id);
+Told& AlreadyTold() {
+    static Told told;
+    return told;
 }
 
-bool WasReported(const FileId& id) {
-    std::lock_guard<std::mutex> guard(g_reportedMutex);
-    return g_reported.count(id) != 0;
+template <typename Key>
+bool FirstTime(std::set<Key>& told, const Key& key) {
+    std::lock_guard<std::mutex> guard(AlreadyTold().mutex);
+    return told.insert(key).second;
+}
+
+// At most this many skipped lines are listed one by one.
+constexpr size_t kListedLines = 5;
+
+std::string SkippedText(const std::string& path, const std::vector<hive::SkippedLine>& skipped,
+                        const std::string& keptAs) {
+    const size_t n = skipped.size();
+    std::string text = path + ": " + std::to_string(n) + (n == 1 ? " line" : " lines") + " could not be read and " +
+                       (n == 1 ? "was" : "were") + " skipped; every other value was read.";
+    for (size_t i = 0; i < n && i < kListedLines; ++i) {
+        text += "\nline " + std::to_string(skipped[i].line) + ": " + skipped[i].why;
+    }
+    if (n > kListedLines) text += "\n(and " + std::to_string(n - kListedLines) + " more)";
+    if (keptAs.empty()) return text + "\nBefore Tarvik first changes the file, it keeps a copy of it as it is now.";
+    return text + "\nThe file as it was is kept as " + keptAs + ".";
 }
 
 std::string RootName(uint32_t hive) { return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER"; }
@@ -51,11 +71,31 @@ bool ParseFile(const HiveFileContents& file, CHiveDocument& doc, std::string& wh
 
 }  // namespace
 
+void CFileHiveStore::Begin() {
+    detail_.clear();
+    notice_.clear();
+    repeated_ = false;
+}
+
+uint32_t CFileHiveStore::Failed(const std::string& path, uint32_t code) {
+    repeated_ = !FirstTime(AlreadyTold().failures, {path, code});
+    if (detail_.empty()) detail_ = "Settings file: " + path;
+    detail_ += "\nThis failure is not reported again until Tarvik restarts.";
+    return code;
+}
+
+void CFileHiveStore::NoteSkipped(const std::string& path, const HiveFileContents& file, const CHiveDocument& doc,
+                                 const std::string& keptAs) {
+    if (doc.skipped.empty() || !FirstTime(AlreadyTold().skipped, file.id)) return;
+    notice_ = SkippedText(path, doc.skipped, keptAs);
+}
+
 uint32_t CFileHiveStore::Unreadable(const std::string& path, const HiveFileContents& file, const std::string& why,
                                     bool locked) {
     if (file.regular && locked) {
         std::string keptAs;
         int err = 0;
+        // Moved away, the file cannot fail again: this is always news.
         if (hive::MoveAside(path, keptAs, err)) {
             detail_ = "The unreadable file (" + why + ") was kept as " + keptAs + ".";
             return ERROR_BADDB;
@@ -65,12 +105,11 @@ uint32_t CFileHiveStore::Unreadable(const std::string& path, const HiveFileConte
     } else {
         detail_ = "The unreadable file " + path + " (" + why + ") was left as it is.";
     }
-    RememberReported(file.id);
-    return ERROR_BADDB;
+    return Failed(path, ERROR_BADDB);
 }
 
 uint32_t CFileHiveStore::Load(uint32_t hive, CHiveDocument& doc) {
-    detail_.clear();
+    Begin();
     std::string path = hive::HiveFilePath(hive);
     if (path.empty()) return ERROR_INVALID_HANDLE;
     path = hive::ResolveLinks(path);
@@ -81,44 +120,53 @@ uint32_t CFileHiveStore::Load(uint32_t hive, CHiveDocument& doc) {
     hive::CHiveLock lock;
     (void)lock.Acquire(path, false, shared);
     HiveFileContents file;
-    if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return code;
-    if (file.exists && WasReported(file.id)) return ERROR_SUCCESS;
     std::string why;
-    if (ParseFile(file, doc, why)) return ERROR_SUCCESS;
-
-    // Look again under the exclusive lock before moving anything: another process may have
-    // set the file aside and written a fresh one meanwhile.
-    lock.Release();
-    const bool locked = lock.Acquire(path, true, shared) == ERROR_SUCCESS;
-    if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return code;
-    if (file.exists && WasReported(file.id)) return ERROR_SUCCESS;
-    if (ParseFile(file, doc, why)) return ERROR_SUCCESS;
+    for (bool exclusive : {false, true}) {
+        if (exclusive) {
+            // Look again under the exclusive lock before moving anything: another process may
+            // have set the file aside and written a fresh one meanwhile.
+            lock.Release();
+            if (lock.Acquire(path, true, shared) != ERROR_SUCCESS) break;
+        }
+        if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return Failed(path, code);
+        if (ParseFile(file, doc, why)) {
+            NoteSkipped(path, file, doc, "");
+            return ERROR_SUCCESS;
+        }
+    }
     doc = CHiveDocument(doc.Root());
-    return Unreadable(path, file, why, locked);
+    return Unreadable(path, file, why, lock.Held());
 }
 
 template <typename Change>
 uint32_t CFileHiveStore::Modify(uint32_t hive, Change change) {
-    detail_.clear();
+    Begin();
     std::string path = hive::HiveFilePath(hive);
     if (path.empty()) return ERROR_INVALID_HANDLE;
     path = hive::ResolveLinks(path);
     const bool shared = hive::IsSharedHive(hive);
 
-    if (const uint32_t code = hive::EnsureHiveFolder(path, shared); code != ERROR_SUCCESS) return code;
+    if (const uint32_t code = hive::EnsureHiveFolder(path, shared); code != ERROR_SUCCESS) return Failed(path, code);
     hive::CHiveLock lock;
-    if (const uint32_t code = lock.Acquire(path, true, shared); code != ERROR_SUCCESS) return code;
+    if (const uint32_t code = lock.Acquire(path, true, shared); code != ERROR_SUCCESS) return Failed(path, code);
     HiveFileContents file;
-    if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return code;
-    if (const uint32_t code = hive::CheckWritable(path, file); code != ERROR_SUCCESS) return code;
+    if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return Failed(path, code);
+    if (const uint32_t code = hive::CheckWritable(path, file); code != ERROR_SUCCESS) return Failed(path, code);
     CHiveDocument doc(RootName(hive));
     std::string why;
     // A file we cannot read is never replaced: it goes aside first, and this write fails.
     if (!ParseFile(file, doc, why)) return Unreadable(path, file, why, true);
     bool changed = false;
     if (const uint32_t code = change(doc, changed); code != ERROR_SUCCESS) return code;
+    std::string keptAs;
+    // The rewrite leaves out the lines that could not be read: keep them first.
+    if (changed && !doc.skipped.empty()) {
+        if (const uint32_t code = hive::KeepCopy(path, file, keptAs); code != ERROR_SUCCESS) return Failed(path, code);
+    }
+    NoteSkipped(path, file, doc, keptAs);
     if (!changed) return ERROR_SUCCESS;
-    return hive::ReplaceHiveFile(path, hive::FormatHiveText(doc), file, shared);
+    const uint32_t code = hive::ReplaceHiveFile(path, hive::FormatHiveText(doc), file, shared);
+    return code == ERROR_SUCCESS ? code : Failed(path, code);
 }
 
 uint32_t CFileHiveStore::OpenKey(uint32_t hive, const std::string& keyPath) {

@@ -23,8 +23,12 @@ public:
     uint32_t SetValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t type,
                       const uint8_t* data, uint32_t size) override;
     std::string LastErrorDetail() const override { return detail_; }
+    bool LastErrorRepeated() const override { return repeated_; }
+    std::string LastNotice() const override { return notice_; }
 
 private:
+    // Forgets what the previous call had to say.
+    void Begin();
     // Reads the hive under a shared lock; a missing file is an empty hive.
     uint32_t Load(uint32_t hive, hive::CHiveDocument& doc);
     // Reads the hive under an exclusive lock, lets `change` edit it and writes it back when
@@ -34,8 +38,15 @@ private:
     // A file that could not be parsed: set it aside and say where it went.
     uint32_t Unreadable(const std::string& path, const hive::HiveFileContents& file, const std::string& why,
                         bool locked);
+    // `code` as a failure of the file at `path`, noting whether this process has met it before.
+    uint32_t Failed(const std::string& path, uint32_t code);
+    // Tells of the lines `doc` skipped, the first time this version of the file is read.
+    void NoteSkipped(const std::string& path, const hive::HiveFileContents& file, const hive::CHiveDocument& doc,
+                     const std::string& keptAs);
 
     std::string detail_;
+    std::string notice_;
+    bool repeated_ = false;
 };
 
 }  // namespace tarvik

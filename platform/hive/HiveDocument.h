@@ -28,6 +28,12 @@ struct HiveKey {
     std::vector<HiveEntry> entries;
 };
 
+// A line of the file that could not be read (1-based), and why.
+struct SkippedLine {
+    size_t line;
+    std::string why;
+};
+
 class CHiveDocument {
 public:
     // `root` is the hive's root name; keys written without a known root belong to it.
@@ -36,6 +42,7 @@ public:
     bool wideStrings = true;            // "5.00" format: string data in hex() lists is UTF-16LE
     std::vector<std::string> preamble;  // comment and blank lines before the first key
     std::vector<HiveKey> keys;
+    std::vector<SkippedLine> skipped;  // not written back: a rewrite leaves them out
 
     const std::string& Root() const { return root_; }
 

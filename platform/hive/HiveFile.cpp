@@ -111,6 +111,9 @@ void SyncFolder(const std::string& dir) {
     ::close(fd);
 }
 
+// The n-th name tried for a file kept beside a hive: the stem, then "-2", "-3", ...
+std::string Candidate(const std::string& stem, int n) { return n == 1 ? stem : stem + "-" + std::to_string(n); }
+
 std::string TimeStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -283,10 +286,30 @@ uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, cons
     return ERROR_SUCCESS;
 }
 
+uint32_t KeepCopy(const std::string& path, const HiveFileContents& old, std::string& keptAs) {
+    const std::string stem = path + ".bad-lines-" + TimeStamp();
+    for (int n = 1; n < 1000; ++n) {
+        const std::string candidate = Candidate(stem, n);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, old.mode & 0666);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) return CodeFromErrno(errno);
+        errno = 0;
+        int err = WriteAll(fd, old.bytes) && ::fsync(fd) == 0 ? 0 : (errno ? errno : EIO);
+        if (::close(fd) != 0 && err == 0) err = errno;
+        if (err != 0) {
+            ::unlink(candidate.c_str());
+            return CodeFromErrno(err);
+        }
+        keptAs = candidate;
+        return ERROR_SUCCESS;
+    }
+    return ERROR_ACCESS_DENIED;
+}
+
 bool MoveAside(const std::string& path, std::string& keptAs, int& err) {
     const std::string stem = path + ".corrupt-" + TimeStamp();
     for (int n = 1; n < 1000; ++n) {
-        const std::string candidate = (n == 1) ? stem : stem + "-" + std::to_string(n);
+        const std::string candidate = Candidate(stem, n);
         if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE) == 0) {
             keptAs = candidate;
             return true;

@@ -30,6 +30,7 @@ public:
     // Creates the lock file when needed and waits for the lock. 0 or the reason it failed.
     uint32_t Acquire(const std::string& hivePath, bool exclusive, bool shared);
     void Release();
+    bool Held() const { return fd_ >= 0; }
 
 private:
     int fd_ = -1;
@@ -65,6 +66,10 @@ uint32_t CheckWritable(const std::string& path, const HiveFileContents& old);
 // Writes `bytes` to a temporary file beside `path`, flushes it and renames it over `path`, so
 // readers and a crash see either the old file or the new one, never a mixture.
 uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, const HiveFileContents& old, bool shared);
+
+// Writes the bytes `old` was read with to "<path>.bad-lines-YYYYMMDD-HHMMSS" (made unique; never
+// replaces another file), with the file's mode. 0 or why it could not.
+uint32_t KeepCopy(const std::string& path, const HiveFileContents& old, std::string& keptAs);
 
 // Renames an unreadable file to "<path>.corrupt-YYYYMMDD-HHMMSS" (made unique); never replaces
 // another file. False with errno-style `err` when it could not be moved.

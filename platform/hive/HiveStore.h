@@ -38,8 +38,16 @@ public:
                               const uint8_t* data, uint32_t size) = 0;
 
     // More about the last call's failure, for the person who must act on it; empty when there is
-    // nothing to add. After 1009 it says where the unreadable file was kept.
+    // nothing to add. It names the file, and after 1009 says where the unreadable file was kept.
     virtual std::string LastErrorDetail() const = 0;
+
+    // Whether the last call failed as this process has already seen the same file fail (same
+    // code): that was reported the first time and need not be again.
+    virtual bool LastErrorRepeated() const = 0;
+
+    // What the user should hear once about a file although the last call worked (lines that
+    // could not be read were skipped): the file, the lines, where its copy is. Empty otherwise.
+    virtual std::string LastNotice() const = 0;
 };
 
 }  // namespace tarvik

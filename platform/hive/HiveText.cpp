@@ -189,20 +189,22 @@ bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& 
     return true;
 }
 
+// Reads as the registry editor imports: a line that cannot be read is skipped and noted, and
+// everything else is taken.
 class CParser {
 public:
-    CParser(CHiveDocument& doc, std::string& error) : doc_(doc), error_(error) {}
+    explicit CParser(CHiveDocument& doc) : doc_(doc) {}
 
-    bool Run(const std::vector<std::string_view>& lines) {
+    void Run(const std::vector<std::string_view>& lines) {
         for (lineNo_ = 0; lineNo_ < lines.size(); ++lineNo_) {
-            if (!Line(lines, lines[lineNo_])) return false;
+            const size_t first = lineNo_;
+            if (!Line(lines, lines[lineNo_])) doc_.skipped.push_back({first + 1, why_});
         }
-        return true;
     }
 
 private:
     bool Fail(const char* what) {
-        error_ = "line " + std::to_string(lineNo_ + 1) + ": " + what;
+        why_ = what;
         return false;
     }
 
@@ -234,7 +236,14 @@ private:
     }
 
     bool KeyLine(std::string_view t) {
-        if (t.back() != ']' || t.size() < 3) return Fail("a key without its closing bracket");
+        if (t.back() != ']' || t.size() < 3) {
+            // What follows belongs to a key nobody can name: none of it may land in another key.
+            current_.reset();
+            skipping_ = true;
+            badKey_ = true;
+            return Fail("a key without its closing bracket");
+        }
+        badKey_ = false;
         const std::string_view path = t.substr(1, t.size() - 2);
         if (path.front() == '-') {
             doc_.DeleteKey(path.substr(1));
@@ -267,6 +276,7 @@ private:
         HiveValue value;
         bool deletion = false;
         if (!ParseData(data, doc_.wideStrings, value, deletion)) return Fail("value data that cannot be read");
+        if (badKey_) return Fail("a value under a key line that cannot be read");
         if (skipping_) return true;
         if (!current_) return Fail("a value before any key");
         HiveKey& key = doc_.keys[*current_];
@@ -279,10 +289,11 @@ private:
     }
 
     CHiveDocument& doc_;
-    std::string& error_;
+    const char* why_ = "";
     size_t lineNo_ = 0;
     std::optional<size_t> current_;
-    bool skipping_ = false;  // inside a deleted key's section
+    bool skipping_ = false;  // inside a deleted key's section, or one whose key line is broken
+    bool badKey_ = false;
     bool sawHeader_ = false;
 };
 
@@ -340,8 +351,8 @@ std::string FormatValue(const HiveEntry& entry, bool wideStrings) {
 bool ParseHiveText(const std::string& bytes, CHiveDocument& doc, std::string& error) {
     const auto text = DecodeFile(bytes, error);
     if (!text) return false;
-    CParser parser(doc, error);
-    return parser.Run(SplitLines(*text));
+    CParser(doc).Run(SplitLines(*text));
+    return true;
 }
 
 std::string FormatHiveText(const CHiveDocument& doc) {

@@ -8,8 +8,9 @@
 
 namespace tarvik::hive {
 
-// Fills `doc` (which should be empty) from the file's bytes. False, with a reason in `error`,
-// when the bytes are not a hive file. An empty file is an empty hive.
+// Fills `doc` (which should be empty) from the file's bytes. Lines that cannot be read are
+// skipped and listed in doc.skipped; everything else is taken. False, with a reason in `error`,
+// only when the bytes are no text at all (a zero byte, cut UTF-16). An empty file is an empty hive.
 bool ParseHiveText(const std::string& bytes, CHiveDocument& doc, std::string& error);
 
 // The file's bytes for `doc`.

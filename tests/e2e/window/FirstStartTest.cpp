@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include "app/core/Settings.h"
 #include "res/StringTable.h"
 #include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/HiveFiles.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
@@ -67,6 +69,44 @@ TEST_F(FirstStart, StandAloneShowsTopmostWindowWithDefaultMacros) {
     EXPECT_EQ(dlg.GetDisplayText(), "DirectX Failure");
     QTest::mouseClick(dlg.m_btnMouse, Qt::LeftButton);
     EXPECT_FALSE(dlg.m_bMouseMode || dlg.m_btnMouse->isChecked());
+}
+
+// The captions of the eight function buttons, in macro order.
+QStringList Captions(const CTarvikDlg& dlg) {
+    QStringList captions;
+    for (const QPushButton* button : dlg.m_btnMacro) captions << button->text();
+    return captions;
+}
+
+TEST_F(FirstStart, AUserHiveThatCannotBeReadGivesOneBoxNotAStorm) {
+    // Root reads any file, so the hive is made unreadable for everyone: a folder in its place.
+    std::filesystem::create_directory(sandbox.UserHive());
+    Harness harness(settings, {"tarvik"});
+    ASSERT_TRUE(harness.Start());
+    ASSERT_EQ(settingsBox.shown.size(), 1u) << "placement, mouse, 32 macro reads, writes and re-reads: one box";
+    EXPECT_EQ(
+        settingsBox.shown[0].text.rfind("ERROR: Open Registry Key Failed failed with the following error:\n1009: ", 0),
+        0u);
+    EXPECT_TRUE(std::filesystem::is_directory(sandbox.UserHive()));
+}
+
+TEST_F(FirstStart, AUserHiveWithABadLineKeepsTheUsersMacros) {
+    std::string hive =
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n";
+    for (int i = 1; i <= 8; ++i) {
+        const std::string n = std::to_string(i);
+        hive += "\"Macro" + n + "\"=\"m" + n + "\"\n\"Name" + n + "\"=\"Mine " + n + "\"\n\"Clear" + n +
+                "\"=dword:1\n\"Return" + n + "\"=dword:0\n";
+    }
+    hive += "\"Mouse Speed\"=dword:5O\n";  // a letter O typed for a zero
+    test::WriteFile(sandbox.UserHive(), hive);
+    Harness harness(settings, {"tarvik"});
+    ASSERT_TRUE(harness.Start());
+    EXPECT_EQ(Captions(*harness.window),
+              QStringList({"Mine 1", "Mine 2", "Mine 3", "Mine 4", "Mine 5", "Mine 6", "Mine 7", "Mine 8"}));
+    ASSERT_EQ(settingsBox.shown.size(), 1u);
+    EXPECT_NE(settingsBox.shown[0].text.find(sandbox.UserHive() + ": 1 line could not be read"), std::string::npos);
+    EXPECT_NE(settingsBox.shown[0].text.find("\nline 36: "), std::string::npos) << settingsBox.shown[0].text;
 }
 
 TEST_F(FirstStart, ClientRunsStayHiddenWithPortsClosed) {

@@ -4,7 +4,10 @@
 
 #include <grp.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <filesystem>
+#include <functional>
 #include <regex>
 
 #include "app/core/Settings.h"
@@ -153,8 +156,9 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     EXPECT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(ReadFile(aside[0]), junk);
 
-    // A second broken file (found by a write this time) gets a name of its own.
-    const std::string truncated = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\Ondr";
+    // A second broken file (found by a write this time) gets a name of its own, and a box: it is
+    // a new file, not the same failure again.
+    const std::string truncated("\xFF\xFEW\0i\0n", 7);  // UTF-16 cut in the middle of a unit
     WriteFile(sandbox.UserHive(), truncated);
     EXPECT_FALSE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 1));
     ASSERT_EQ(box.shown.size(), 2u);
@@ -167,6 +171,83 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     EXPECT_FALSE(fs::exists(sandbox.UserHive()));
 }
 
+// Runs `body` where file permissions apply: root reads everything, so as root it runs in a child
+// that has given up root for the user "nobody". Returns what `body` returns.
+int WithoutRoot(const std::function<int()>& body) {
+    if (::geteuid() != 0) return body();
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? body() : 99);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(HiveFilesTest, AHiveThatMayNotBeReadIsReportedOnceThenDefaultsApply) {
+    WriteFile(sandbox.UserHive(), "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n\"Main Float\"=dword:0\n");
+    ASSERT_EQ(::chmod(sandbox.UserHive().c_str(), 0), 0);
+    ASSERT_EQ(::chmod(sandbox.Dir().c_str(), 0755), 0);
+    // What a start-up does with the user's hive: reads, the default macros written, read again.
+    const int result = WithoutRoot([this] {
+        int32_t number = 7;
+        std::string text = "kept";
+        for (int round = 0; round < 2; ++round) {
+            settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number);
+            settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text);
+            settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1");
+            settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1);
+        }
+        const bool told = box.shown.size() == 1 && box.shown[0].text.rfind(
+                                                       "ERROR: Open Registry Key Failed failed with the following "
+                                                       "error:\n5: Access is denied.\nSettings file: " +
+                                                           sandbox.UserHive() + "\n",
+                                                       0) == 0;
+        return told && number == 7 && text == "kept" ? 0 : 10 + static_cast<int>(box.shown.size());
+    });
+    EXPECT_EQ(result, 0) << "10 + the number of boxes when not exactly the one expected";
+}
+
+TEST_F(HiveFilesTest, BadLinesAreSkippedToldOnceAndKeptInACopyBeforeTheFirstRewrite) {
+    const std::string original =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n"
+        "\"Mouse Speed\"=dword:0000004b\n"
+        "\"Clear1\"=dword:zz\n"
+        "\"Name1\"=\"Save\"\n";
+    WriteFile(sandbox.UserHive(), original);
+    int32_t speed = 0, clear = 7;
+    std::string name;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, speed));
+        EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
+        EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
+    }
+    EXPECT_EQ(speed, 75);
+    EXPECT_EQ(name, "Save");
+    EXPECT_EQ(clear, 7);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text,
+              "ERROR: Open Registry Key Failed failed with the following error:\n1009: The configuration registry "
+              "database is corrupt.\n" +
+                  sandbox.UserHive() +
+                  ": 1 line could not be read and was skipped; every other value was read.\n"
+                  "line 5: value data that cannot be read\n"
+                  "Before Tarvik first changes the file, it keeps a copy of it as it is now.\n\n");
+
+    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
+    std::vector<fs::path> copies;
+    for (const auto& entry : fs::directory_iterator(sandbox.Dir())) {
+        if (entry.path().filename().string().rfind("user.reg.bad-lines-", 0) == 0) copies.push_back(entry.path());
+    }
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(ReadFile(copies[0]), original);
+    const std::string rewritten = ReadFile(sandbox.UserHive());
+    EXPECT_EQ(rewritten.find("zz"), std::string::npos);
+    EXPECT_NE(rewritten.find("\"Name1\"=\"Save\""), std::string::npos);
+    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
+    EXPECT_EQ(clear, 1);
+    EXPECT_EQ(box.shown.size(), 1u);
+}
+
 TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
     // Running as root writes anywhere, so the folder is made impossible instead: it is a file.
     WriteFile(sandbox.Dir() / "not-a-folder", "x");
@@ -176,9 +257,14 @@ TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
     EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1));
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(box.shown[0].text,
-              "ERROR: Write to Registry Failed failed with the following error:\n5: Access is denied.\n\n");
+    EXPECT_EQ(
+        box.shown[0].text,
+        "ERROR: Write to Registry Failed failed with the following error:\n5: Access is denied.\nSettings file: " +
+            (sandbox.Dir() / "not-a-folder" / "machine.reg").string() +
+            "\nThis failure is not reported again until Tarvik restarts.\n\n");
     EXPECT_EQ(box.shown[0].caption, "Application Error");
+    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 1));
+    EXPECT_EQ(box.shown.size(), 1u) << "the same failure of the same file is told once";
     EXPECT_EQ(ReadFile(sandbox.Dir() / "not-a-folder"), "x");
 }
 

@@ -73,25 +73,51 @@ TEST(HiveTextTest, ReadsWhatAPersonTypes) {
     EXPECT_EQ(Value(old, "X", "E").data, Bytes(std::string("%A%\0", 4)));
 }
 
-TEST(HiveTextTest, RejectsWhatIsNoHiveFile) {
-    const std::vector<std::string> broken = {
-        std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"A\"=dword:1") + '\0' + "\x01",
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"Macro1\"=\"unfinished",
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X",
-        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"B\"=hex:01,02,\\\n",
-        "Windows Registry Editor Version 5.00\n\n\"Orphan\"=dword:00000001\n",
-        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=dword:123456789\n",
-        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=hex:1g\n",
-        "Windows Registry Editor Version 5.00\n\n[X]\n\"A\"=\"x\" trailing\n",
-        "Windows Registry Ed",
-        "\xFF\xFEW\x00i\x00n",  // UTF-16 cut in the middle of a unit
-        "\x7F"
-        "ELF\x02\x01\x01 binary junk here",
-    };
-    for (const auto& text : broken) {
+TEST(HiveTextTest, SkipsTheLinesItCannotReadAndTakesEveryOtherValue) {
+    const std::string text =
+        "Windows Registry Editor Version 5.00\n"  // 1
+        "\"Orphan\"=dword:00000001\n"             // 2  before any key
+        "[HKEY_CURRENT_USER\\X]\n"                // 3
+        "\"A\"=dword:1\n"                         // 4
+        "\"Nine\"=dword:123456789\n"              // 5  too many digits
+        "\"Open\"=\"unfinished\n"                 // 6
+        "\"Hex\"=hex:1g\n"                        // 7
+        "stray words\n"                           // 8
+        "\"Tail\"=\"x\" trailing\n"               // 9
+        "\"E\"=hex:01,02,\\\n"                    // 10
+        "  03\n"                                  // 11
+        "[HKEY_CURRENT_USER\\Broken\n"            // 12 no closing bracket
+        "\"Lost\"=dword:2\n"                      // 13 under it: belongs nowhere
+        "; a comment\n"                           // 14
+        "[HKEY_CURRENT_USER\\Y]\n"                // 15
+        "\"F\"=dword:3\n"                         // 16
+        "\"Cut\"=hex:01,\\\n";                    // 17 continued past the end
+    const CHiveDocument doc = Parse(text);
+    std::vector<size_t> lines;
+    for (const SkippedLine& skipped : doc.skipped) {
+        lines.push_back(skipped.line);
+        EXPECT_FALSE(skipped.why.empty());
+    }
+    EXPECT_EQ(lines, (std::vector<size_t>{2, 5, 6, 7, 8, 9, 12, 13, 17}));
+    EXPECT_EQ(Value(doc, "X", "A").data, (std::vector<uint8_t>{1, 0, 0, 0}));
+    EXPECT_EQ(Value(doc, "X", "E").data, (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_EQ(Value(doc, "Y", "F").data, (std::vector<uint8_t>{3, 0, 0, 0}));
+    EXPECT_EQ(CHiveDocument::FindValue(*doc.FindKey("X"), "Lost"), nullptr);
+    EXPECT_FALSE(doc.KeyExists("Broken"));
+
+    // A rewrite leaves the skipped lines out and reads back whole.
+    const CHiveDocument again = Parse(FormatHiveText(doc));
+    EXPECT_TRUE(again.skipped.empty());
+    EXPECT_EQ(FormatHiveText(again), FormatHiveText(doc));
+}
+
+TEST(HiveTextTest, RejectsBytesThatAreNoText) {
+    for (const std::string& bytes :
+         {std::string("Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\X]\n\"A\"=dword:1") + '\0' + "\x01",
+          std::string("\xFF\xFEW\x00i\x00n")}) {  // UTF-16 cut in the middle of a unit
         CHiveDocument doc("HKEY_CURRENT_USER");
         std::string error;
-        EXPECT_FALSE(ParseHiveText(text, doc, error)) << text;
+        EXPECT_FALSE(ParseHiveText(bytes, doc, error)) << bytes;
         EXPECT_FALSE(error.empty());
     }
     // Nothing at all is simply an empty hive.
