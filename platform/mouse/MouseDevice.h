@@ -1,0 +1,51 @@
+#pragma once
+// The PC mouse as mouse mode reads it: relative counts, a wheel in units of 120 per notch and
+// eight buttons, each read giving what happened since the previous one; and the desktop's
+// pointer settings. One device serves the whole process.
+#include <array>
+#include <cstdint>
+
+namespace tarvik::mouse {
+
+inline constexpr int32_t kWheelDelta = 120;  // one notch of the wheel
+inline constexpr uint8_t kButtonDown = 0x80;
+
+// One read. Buttons, in order: left, right, middle, fourth (back), fifth (forward), then any
+// further ones; a byte is kButtonDown while the button is held.
+struct MouseDeviceState {
+    int32_t lX = 0;
+    int32_t lY = 0;
+    int32_t lZ = 0;  // positive away from the user
+    std::array<uint8_t, 8> rgbButtons{};
+};
+
+// The desktop's pointer settings in the terms of the speed emulation.
+struct SystemMouseSettings {
+    int32_t speed = 10;                          // 1 to 20; 10 leaves motion unscaled
+    std::array<int32_t, 3> thresholds{0, 0, 0};  // threshold 1, threshold 2, acceleration level 0-2
+    bool swapButtons = false;                    // the left-handed setting
+};
+
+class IMouseDevice {
+public:
+    virtual ~IMouseDevice() = default;
+
+    // The worker's side. Blocks until there is something new to read (true), or for good once
+    // CancelWait was called (false).
+    virtual bool WaitForData() = 0;
+    // Any thread.
+    virtual void CancelWait() = 0;
+
+    // The GUI thread's side. Acquire takes the mouse exclusively for the window the device was
+    // opened for; false when it cannot (the window is not shown, another program holds the
+    // pointer). Acquiring again while acquired succeeds.
+    virtual bool Acquire() = 0;
+    virtual void Unacquire() = 0;
+    // False when the mouse is not acquired, or no longer: the window lost the keyboard focus or
+    // was hidden. The state is then not filled in.
+    virtual bool GetDeviceState(MouseDeviceState& state) = 0;
+    // False when the settings cannot be read; `settings` is then unchanged.
+    virtual bool ReadSystemSettings(SystemMouseSettings& settings) = 0;
+};
+
+}  // namespace tarvik::mouse

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "input/MouseEmulation.h"
+#include "res/StringTable.h"
+#include "tests/support/FakeMouseDevice.h"
+#include "tests/support/Recorders.h"
+
+namespace tarvik {
+namespace {
+
+using test::FakeMouseDevice;
+
+constexpr DesktopSize kDesktop{1920, 1080};
+constexpr Point kCursor{100, 200};
+
+struct FakeHost : IMouseHost, IPortSender {
+    explicit FakeHost(MouseState& s) : state(s) {}
+    void SendMousePacket() override { packets.push_back(state); }
+    void RefreshControls() override { escShown.push_back(state.m_bEsc); }
+    void SetMouseImage(bool on) override { imageOn = on; }
+    void ShowAlertId(uint32_t id) override { alerts.push_back(id); }
+    void SetTimer(uint32_t id, uint32_t ms) override { timers[id] = ms; }
+    void KillTimer(uint32_t id) override { timers.erase(id); }
+    DesktopSize GetDesktopSize() override { return kDesktop; }
+    Point GetCursorPos() override { return cursor; }
+    void SetCursorPos(Point p) override { cursor = p; }
+    void SendByteToPorts(uint8_t byte) override { bytes.push_back(byte); }
+    void SendTextToPorts(const std::string&) override {}
+    void SendBufferToPorts(const uint8_t*, size_t) override {}
+
+    MouseState& state;
+    std::vector<MouseState> packets;
+    std::vector<uint8_t> bytes;
+    std::vector<Bool32> escShown;
+    std::vector<uint32_t> alerts;
+    std::map<uint32_t, uint32_t> timers;
+    Point cursor = kCursor;
+    bool imageOn = false;
+};
+
+class MouseEmulationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto owned = std::make_unique<FakeMouseDevice>();
+        device = owned.get();
+        mouse.Initialise();
+        ASSERT_TRUE(mouse.InitDirectInput(std::move(owned), poster));
+    }
+    // Mouse mode on, with what entry sent cleared.
+    void Enter() {
+        ASSERT_TRUE(mouse.EnterMouseMode());
+        host.packets.clear();
+    }
+    void Read() { mouse.OnMouseData(); }
+    const MouseState& Last() const { return host.packets.back(); }
+
+    MouseState state;
+    FakeHost host{state};
+    test::RecordingPoster poster;
+    FakeMouseDevice* device = nullptr;
+    CMouseEmulation mouse{state, host, host};
+};
+
+TEST_F(MouseEmulationTest, EnteringSendsAnActivePacketAtTheCentreAndLeavingPutsTheCursorBack) {
+    ASSERT_TRUE(mouse.EnterMouseMode());
+    EXPECT_TRUE(device->acquired);
+    EXPECT_TRUE(state.m_bMouseMode && host.imageOn);
+    ASSERT_EQ(host.packets.size(), 1u);
+    EXPECT_TRUE(Last().m_bMouseActive);
+    EXPECT_EQ(Last().m_ptInstrumentCursor, (Point{511, 511}));
+
+    host.cursor = {5, 5};  // the capture moved the pointer meanwhile
+    state.m_bShift = state.m_bCtrl = state.m_bEsc = 1;
+    mouse.LeaveMouseMode();
+    EXPECT_FALSE(device->acquired);
+    EXPECT_FALSE(state.m_bMouseMode || host.imageOn);
+    EXPECT_FALSE(Last().m_bMouseActive || Last().m_bShift || Last().m_bCtrl);
+    EXPECT_EQ(host.cursor, kCursor);
+}
+
+TEST_F(MouseEmulationTest, WithoutCaptureEntryShowsTheFailureAndChangesNothing) {
+    device->acquireFails = true;
+    state.m_bMouseMode = 1;  // the button went down
+    EXPECT_FALSE(mouse.EnterMouseMode());
+    EXPECT_EQ(host.alerts, std::vector<uint32_t>{IDS_DIRECTX_FAILURE});
+    EXPECT_TRUE(host.packets.empty());
+
+    MouseState noDeviceState;
+    FakeHost noDeviceHost{noDeviceState};
+    CMouseEmulation noDevice{noDeviceState, noDeviceHost, noDeviceHost};
+    EXPECT_FALSE(noDevice.InitDirectInput(nullptr, poster));
+    EXPECT_FALSE(noDevice.EnterMouseMode());
+    EXPECT_EQ(noDeviceHost.alerts, std::vector<uint32_t>{IDS_DIRECTX_FAILURE});
+}
+
+TEST_F(MouseEmulationTest, SpeedSettingScalesMotion) {
+    const struct {
+        int32_t speed, systemSpeed, expectedX;
+    } cases[] = {{50, 10, 960 + 100}, {0, 10, 960 + 65}, {100, 10, 960 + 208}, {100, 20, 960 + 416}};
+    for (const auto& c : cases) {
+        mouse.m_nMouseSpeed = c.speed;
+        device->settings.speed = c.systemSpeed;
+        Enter();
+        device->Move(100, 0);
+        Read();
+        EXPECT_EQ(state.m_ptPcCursor.x, c.expectedX) << "speed " << c.speed << ", system " << c.systemSpeed;
+        mouse.LeaveMouseMode();
+    }
+}
+
+TEST_F(MouseEmulationTest, AccelerationDoublesAboveEachThreshold) {
+    const struct { int32_t level, move, expected; } cases[] = {{2, 6, 6}, {2, 8, 32}, {2, 4, 4}, {1, 8, 16}, {0, 8, 8}};
+    for (const auto& c : cases) {
+        device->settings.thresholds = {6, 10, c.level};
+        Enter();
+        device->Move(0, c.move);
+        Read();
+        EXPECT_EQ(state.m_ptPcCursor.y, 540 + c.expected) << "level " << c.level << ", move " << c.move;
+        mouse.LeaveMouseMode();
+    }
+}
+
+TEST_F(MouseEmulationTest, TheVirtualCursorStopsAtTheEdgesAndLeavesThemAtOnce) {
+    Enter();
+    device->Move(-5000, 5000);
+    Read();
+    EXPECT_EQ(state.m_ptPcCursor, (Point{0, 1080}));
+    EXPECT_EQ(Last().m_ptInstrumentCursor, (Point{0, 1023}));
+    mouse.OnTimer(TIMER_PACKET_THROTTLE);
+    device->Move(1, -1);
+    Read();
+    EXPECT_EQ(state.m_ptPcCursor, (Point{1, 1079}));
+}
+
+TEST_F(MouseEmulationTest, WheelSendsAtMostOneKeyPerReadAndDropsTheRest) {
+    const struct {
+        std::vector<double> notchesPerRead;
+        std::vector<uint8_t> bytes;
+    } cases[] = {{{1, 1}, {0x0E, 0x0E}}, {{0.5, 0.5}, {0x0E}}, {{200.0 / 120, 0.5}, {0x0E}}, {{-1}, {0x0F}}};
+    for (const auto& c : cases) {
+        Enter();
+        host.bytes.clear();
+        for (double notches : c.notchesPerRead) {
+            device->Wheel(notches);
+            Read();
+        }
+        EXPECT_EQ(host.bytes, c.bytes) << "first read " << c.notchesPerRead[0];
+        mouse.LeaveMouseMode();
+    }
+}
+
+TEST_F(MouseEmulationTest, PositionsAreThrottledAndTheLastOneStillArrives) {
+    Enter();
+    device->Move(10, 0);
+    Read();
+    ASSERT_EQ(host.packets.size(), 1u);
+    EXPECT_EQ(host.timers[TIMER_PACKET_THROTTLE], 20u);
+    device->Move(10, 0);
+    Read();
+    EXPECT_EQ(host.packets.size(), 1u) << "a second position inside 20 ms";
+
+    mouse.OnTimer(TIMER_PACKET_THROTTLE);
+    ASSERT_EQ(host.packets.size(), 2u) << "where the mouse stopped is sent when the period ends";
+    EXPECT_EQ(Last().m_ptInstrumentCursor, mouse.ScreenToInstrument(state.m_ptPcCursor));
+    EXPECT_TRUE(host.timers.count(TIMER_PACKET_THROTTLE)) << "and starts a new period";
+    mouse.OnTimer(TIMER_PACKET_THROTTLE);
+    EXPECT_EQ(host.packets.size(), 2u);
+    EXPECT_FALSE(host.timers.count(TIMER_PACKET_THROTTLE));
+}
+
+TEST_F(MouseEmulationTest, ButtonsBecomeTheButtonFlagEscCtrlAndShift) {
+    Enter();
+    device->Button(1, true);
+    Read();
+    EXPECT_TRUE(Last().m_bMouseButton);
+    device->Button(8, true);
+    device->Button(9, true);
+    Read();
+    EXPECT_TRUE(Last().m_bCtrl && Last().m_bShift);
+    const size_t packets = host.packets.size();
+
+    device->Button(2, true);
+    Read();
+    device->Button(2, false);
+    Read();
+    EXPECT_EQ(host.bytes, std::vector<uint8_t>{0x1B}) << "Esc once, on the press";
+    EXPECT_EQ(host.packets.size(), packets + 2);
+    EXPECT_EQ(host.escShown.back(), 0);
+    EXPECT_NE(std::find(host.escShown.begin(), host.escShown.end(), 1), host.escShown.end());
+}
+
+TEST_F(MouseEmulationTest, AClickBetweenTwoReadsIsNotLost) {
+    Enter();
+    device->Click(2);
+    Read();
+    Read();
+    EXPECT_EQ(host.bytes, std::vector<uint8_t>{0x1B});
+    EXPECT_EQ(state.m_bEsc, 0);
+}
+
+TEST_F(MouseEmulationTest, RightButtonLeavesAndHoldsBackTheContextMenu) {
+    for (bool swapped : {false, true}) {
+        device->settings.swapButtons = swapped;
+        Enter();
+        device->Button(swapped ? 1 : 3, true);
+        Read();
+        EXPECT_FALSE(state.m_bMouseMode) << "swapped " << swapped;
+        EXPECT_FALSE(Last().m_bMouseActive);
+        EXPECT_EQ(host.cursor, kCursor);
+        EXPECT_TRUE(mouse.m_bSuppressContextMenu);
+        EXPECT_EQ(host.timers[TIMER_SUPPRESS_CONTEXT_MENU], 250u);
+        mouse.OnTimer(TIMER_SUPPRESS_CONTEXT_MENU);
+        EXPECT_FALSE(mouse.m_bSuppressContextMenu);
+    }
+}
+
+TEST_F(MouseEmulationTest, LosingTheCaptureLeavesMouseMode) {
+    Enter();
+    device->LoseCapture();
+    Read();
+    EXPECT_FALSE(state.m_bMouseMode);
+    ASSERT_EQ(host.packets.size(), 1u);
+    EXPECT_FALSE(Last().m_bMouseActive);
+    Read();  // a message still queued from before
+    EXPECT_EQ(host.packets.size(), 1u);
+}
+
+TEST_F(MouseEmulationTest, StartPositions) {
+    // The instrument's own mouse left its cursor at (1023, 0); the merge parser moved the PC
+    // cursor to match.
+    const Point instrument{1023, 0};
+    const struct {
+        int32_t setting;
+        Point pc;
+    } cases[] = {{0, {960, 540}},
+                 {1, kCursor},
+                 {2, mouse.InstrumentToScreen(instrument)},
+                 {7, mouse.InstrumentToScreen(instrument)}};
+    for (const auto& c : cases) {
+        state.m_ptInstrumentCursor = instrument;
+        state.m_ptPcCursor = mouse.InstrumentToScreen(instrument);
+        mouse.m_nMouseStartPosition = c.setting;
+        Enter();
+        EXPECT_EQ(state.m_ptPcCursor, c.pc) << "setting " << c.setting;
+        EXPECT_EQ(state.m_ptInstrumentCursor, mouse.ScreenToInstrument(c.pc)) << "setting " << c.setting;
+        mouse.LeaveMouseMode();
+    }
+}
+
+TEST(MouseWorkerTest, PostsOncePerChangeAndStops) {
+    FakeMouseDevice device;
+    test::RecordingPoster poster;
+    CMouseWorker worker;
+    worker.Start(device, poster);
+    device.Move(1, 0);
+    test::PostedMessage message{};
+    ASSERT_TRUE(poster.Take(message));
+    EXPECT_EQ(message.message, UWM_MOUSEDATA);
+    EXPECT_TRUE(worker.Stop(std::chrono::seconds(5)));
+    EXPECT_FALSE(worker.Running());
+}
+
+TEST(MouseWorkerTest, AWorkerThatDoesNotEndIsLetGo) {
+    FakeMouseDevice device;
+    test::RecordingPoster poster;
+    CMouseWorker worker;
+    device.Hang();
+    worker.Start(device, poster);
+    EXPECT_FALSE(worker.Stop(std::chrono::milliseconds(50)));
+    device.Release();
+    // The thread ends once its device lets it; the device must live until then.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (worker.Running() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_FALSE(worker.Running());
+}
+
+}  // namespace
+}  // namespace tarvik

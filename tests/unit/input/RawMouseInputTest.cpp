@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/mouse/PointerControl.h"
+#include "platform/mouse/RawMouseInput.h"
+
+namespace tarvik::mouse {
+namespace {
+
+TEST(RawMouseInputTest, ReadsGiveWhatHappenedSinceThePreviousRead) {
+    CRawMouseInput input;
+    bool more = true;
+    EXPECT_TRUE(input.AddMotion(2.5, -1));
+    EXPECT_TRUE(input.AddMotion(1, 0));
+    EXPECT_FALSE(input.AddMotion(std::numeric_limits<double>::quiet_NaN(), 1)) << "a broken value moves nothing";
+    EXPECT_TRUE(input.AddButton(4, true));
+    EXPECT_FALSE(input.AddButton(4, false)) << "a notch counts on the press";
+    EXPECT_TRUE(input.AddButton(5, true));
+    EXPECT_TRUE(input.AddButton(5, true));
+    EXPECT_TRUE(input.AddButton(8, true));
+    EXPECT_FALSE(input.AddButton(8, true)) << "a held button pressed again changes nothing";
+    EXPECT_FALSE(input.AddButton(6, true)) << "the sideways wheel is not used";
+    MouseDeviceState state = input.Take(more);
+    EXPECT_EQ(state.lX, 3) << "the half count waits for the next read";
+    EXPECT_EQ(state.lY, -1);
+    EXPECT_EQ(state.lZ, -120);
+    EXPECT_EQ(state.rgbButtons[3], kButtonDown);
+    EXPECT_FALSE(more);
+    input.AddMotion(0.5, 0);
+    EXPECT_EQ(input.Take(more).lX, 1);
+    EXPECT_EQ(input.Take(more).rgbButtons[3], kButtonDown) << "held buttons stay down";
+}
+
+TEST(RawMouseInputTest, ButtonsLandInTheirPlacesAndQuickClicksSurvive) {
+    const struct {
+        uint32_t xButton;
+        size_t index;
+    } cases[] = {{1, 0}, {3, 1}, {2, 2}, {8, 3}, {9, 4}};
+    for (const auto& c : cases) {
+        CRawMouseInput input;
+        bool more = false;
+        input.AddButton(c.xButton, true);
+        input.AddButton(c.xButton, false);
+        EXPECT_EQ(input.Take(more).rgbButtons[c.index], kButtonDown) << "button " << c.xButton;
+        EXPECT_TRUE(more);
+        EXPECT_EQ(input.Take(more).rgbButtons[c.index], 0) << "button " << c.xButton;
+        EXPECT_FALSE(more);
+    }
+}
+
+TEST(PointerControlTest, XPointerControlAsSpeedAndAcceleration) {
+    const struct {
+        int numerator, denominator, threshold;
+        int32_t speed;
+        std::array<int32_t, 3> thresholds;
+    } cases[] = {
+        {2, 1, 4, 10, {4, 4, 1}},                            // the X server's default
+        {1, 1, 4, 10, {0, 0, 0}},                            // acceleration off
+        {3, 1, 6, 10, {6, 6, 2}}, {3, 2, 0, 15, {0, 0, 0}},  // no threshold: a plain speed
+        {5, 1, 0, 20, {0, 0, 0}}, {1, 0, 4, 10, {0, 0, 0}},  // a broken setting
+    };
+    for (const auto& c : cases) {
+        const SystemMouseSettings settings = FromPointerControl(c.numerator, c.denominator, c.threshold, true);
+        EXPECT_EQ(settings.speed, c.speed) << c.numerator << "/" << c.denominator << " " << c.threshold;
+        EXPECT_EQ(settings.thresholds, c.thresholds) << c.numerator << "/" << c.denominator << " " << c.threshold;
+        EXPECT_TRUE(settings.swapButtons);
+    }
+}
+
+}  // namespace
+}  // namespace tarvik::mouse
