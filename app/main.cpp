@@ -17,6 +17,7 @@
 #include "automation/ClassObjects.h"
 #include "automation/TarvikModule.h"
 #include "ui/DesktopHelpViewer.h"
+#include "ui/ExitSignals.h"
 #include "ui/MainWindowFactory.h"
 #include "ui/QtStartup.h"
 #include "ui/TestHooks.h"
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
     // The toolkit has taken its own options (-platform, -display, ...) out of argv by now.
     ReportUnknownArguments(std::vector<std::string>(argv, argv + argc));
     CMainWindowFactory factory(app, module);
+    ExitOnSignals([&factory] { factory.ExitApplication(); });
     if (app.ContinueInstance(factory)) {
         InstallTestHooks();
         MarkFirstIdle(started);

@@ -34,4 +34,9 @@ IMainWindow* CMainWindowFactory::CreateMainWindow() {
     return window;
 }
 
+void CMainWindowFactory::ExitApplication() {
+    if (m_window) m_window->ExitApplication();
+    else QCoreApplication::exit(0);
+}
+
 }  // namespace tarvik

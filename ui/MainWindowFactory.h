@@ -20,6 +20,8 @@ public:
     // Null when the window cannot be initialised; it then no longer exists.
     IMainWindow* CreateMainWindow() override;
     CTarvikDlg* Window() const { return m_window; }
+    // Exit without asking about clients, for a signal to end the program.
+    void ExitApplication();
 
 private:
     CTarvikApp& m_app;

@@ -1,17 +1,10 @@
 #include "ui/TarvikDlg.h"
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <QCursor>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 
-#include "input/MouseMath.h"
 #include "res/StringTable.h"
 #include "ui/DialogTemplate.h"
 #include "ui/KeyEventFilter.h"
@@ -33,8 +26,6 @@ CTarvikDlg::~CTarvikDlg() {
     // The lines' listeners post to this window; they must be gone before it is.
     m_ports.SetCommsEnabled(false);
     m_ports.ClosePorts();
-    if (m_pInputThread.joinable()) m_pInputThread.join();
-    CloseEvents();
 }
 
 void CTarvikDlg::BindControls() {
@@ -61,35 +52,17 @@ bool CTarvikDlg::OnInitDialog() {
     for (QPushButton* button : m_btnMacro) button->setFont(m_fontButtons);
     for (QPushButton* button : {m_btnEsc, m_btnShift, m_btnCtrl}) button->setFont(m_fontButtons);
 
-    CreateEvents();
     LoadImages();
 
-    m_dMouseScale = 1.0;
-    m_mouseThresholds = {0, 0, 0};
-    m_nSystemMouseSpeed = 10;
-    m_bSwapButtons = 0;
     m_ports.m_nDisplayPortNumber = 0;
     m_ports.m_nMergePortNumber = 0;
     m_ports.m_nBaudRate = 9600;
-    m_bDirectInputReady = 0;
-    m_bInputThreadRunning = 0;
     m_bPortsConfigured = 0;
-
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    const QRect desktop = screen ? screen->virtualGeometry() : QRect();
-    m_nDesktopWidth = desktop.width();
-    m_nDesktopHeight = desktop.height();
-    m_ptPcCursor = Point{m_nDesktopWidth / 2, m_nDesktopHeight / 2};
-    m_ptInstrumentCursor = ScreenToInstrument(m_ptPcCursor, m_nDesktopWidth, m_nDesktopHeight);
-
-    m_nWheelAccumulator = 0;
+    // Both cursors start at the desktop's centre.
+    m_mouse.Initialise();
     m_bMouseActive = 0;
     m_bMouseButton = 0;
-    m_bSuppressContextMenu = 0;
-    m_bPacketThrottle = 0;
     m_bHelpKey = 0;
-    m_nMouseStartPosition = 0;
-    m_nMouseSpeed = 50;
     m_ports.SetCommsEnabled(true);
 
     ConnectButtons();
@@ -118,20 +91,6 @@ void CTarvikDlg::LoadImages() {
         m_btnMouse->setIcon(QIcon(m_hbmMouseOff));
         m_btnMouse->setIconSize(size);
     }
-}
-
-void CTarvikDlg::CreateEvents() {
-    m_hStopEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_hMouseEvent = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    m_waitHandles = {m_hStopEvent, m_hMouseEvent};
-}
-
-void CTarvikDlg::CloseEvents() {
-    for (int* fd : {&m_hStopEvent, &m_hMouseEvent}) {
-        if (*fd >= 0) ::close(*fd);
-        *fd = -1;
-    }
-    m_waitHandles = {-1, -1};
 }
 
 void CTarvikDlg::ConnectButtons() {
@@ -171,52 +130,19 @@ void CTarvikDlg::UpdateData(bool saveAndValidate) {
             button->setChecked(*state != 0);
         }
     }
-    if (!saveAndValidate && m_btnMouse) {
-        const QPixmap& image = m_bMouseMode ? m_hbmMouseOn : m_hbmMouseOff;
-        if (!image.isNull()) m_btnMouse->setIcon(QIcon(image));
-    }
 }
 
 void CTarvikDlg::StartUp() {
     RestorePlacement();
-    m_nMouseStartPosition = 0;
-    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_nMouseStartPosition)) {
-        m_nMouseStartPosition = 0;
+    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_mouse.m_nMouseStartPosition)) {
+        m_mouse.m_nMouseStartPosition = 0;
     }
-    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_nMouseSpeed)) m_nMouseSpeed = 50;
+    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_mouse.m_nMouseSpeed)) {
+        m_mouse.m_nMouseSpeed = 50;
+    }
     if (m_bStandAlone) OpenPorts();
     if (!LoadMacros()) SetDefaultMacros();
     if (!InitDirectInput()) ShowAlertId(IDS_DIRECTX_FAILURE);
-}
-
-bool CTarvikDlg::InitDirectInput() {
-    m_bDirectInputReady = 0;
-    return false;
-}
-
-bool CTarvikDlg::EnterMouseMode() {
-    const QPoint cursor = QCursor::pos();
-    m_ptSavedCursor = {cursor.x(), cursor.y()};
-    // Capture of the PC mouse is not built yet, so entering fails as it does without capture: the
-    // button stays down although mouse mode did not start, and the next click takes it up again.
-    ShowAlertId(IDS_DIRECTX_FAILURE);
-    return false;
-}
-
-void CTarvikDlg::LeaveMouseMode() {
-    // Without capture there is no mouse mode to leave.
-    if (!m_bDirectInputReady) return;
-    m_bEsc = 0;
-    m_bShift = 0;
-    m_bCtrl = 0;
-    m_bMouseMode = 0;
-    UpdateData(false);
-    m_bMouseActive = 0;
-    SendMousePacket();
-}
-
-Point CTarvikDlg::InstrumentToScreen(Point instrument) {
-    return tarvik::InstrumentToScreen(instrument, m_nDesktopWidth, m_nDesktopHeight);
 }
 
 bool CTarvikDlg::LoadMacros() { return tarvik::LoadMacros(m_macros, m_settings, *this); }
@@ -242,7 +168,7 @@ bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
 
 void CTarvikDlg::OnContextMenu(const QPoint& screenPos) {
     // A right click that just ended mouse mode must not also open the menu.
-    if (m_bSuppressContextMenu) return;
+    if (m_mouse.m_bSuppressContextMenu) return;
     CTrayDialogBase::OnContextMenu(screenPos);
 }
 
@@ -251,16 +177,11 @@ void CTarvikDlg::OnShutdown() {
     ShowRememberedId(IDS_SHUTDOWN);
     // The text is the last thing the user sees while the lines close; paint it now.
     if (isVisible()) m_display->repaint();
+    m_mouse.UnacquireDevice();
     m_bMouseActive = 0;
     SendMousePacket();
     m_ports.ClosePorts();
-    if (m_hStopEvent >= 0) {
-        const uint64_t one = 1;
-        (void)!::write(m_hStopEvent, &one, sizeof one);
-    }
-    if (m_pInputThread.joinable()) m_pInputThread.join();
-    CloseEvents();
-    m_bDirectInputReady = 0;
+    m_mouse.ReleaseDevice();
 }
 
 }  // namespace tarvik

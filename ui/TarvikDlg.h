@@ -2,10 +2,8 @@
 // The main window: the instrument controls and all instrument-related state. It owns the two
 // serial lines, the macros, the keyboard translator and the shared mouse state.
 #include <array>
-#include <atomic>
 #include <cstdint>
 #include <string>
-#include <thread>
 
 #include <QFont>
 #include <QPixmap>
@@ -15,7 +13,9 @@
 #include "common/MouseState.h"
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
+#include "input/MouseEmulation.h"
 #include "serial/InstrumentLink.h"
+#include "ui/MouseModeLink.h"
 #include "ui/TrayDialogBase.h"
 
 class QPushButton;
@@ -59,7 +59,6 @@ public:
     void ReportInstrumentName(const std::string& name) { m_link.ReportInstrumentName(name); }
     void SendMousePacket() override;
     void OnKeyCode(uint32_t code, uint32_t action) override;
-    void OnMouseData();
 
     // Macros and function buttons.
     bool LoadMacros();
@@ -68,17 +67,20 @@ public:
     void SendMacro(int index);
     void SetMacroCaption(int index, const std::string& caption) override;
 
-    // PC mouse capture; not available yet, so start-up reports it.
-    virtual bool InitDirectInput();
-    bool EnterMouseMode();
-    void LeaveMouseMode() override;
+    // Mouse mode (input/MouseEmulation.h; the window's side is ui/MouseModeLink.h).
+    virtual bool InitDirectInput() { return m_mouse.InitDirectInput(m_mouseHost.OpenDevice(), *this); }
+    bool EnterMouseMode() { return m_mouse.EnterMouseMode(); }
+    void LeaveMouseMode() override { m_mouse.LeaveMouseMode(); }
+    void OnMouseData() { m_mouse.OnMouseData(); }
+    // Timers 101 and 102 belong to mouse mode.
+    void OnTimer(uint32_t id) { m_mouse.OnTimer(id); }
 
     // ILinkHost: what a new name and a packet from the instrument's own mouse need of the window.
     void FireInstrumentChanged(const std::string& name) override;
     void ShowInstrumentName(const std::string& name) override { ShowRemembered(name); }
     MouseState& SharedMouseState() override { return *this; }
     void RefreshControls() override { UpdateData(false); }
-    Point InstrumentToScreen(Point instrument) override;
+    Point InstrumentToScreen(Point instrument) override { return m_mouse.InstrumentToScreen(instrument); }
 
     // Control refresh: false = fields to controls, true = controls to fields.
     void UpdateData(bool saveAndValidate);
@@ -87,8 +89,10 @@ public:
 
     CInstrumentLink m_link;
     CPortManager& m_ports = m_link.Ports();
+    CMouseModeLink m_mouseHost{*this};
+    // The mouse fields of the record ("Mouse Speed", "Mouse Position", the capture, the worker).
+    CMouseEmulation m_mouse{*this, m_mouseHost, m_ports};
     Bool32 m_bHelpKey = 0;
-    int32_t m_nMouseStartPosition = 0;
     IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists
     QPushButton* m_btnMouse = nullptr;
     QPushButton* m_btnHelp = nullptr;
@@ -96,29 +100,12 @@ public:
     QPushButton* m_btnEsc = nullptr;
     QPushButton* m_btnShift = nullptr;
     QPushButton* m_btnCtrl = nullptr;
-    Bool32 m_bDirectInputReady = 0;
-    Bool32 m_bSuppressContextMenu = 0;
-    Bool32 m_bPacketThrottle = 0;
-    int32_t m_nDesktopWidth = 0;
-    int32_t m_nDesktopHeight = 0;
-    std::array<int32_t, 3> m_mouseThresholds{0, 0, 0};
-    int32_t m_nSystemMouseSpeed = 10;
-    int32_t m_nMouseSpeed = 50;
-    int32_t m_nWheelAccumulator = 0;
-    double m_dMouseScale = 1.0;
-    Bool32 m_bSwapButtons = 0;
     Bool32 m_bPortsConfigured = 0;
     QPixmap m_hbmMouseOff;
     QPixmap m_hbmMouseOn;
     QFont m_fontButtons;
-    std::thread m_pInputThread;
-    std::atomic<Bool32> m_bInputThreadRunning{0};
     CKeyTranslator m_keyTranslator;
-    int m_hStopEvent = -1;   // eventfd: ask the mouse worker to end
-    int m_hMouseEvent = -1;  // eventfd: mouse data waiting
-    std::array<int, 2> m_waitHandles{-1, -1};
     MacroArray m_macros;
-    Point m_ptSavedCursor;
 
 protected:
     bool OnInitDialog() override;
@@ -129,8 +116,6 @@ protected:
     bool PreTranslateMessage(const KeyMessage& message);
 
 private:
-    void CreateEvents();
-    void CloseEvents();
     void BindControls();
     void LoadImages();
     void ConnectButtons();

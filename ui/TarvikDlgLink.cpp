@@ -19,6 +19,4 @@ void CTarvikDlg::OnKeyCode(uint32_t code, uint32_t action) {
     UpdateData(false);
 }
 
-void CTarvikDlg::OnMouseData() {}
-
 }  // namespace tarvik

@@ -1,6 +1,7 @@
-// xtest-type: synthetic key presses and clicks on an X display, step by step.
+// xtest-type: synthetic key presses, clicks and mouse input on an X display, step by step.
 //   xtest-type [--display :N] [--window-name NAME] STEP...
-//   STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y
+//   STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y | move DX DY | press N | release N
+//         | focus-root | where
 // Every step is synced with the server before the next, so the order of events is the order given.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -36,7 +37,8 @@ int Usage(const char* problem) {
     std::fprintf(stderr,
                  "xtest-type: %s\n"
                  "usage: xtest-type [--display :N] [--window-name NAME] STEP...\n"
-                 "  STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y\n",
+                 "  STEP: key KEYSYM | down KEYSYM | up KEYSYM | click X Y | move DX DY | press N | release N\n"
+                 "        | focus-root | where\n",
                  problem);
     return kUsage;
 }
@@ -101,6 +103,25 @@ void Click(Display* dpy, Window target, int x, int y) {
     XTestFakeButtonEvent(dpy, 1, False, CurrentTime);
 }
 
+// Prints the pointer's position on the root window, "X Y".
+void Where(Display* dpy) {
+    Window root = 0, child = 0;
+    int x = 0, y = 0, winX = 0, winY = 0;
+    unsigned int mask = 0;
+    XQueryPointer(dpy, DefaultRootWindow(dpy), &root, &child, &x, &y, &winX, &winY, &mask);
+    std::printf("%d %d\n", x, y);
+    std::fflush(stdout);
+}
+
+// Steps with two whole numbers: a click at X Y, a relative move by DX DY (raw device counts).
+bool PairStep(Display* dpy, Window target, const std::string& step, const char* a, const char* b) {
+    int x = 0, y = 0;
+    if (!ParseCoordinate(a, x) || !ParseCoordinate(b, y)) return false;
+    if (step == "click") Click(dpy, target, x, y);
+    else XTestFakeRelativeMotionEvent(dpy, x, y, CurrentTime);
+    return true;
+}
+
 int RunSteps(Display* dpy, Window target, const std::vector<const char*>& steps) {
     for (size_t i = 0; i < steps.size(); ++i) {
         const std::string step = steps[i];
@@ -108,12 +129,19 @@ int RunSteps(Display* dpy, Window target, const std::vector<const char*>& steps)
         if (step == "key" || step == "down" || step == "up") {
             if (i + 1 >= steps.size()) return Usage("a key step needs a keysym");
             ok = KeyStep(dpy, steps[++i], step != "up", step != "down");
-        } else if (step == "click") {
-            int x = 0, y = 0;
-            if (i + 2 >= steps.size() || !ParseCoordinate(steps[i + 1], x) || !ParseCoordinate(steps[i + 2], y))
-                return Usage("click needs X and Y as whole numbers");
+        } else if (step == "click" || step == "move") {
+            if (i + 2 >= steps.size() || !PairStep(dpy, target, step, steps[i + 1], steps[i + 2]))
+                return Usage("click and move need two whole numbers");
             i += 2;
-            Click(dpy, target, x, y);
+        } else if (step == "press" || step == "release") {
+            int button = 0;
+            if (i + 1 >= steps.size() || !ParseCoordinate(steps[++i], button) || button < 1 || button > 255)
+                return Usage("press and release need a button number from 1 to 255");
+            XTestFakeButtonEvent(dpy, static_cast<unsigned int>(button), step == "press", CurrentTime);
+        } else if (step == "focus-root") {
+            XSetInputFocus(dpy, DefaultRootWindow(dpy), RevertToPointerRoot, CurrentTime);
+        } else if (step == "where") {
+            Where(dpy);
         } else {
             std::string problem = "unknown step \"" + step + "\"";
             return Usage(problem.c_str());

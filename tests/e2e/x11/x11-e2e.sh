@@ -2,12 +2,12 @@
 # End-to-end under a real X server: a private Xvfb, the simulated instrument on private ports and
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
-#   x11-e2e.sh keys|macro|forward
+#   x11-e2e.sh keys|macro|forward|mouse|mouse_leave|embedding
 # Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|mouse|mouse_leave|embedding}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
@@ -86,13 +86,19 @@ sim_say() { printf '%s\n' "$@" >&7; }
 
 # --- Tarvik ---------------------------------------------------------------------------------
 
-start_tarvik() {
+# launch_tarvik ARGS...: Tarvik on the private display, its stderr in tarvik.err.
+launch_tarvik() {
+  mkdir -p "$work/home"
   env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" \
     HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
     TARVIK_USER_HIVE="$work/user.reg" TARVIK_MACHINE_HIVE="$work/machine.reg" \
-    TARVIK_PORTS_DIR="$work/ports" TARVIK_TEST_DISPLAY_LOG="$work/display.log" \
-    DBUS_SESSION_BUS_ADDRESS=disabled: "$TARVIK_EXE" 2>"$work/tarvik.err" &
+    TARVIK_PORTS_DIR="$work/ports" TARVIK_TEST_DISPLAY_LOG="$work/display.log" TARVIK_BENCH_IDLE_MARK=1 \
+    DBUS_SESSION_BUS_ADDRESS=disabled: "$TARVIK_EXE" "$@" 2>"$work/tarvik.err" &
   tarvik_pid=$!
+}
+
+start_tarvik() {
+  launch_tarvik
   wait_until 60 "Tarvik's window to be viewable" window_viewable
   # Tarvik announces its open ports with one mouse packet on each line.
   wait_until 60 "Tarvik to open its ports" grep -q "^packet " "$work/sim.log"
@@ -203,6 +209,109 @@ case_forward() {
   expect_items "display " $((before_display + 1)) "${expected[@]}"
   sim_say "macro dir"
   wait_until 60 "the name for a command typed on the instrument" display_shows "Directory"
+}
+
+# --- mouse mode ---------------------------------------------------------------------------
+
+# Pointer input that goes to no window in particular: raw counts, buttons by X number.
+pointer() { "$XTEST_TYPE" --display "$display" "$@" || fail "xtest-type $*"; }
+
+# Items on the keyboard line with their positions.
+line_items() { grep -E '^(packet|key|broken) ' "$work/sim.log"; }
+items_at_least() { [ "$(line_items | wc -l)" -ge "$1" ]; }
+seen=0
+
+# expect_next ITEM...: the next items on the keyboard line are ITEM..., in this order.
+expect_next() {
+  wait_until 60 "$# more items on the keyboard line" items_at_least $((seen + $#))
+  local got want
+  got=$(line_items | tail -n +$((seen + 1)) | head -n $#)
+  want=$(printf '%s\n' "$@")
+  [ "$got" = "$want" ] || fail "keyboard line: expected"$'\n'"$want"$'\n'"got"$'\n'"$got"
+  seen=$((seen + $#))
+}
+
+# Clicks the Mouse button (x 3-47, y 32-76 of the 130 x 79 dialog units) and sets mouse_x and
+# mouse_y to where on the screen that click was.
+click_mouse_button() {
+  local geometry width height
+  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
+  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  mouse_x=$(($(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$geometry") + width * 50 / 260))
+  mouse_y=$(($(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$geometry") + height * 108 / 158))
+  pointer click "$mouse_x" "$mouse_y"
+}
+
+# Each step waits for its result before the next, so no two device events are read together
+# (together, two small moves would pass the acceleration threshold as one).
+case_mouse() {
+  start_sim
+  start_tarvik
+  seen=$(line_items | wc -l)
+  click_mouse_button
+  # The 1024 x 768 screen's centre (512, 384) is (511, 511) on the instrument.
+  expect_next "packet x=511 y=511 active"
+  # Xvfb accelerates moves of more than 4 counts by 2: acceleration level 1, threshold 4.
+  pointer move 3 0
+  expect_next "packet x=514 y=511 active"
+  pointer move 0 -100
+  expect_next "packet x=514 y=245 active"
+  pointer press 2
+  expect_next "key 0x1b ESC" "packet x=514 y=245 active"
+  pointer release 2
+  expect_next "packet x=514 y=245 active"
+  pointer press 8
+  expect_next "packet x=514 y=245 active ctrl"
+  pointer press 9
+  expect_next "packet x=514 y=245 active shift ctrl"
+  pointer release 8
+  expect_next "packet x=514 y=245 active shift"
+  pointer release 9
+  expect_next "packet x=514 y=245 active"
+  pointer press 4 release 4
+  expect_next "key 0x0e PGUP"
+  pointer press 5 release 5
+  expect_next "key 0x0f PGDN"
+  pointer press 3
+  expect_next "packet x=514 y=245"
+  pointer release 3
+  [ "$(pointer where)" = "$mouse_x $mouse_y" ] || fail "the pointer is at $(pointer where), not back at $mouse_x $mouse_y"
+}
+
+# Focus moving to another window ends mouse mode; so does SIGTERM, which also stores the window
+# state. Either way the last packet has the active flag clear.
+case_mouse_leave() {
+  start_sim
+  start_tarvik
+  seen=$(line_items | wc -l)
+  click_mouse_button
+  expect_next "packet x=511 y=511 active"
+  pointer focus-root
+  expect_next "packet x=511 y=511"
+  xtest key a
+  expect_next "key 0x61 'a'"
+  click_mouse_button
+  expect_next "packet x=511 y=511 active"
+  kill -TERM "$tarvik_pid"
+  wait_until 30 "Tarvik to end" tarvik_ended
+  wait "$tarvik_pid"
+  local status=$?
+  tarvik_pid=''
+  [ "$status" -eq 0 ] || fail "Tarvik ended with $status after SIGTERM"
+  expect_next "packet x=511 y=511"
+  [ "$(line_items | wc -l)" -eq "$seen" ] || fail "more arrived after the last packet: $(line_items | tail -n +$((seen + 1)))"
+  grep -q '^"Main Visible"=dword:00000001' "$work/user.reg" || fail "the window state was not stored"
+}
+
+tarvik_ended() { ! kill -0 "$tarvik_pid" 2>/dev/null; }
+
+# With capture available, a client run shows no window: no "DirectX Failure" brings it up.
+case_embedding() {
+  launch_tarvik -Embedding
+  wait_until 60 "Tarvik's event loop" grep -q 'idle' "$work/tarvik.err"
+  if tarvik_window >/dev/null; then fail "a client run showed its window"; fi
+  if grep -q 'DirectX Failure' "$work/display.log"; then fail "a client run reported no capture"; fi
 }
 
 start_xvfb
