@@ -54,6 +54,9 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
         std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
         return nullptr;
     }
+    // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also
+    // offers one (XWayland) the window is put on it, unless the user chose a platform.
+    if (EnvSet("DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
