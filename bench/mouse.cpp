@@ -233,7 +233,7 @@ int main(int argc, char** argv) {
         std::vector<Motion> motions;
         if (load.count == 0) usleep(2000000);
         else motions = Stream(dpy, load.period, load.count, x);
-        usleep(100000);  // the last packets of the load
+        usleep(500000);  // the last packets of the load, however late
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         const std::vector<Arrival> arrivals = reader.Arrivals();
         PrintRow(load.name, Summarise(Latencies(motions, arrivals)), motions.size(), CpuSeconds(app) - cpu, wall,
