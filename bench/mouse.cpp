@@ -233,8 +233,9 @@ int main(int argc, char** argv) {
         std::vector<Motion> motions;
         if (load.count == 0) usleep(2000000);
         else motions = Stream(dpy, load.period, load.count, x);
-        usleep(500000);  // the last packets of the load, however late
+        // Rates over the load itself; its last packets and their CPU time are still counted.
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        usleep(500000);
         const std::vector<Arrival> arrivals = reader.Arrivals();
         PrintRow(load.name, Summarise(Latencies(motions, arrivals)), motions.size(), CpuSeconds(app) - cpu, wall,
                  arrivals.size() - before);
