@@ -100,6 +100,7 @@ private:
     std::atomic<bool> acquired_{false};
     std::atomic<bool> lost_{false};
     std::atomic<bool> followUp_{false};
+    std::atomic<bool> notified_{false};  // a notification went out and was not read yet
     std::atomic<bool> axesStale_{false};
     CRawMouseInput input_;
     std::map<int, Axes> axes_;  // worker only, by source device
@@ -149,7 +150,9 @@ bool CXMouseDevice::WaitForData() {
             if (HandleEvent(event)) changed = true;
         }
         if (cancelled_) break;
-        if (changed) return true;
+        // While a notification is waiting to be read, what comes meanwhile joins that read: the
+        // GUI thread is woken once however far behind it is.
+        if (changed && !notified_.exchange(true)) return true;
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
         // The server went away: there will be nothing more to read.
         if (fds[0].revents & (POLLERR | POLLHUP)) break;
@@ -270,6 +273,7 @@ bool CXMouseDevice::Acquire() {
     input_.Reset();
     lost_ = false;
     followUp_ = false;
+    notified_ = false;
     axesStale_ = true;
     acquired_ = true;
     SelectInput(true);
@@ -284,6 +288,7 @@ void CXMouseDevice::Unacquire() {
 }
 
 bool CXMouseDevice::GetDeviceState(MouseDeviceState& state) {
+    notified_ = false;
     if (!acquired_ || lost_) return false;
     bool more = false;
     state = input_.Take(more);
