@@ -4,13 +4,12 @@
 set -uo pipefail
 cd "${1:-$(dirname "$0")/../..}" || exit 2
 command -v clang-format >/dev/null || { echo "clang-format is not installed (scripts/setup.sh installs it)"; exit 1; }
-status=0
-while IFS= read -r f; do
-    if ! clang-format --dry-run --Werror "$f" 2>/dev/null; then
-        echo "$f: not formatted (run: clang-format -i $f)"
-        status=1
-    fi
-done < <(find common platform res app input serial automation ui tools bench fuzz tests \
-              \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
-[ $status -eq 0 ] && echo "All sources formatted."
-exit $status
+mapfile -t files < <(find common platform res app input serial automation ui tools bench fuzz tests \
+                          \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
+# One run over all files: it names each offending line as file:line:column.
+bad=$(clang-format --dry-run --Werror "${files[@]}" 2>&1 | sed -n 's/^\([^ :]*\):[0-9]*:[0-9]*: error.*/\1/p' | sort -u)
+if [ -n "$bad" ]; then
+    sed 's/$/: not formatted (run clang-format -i on it)/' <<<"$bad"
+    exit 1
+fi
+echo "All ${#files[@]} sources formatted."
