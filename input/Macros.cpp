@@ -1,5 +1,6 @@
 #include "input/Macros.h"
 
+#include "common/CodePage.h"
 #include "res/StringTable.h"
 
 namespace tarvik {
@@ -26,7 +27,7 @@ std::string CMacro::Compose() const {
     std::string bytes;
     bytes.reserve(Text.size() + 2);
     if (Clear) bytes.push_back(kClearByte);
-    bytes += Text;
+    bytes += ToAnsiBytes(Text);
     if (Return) bytes.push_back(kReturnByte);
     return bytes;
 }

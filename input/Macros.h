@@ -1,6 +1,7 @@
 #pragma once
 // The eight user macros behind the function buttons: a caption for the button and a text sent to
-// the instrument byte for byte, optionally preceded by 0x0C (Clear) and followed by 0x0D (Return).
+// the instrument as Windows-1252 bytes (no key translation), optionally preceded by 0x0C (Clear)
+// and followed by 0x0D (Return).
 #include <array>
 #include <cstdint>
 #include <string>
@@ -24,7 +25,7 @@ public:
     CMacro(const CMacro&) = default;
     CMacro& operator=(const CMacro&) = default;
 
-    // The bytes a click sends: [0x0C] Text [0x0D].
+    // The bytes a click sends: [0x0C] Text [0x0D], Text in Windows-1252.
     std::string Compose() const;
 
     // A macro never stored starts with both flags off, so an unconfigured button sends only its

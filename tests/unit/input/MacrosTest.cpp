@@ -46,16 +46,29 @@ TEST_F(MacrosTest, FirstRunStoresAllDefaults) {
                                                      "i1\r"}}));
 }
 
-TEST_F(MacrosTest, ComposedTextFollowsTheFlagsInOneSend) {
-    macros[2] = CMacro(0, 0, "abc", "abc");
-    macros[3] = CMacro(1, 0, "clr", "");
-    macros[4] = CMacro(0, 1, "raw", std::string("\x01\xFF", 2));
-    SendMacro(macros, 2, ports);
-    SendMacro(macros, 3, ports);
-    SendMacro(macros, 4, ports);
-    SendMacro(macros, 8, ports);
-    SendMacro(macros, -1, ports);
-    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t', "abc"}, {'t', "\x0c"}, {'t', "\x01\xFF\r"}}));
+TEST_F(MacrosTest, StoredFlagsAndTextComeBackAndSendAsWindows1252) {
+    // Each macro gets its own pair of flags, so a flag read from the wrong value shows.
+    for (int i = 0; i < kMacroCount; ++i) {
+        macros[i] = CMacro(i & 1, (i >> 1) & 1, "c" + std::to_string(i), "t" + std::to_string(i));
+    }
+    macros[4].Text = "\xc3\xa9t\xc3\xa9 \xe2\x82\xac\xe4\xb8\xad";  // "été €" and a character with no byte
+    macros[5].Text = std::string("\x01\xFF", 2);
+    macros[1].Text.clear();
+    ASSERT_TRUE(SaveMacros(macros, settings, buttons));
+    MacroArray reread;
+    ASSERT_TRUE(LoadMacros(reread, settings, buttons));
+    for (int i = 0; i < kMacroCount; ++i) {
+        EXPECT_EQ(reread[i].Clear, i & 1) << i;
+        EXPECT_EQ(reread[i].Return, (i >> 1) & 1) << i;
+        EXPECT_EQ(reread[i].Caption, "c" + std::to_string(i)) << i;
+        SendMacro(reread, i, ports);
+    }
+    SendMacro(reread, 8, ports);
+    SendMacro(reread, -1, ports);
+    const std::vector<test::Send> sent{
+        {'t', "t0"},           {'t', "\x0c"}, {'t', "t2\r"},    {'t', "\x0ct3\r"}, {'t', "\xe9t\xe9 \x80?"},
+        {'t', "\x0c\x01\xff"}, {'t', "t6\r"}, {'t', "\x0ct7\r"}};
+    EXPECT_EQ(ports.sends, sent);
 }
 
 TEST_F(MacrosTest, MissingName1RestoresEveryDefault) {
