@@ -1,6 +1,8 @@
 #pragma once
-// A window message carried as a posted Qt event whose type is the message number, so other
-// threads reach the window only through the GUI thread's event queue.
+// A window message carried as a posted Qt event, so other threads reach the window only through
+// the GUI thread's event queue. The event's type comes from the toolkit's user range and the
+// message number travels inside: the numbers themselves (16 for WM_CLOSE, 123 for
+// WM_CONTEXTMENU) are the toolkit's own event types, which it routes and casts as its own.
 #include <cstdint>
 
 #include <QEvent>
@@ -16,8 +18,14 @@ inline constexpr int SW_RESTORE = 9;
 
 class CMessageEvent : public QEvent {
 public:
+    // The one event type of every window message, registered on first use.
+    static QEvent::Type EventType() {
+        static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
+        return type;
+    }
+
     CMessageEvent(uint32_t message, uint64_t wParam, int64_t lParam)
-        : QEvent(static_cast<QEvent::Type>(message)),
+        : QEvent(EventType()),
           m_message(message),
           m_wParam(wParam),
           m_lParam(lParam) {}

@@ -75,10 +75,11 @@ bool CTrayDialogBase::SendMessage(uint32_t message, uint64_t wParam, int64_t lPa
 }
 
 bool CTrayDialogBase::event(QEvent* event) {
-    if (auto* message = dynamic_cast<CMessageEvent*>(event)) {
+    if (event->type() == CMessageEvent::EventType()) {
+        const auto& message = static_cast<const CMessageEvent&>(*event);
         // Messages still queued when the window went are dropped, as the system drops messages
         // for a destroyed window.
-        if (!IsDestroyed()) OnMessage(message->Message(), message->WParam(), message->LParam());
+        if (!IsDestroyed()) OnMessage(message.Message(), message.WParam(), message.LParam());
         return true;
     }
     return QWidget::event(event);

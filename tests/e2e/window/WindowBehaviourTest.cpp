@@ -94,6 +94,35 @@ TEST_F(Behaviour, ExitWithClientsIsRefusedOrAskedAndNoMeansNo) {
     harness->Pump();
 }
 
+// The toolkit treats its own event numbers as its own (16 is its Destroy, 123 is routed as a help
+// query), so a message travels under a number from its user range and carries its own inside.
+TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
+    struct Spy : QObject {
+        std::vector<std::pair<int, uint32_t>> seen;  // event type, message
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (auto* message = dynamic_cast<CMessageEvent*>(event))
+                seen.push_back({event->type(), message->Message()});
+            return false;
+        }
+    } spy;
+    Start();
+    dlg->installEventFilter(&spy);
+    harness->module.Lock();                   // so the close request asks instead of ending the run
+    dlg->m_mouse.m_bSuppressContextMenu = 1;  // and the context menu does not open
+    std::thread([this] {
+        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, UWM_MOUSEDATA}) dlg->Post(message, 0, 0);
+    }).join();
+    harness->Pump();
+    ASSERT_EQ(spy.seen.size(), 3u);
+    for (const auto& [type, message] : spy.seen) {
+        EXPECT_TRUE(type >= QEvent::User && type <= QEvent::MaxUser) << "message " << message << " as type " << type;
+    }
+    EXPECT_EQ(spy.seen[0].second, WM_CLOSE);
+    EXPECT_EQ(spy.seen[1].second, WM_CONTEXTMENU);
+    EXPECT_EQ(harness->box.shown.size(), 1u) << "the close request was handled as one";
+    dlg->removeEventFilter(&spy);
+}
+
 TEST_F(Behaviour, LastClientLeavingEndsTheProgramWithoutAQuestion) {
     Start();
     harness->module.Lock();
