@@ -180,6 +180,30 @@ uint32_t VirtualKeyFromQtKeypad(int key) {
 
 }  // namespace
 
+uint32_t VirtualKeyFromLayout(uint32_t unshifted, uint32_t shifted) {
+    // Latin keysyms are their ASCII codes.
+    if (unshifted >= 'a' && unshifted <= 'z') return VK_A + (unshifted - 'a');
+    if (unshifted >= 'A' && unshifted <= 'Z') return VK_A + (unshifted - 'A');
+    for (uint32_t symbol : {unshifted, shifted}) {
+        if (symbol >= '0' && symbol <= '9') return VK_0 + (symbol - '0');
+    }
+    switch (unshifted) {
+        case ';': return VK_OEM_1;
+        case '=':
+        case '+': return VK_OEM_PLUS;
+        case ',': return VK_OEM_COMMA;
+        case '-': return VK_OEM_MINUS;
+        case '.': return VK_OEM_PERIOD;
+        case '/': return VK_OEM_2;
+        case '`': return VK_OEM_3;
+        case '[': return VK_OEM_4;
+        case '\\': return VK_OEM_5;
+        case ']': return VK_OEM_6;
+        case '\'': return VK_OEM_7;
+        default: return 0;
+    }
+}
+
 uint32_t VirtualKeyFromX11(uint32_t xKeycode, uint32_t keysym, bool keypad) {
     if (xKeycode < kEvdevOffset || xKeycode - kEvdevOffset > kMaxEvdev) return 0;
     const uint32_t evdev = xKeycode - kEvdevOffset;
@@ -198,6 +222,7 @@ uint32_t VirtualKeyFromQtKey(int qtKey, bool keypad) {
 }
 
 uint32_t VirtualKeyFor(const LinuxKeyEvent& event) {
+    if (uint32_t k = VirtualKeyFromLayout(event.layoutUnshifted, event.layoutShifted)) return k;
     if (uint32_t k = VirtualKeyFromX11(event.nativeScanCode, event.keysym, event.keypad)) return k;
     return VirtualKeyFromQtKey(event.qtKey, event.keypad);
 }

@@ -10,7 +10,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev clang-format
-  xvfb xauth libx11-dev libxi-dev libxtst-dev x11-utils xdg-utils
+  xvfb xauth libx11-dev libxi-dev libxtst-dev x11-utils x11-xkb-utils xkb-data xdg-utils
   dbus dbus-x11 socat procps python3
 )
 

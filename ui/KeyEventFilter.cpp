@@ -1,6 +1,7 @@
 #include "ui/KeyEventFilter.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -22,13 +23,25 @@ uint64_t PhysicalKeyOf(const QKeyEvent& event) {
 
 }  // namespace
 
-uint32_t VirtualKeyOf(const QKeyEvent& event) {
+uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout) {
     LinuxKeyEvent key;
     key.nativeScanCode = event.nativeScanCode();
     key.keysym = event.nativeVirtualKey();
     key.qtKey = event.key();
     key.keypad = event.modifiers().testFlag(Qt::KeypadModifier);
+    if (layout != nullptr && key.nativeScanCode != 0) {
+        const keyboard::KeySymbols symbols = layout->SymbolsOf(key.nativeScanCode);
+        key.layoutUnshifted = symbols.unshifted;
+        key.layoutShifted = symbols.shifted;
+    }
     return VirtualKeyFor(key);
+}
+
+std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout() {
+    // The toolkit reaches X through DISPLAY; other platforms (offscreen, Wayland) have no X
+    // keyboard to ask, and a display they do not use must not be opened behind their back.
+    if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+    return keyboard::OpenXkbLayout(qEnvironmentVariable("DISPLAY").toStdString());
 }
 
 bool CapsLockOf(const QKeyEvent& event) {
@@ -55,10 +68,12 @@ KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk) {
 
 bool WouldTranslate(const KeyMessage& message) { return CKeyTranslator::WouldConsume(message); }
 
-CKeyEventFilter::CKeyEventFilter(QWidget& window, TranslateFn translate)
+CKeyEventFilter::CKeyEventFilter(QWidget& window, TranslateFn translate,
+                                 std::unique_ptr<keyboard::IKeyboardLayout> layout)
     : QObject(&window),
       window_(window),
-      translate_(std::move(translate)) {
+      translate_(std::move(translate)),
+      layout_(std::move(layout)) {
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -80,7 +95,7 @@ bool CKeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
     if (type == QEvent::ShortcutOverride) {
         // A key the instrument gets must not trigger a button's mnemonic or any other shortcut
         // first: claim it, so it arrives as a key press.
-        const uint32_t vk = VirtualKeyOf(key);
+        const uint32_t vk = VirtualKeyOf(key, layout_.get());
         if (!WouldTranslate(KeyMessageOf(key, vk))) return false;
         event->accept();
         return true;
@@ -91,7 +106,7 @@ bool CKeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
 bool CKeyEventFilter::OnKey(const QKeyEvent& event) {
     const uint64_t physical = PhysicalKeyOf(event);
     const auto known = pressedVk_.find(physical);
-    uint32_t vk = VirtualKeyOf(event);
+    uint32_t vk = VirtualKeyOf(event, layout_.get());
     const bool release = event.type() == QEvent::KeyRelease;
 
     if (release && event.isAutoRepeat()) {

@@ -1,24 +1,31 @@
 #pragma once
 // The keyboard's first stop. One filter on the whole application sees every key event aimed at the
 // main window or any of its controls before the control itself does, turns it into the key
-// message the translator expects (virtual key by position, press or release, Shift, Ctrl and Caps
-// Lock of that moment) and swallows the event when the translator takes it. Keys for other windows
-// (menus, message boxes, the preferences sheet) pass untouched.
+// message the translator expects (virtual key from the active layout and the key's position, press
+// or release, Shift, Ctrl and Caps Lock of that moment) and swallows the event when the translator takes it. Keys for
+// other windows (menus, message boxes, the preferences sheet) pass untouched.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <unordered_map>
 
 #include <QObject>
 
 #include "input/KeyTranslator.h"
+#include "platform/keyboard/KeyboardLayout.h"
 
 class QKeyEvent;
 class QWidget;
 
 namespace tarvik {
 
-// The virtual key of the key at this event's position; 0 when it has none.
-uint32_t VirtualKeyOf(const QKeyEvent& event);
+// The virtual key of this event's key, with the symbols `layout` puts on it when there is a layout
+// to ask; 0 when it has none.
+uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout = nullptr);
+
+// The desktop's keyboard layout: on X11, its own connection to the display the application uses;
+// null elsewhere (keys then go by position).
+std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout();
 
 // Caps Lock as it was for this event: from the native modifier state when the platform reported
 // one, else from the case of a typed letter against Shift.
@@ -35,8 +42,9 @@ public:
     // Returns true when the key message was consumed.
     using TranslateFn = std::function<bool(const KeyMessage&)>;
 
-    // Installs itself on the application; it is a child of `window` and ends with it.
-    CKeyEventFilter(QWidget& window, TranslateFn translate);
+    // Installs itself on the application; it is a child of `window` and ends with it. Without a
+    // layout, keys go by their position.
+    CKeyEventFilter(QWidget& window, TranslateFn translate, std::unique_ptr<keyboard::IKeyboardLayout> layout = {});
     ~CKeyEventFilter() override;
     CKeyEventFilter(const CKeyEventFilter&) = delete;
     CKeyEventFilter& operator=(const CKeyEventFilter&) = delete;
@@ -49,6 +57,7 @@ private:
 
     QWidget& window_;
     TranslateFn translate_;
+    std::unique_ptr<keyboard::IKeyboardLayout> layout_;
     // The virtual key each physical key got when it went down, so its release (and its repeats)
     // use the same one whatever the layout or Num Lock says by then.
     std::unordered_map<uint64_t, uint32_t> pressedVk_;

@@ -8,8 +8,8 @@
 namespace tarvik {
 
 void CTarvikDlg::InstallKeyFilter() {
-    m_pKeyFilter =
-        new CKeyEventFilter(*this, [this](const KeyMessage& message) { return PreTranslateMessage(message); });
+    m_pKeyFilter = new CKeyEventFilter(
+        *this, [this](const KeyMessage& message) { return PreTranslateMessage(message); }, DesktopKeyboardLayout());
 }
 
 bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {

@@ -2,6 +2,7 @@
 // shortcuts it claims.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include <QKeyEvent>
@@ -14,7 +15,8 @@
 namespace tarvik::test {
 namespace {
 
-constexpr uint32_t kKeypad7 = 79, kSymKpHome = 0xFF95, kSymKp7 = 0xFFB7, kKeyA = 38, kKeyEnd = 115;
+constexpr uint32_t kKeypad7 = 79, kSymKpHome = 0xFF95, kSymKp7 = 0xFFB7, kKeyA = 38, kKeyEnd = 115, kKeyY = 29,
+                   kKeyZ = 52;
 
 class KeyFilter : public ::testing::Test {
 protected:
@@ -72,6 +74,27 @@ TEST_F(KeyFilter, LooksOnlyAtItsWindowsKeysAndClaimsShortcutsOnlyForTheInstrumen
     EXPECT_TRUE(seen.empty()) << "asking is not pressing";
     Send(&window, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
     EXPECT_EQ(seen.size(), 1u);
+}
+
+TEST_F(KeyFilter, LettersFollowTheLayoutItIsGiven) {
+    // German: the key at the US Y position carries z, the one at the US Z position y.
+    struct GermanLayout : keyboard::IKeyboardLayout {
+        keyboard::KeySymbols SymbolsOf(uint32_t keycode) override {
+            if (keycode == kKeyY) return {'z', 'Z'};
+            if (keycode == kKeyZ) return {'y', 'Y'};
+            return {};
+        }
+    };
+    QWidget german;
+    std::vector<uint32_t> vks;
+    new CKeyEventFilter(
+        german, [&](const KeyMessage& message) { return vks.push_back(message.vk), true; },
+        std::make_unique<GermanLayout>());
+    for (uint32_t code : {kKeyY, kKeyZ, kKeyA}) {
+        QKeyEvent event(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, code, 0, 0);
+        QCoreApplication::sendEvent(&german, &event);
+    }
+    EXPECT_EQ(vks, (std::vector<uint32_t>{vk::Letter('Z'), vk::Letter('Y'), vk::Letter('A')}));
 }
 
 }  // namespace

@@ -2,12 +2,12 @@
 # End-to-end under a real X server: a private Xvfb, the simulated instrument on private ports and
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
-#   x11-e2e.sh keys|macro|forward|mouse|mouse_leave|embedding
+#   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding
 # Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward|mouse|mouse_leave|embedding}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
@@ -312,6 +312,32 @@ case_embedding() {
   wait_until 60 "Tarvik's event loop" grep -q 'idle' "$work/tarvik.err"
   if tarvik_window >/dev/null; then fail "a client run showed its window"; fi
   if grep -q 'DirectX Failure' "$work/display.log"; then fail "a client run reported no capture"; fi
+}
+
+# A user abroad: the keyboard layout names the keys (a German Z key sends z; after a switch to
+# French while Tarvik runs, the keys labelled a, m and , send those, the top row still digits), and
+# a macro written by hand in UTF-8 reaches the line in the PC's code page (é as 0xE9).
+case_international() {
+  setxkbmap -display "$display" de || fail "setxkbmap de"
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' \
+    '[HKEY_CURRENT_USER\Software\Ondrix Series III\Tarvik]' \
+    '"Macro1"="été"' '"Name1"="Été"' '"Clear1"=dword:00000000' '"Return1"=dword:00000001' >"$work/user.reg"
+  start_sim
+  start_tarvik
+  local before
+  before=$(count_lines "")
+  xtest key z key y key minus
+  expect_items "" $((before + 1)) "key 0x7a 'z'" "key 0x79 'y'" "key 0x2d '-'"
+  setxkbmap -display "$display" fr || fail "setxkbmap fr"
+  xtest key a key q key m key comma key eacute
+  expect_items "" $((before + 4)) "key 0x61 'a'" "key 0x71 'q'" "key 0x6d 'm'" "key 0x2c ','" "key 0x32 '2'"
+
+  local geometry width height
+  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
+  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  xtest click $((width * 141 / 260)) $((height * 28 / 79))
+  expect_items "" $((before + 9)) "key 0xe9" "key 0x74 't'" "key 0xe9" "key 0x0d CR"
 }
 
 start_xvfb

@@ -1,0 +1,27 @@
+#pragma once
+// The active keyboard layout, asked for the symbols it puts on a key. It changes while the program
+// runs (a layout switch, setxkbmap), so each answer is the layout of that moment.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tarvik::keyboard {
+
+// X keysyms without and with Shift; zero where the layout has none.
+struct KeySymbols {
+    uint32_t unshifted = 0;
+    uint32_t shifted = 0;
+};
+
+class IKeyboardLayout {
+public:
+    virtual ~IKeyboardLayout() = default;
+    // The symbols of X keycode `keycode` in the active group of the active layout.
+    virtual KeySymbols SymbolsOf(uint32_t keycode) = 0;
+};
+
+// The layout of X display `displayName`, on a connection of its own; null when the display cannot
+// be opened or has no keyboard extension, and keys then go by their position alone.
+std::unique_ptr<IKeyboardLayout> OpenXkbLayout(const std::string& displayName);
+
+}  // namespace tarvik::keyboard
