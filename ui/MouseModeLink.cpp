@@ -4,21 +4,12 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QPushButton>
-#include <QScreen>
 
 #include "platform/mouse/XMouseDevice.h"
+#include "ui/Desktop.h"
 #include "ui/TarvikDlg.h"
 
 namespace tarvik {
-namespace {
-
-// The desktop of the mouse arithmetic is the primary screen; its top-left corner is (0, 0).
-QRect Desktop() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect();
-}
-
-}  // namespace
 
 CMouseModeLink::CMouseModeLink(CTarvikDlg& window) : window_(window) {
     for (auto [timer, id] : {std::pair{&suppressContextMenu_, TIMER_SUPPRESS_CONTEXT_MENU},
@@ -59,17 +50,17 @@ void CMouseModeLink::KillTimer(uint32_t id) {
 }
 
 DesktopSize CMouseModeLink::GetDesktopSize() {
-    const QRect desktop = Desktop();
+    const QRect desktop = DesktopRect();
     return {desktop.width(), desktop.height()};
 }
 
 Point CMouseModeLink::GetCursorPos() {
-    const QPoint cursor = QCursor::pos() - Desktop().topLeft();
+    const QPoint cursor = QCursor::pos() - DesktopRect().topLeft();
     return {cursor.x(), cursor.y()};
 }
 
 void CMouseModeLink::SetCursorPos(Point position) {
-    QCursor::setPos(Desktop().topLeft() + QPoint(position.x, position.y));
+    QCursor::setPos(DesktopRect().topLeft() + QPoint(position.x, position.y));
 }
 
 }  // namespace tarvik

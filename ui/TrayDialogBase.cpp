@@ -8,16 +8,15 @@
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMoveEvent>
-#include <QScreen>
 #include <QSystemTrayIcon>
 
 #include "app/HelpPages.h"
 #include "res/StringTable.h"
+#include "ui/Desktop.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageEvent.h"
 
@@ -151,16 +150,8 @@ void CTrayDialogBase::RestorePlacement() {
         return;
     }
 
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect desktop = screen->virtualGeometry();
-        const QRect work = screen->availableGeometry();
-        const QRect own = frameGeometry();
-        // Only a window lost beyond the right or bottom edge is brought back; positions to the
-        // left or above stay as stored.
-        if (x > desktop.x() + desktop.width()) x = work.x() + work.width() - own.width();
-        if (y > desktop.y() + desktop.height()) y = work.y() + work.height() - own.height();
-    }
-    MoveWindowTo(x, y);
+    const QPoint placed = BringBackOnScreen(QPoint(x, y), OuterSize(*this), DesktopRect(), WorkAreaRect());
+    MoveWindowTo(placed.x(), placed.y());
 
     if (!m_bStandAlone) SetShowState(SW_HIDE);
     else if (m_nStartMode == 0) SetShowState(SW_RESTORE);

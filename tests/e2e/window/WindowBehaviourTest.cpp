@@ -143,17 +143,25 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     EnsureApplication();
     QScreen* screen = QGuiApplication::primaryScreen();
     ASSERT_NE(screen, nullptr);
-    const QRect work = screen->availableGeometry();
-    settings.numbers[{HKEY_CURRENT_USER, "Main Pos x"}] = screen->virtualGeometry().right() + 500;
+    const QRect desktop = screen->geometry(), work = screen->availableGeometry();
+    ASSERT_GT(screen->virtualGeometry().right(), desktop.right()) << "a second monitor to the right";
+    // On the second monitor: off the desktop, which is the primary screen alone.
+    settings.numbers[{HKEY_CURRENT_USER, "Main Pos x"}] = desktop.right() + 100;
     settings.numbers[{HKEY_CURRENT_USER, "Main Pos y"}] = -40;
     settings.numbers[{HKEY_CURRENT_USER, "Main Visible"}] = 0;
     settings.numbers[{HKEY_CURRENT_USER, "Main Start"}] = 2;  // Last Used
     settings.numbers[{HKEY_CURRENT_USER, "Main Float"}] = 0;
     Start();
-    EXPECT_EQ(dlg->m_nPosX, work.x() + work.width() - dlg->frameGeometry().width()) << "flush right";
+    EXPECT_EQ(dlg->m_mouse.m_nDesktopWidth, desktop.width()) << "the mouse's virtual screen is the primary one";
+    EXPECT_EQ(dlg->m_mouse.m_nDesktopHeight, desktop.height());
     EXPECT_EQ(dlg->m_nPosY, -40) << "a position above the screen stays as stored";
     EXPECT_FALSE(dlg->isVisible()) << "Last Used after a hidden run";
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    dlg->ShowMainWindow(true);
+    EXPECT_NE(dlg->frameGeometry(), dlg->geometry()) << "the window has a frame";
+    EXPECT_EQ(dlg->frameGeometry().right(), work.right()) << "flush right, frame and all";
+    EXPECT_EQ(dlg->m_nPosX, dlg->frameGeometry().x());
+    dlg->ShowMainWindow(false);
 
     dlg->SetFloat(true);
     EXPECT_TRUE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));

@@ -1,6 +1,10 @@
 #include "tests/e2e/window/WindowHarness.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 
 namespace tarvik::test {
 
@@ -9,9 +13,19 @@ QApplication& EnsureApplication() {
     static char name[] = "tarvik-window-test";
     static char* argv[] = {name, nullptr};
     static QApplication* app = [] {
-        // Never the desktop's display, whatever the environment says.
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // Never the desktop's display, whatever the environment says. Two monitors side by side,
+        // the primary one first, so nothing takes all of them for the desktop; windows get frames.
+        const QString config = QDir::temp().filePath(QStringLiteral("tarvik-screens-%1.json").arg(getpid()));
+        QFile file(config);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(R"({"windowFrameMargins": true, "screens": [
+                {"name": "primary", "x": 0, "y": 0, "width": 1024, "height": 768, "logicalDpi": 96},
+                {"name": "right", "x": 1024, "y": 0, "width": 800, "height": 600, "logicalDpi": 96}]})");
+            file.close();
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toUtf8());
         auto* created = new QApplication(argc, argv);
+        QFile::remove(config);
         QApplication::setQuitOnLastWindowClosed(false);
         return created;
     }();

@@ -1,0 +1,27 @@
+#pragma once
+// The desktop as the system means it: the primary screen, not all monitors together. The PC
+// mouse's virtual screen has its size, and a window lost off it is brought back onto it.
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+
+class QWidget;
+
+namespace tarvik {
+
+// The primary screen; empty when there is none.
+QRect DesktopRect();
+
+// The primary screen less the desktop's panels and docks; empty when there is no screen.
+QRect WorkAreaRect();
+
+// The size of `window` with its frame. The platform window is created first where it does not exist
+// yet: before that nothing knows the frame.
+QSize OuterSize(QWidget& window);
+
+// Where a window whose outer size is `outer`, stored at `stored`, goes: one lost beyond the
+// desktop's right (or bottom) edge is put flush against the work area's right (or bottom) edge,
+// frame and all; a position left of or above the screen stays as stored.
+QPoint BringBackOnScreen(QPoint stored, QSize outer, const QRect& desktop, const QRect& work);
+
+}  // namespace tarvik
