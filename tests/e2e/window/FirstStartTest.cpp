@@ -11,6 +11,7 @@
 #include "res/StringTable.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/HiveFiles.h"
+#include "tests/support/PtyLine.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {
@@ -94,6 +95,26 @@ TEST_F(FirstStart, AUserHiveWithABadLineKeepsTheUsersMacros) {
     ASSERT_EQ(settingsBox.shown.size(), 1u);
     EXPECT_NE(settingsBox.shown[0].text.find(sandbox.UserHive() + ": 1 line could not be read"), std::string::npos);
     EXPECT_NE(settingsBox.shown[0].text.find("\nline 4: "), std::string::npos) << settingsBox.shown[0].text;
+}
+
+// Each start-up step in its place: placement before anything can bring the window up, the ports
+// (whose opening clears an earlier alert) before the mouse set-up reports its failure.
+TEST_F(FirstStart, StartUpStepsKeepTheirOrderWithPortsConfigured) {
+    PtyLine display{sandbox, 1}, merge{sandbox, 2};
+    ASSERT_TRUE(display.Ok() && merge.Ok());
+    settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1);
+    settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 2);
+    settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, 10);
+    settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, 10);
+    settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, 1);
+    settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, 1);  // Hidden
+    Harness harness(settings, {"tarvik"});
+    ASSERT_TRUE(harness.Start());
+    CTarvikDlg& dlg = *harness.window;
+    EXPECT_TRUE(dlg.m_ports.m_displayPort.IsOpen() && dlg.m_ports.m_mergePort.IsOpen());
+    EXPECT_EQ(dlg.GetDisplayText(), "DirectX Failure");
+    EXPECT_TRUE(dlg.isVisible()) << "the alert brings up a window the settings start hidden";
+    EXPECT_EQ(dlg.m_btnMacro[0]->text(), "I1");
 }
 
 TEST_F(FirstStart, ClientRunsStayHiddenWithPortsClosed) {

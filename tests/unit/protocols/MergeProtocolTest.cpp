@@ -92,6 +92,20 @@ TEST_F(MergeParserTest, PacketInMouseModeLeavesItBeforeTakingTheState) {
     EXPECT_EQ(host.state.m_ptInstrumentCursor, (Point{0, 1023}));
 }
 
+TEST_F(MergeParserTest, AnyByteBelowE0BreaksAPendingPacketAndStartsNothing) {
+    // A 0x80 inside a packet is passed on after the broken bytes; the packet bytes that follow it
+    // are then plain bytes, not a new packet.
+    Feed(Bytes({0x80, 0xF0, 0x80}));
+    EXPECT_TRUE(parser.PendingPacket().empty());
+    Feed(Bytes({0xE1, 0xE2, 0xE3, 0xE4, 0xE5}));
+    Feed(Bytes({0x80, 0x41}));
+    const std::vector<Send> sent{{'t', Bytes({0x80, 0xF0})}, {'b', Bytes({0x80})}, {'b', Bytes({0xE1})},
+                                 {'b', Bytes({0xE2})},       {'b', Bytes({0xE3})}, {'b', Bytes({0xE4})},
+                                 {'b', Bytes({0xE5})},       {'t', Bytes({0x80})}, {'b', "A"}};
+    EXPECT_EQ(ports.sends, sent);
+    EXPECT_TRUE(host.steps.empty()) << "nothing was decoded";
+}
+
 TEST(MousePacketTest, EncodesFlagsCornersAndOnlyTheLowTenBits) {
     MouseState s;
     s.m_ptInstrumentCursor = {1023, 0};
