@@ -1,10 +1,32 @@
 #include "ui/MainWindowFactory.h"
 
 #include <QCoreApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QWidget>
 
+#include "platform/x11/ClientLeader.h"
 #include "ui/TarvikDlg.h"
 
 namespace tarvik {
+namespace {
+
+// On X11 only the main window is to be titled "Tarvik", so that tools find it by its title. The
+// toolkit's client leader exists once the window has a native window, which is made when it is
+// first shown (making it earlier, by asking for its id, upsets the toolkit's focus handling).
+class CLeaderUntitler : public QObject {
+public:
+    explicit CLeaderUntitler(QWidget* window) : QObject(window) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            x11::UntitleClientLeader(static_cast<QWidget*>(watched)->internalWinId());
+            deleteLater();
+        }
+        return false;
+    }
+};
+
+}  // namespace
 
 CMainWindowFactory::CMainWindowFactory(CTarvikApp& app, CTarvikModule& module)
     : m_app(app),
@@ -23,6 +45,8 @@ IMainWindow* CMainWindowFactory::CreateMainWindow() {
         delete window;
         return nullptr;
     }
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        window->installEventFilter(new CLeaderUntitler(window));
     window->SetHelpHandler([this](uint32_t data, uint32_t command) { m_app.WinHelp(data, command); });
     window->SetDestroyedHandler([this] {
         m_app.OnMainWindowDestroyed();

@@ -160,6 +160,10 @@ display_shows() {
 case_keys() {
   start_sim
   start_tarvik
+  # A search for the title finds the main window alone, not a hidden helper window of the toolkit.
+  local titled
+  titled=$(xwininfo -display "$display" -root -tree | grep -c '^ *0x[0-9a-f]* "Tarvik"')
+  [ "$titled" -eq 1 ] || fail "$titled windows are titled Tarvik"
   local before before_display
   before=$(count_lines "")
   before_display=$(count_lines "display ")
