@@ -46,6 +46,15 @@ TEST_F(MacrosTest, FirstRunStoresAllDefaults) {
                                                      "i1\r"}}));
 }
 
+TEST_F(MacrosTest, AStoreThatCannotBeReadOrWrittenStillGivesTheDefaultsOnTheButtons) {
+    settings.failWrites = true;
+    StartUp();
+    EXPECT_EQ(buttons.captions.at(0), "I1");
+    EXPECT_EQ(buttons.captions.at(7), "Ic");
+    SendMacro(macros, 2, ports);
+    EXPECT_EQ(ports.sends.size(), 1u);
+}
+
 TEST_F(MacrosTest, StoredFlagsAndTextComeBackAndSendAsWindows1252) {
     // Each macro gets its own pair of flags, so a flag read from the wrong value shows.
     for (int i = 0; i < kMacroCount; ++i) {
