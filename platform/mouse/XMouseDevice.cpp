@@ -101,6 +101,7 @@ private:
     std::atomic<bool> lost_{false};
     std::atomic<bool> followUp_{false};
     std::atomic<bool> notified_{false};  // a notification went out and was not read yet
+    std::atomic<bool> recheck_{true};    // Xlib's queues may hold events poll cannot see
     std::atomic<bool> axesStale_{false};
     CRawMouseInput input_;
     std::map<int, Axes> axes_;  // worker only, by source device
@@ -140,24 +141,40 @@ void CXMouseDevice::Kick() {
 
 bool CXMouseDevice::WaitForData() {
     pollfd fds[2] = {{ConnectionNumber(events_), POLLIN, 0}, {wake_, POLLIN, 0}};
+    bool readable = false;
+    bool changed = false;
     while (!cancelled_) {
-        bool changed = followUp_.exchange(false);
-        // Events may already sit in Xlib's queue (read while the GUI thread changed the
-        // selection), where poll cannot see them.
-        while (!cancelled_ && XPending(events_) > 0) {
+        if (followUp_.exchange(false)) changed = true;
+        // Xlib can hold events where poll cannot see them: after a round trip (the worker's own,
+        // or the GUI thread's when it changed the selection) they may sit in its queues. Then
+        // the queues are checked in full; otherwise only what poll found is read, which spares
+        // two reads of an empty socket for every event.
+        const int mode = recheck_.exchange(false) ? QueuedAfterFlush : readable ? QueuedAfterReading : QueuedAlready;
+        int queued = XEventsQueued(events_, mode);
+        while (!cancelled_ && queued > 0) {
             XEvent event;
             XNextEvent(events_, &event);
             if (HandleEvent(event)) changed = true;
+            queued = XEventsQueued(events_, QueuedAlready);
         }
         if (cancelled_) break;
+        if (recheck_) {
+            readable = false;
+            continue;
+        }
         // While a notification is waiting to be read, what comes meanwhile joins that read: the
         // GUI thread is woken once however far behind it is.
         if (changed && !notified_.exchange(true)) return true;
+        changed = false;
         if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
         // The server went away: there will be nothing more to read.
         if (fds[0].revents & (POLLERR | POLLHUP)) break;
+        readable = (fds[0].revents & POLLIN) != 0;
         uint64_t count = 0;
-        if (fds[1].revents & POLLIN) (void)!::read(wake_, &count, sizeof count);
+        if (fds[1].revents & POLLIN) {
+            (void)!::read(wake_, &count, sizeof count);
+            recheck_ = true;
+        }
     }
     return false;
 }
@@ -214,13 +231,17 @@ bool CXMouseDevice::HandleRaw(const XIRawEvent& raw) {
 const Axes& CXMouseDevice::AxesOf(int sourceId) {
     if (axesStale_.exchange(false)) axes_.clear();
     auto found = axes_.find(sourceId);
-    if (found == axes_.end()) found = axes_.emplace(sourceId, QueryAxes(events_, sourceId)).first;
+    if (found == axes_.end()) {
+        recheck_ = true;
+        found = axes_.emplace(sourceId, QueryAxes(events_, sourceId)).first;
+    }
     return found->second;
 }
 
 // Whether the keyboard focus is still on the window or inside it. Focus that follows the pointer
 // counts as here: the pointer is held inside the window.
 bool CXMouseDevice::FocusStillHere() {
+    recheck_ = true;
     Window focus = None;
     int revert = 0;
     XGetInputFocus(events_, &focus, &revert);
