@@ -8,4 +8,11 @@ std::string HelpPageFor(uint32_t viewerCommand, uint32_t data) {
     return "index.html";
 }
 
+std::string HelpFolderFor(const std::filesystem::path& executable, const std::filesystem::path& installedRelative) {
+    const std::filesystem::path folder = executable.parent_path();
+    std::error_code error;
+    if (std::filesystem::is_directory(folder / "help", error)) return (folder / "help").string();
+    return (folder / installedRelative).lexically_normal().string();
+}
+
 }  // namespace tarvik

@@ -1,7 +1,8 @@
 #pragma once
-// Help requests and the pages that answer them. Help is a folder of HTML pages shipped beside the
+// Help requests and the pages that answer them. Help is a folder of HTML pages shipped with the
 // executable; the viewer opens one page with the desktop's URL handler.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace tarvik {
@@ -23,6 +24,11 @@ inline constexpr uint32_t kMainWindowHelpContext = HID_BASE_RESOURCE + IDD_TARVI
 // The page (a file name inside the help folder) for a viewer command and its data. Unknown
 // contexts fall back to the contents page, so every request shows something sensible.
 std::string HelpPageFor(uint32_t viewerCommand, uint32_t data);
+
+// The help folder for the executable at `executable`: "help" beside it where that folder exists
+// (a build tree), else `installedRelative` taken from the executable's folder (bin/ to the data
+// folder of an installed tree), so an installed tree works wherever its prefix is.
+std::string HelpFolderFor(const std::filesystem::path& executable, const std::filesystem::path& installedRelative);
 
 class IHelpViewer {
 public:

@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "app/CommandLine.h"
+#include "app/HelpPages.h"
 #include "app/TarvikApp.h"
 #include "app/VersionInfo.h"
 #include "automation/ClassObjects.h"
@@ -24,12 +25,11 @@
 
 namespace {
 
-// The help pages are installed in "help" beside the executable.
 std::string HelpFolder(const char* argv0) {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) exe = std::filesystem::absolute(argv0 ? argv0 : "tarvik", error);
-    return (exe.parent_path() / "help").string();
+    return tarvik::HelpFolderFor(exe, TARVIK_INSTALLED_HELP);
 }
 
 // With TARVIK_BENCH_IDLE_MARK set, one line on stderr tells when the event loop first has

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages (once), then configures and builds one tree.
 # Usage: scripts/setup.sh BUILD_DIR [cmake options...]
+#        scripts/setup.sh --packages-only
 # A second run installs nothing and rebuilds only what changed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,6 +13,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format
   xvfb xauth libx11-dev libxi-dev libxtst-dev x11-utils x11-xkb-utils xkb-data xdg-utils
   dbus dbus-x11 socat procps python3
+  dpkg-dev file lintian desktop-file-utils appstream man-db
 )
 
 missing=()
@@ -28,6 +30,7 @@ if ((${#missing[@]})); then
   DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
+[ "${1:-}" = --packages-only ] && exit 0
 build=${1:-build}
 shift || true
 if [ ! -f "$build/build.ninja" ]; then

@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
-"""Draws Tarvik's icons and the Mouse button's bitmaps as PNG files (standard library only).
+"""Draws Tarvik's icons and the Mouse button's bitmaps as PNG files (standard library only), and
+the application icon once more as SVG for the desktop's scalable icon theme.
 
-Run once after changing a drawing; the PNGs are kept next to this script and compiled into the
-program as Qt resources. Shapes are sampled 4x4 per pixel for smooth edges.
+Run once after changing a drawing; the files are kept next to this script. The program compiles
+the 16 and 32 pixel PNGs in as Qt resources; the package installs the application icon at 16, 32
+and 48 pixels and as SVG. Shapes are sampled 4x4 per pixel for smooth edges.
 """
 import struct
 import zlib
@@ -77,19 +79,39 @@ def segment(ax, ay, bx, by, width):
     return inside
 
 
+APP_BACK = (22, 92, 125)
+APP_SCREEN = (210, 236, 245)
+APP_KEY = (250, 196, 64)
+
+
+def app_icon_shapes(keys):
+    """The application icon on a 32-unit square, as (x0, y0, x1, y1, corner radius, colour)."""
+    shapes = [(1, 1, 31, 31, 6, APP_BACK), (5, 5, 27, 15, 2, APP_SCREEN), (7, 8, 20, 11, 1, APP_BACK)]
+    gap, top = 22.0 / keys, 18.0
+    for i in range(keys):
+        x0 = 5 + i * gap
+        shapes.append((x0 + 0.5, top, x0 + gap - 0.5, top + 9, 1.5, APP_KEY))
+    return shapes
+
+
 def app_icon(size):
     """A keypad in front of a screen: the PC standing in for the instrument's keyboard."""
     s = size / 32.0
     c = Canvas(size, size)
-    c.fill(rrect(1 * s, 1 * s, 31 * s, 31 * s, 6 * s), (22, 92, 125, 255))
-    c.fill(rrect(5 * s, 5 * s, 27 * s, 15 * s, 2 * s), (210, 236, 245, 255))
-    c.fill(rrect(7 * s, 8 * s, 20 * s, 11 * s, 1 * s), (22, 92, 125, 255))
-    keys = 3 if size >= 32 else 2
-    gap, top = 22.0 / keys, 18.0
-    for i in range(keys):
-        x0 = 5 + i * gap
-        c.fill(rrect((x0 + 0.5) * s, top * s, (x0 + gap - 0.5) * s, (top + 9) * s, 1.5 * s), (250, 196, 64, 255))
+    for x0, y0, x1, y1, r, colour in app_icon_shapes(3 if size >= 32 else 2):
+        c.fill(rrect(x0 * s, y0 * s, x1 * s, y1 * s, r * s), colour + (255,))
     c.save(f"icon131_{size}.png")
+
+
+def app_icon_svg():
+    """The same drawing at any size; small sizes keep their own two-key PNG."""
+    rects = []
+    for x0, y0, x1, y1, r, (red, green, blue) in app_icon_shapes(3):
+        rects.append(f'  <rect x="{x0:g}" y="{y0:g}" width="{x1 - x0:g}" height="{y1 - y0:g}" rx="{r:g}" '
+                     f'fill="#{red:02x}{green:02x}{blue:02x}"/>')
+    svg = ('<svg xmlns="http://www.w3.org/2000/svg" width="32" height="32" viewBox="0 0 32 32">\n'
+           + "\n".join(rects) + "\n</svg>\n")
+    (HERE / "tarvik.svg").write_text(svg)
 
 
 QUESTION = [
@@ -139,8 +161,10 @@ def mouse_bitmap(on, name):
 
 
 if __name__ == "__main__":
+    app_icon(48)
     app_icon(32)
     app_icon(16)
+    app_icon_svg()
     help_icon()
     mouse_bitmap(False, "bitmap132.png")
     mouse_bitmap(True, "bitmap133.png")

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/HelpPages.h"
 #include "app/TarvikApp.h"
 #include "tests/support/Recorders.h"
+#include "tests/support/TestSandbox.h"
 
 namespace tarvik {
 namespace {
@@ -110,6 +113,19 @@ TEST_F(AppTest, HelpRequestsByCommandAndAfterF1) {
     app.OnMainWindowDestroyed();
     app.WinHelp(0, HELP_FINDER);
     EXPECT_EQ(help.size(), 4u);
+}
+
+// A build tree keeps the pages beside the executable; an installed tree keeps them in its data
+// folder, found from the executable's own folder wherever the tree was installed.
+TEST(HelpFolder, BesideTheExecutableElseTheInstalledDataFolder) {
+    test::TestSandbox sandbox;
+    const std::filesystem::path build = sandbox.Dir() / "build" / "app";
+    const std::filesystem::path installed = sandbox.Dir() / "usr" / "bin";
+    std::filesystem::create_directories(build / "help");
+    std::filesystem::create_directories(installed);
+    EXPECT_EQ(HelpFolderFor(build / "tarvik", "../share/tarvik/help"), (build / "help").string());
+    EXPECT_EQ(HelpFolderFor(installed / "tarvik", "../share/tarvik/help"),
+              (sandbox.Dir() / "usr" / "share" / "tarvik" / "help").string());
 }
 
 }  // namespace
