@@ -18,9 +18,14 @@ export TARVIK_PORTS_DIR=$state/ports
 
 pids=()
 cleanup() {
-  # Newest first: Tarvik, then the simulator, then the X server they use.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  # Newest first, each ended before the next: Tarvik does its shutdown work (a last mouse packet
+  # with the active flag clear, window state stored) while the simulator and the X server it uses
+  # are still there. The simulator and Xvfb run in sessions of their own, so Ctrl+C reaches them
+  # only through here.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    kill "${pids[i]}" 2>/dev/null || true
+    wait "${pids[i]}" 2>/dev/null || true
+  done
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
@@ -49,7 +54,7 @@ if [ -z "${TARVIK_NO_SIM:-}" ]; then
   # The simulator binds COM1 (display line) and COM2 (keyboard line), names them in the machine
   # hive, and announces a name as soon as Tarvik has opened its ports. It keeps serving after the
   # end of its (empty) input, until it is stopped.
-  "$build/tools/ondrix-sim/ondrix-sim" --force --ports-dir "$TARVIK_PORTS_DIR" \
+  setsid "$build/tools/ondrix-sim/ondrix-sim" --force --ports-dir "$TARVIK_PORTS_DIR" \
     --machine-hive "$TARVIK_MACHINE_HIVE" --log "$state/sim.log" --quiet --show-display \
     --announce "${TARVIK_SIM_NAME:-Grand Piano}" --once-ready "$state/sim.ready" </dev/null >/dev/null &
   pids+=($!)

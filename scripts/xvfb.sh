@@ -17,7 +17,9 @@ xvfb_start() {
   local work=$1 size=${2:-1024x768} attempt _
   for attempt in 1 2 3 4 5; do
     : >"$work/xvfb.display"
-    Xvfb -displayfd 8 -noreset -screen 0 "${size}x24" -nolisten tcp 8>"$work/xvfb.display" \
+    # In a session of its own: Ctrl+C in a terminal must not end the X server under a program
+    # that is still doing its shutdown work (the callers stop it themselves, last).
+    setsid Xvfb -displayfd 8 -noreset -screen 0 "${size}x24" -nolisten tcp 8>"$work/xvfb.display" \
       </dev/null >/dev/null 2>>"$work/xvfb.err" &
     XVFB_PID=$!
     # Up to 30 s: a loaded machine (sanitizer builds on two cores) can be slow to start a server.
