@@ -2,12 +2,21 @@
 
 #include <algorithm>
 
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
 #include <QWidget>
 
 namespace tarvik {
@@ -23,7 +32,52 @@ int MulDiv(int value, int numerator, int denominator) {
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-QWidget* MakeControl(QWidget& dialog, const DialogControl& control) {
+Qt::Alignment TextAlignment(uint32_t style) {
+    if (style & kCentered) return Qt::AlignHCenter | Qt::AlignTop;
+    if (style & kRightAligned) return Qt::AlignRight | Qt::AlignTop;
+    return Qt::AlignLeft | Qt::AlignTop;
+}
+
+QWidget* MakeButton(QWidget& dialog, const DialogControl& control) {
+    auto* button = new QPushButton(QString::fromUtf8(control.text), &dialog);
+    button->setCheckable((control.style & kAutoCheckBox) != 0);
+    // Only a template's own default button answers Enter: in the main window Enter belongs to the
+    // instrument.
+    const bool isDefault = (control.style & kDefaultButton) != 0;
+    button->setAutoDefault(isDefault);
+    button->setDefault(isDefault);
+    if (control.id == IDC_OK) {
+        if (auto* owner = qobject_cast<QDialog*>(&dialog)) {
+            QObject::connect(button, &QPushButton::clicked, owner, &QDialog::accept);
+        }
+    }
+    return button;
+}
+
+QWidget* MakeStatic(QWidget& dialog, const DialogControl& control) {
+    auto* label = new QLabel(QString::fromUtf8(control.text), &dialog);
+    // Plain text: a caption is never taken for markup.
+    label->setTextFormat(Qt::PlainText);
+    label->setAlignment(TextAlignment(control.style));
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget* MakeBitmap(QWidget& dialog, const DialogControl& control, const QSize& size) {
+    auto* label = new QLabel(&dialog);
+    if (control.style & kClientEdge) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    const QPixmap picture(QString::fromUtf8(control.text));
+    // A missing picture leaves the control empty; nothing is reported.
+    if (!picture.isNull()) {
+        const int inside = 2 * label->frameWidth();
+        label->setPixmap(picture.scaled(size - QSize(inside, inside), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QWidget* MakeControl(QWidget& dialog, const DialogControl& control, const QSize& size) {
+    const QString text = QString::fromUtf8(control.text);
     switch (control.kind) {
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(&dialog);
@@ -32,23 +86,47 @@ QWidget* MakeControl(QWidget& dialog, const DialogControl& control) {
             edit->setFrame((control.style & (kBorder | kStaticEdge)) != 0);
             return edit;
         }
-        case ControlKind::Button: {
-            auto* button = new QPushButton(QString::fromLatin1(control.text), &dialog);
-            button->setCheckable((control.style & kAutoCheckBox) != 0);
-            // Enter belongs to the instrument, never to a default button of this window.
-            button->setAutoDefault(false);
-            button->setDefault(false);
-            return button;
-        }
+        case ControlKind::Button: return MakeButton(dialog, control);
         case ControlKind::Frame: {
             auto* frame = new QFrame(&dialog);
             if (control.style & kEtchedFrame) frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
             frame->setAttribute(Qt::WA_TransparentForMouseEvents);
             return frame;
         }
+        case ControlKind::GroupBox: {
+            // A sibling drawn under the controls it surrounds, as in the template; it holds none.
+            auto* group = new QGroupBox(text, &dialog);
+            group->setAttribute(Qt::WA_TransparentForMouseEvents);
+            return group;
+        }
+        case ControlKind::CheckBox: return new QCheckBox(text, &dialog);
+        case ControlKind::RadioButton: {
+            auto* radio = new QRadioButton(text, &dialog);
+            // Exclusivity comes from the template's groups, not from sharing a parent.
+            radio->setAutoExclusive(false);
+            return radio;
+        }
+        case ControlKind::ComboBox: {
+            auto* combo = new QComboBox(&dialog);
+            combo->setInsertPolicy(QComboBox::NoInsert);
+            return combo;
+        }
+        case ControlKind::Trackbar: {
+            auto* slider = new QSlider(Qt::Horizontal, &dialog);
+            if (control.style & kAutoTicks) {
+                slider->setTickPosition((control.style & kBothTicks) ? QSlider::TicksBothSides : QSlider::TicksBelow);
+            }
+            return slider;
+        }
+        case ControlKind::Static: return MakeStatic(dialog, control);
+        case ControlKind::Bitmap: return MakeBitmap(dialog, control, size);
     }
     return nullptr;
 }
+
+// The closed height of a drop-down list: one line of text in its frame, whatever the template
+// gives for the open list.
+constexpr int kComboClosedHeight = 12;
 
 }  // namespace
 
@@ -78,7 +156,8 @@ const DialogTemplate& MainDialogTemplate() {
             {1041, ControlKind::Button, "Esc", 3, 18, 14, 12, kCheckStyle},
             {1042, ControlKind::Button, "Mouse", 3, 32, 44, 44,
              kAutoCheckBox | kPushLike | kShowsBitmap | kTabStop | kClientEdge},
-        }};
+        },
+        /*fixedPitch=*/true};
     return dialog;
 }
 
@@ -88,6 +167,11 @@ QRect DluBase::Map(int x, int y, int w, int h) const {
 
 QFont TemplateFont(const DialogTemplate& dialogTemplate) {
     QFont font(QString::fromLatin1(dialogTemplate.fontFace), dialogTemplate.fontPoints);
+    if (!dialogTemplate.fixedPitch) {
+        // Font matching finds the nearest sans-serif face for a missing one.
+        font.setStyleHint(QFont::SansSerif);
+        return font;
+    }
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     if (!QFontInfo(font).fixedPitch()) {
@@ -106,16 +190,29 @@ DluBase MeasureDluBase(const QFont& font) {
 }
 
 DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
-    const DluBase base = MeasureDluBase(TemplateFont(dialogTemplate));
+    const QFont font = TemplateFont(dialogTemplate);
+    const DluBase base = MeasureDluBase(font);
+    dialog.setFont(font);
+    QButtonGroup* radioGroup = nullptr;
     for (const DialogControl& control : dialogTemplate.controls) {
-        QWidget* widget = MakeControl(dialog, control);
+        const int height = control.kind == ControlKind::ComboBox ? std::min(control.h, kComboClosedHeight) : control.h;
+        const QRect rect = base.Map(control.x, control.y, control.w, height);
+        QWidget* widget = MakeControl(dialog, control, rect.size());
         widget->setObjectName(ControlName(control.id));
-        widget->setGeometry(base.Map(control.x, control.y, control.w, control.h));
+        widget->setGeometry(rect);
         widget->setFocusPolicy((control.style & kTabStop) ? Qt::StrongFocus : Qt::NoFocus);
+        // A page is filled when its tab is first shown, after its parent is already on screen.
+        widget->show();
+        if (control.kind != ControlKind::RadioButton) {
+            radioGroup = nullptr;
+            continue;
+        }
+        if (radioGroup == nullptr || (control.style & kGroup)) radioGroup = new QButtonGroup(&dialog);
+        radioGroup->addButton(static_cast<QRadioButton*>(widget));
     }
     const QRect client = base.Map(0, 0, dialogTemplate.width, dialogTemplate.height);
     dialog.setFixedSize(client.size());
-    dialog.setWindowTitle(QString::fromLatin1(dialogTemplate.caption));
+    dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
     return base;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The main window's layout as dialog units, and its reproduction with Qt widgets: each control
-// is placed from dialog units measured on the template's font, so the arrangement keeps its
-// proportions whatever fonts the machine has.
+// Dialog layouts as dialog units, and their reproduction with Qt widgets: each control is placed
+// from dialog units measured on the template's font, so the arrangement keeps its proportions
+// whatever fonts the machine has.
 #include <cstdint>
 #include <vector>
 
@@ -13,9 +13,9 @@ class QWidget;
 
 namespace tarvik {
 
-enum class ControlKind { Edit, Button, Frame };
+enum class ControlKind { Edit, Button, Frame, GroupBox, CheckBox, RadioButton, ComboBox, Trackbar, Static, Bitmap };
 
-// Style bits of a template control (the properties the window reproduces).
+// Style bits of a template control (the properties the dialog reproduces).
 enum ControlStyle : uint32_t {
     kReadOnly = 1u << 0,
     kCentered = 1u << 1,
@@ -32,15 +32,24 @@ enum ControlStyle : uint32_t {
     kEtchedFrame = 1u << 12,
     kSunken = 1u << 13,
     kClientEdge = 1u << 14,
+    kGroup = 1u << 15,          // starts a group: a radio button with it begins a new radio group
+    kDefaultButton = 1u << 16,  // the button Enter presses
+    kRightAligned = 1u << 17,
+    kNoPrefix = 1u << 18,  // '&' is shown, not taken as a mnemonic
+    kVScroll = 1u << 19,
+    kAutoTicks = 1u << 20,  // a trackbar with a tick at every tick-frequency step
+    kBothTicks = 1u << 21,  // ... above and below
 };
 
 inline constexpr int kNoControlId = -1;
+// The id of a dialog's OK button: pressing it accepts the dialog.
+inline constexpr int IDC_OK = 1;
 
 struct DialogControl {
     int id;
     ControlKind kind;
-    const char* text;
-    int x, y, w, h;  // dialog units
+    const char* text;  // for a bitmap, the resource path of its picture
+    int x, y, w, h;    // dialog units; a combo box's height includes its open list
     uint32_t style;
 };
 
@@ -51,6 +60,7 @@ struct DialogTemplate {
     const char* fontFace;
     int fontPoints;
     std::vector<DialogControl> controls;  // in tab order
+    bool fixedPitch = false;              // the face is fixed-pitch (the fallback must be too)
 };
 
 // Template 102, the main window.
@@ -64,12 +74,14 @@ struct DluBase {
 };
 
 // The template's font as this machine can give it: the named face when installed, else the
-// system's fixed-pitch font at the same point size.
+// system's font of the same pitch at the same point size.
 QFont TemplateFont(const DialogTemplate& dialogTemplate);
 DluBase MeasureDluBase(const QFont& font);
 
-// Creates the template's controls as children of `dialog` (named by their id, in tab order) and
-// sizes the dialog's client area. Returns the dialog units used.
+// Creates the template's controls as children of `dialog` (named by their id, in tab order), in
+// the template's font, and sizes the dialog's client area. Radio buttons from one with kGroup up
+// to the next control with kGroup (or the next control that is not a radio button) form one
+// exclusive group. Returns the dialog units used.
 DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate);
 
 // A control by its id (its object name), or null.

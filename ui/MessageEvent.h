@@ -10,6 +10,7 @@
 namespace tarvik {
 
 inline constexpr uint32_t WM_CONTEXTMENU = 0x007B;
+inline constexpr uint32_t WM_COMMAND = 0x0111;  // wParam: the command id
 inline constexpr uint32_t WM_LBUTTONDOWN = 0x0201;
 inline constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 

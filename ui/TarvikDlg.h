@@ -14,6 +14,7 @@
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
 #include "input/MouseEmulation.h"
+#include "platform/comm/PortBindings.h"
 #include "serial/InstrumentLink.h"
 #include "ui/MouseModeLink.h"
 #include "ui/TrayDialogBase.h"
@@ -23,6 +24,7 @@ class QPushButton;
 namespace tarvik {
 
 class CKeyEventFilter;
+class CTarvikPropertySheet;
 
 // Control ids of template 102.
 inline constexpr int IDC_DISPLAY = 1000;
@@ -86,6 +88,13 @@ public:
     void UpdateData(bool saveAndValidate);
 
     void OnContextMenu(const QPoint& screenPos) override;
+    bool ContextMenuSuppressed() const override { return m_bSuppressContextMenu != 0; }
+
+    // The preferences sheet (TarvikDlgProperties.cpp).
+    void OnProperties() override;
+    // Where the Com Ports page finds devices and binds COM numbers; the ports folder unless a test
+    // gives its own.
+    void SetPortBindings(comm::IPortBindings& bindings) { portBindings_ = &bindings; }
 
     CInstrumentLink m_link;
     CPortManager& m_ports = m_link.Ports();
@@ -121,7 +130,12 @@ private:
     void ConnectButtons();
     void InstallKeyFilter();
 
+    void CopyToSheet(CTarvikPropertySheet& sheet);
+    void ApplySheet(const CTarvikPropertySheet& sheet);
+
     CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
+    comm::CPortBindings ownPortBindings_;
+    comm::IPortBindings* portBindings_ = &ownPortBindings_;
 };
 
 }  // namespace tarvik

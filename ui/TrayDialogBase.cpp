@@ -3,19 +3,23 @@
 #include <cstdio>
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMoveEvent>
 #include <QSystemTrayIcon>
+#include <QTimer>
 
 #include "app/HelpPages.h"
 #include "res/StringTable.h"
+#include "ui/AboutDialog.h"
 #include "ui/Desktop.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageEvent.h"
@@ -84,11 +88,16 @@ bool CTrayDialogBase::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-bool CTrayDialogBase::OnMessage(uint32_t message, uint64_t, int64_t lParam) {
+bool CTrayDialogBase::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     switch (message) {
         case WM_CLOSE: OnClose(); return true;
         case UWM_TRAYNOTIFY: OnTrayNotify(lParam); return true;
         case WM_CONTEXTMENU: OnContextMenu(QPoint(PointX(lParam), PointY(lParam))); return true;
+        case WM_COMMAND:
+            // Only the tray menu posts commands; they are dropped while no menu may open, as that
+            // menu itself would not have opened.
+            if (!ContextMenuSuppressed()) OnCommand(static_cast<uint32_t>(wParam));
+            return true;
         default: return false;
     }
 }
@@ -182,10 +191,27 @@ void CTrayDialogBase::AddTrayIcon() {
     if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable()) return;
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_hSmallIcon);
     m_trayIcon->setToolTip(QString::fromStdString(LoadString(IDS_PROGRAM_NAME)));
+    // Given before the icon is shown, so a desktop that draws the icon itself gets the menu with
+    // it; without one such desktops show no menu at all.
+    trayMenu_ = BuildContextMenu();
+    for (QAction* action : trayMenu_->actions()) {
+        if (action->isSeparator()) continue;
+        // Posted: the command runs from the event loop once the menu has gone, never inside the
+        // call that reported the choice.
+        QObject::connect(action, &QAction::triggered, this,
+                         [this, id = action->data().toUInt()] { Post(WM_COMMAND, id, 0); });
+    }
+    QObject::connect(trayMenu_.get(), &QMenu::aboutToShow, this, [this] {
+        for (QAction* action : trayMenu_->actions()) action->setEnabled(!ContextMenuSuppressed());
+    });
+    m_trayIcon->setContextMenu(trayMenu_.get());
     QObject::connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          if (reason == QSystemTrayIcon::Trigger) Post(UWM_TRAYNOTIFY, 1, WM_LBUTTONDOWN);
-                         else if (reason == QSystemTrayIcon::Context) Post(UWM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
+                         // An embedded icon has opened the tray menu already; a desktop that asks
+                         // for a menu instead gets the window's own.
+                         else if (reason == QSystemTrayIcon::Context && !trayMenu_->isVisible())
+                             Post(UWM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
                      });
     m_trayIcon->show();
 }
@@ -193,6 +219,7 @@ void CTrayDialogBase::AddTrayIcon() {
 void CTrayDialogBase::RemoveTrayIcon() {
     if (m_trayIcon) m_trayIcon->hide();
     m_trayIcon.reset();
+    trayMenu_.reset();
 }
 
 void CTrayDialogBase::OnTrayNotify(int64_t mouseMessage) {
@@ -270,8 +297,36 @@ void CTrayDialogBase::OnClose() {
 }
 
 void CTrayDialogBase::ExitApplication() {
+    if (modalDepth_ > 0) {
+        exitPending_ = true;
+        CloseModalDialogs();
+        return;
+    }
+    exitPending_ = false;
     SendMessage(UWM_SHUTDOWN, 0, 0);
     DestroyWindow();
+}
+
+void CTrayDialogBase::CloseModalDialogs() {
+    // Innermost first; a dialog that refuses to close ends the loop rather than spinning on it.
+    for (QWidget* previous = nullptr; QWidget* modal = QApplication::activeModalWidget(); previous = modal) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog == nullptr || modal == previous) break;
+        dialog->reject();
+    }
+}
+
+CTrayDialogBase::CModalScope::~CModalScope() {
+    if (--window_.modalDepth_ > 0 || !window_.exitPending_) return;
+    // After the code that held the scope has returned, from the event loop.
+    QTimer::singleShot(0, &window_, [window = &window_] { window->ExitApplication(); });
+}
+
+void CTrayDialogBase::OnAboutBox() {
+    CModalScope modal(*this);
+    CAboutDialog about;
+    about.setWindowIcon(m_hIcon);
+    about.DoModal();
 }
 
 void CTrayDialogBase::DestroyWindow() {

@@ -71,8 +71,24 @@ public:
     void OnTrayNotify(int64_t mouseMessage);
     virtual void OnContextMenu(const QPoint& screenPos);
     std::unique_ptr<QMenu> BuildContextMenu();
-    virtual void OnAboutBox() {}
+    virtual void OnAboutBox();
     virtual void OnProperties() {}
+    // While set, no context menu opens and the tray menu's commands are dropped.
+    virtual bool ContextMenuSuppressed() const { return false; }
+
+    // Held while one of the window's modal dialogs runs (the preferences, the About box): an exit
+    // asked for meanwhile closes those dialogs and follows once the last scope ends, so the window
+    // never goes away under a dialog still running on its behalf.
+    class CModalScope {
+    public:
+        explicit CModalScope(CTrayDialogBase& window) : window_(window) { ++window_.modalDepth_; }
+        ~CModalScope();
+        CModalScope(const CModalScope&) = delete;
+        CModalScope& operator=(const CModalScope&) = delete;
+
+    private:
+        CTrayDialogBase& window_;
+    };
 
     // Help requests go to the application; the window's end is reported to it.
     void SetHelpHandler(std::function<void(uint32_t data, uint32_t command)> handler);
@@ -113,7 +129,14 @@ protected:
     CDisplayLine m_displayLine;
 
 private:
+    void CloseModalDialogs();
+
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
+    // The tray's own copy of the context menu: desktops that draw the icon themselves show it
+    // (exported over D-Bus), and an embedded tray icon opens it on a right click.
+    std::unique_ptr<QMenu> trayMenu_;
+    int modalDepth_ = 0;
+    bool exitPending_ = false;
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
     std::function<void()> m_destroyedHandler;
     Bool32 m_bDestroyed = 0;

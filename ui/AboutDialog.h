@@ -1,0 +1,35 @@
+#pragma once
+// "About Tarvik": the program's description, file version, legal notice and company, read from the
+// executable's own version data when the box is made, beside the mouse-mode picture.
+#include <string>
+
+#include <QDialog>
+
+#include "app/VersionInfo.h"
+#include "ui/DataExchange.h"
+
+namespace tarvik {
+
+class CAboutDialog : public QDialog {
+public:
+    // Reads the values from the executable at `modulePath`.
+    explicit CAboutDialog(const std::string& modulePath = ModuleFileName());
+
+    int DoModal();
+
+    std::string m_strDescription;
+    std::string m_strVersion;
+    std::string m_strCompany;
+    std::string m_strLegal;
+    std::string m_strValueBuffer;  // the last value read
+    std::string m_strFileVersion;
+    std::string m_strProductVersion;
+
+private:
+    void ReadVersionValue(const char* name);
+    void DoDataExchange(CDataExchange& dx);
+
+    std::string modulePath_;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,54 @@
+#pragma once
+// The "Com Ports" page: the COM numbers of the Display Port and the Merge Port (0 for off), each
+// list showing the device the ports folder binds to each number, with a way to bind one.
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include <QString>
+
+#include "app/core/IMessageBox.h"
+#include "platform/comm/PortBindings.h"
+#include "ui/PropertySheet.h"
+
+class QComboBox;
+
+namespace tarvik {
+
+inline constexpr int IDC_DISPLAY_PORT = 1044;
+inline constexpr int IDC_MERGE_PORT = 1045;
+inline constexpr int IDC_BIND_DISPLAY = 1060;
+inline constexpr int IDC_BIND_MERGE = 1061;
+
+class CTarvikPPComms : public CPropertyPage {
+public:
+    CTarvikPPComms(comm::IPortBindings& bindings, IMessageBox& messageBox);
+
+    // List entry `index` (its stored value): "OFF", "COMn", or "COMn — device" when bound.
+    static QString EntryText(int index, const std::map<uint32_t, comm::PortBinding>& bindings);
+
+    // Binds `device` as the COM number chosen in list `listId` (the lowest number the folder does
+    // not bind yet, then chosen in the list, when it says OFF or nothing), once the user may use
+    // it; a device the user may not use is refused with a message and nothing is written. True
+    // when the link was written.
+    bool BindDevice(int listId, const std::string& device);
+
+    QComboBox* m_cbDisplayPort = nullptr;
+    QComboBox* m_cbMergePort = nullptr;
+    int32_t m_nDisplayPort = 0;
+    int32_t m_nMergePort = 0;
+
+protected:
+    void OnInitDialog() override;
+    void DoDataExchange(CDataExchange& dx) override;
+
+private:
+    void OnBind(int listId);
+    QComboBox* List(int listId) const { return listId == IDC_DISPLAY_PORT ? m_cbDisplayPort : m_cbMergePort; }
+    void ShowProblem(const std::string& text);
+
+    comm::IPortBindings& bindings_;
+    IMessageBox& messageBox_;
+};
+
+}  // namespace tarvik
