@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "app/core/ISettings.h"
 #include "res/StringTable.h"
@@ -15,6 +16,7 @@ public:
     std::map<std::pair<uint32_t, std::string>, std::string> strings;
     bool failWrites = false;
     int writes = 0;
+    std::vector<std::pair<uint32_t, std::string>> written;  // hive and name of each write, in order
 
     bool ReadSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) override {
         return ReadSettingNumber(hive, LoadString(nameId), value);
@@ -36,12 +38,14 @@ public:
     }
     bool WriteSettingNumber(uint32_t hive, const std::string& name, int32_t value) override {
         ++writes;
+        written.emplace_back(hive, name);
         if (failWrites) return false;
         numbers[{hive, name}] = value;
         return true;
     }
     bool WriteSettingString(uint32_t hive, const std::string& name, const std::string& text) override {
         ++writes;
+        written.emplace_back(hive, name);
         if (failWrites) return false;
         strings[{hive, name}] = text;
         return true;

@@ -1,11 +1,16 @@
 #pragma once
 // The real main window on the offscreen platform, with the application object, the server module
 // and fakes for what must not reach the desktop (message boxes, the browser).
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
 #include <QApplication>
+#include <QDialog>
+#include <QTimer>
 
 #include "app/TarvikApp.h"
 #include "automation/ClassObjects.h"
@@ -15,6 +20,38 @@
 namespace tarvik::test {
 
 QApplication& EnsureApplication();
+
+// Runs `open`, which shows a modal dialog and returns once it has closed; `drive` gets the dialog
+// as soon as it is up and must close it. A dialog that does not come, or is left open, fails the
+// test within seconds instead of hanging it.
+template <typename Dialog>
+void WithModal(const std::function<void()>& open, const std::function<void(Dialog&)>& drive) {
+    bool seen = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    QTimer poll;
+    poll.setInterval(5);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        auto* dialog = dynamic_cast<Dialog*>(modal);
+        if (dialog != nullptr && !seen) {
+            seen = true;
+            drive(*dialog);
+            if (!dialog->isVisible()) return;
+            ADD_FAILURE() << "the dialog was left open";
+            dialog->reject();
+        } else if (auto* other = qobject_cast<QDialog*>(modal); other && std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "another dialog stayed up: " << other->windowTitle().toStdString();
+            other->reject();
+        }
+    });
+    poll.start();
+    open();
+    poll.stop();
+    EXPECT_TRUE(seen) << "the dialog did not come up";
+}
+
+// Lets the event loop run (timers included) until `done` holds; false after 10 s.
+bool PumpUntil(const std::function<bool()>& done);
 
 struct FakeHelpViewer : IHelpViewer {
     struct Call {

@@ -1,0 +1,91 @@
+// The Com Ports page over a private ports folder and pseudo-terminals: each list shows where the
+// folder binds a number, "Bind…" writes the link, and a device the user may not use is refused.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include <QComboBox>
+
+#include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/PtyLine.h"
+#include "ui/TarvikPPComms.h"
+
+namespace tarvik::test {
+namespace {
+namespace fs = std::filesystem;
+
+// The real ports folder; only the access check of one device is answered here, since a test run
+// as root may open anything.
+struct Bindings : comm::CPortBindings {
+    std::string refused;
+    uint32_t CheckDevice(const std::string& device) override {
+        return device == refused ? ERROR_ACCESS_DENIED : CPortBindings::CheckDevice(device);
+    }
+};
+
+class ComPortsPage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        ASSERT_TRUE(bound.Ok() && spare.Ok());
+        boundPath = fs::read_symlink(Link(2)).string();
+        // The spare line is present but bound to nothing.
+        sparePath = fs::read_symlink(Link(9)).string();
+        fs::remove(Link(9));
+        fs::create_symlink("/dev/nonexistent-adapter", Link(7));
+        page.m_nDisplayPort = 0;
+        page.m_nMergePort = 5;
+        page.Create();
+    }
+    std::string Link(int number) const { return sandbox.PortsDir() + "/COM" + std::to_string(number); }
+    std::string Entry(int index) const { return page.m_cbMergePort->itemText(index).toStdString(); }
+
+    TestSandbox sandbox;
+    PtyLine bound{sandbox, 2};
+    PtyLine spare{sandbox, 9};
+    std::string boundPath, sparePath;
+    Bindings bindings;
+    RecordingBox box;
+    CTarvikPPComms page{bindings, box};
+};
+
+TEST_F(ComPortsPage, ListsShowBoundDevicesAndBindingWritesTheLink) {
+    EXPECT_EQ(page.m_cbDisplayPort->itemText(2).toStdString(), "COM2 — " + boundPath);
+    EXPECT_EQ(Entry(2), "COM2 — " + boundPath);
+    EXPECT_EQ(Entry(7), "COM7 — /dev/nonexistent-adapter (missing)");
+    EXPECT_EQ(Entry(5), "COM5");
+
+    ASSERT_TRUE(page.BindDevice(IDC_MERGE_PORT, sparePath));
+    EXPECT_EQ(fs::read_symlink(Link(5)).string(), sparePath);
+    EXPECT_EQ(Entry(5), "COM5 — " + sparePath);
+    EXPECT_EQ(page.m_cbDisplayPort->itemText(5), page.m_cbMergePort->itemText(5));
+    EXPECT_EQ(page.m_nMergePort, 5);
+
+    // A list at OFF binds the lowest number the folder leaves free, and chooses it.
+    ASSERT_TRUE(page.BindDevice(IDC_DISPLAY_PORT, sparePath));
+    EXPECT_EQ(fs::read_symlink(Link(1)).string(), sparePath);
+    EXPECT_EQ(page.m_nDisplayPort, 1);
+    EXPECT_TRUE(box.shown.empty());
+}
+
+TEST_F(ComPortsPage, ADeviceTheUserMayNotUseOrNoSerialDeviceIsRefused) {
+    bindings.refused = sparePath;
+    const std::string plainFile = sandbox.Dir().string() + "/not-a-device";
+    std::ofstream(plainFile) << "x";
+    for (const std::string& device : {sparePath, plainFile, std::string("/dev/nonexistent-adapter")}) {
+        box.shown.clear();
+        EXPECT_FALSE(page.BindDevice(IDC_MERGE_PORT, device)) << device;
+        ASSERT_EQ(box.shown.size(), 1u) << device;
+        EXPECT_NE(box.shown[0].text.find(device), std::string::npos) << box.shown[0].text;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(Link(5)))) << "nothing written for " << device;
+    }
+    box.shown.clear();
+    page.BindDevice(IDC_MERGE_PORT, sparePath);
+    EXPECT_NE(box.shown.at(0).text.find("usermod -aG"), std::string::npos) << "says how to get access";
+    EXPECT_EQ(Entry(5), "COM5");
+    EXPECT_EQ(page.m_nMergePort, 5);
+}
+
+}  // namespace
+}  // namespace tarvik::test

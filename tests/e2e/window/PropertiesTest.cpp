@@ -1,0 +1,200 @@
+// The preferences sheet through the Properties command, on the offscreen platform: what OK stores
+// and where, what Cancel leaves alone, and the ports reopened only when they changed.
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <filesystem>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabWidget>
+#include <QTest>
+
+#include "tests/e2e/window/WindowHarness.h"
+#include "tests/support/FakeSettings.h"
+#include "tests/support/PtyLine.h"
+#include "ui/MessageEvent.h"
+#include "ui/TarvikPropertySheet.h"
+
+namespace tarvik::test {
+namespace {
+
+constexpr uint32_t HKCU = HKEY_CURRENT_USER;
+constexpr uint32_t HKLM = HKEY_LOCAL_MACHINE;
+enum Page { kMacros, kPrefs, kMouse, kComms };
+using Writes = std::vector<std::pair<uint32_t, std::string>>;
+
+class Properties : public ::testing::Test {
+protected:
+    void Start() {
+        harness = std::make_unique<Harness>(settings, std::vector<std::string>{"tarvik"}, /*mouseCapture=*/true);
+        ASSERT_TRUE(harness->Start());
+        dlg = harness->window;
+        settings.written.clear();
+    }
+    // The Properties command, with `drive` working the sheet while it is up.
+    void RunSheet(const std::function<void(CTarvikPropertySheet&)>& drive) {
+        WithModal<CTarvikPropertySheet>([this] { dlg->OnCommand(ID_MENU_PROPERTIES); }, drive);
+    }
+    template <typename Control>
+    static Control* On(CTarvikPropertySheet& sheet, Page page, int id) {
+        sheet.SetActivePage(page);
+        return qobject_cast<Control*>(GetDlgItem(*sheet.GetPage(page), id));
+    }
+    static void Press(CTarvikPropertySheet& sheet, QDialogButtonBox::StandardButton which) {
+        sheet.findChild<QDialogButtonBox*>()->button(which)->click();
+    }
+    int32_t Number(uint32_t hive, const std::string& name) { return settings.numbers.at({hive, name}); }
+
+    FakeSettings settings;
+    std::unique_ptr<Harness> harness;
+    CTestDlg* dlg = nullptr;
+};
+
+TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
+    settings.numbers[{HKCU, "Main Rem Position"}] = 0;  // nothing is stored on opening
+    Start();
+    RunSheet([](CTarvikPropertySheet& sheet) {
+        EXPECT_EQ(sheet.windowTitle(), "Tarvik Properties");
+        const QStringList tabs{"Macros", "Preferences", "Mouse", "Com Ports"};
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(sheet.GetTabControl()->tabText(i), tabs[i]);
+        EXPECT_EQ(sheet.GetTabControl()->currentIndex(), 0);
+        On<QLineEdit>(sheet, kMacros, 1040)->setText("Boot");
+        On<QCheckBox>(sheet, kMacros, 1059)->click();  // Clr of macro 8
+        On<QCheckBox>(sheet, kPrefs, 1031)->click();   // float off
+        On<QRadioButton>(sheet, kPrefs, 1042)->click();
+        On<QRadioButton>(sheet, kMouse, 1034)->click();
+        // Keys alone move the speed.
+        QSlider* speed = On<QSlider>(sheet, kMouse, 1043);
+        QTest::keyClick(speed, Qt::Key_Right);
+        QTest::keyClick(speed, Qt::Key_PageUp);
+        Press(sheet, QDialogButtonBox::Ok);
+    });
+
+    Writes expected{{HKCU, "Main Float"},  {HKCU, "Main Rem Position"}, {HKCU, "Main Start"}, {HKCU, "Mouse Position"},
+                    {HKCU, "Mouse Speed"}, {HKLM, "Display Port"},      {HKLM, "Merge Port"}, {HKLM, "Baud"}};
+    ASSERT_EQ(settings.written.size(), expected.size() + 32) << "then all 32 macro values";
+    EXPECT_EQ(Writes(settings.written.begin(), settings.written.begin() + 8), expected);
+    for (size_t i = 8; i < settings.written.size(); ++i) EXPECT_EQ(settings.written[i].first, HKCU);
+    EXPECT_EQ(Number(HKCU, "Main Float"), 0);
+    EXPECT_EQ(Number(HKCU, "Main Start"), 1);
+    EXPECT_EQ(Number(HKCU, "Mouse Position"), 1);
+    EXPECT_EQ(Number(HKCU, "Mouse Speed"), 61);
+    EXPECT_EQ(Number(HKLM, "Baud"), 9600);
+    EXPECT_EQ(Number(HKCU, "Clear8"), 0);
+    EXPECT_EQ(settings.strings.at({HKCU, "Name1"}), "Boot");
+    // In force at once: the window's fields, its float state and the button caption.
+    EXPECT_EQ(dlg->m_nMouseSpeed, 61);
+    EXPECT_EQ(dlg->m_nMouseStartPosition, 1);
+    EXPECT_EQ(dlg->m_nStartMode, 1);
+    EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    EXPECT_EQ(dlg->m_btnMacro[0]->text(), "Boot");
+    EXPECT_FALSE(dlg->m_bSuppressContextMenu);
+}
+
+TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
+    for (int32_t remember : {1, 0}) {
+        settings.numbers[{HKCU, "Main Rem Position"}] = remember;
+        Start();
+        RunSheet([](CTarvikPropertySheet& sheet) {
+            On<QCheckBox>(sheet, kPrefs, 1031)->click();
+            On<QLineEdit>(sheet, kMacros, 1028)->setText("changed");
+            Press(sheet, QDialogButtonBox::Cancel);
+        });
+        const Writes expected =
+            remember ? Writes{{HKCU, "Main Pos x"}, {HKCU, "Main Pos y"}, {HKCU, "Main Visible"}} : Writes{};
+        EXPECT_EQ(settings.written, expected) << remember;
+        EXPECT_TRUE(dlg->m_bFloat);
+        EXPECT_NE(dlg->m_macros[0].Text, "changed");
+        harness.reset();
+    }
+}
+
+TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
+    Start();
+    dlg->m_bFloat = 5;
+    dlg->m_nStartMode = 7;
+    dlg->m_nMouseStartPosition = 9;
+    dlg->m_nMouseSpeed = 150;
+    dlg->m_ports.m_nDisplayPortNumber = 300;
+    // Bytes no text control can show survive a Macros page the user did not touch.
+    dlg->m_macros[2].Text = "\xE9t\xE9";
+    RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
+    EXPECT_EQ(Number(HKCU, "Main Float"), 5);
+    EXPECT_EQ(Number(HKCU, "Main Start"), 7);
+    EXPECT_EQ(Number(HKCU, "Mouse Position"), 9);
+    EXPECT_EQ(Number(HKCU, "Mouse Speed"), 150);
+    EXPECT_EQ(Number(HKLM, "Display Port"), 300);
+    EXPECT_EQ(settings.strings.at({HKCU, "Macro3"}), "\xE9t\xE9");
+}
+
+TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
+    Start();
+    dlg->m_ports.m_nDisplayPortNumber = 300;
+    dlg->m_nMouseSpeed = 150;
+    RunSheet([](CTarvikPropertySheet& sheet) {
+        QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
+        QComboBox* merge = On<QComboBox>(sheet, kComms, 1045);
+        ASSERT_EQ(display->count(), 257);
+        EXPECT_EQ(display->itemText(0), "OFF");
+        EXPECT_EQ(display->itemText(256), "COM256");
+        EXPECT_EQ(display->currentIndex(), -1);
+        EXPECT_EQ(merge->currentIndex(), 0);
+        On<QSlider>(sheet, kMouse, 1043);  // shows the end of the scale, but was not moved
+        Press(sheet, QDialogButtonBox::Ok);
+    });
+    EXPECT_EQ(Number(HKLM, "Display Port"), 300);
+    EXPECT_EQ(Number(HKCU, "Mouse Speed"), 150);
+}
+
+TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
+    TestSandbox sandbox;
+    PtyLine display(sandbox, 1), merge(sandbox, 2);
+    ASSERT_TRUE(display.Ok() && merge.Ok());
+    settings.numbers[{HKLM, "Display Port"}] = 1;
+    settings.numbers[{HKLM, "Merge Port"}] = 2;
+    settings.numbers[{HKCU, "Main Rem Position"}] = 0;
+    Start();
+    ASSERT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen());
+    // With the names gone from the ports folder, a reopening would fail and show.
+    std::filesystem::remove(sandbox.PortsDir() + "/COM1");
+    std::filesystem::remove(sandbox.PortsDir() + "/COM2");
+    RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
+    EXPECT_EQ(Writes(settings.written.begin() + 5, settings.written.begin() + 8),
+              (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
+    EXPECT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen()) << "not reopened";
+
+    PtyLine fresh(sandbox, 3);
+    ASSERT_TRUE(fresh.Ok());
+    RunSheet([](CTarvikPropertySheet& sheet) {
+        On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
+        On<QComboBox>(sheet, kComms, 1045)->setCurrentIndex(3);
+        Press(sheet, QDialogButtonBox::Ok);
+    });
+    EXPECT_EQ(Number(HKLM, "Display Port"), 0);
+    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 3);
+    EXPECT_FALSE(dlg->m_ports.m_displayPort.IsOpen());
+    EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
+}
+
+TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {
+    Start();
+    RunSheet([this](CTarvikPropertySheet& sheet) {
+        for (uint32_t command : {ID_MENU_EXIT, ID_MENU_PROPERTIES, IDM_ABOUTBOX}) dlg->Post(WM_COMMAND, command, 0);
+        QCoreApplication::sendPostedEvents(dlg, 0);
+        EXPECT_TRUE(sheet.isVisible() && !harness->destroyed) << "the tray menu's commands are dropped";
+        dlg->Post(WM_CLOSE, 0, 0);
+        QCoreApplication::sendPostedEvents(dlg, 0);
+        EXPECT_FALSE(sheet.isVisible()) << "the sheet is closed for the exit";
+        EXPECT_FALSE(harness->destroyed) << "but the window stays until the sheet's command has returned";
+    });
+    EXPECT_TRUE(PumpUntil([this] { return harness->destroyed; }));
+}
+
+}  // namespace
+}  // namespace tarvik::test

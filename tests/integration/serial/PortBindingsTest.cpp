@@ -1,0 +1,89 @@
+// The ports folder as the preferences read and change it, on a private folder and pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "common/Win32Codes.h"
+#include "platform/comm/PortBindings.h"
+#include "tests/support/PtyLine.h"
+#include "tests/support/TestSandbox.h"
+
+namespace tarvik::test {
+namespace {
+namespace fs = std::filesystem;
+using comm::CPortBindings;
+
+TEST(PortBindings, ReadsOnlyTheNamesThatCanBeOpened) {
+    TestSandbox sandbox;
+    PtyLine line(sandbox, 3);
+    ASSERT_TRUE(line.Ok());
+    const std::string folder = sandbox.PortsDir();
+    fs::create_symlink("/dev/gone", folder + "/COM12");
+    for (const char* ignored : {"com4", "COM04", "COM257", "COMx", "notes"}) std::ofstream(folder + "/" + ignored);
+    const auto bindings = CPortBindings().ReadBindings();
+    ASSERT_EQ(bindings.size(), 2u);
+    EXPECT_EQ(bindings.at(3).target, fs::read_symlink(folder + "/COM3").string());
+    EXPECT_TRUE(bindings.at(3).present);
+    EXPECT_EQ(bindings.at(12).target, "/dev/gone");
+    EXPECT_FALSE(bindings.at(12).present);
+}
+
+TEST(PortBindings, ListsDevicesByPatternInNaturalOrder) {
+    TestSandbox sandbox;
+    const std::string dev = sandbox.Dir().string();
+    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0"}) std::ofstream(dev + "/" + name);
+    CPortBindings bindings({dev + "/ttyUSB*", dev + "/ttyACM*", dev + "/ttyUSB2"});
+    EXPECT_EQ(bindings.ListDevices(),
+              (std::vector<std::string>{dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0"}));
+}
+
+TEST(PortBindings, ChecksAccessAsTheUserWouldOpen) {
+    TestSandbox sandbox;
+    PtyLine line(sandbox, 1);
+    ASSERT_TRUE(line.Ok());
+    const std::string pty = fs::read_symlink(sandbox.PortsDir() + "/COM1").string();
+    const std::string file = sandbox.Dir().string() + "/plain";
+    std::ofstream(file) << "x";
+    CPortBindings bindings;
+    EXPECT_EQ(bindings.CheckDevice(pty), ERROR_SUCCESS);
+    EXPECT_EQ(bindings.CheckDevice(file), comm::ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(bindings.CheckDevice("/dev/nonexistent-adapter"), ERROR_FILE_NOT_FOUND);
+
+    // A pseudo-terminal is its owner's and its group's: anyone else is refused, as an ordinary user
+    // outside "dialout" is refused a serial adapter.
+    ASSERT_EQ(::chmod(pty.c_str(), 0660), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool dropped =
+            ::getuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+        ::_exit(dropped && bindings.CheckDevice(pty) == ERROR_ACCESS_DENIED ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "refused to a user outside the device's group";
+}
+
+TEST(PortBindings, BindingReplacesTheEntryInOneStepAndLeavesOthersAlone) {
+    TestSandbox sandbox;
+    const std::string folder = sandbox.PortsDir();
+    fs::remove_all(folder);  // made when first needed
+    CPortBindings bindings;
+    ASSERT_EQ(bindings.Bind(5, "/dev/ttyUSB0"), ERROR_SUCCESS);
+    ASSERT_EQ(bindings.Bind(5, "/dev/serial/by-id/usb-x"), ERROR_SUCCESS);
+    EXPECT_EQ(fs::read_symlink(folder + "/COM5"), "/dev/serial/by-id/usb-x");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1) << "no temporary left";
+
+    fs::create_directory(folder + "/COM6");
+    EXPECT_NE(bindings.Bind(6, "/dev/ttyUSB0"), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_directory(folder + "/COM6"));
+    for (uint32_t number : {0u, 257u}) EXPECT_EQ(bindings.Bind(number, "/dev/ttyUSB0"), ERROR_INVALID_PARAMETER);
+}
+
+}  // namespace
+}  // namespace tarvik::test
