@@ -2,17 +2,17 @@
 # End-to-end under a real X server: a private Xvfb, the simulated instrument on private ports and
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
-#   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding
+#   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray
 # Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-x11-e2e.XXXXXX")
-xvfb_pid='' sim_pid='' tarvik_pid='' display=''
+xvfb_pid='' sim_pid='' tarvik_pid='' watcher_pid='' bus_pid='' bus_address='' display=''
 
 # Only what this script started is stopped, by process id.
 stop() {
@@ -30,9 +30,11 @@ cleanup() {
   exec 7>&- 2>/dev/null
   stop "$tarvik_pid"
   stop "$sim_pid"
+  stop "$watcher_pid"
+  stop "$bus_pid"
   stop "$xvfb_pid"
   if [ "$status" -ne 0 ]; then
-    for f in sim.log display.log tarvik.err sim.err xvfb.err; do
+    for f in sim.log display.log tarvik.err sim.err xvfb.err watcher.log watcher.err session-bus.err; do
       [ -s "$work/$f" ] && { echo "---- $f"; cat "$work/$f"; }
     done
   fi
@@ -86,14 +88,15 @@ sim_say() { printf '%s\n' "$@" >&7; }
 
 # --- Tarvik ---------------------------------------------------------------------------------
 
-# launch_tarvik ARGS...: Tarvik on the private display, its stderr in tarvik.err.
+# launch_tarvik ARGS...: Tarvik on the private display, its stderr in tarvik.err; on the private
+# session bus once one is started (bus_address), else on none.
 launch_tarvik() {
   mkdir -p "$work/home"
   env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" \
     HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
     TARVIK_USER_HIVE="$work/user.reg" TARVIK_MACHINE_HIVE="$work/machine.reg" \
     TARVIK_PORTS_DIR="$work/ports" TARVIK_TEST_DISPLAY_LOG="$work/display.log" TARVIK_BENCH_IDLE_MARK=1 \
-    DBUS_SESSION_BUS_ADDRESS=disabled: "$TARVIK_EXE" "$@" 2>"$work/tarvik.err" &
+    DBUS_SESSION_BUS_ADDRESS="${bus_address:-disabled:}" "$TARVIK_EXE" "$@" 2>"$work/tarvik.err" &
   tarvik_pid=$!
 }
 
@@ -108,8 +111,8 @@ start_tarvik() {
 # The id of Tarvik's viewable top-level window. The toolkit keeps an unmapped 1x1 helper window
 # with the same name, so the first window of that name is not necessarily the right one.
 tarvik_window() {
-  local id
-  for id in $(xwininfo -display "$display" -root -tree 2>/dev/null | sed -n 's/^ *\(0x[0-9a-f]*\) "Tarvik".*/\1/p'); do
+  local id name=${1:-Tarvik}
+  for id in $(xwininfo -display "$display" -root -tree 2>/dev/null | sed -n "s/^ *\\(0x[0-9a-f]*\\) \"$name\".*/\\1/p"); do
     if xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
       echo "$id"
       return 0
@@ -318,6 +321,50 @@ case_embedding() {
   if grep -q 'DirectX Failure' "$work/display.log"; then fail "a client run reported no capture"; fi
 }
 
+# A desktop that draws the icon itself (KDE, GNOME with the AppIndicator extension), played by a
+# stand-in for its watcher on a private bus: the icon registers with its menu, a click on it shows
+# the hidden window, and the menu's Properties and Exit act.
+case_tray() {
+  . "$(dirname "$0")/../../../scripts/session-bus.sh"
+  bus_start "$work" || fail "no private session bus could be started"
+  bus_pid=$BUS_PID
+  : >"$work/watcher.log"
+  DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS /usr/bin/python3 "$(dirname "$0")/sni.py" watcher \
+    >"$work/watcher.log" 2>"$work/watcher.err" &
+  watcher_pid=$!
+  wait_until 30 "the watcher stand-in" grep -q '^ready' "$work/watcher.log"
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Ondrix Series III\Tarvik]' \
+    '"Main Pos x"=dword:00000000' '"Main Pos y"=dword:00000000' '"Main Visible"=dword:00000000' \
+    '"Main Start"=dword:00000001' >"$work/user.reg"
+  bus_address=$BUS_ADDRESS
+  launch_tarvik
+  wait_until 60 "the icon to register" grep -q '^item ' "$work/watcher.log"
+  local item menu
+  item=$(sed -n 's/^item //p' "$work/watcher.log" | head -n1)
+  sni() { DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS /usr/bin/python3 "$(dirname "$0")/sni.py" host "$item" "$@"; }
+  menu=$(sni menu) || fail "the item's menu cannot be read"
+  [ "$menu" = "/MenuBar Close|-|Properties|-|Help|About|-|Exit" ] || fail "the exported menu reads: $menu"
+  # The start-up is over once the display line is watched. An alert (no mouse capture) may have
+  # brought the window up; the menu's Close hides it again.
+  wait_until 60 "the start-up" test -e "$work/display.log"
+  if tarvik_window >/dev/null; then
+    sni click Close || fail "choosing Close"
+    wait_until 60 "the window to hide" window_hidden
+  fi
+  sni activate || fail "activating the icon"
+  wait_until 60 "the window to be shown" window_viewable
+  sni click Properties || fail "choosing Properties"
+  wait_until 60 "the preferences sheet" sheet_shown
+  "$XTEST_TYPE" --display "$display" --window-name "Tarvik Properties" key Escape || fail "closing the sheet"
+  wait_until 60 "the sheet to close" sheet_gone
+  sni click Exit || fail "choosing Exit"
+  wait_until 60 "Tarvik to end" tarvik_ended
+  wait "$tarvik_pid"
+  local status=$?
+  tarvik_pid=''
+  [ "$status" -eq 0 ] || fail "Tarvik ended with $status"
+}
+
 # A user abroad: the keyboard layout names the keys (a German Z key sends z; after a switch to
 # French while Tarvik runs, the keys labelled a, m and , send those, the top row still digits), and
 # a macro written by hand in UTF-8 reaches the line in the PC's code page (é as 0xE9).
@@ -343,6 +390,10 @@ case_international() {
   xtest click $((width * 141 / 260)) $((height * 28 / 79))
   expect_items "" $((before + 9)) "key 0xe9" "key 0x74 't'" "key 0xe9" "key 0x0d CR"
 }
+
+sheet_shown() { tarvik_window "Tarvik Properties" >/dev/null; }
+sheet_gone() { ! sheet_shown; }
+window_hidden() { ! tarvik_window >/dev/null; }
 
 start_xvfb
 "case_$case_name"
