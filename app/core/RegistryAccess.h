@@ -27,8 +27,8 @@ public:
 
     void ShowRegistryError(const std::string& operation, uint32_t code);
 
-    // The box text for `code`, with `detail` (where an unreadable file was kept) after the
-    // system's text when there is one.
+    // The box text for `code`, with `detail` (the file, where an unreadable one was kept, how to
+    // make a refused one writable) after the system's text when there is one.
     static std::string ComposeErrorText(const std::string& operation, uint32_t code, const std::string& detail);
 
 private:

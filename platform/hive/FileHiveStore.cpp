@@ -1,5 +1,7 @@
 #include "platform/hive/FileHiveStore.h"
 
+#include <unistd.h>
+
 #include <cstring>
 #include <mutex>
 #include <set>
@@ -52,6 +54,21 @@ std::string SkippedText(const std::string& path, const std::vector<hive::Skipped
     return text + "\nThe file as it was is kept as " + keptAs + ".";
 }
 
+// What someone refused a change of the machine's hive can do about it. That hive holds the port
+// numbers, which everyone allowed to use the serial lines should be able to choose: its folder
+// belongs to their group.
+std::string PortSettingsAdvice(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    std::string text = "The port settings are kept in " + path +
+                       ", which you may not change. To let the group dialout change them:\n    sudo install -d -m 2775 "
+                       "-g dialout " +
+                       dir + "\n";
+    if (::access(path.c_str(), F_OK) == 0)
+        text += "    sudo chgrp dialout " + path + " && sudo chmod 664 " + path + "\n";
+    return text + "and to join the group (then log out and in again):\n    sudo usermod -aG dialout $USER";
+}
+
 std::string RootName(uint32_t hive) { return hive == HKEY_LOCAL_MACHINE ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER"; }
 
 // Parses a file already read; false with the reason when it is no hive.
@@ -75,11 +92,14 @@ void CFileHiveStore::Begin() {
     detail_.clear();
     notice_.clear();
     repeated_ = false;
+    writingShared_ = false;
 }
 
 uint32_t CFileHiveStore::Failed(const std::string& path, uint32_t code) {
     repeated_ = !FirstTime(AlreadyTold().failures, {path, code});
-    if (detail_.empty()) detail_ = "Settings file: " + path;
+    if (detail_.empty()) {
+        detail_ = writingShared_ && code == ERROR_ACCESS_DENIED ? PortSettingsAdvice(path) : "Settings file: " + path;
+    }
     detail_ += "\nThis failure is not reported again until Tarvik restarts.";
     return code;
 }
@@ -145,6 +165,7 @@ uint32_t CFileHiveStore::Modify(uint32_t hive, Change change) {
     if (path.empty()) return ERROR_INVALID_HANDLE;
     path = hive::ResolveLinks(path);
     const bool shared = hive::IsSharedHive(hive);
+    writingShared_ = shared;
 
     if (const uint32_t code = hive::EnsureHiveFolder(path, shared); code != ERROR_SUCCESS) return Failed(path, code);
     hive::CHiveLock lock;

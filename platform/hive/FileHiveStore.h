@@ -47,6 +47,7 @@ private:
     std::string detail_;
     std::string notice_;
     bool repeated_ = false;
+    bool writingShared_ = false;  // the call changes the machine's hive
 };
 
 }  // namespace tarvik

@@ -38,7 +38,8 @@ public:
                               const uint8_t* data, uint32_t size) = 0;
 
     // More about the last call's failure, for the person who must act on it; empty when there is
-    // nothing to add. It names the file, and after 1009 says where the unreadable file was kept.
+    // nothing to add. It names the file, after 1009 says where the unreadable file was kept, and
+    // after 5 from the machine's hive how to make it writable.
     virtual std::string LastErrorDetail() const = 0;
 
     // Whether the last call failed as this process has already seen the same file fail (same

@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "app/core/Settings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
 #include "tests/support/PtyLine.h"
@@ -180,6 +182,30 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
     EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 3);
     EXPECT_FALSE(dlg->m_ports.m_displayPort.IsOpen());
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
+}
+
+TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithTheRemedy) {
+    TestSandbox sandbox;
+    // Running as root writes anywhere, so the machine hive's folder is made impossible: a file.
+    std::ofstream(sandbox.Dir() / "not-a-folder") << "x";
+    ::setenv("TARVIK_MACHINE_HIVE", (sandbox.Dir() / "not-a-folder" / "machine.reg").c_str(), 1);
+    RecordingBox box;
+    CSettings settings(box);
+    Harness harness(settings, {"tarvik"}, /*mouseCapture=*/true);
+    ASSERT_TRUE(harness.Start());
+    CTestDlg* dlg = harness.window;
+    WithModal<CTarvikPropertySheet>(
+        [dlg] { dlg->OnCommand(ID_MENU_PROPERTIES); },
+        [](CTarvikPropertySheet& sheet) {
+            sheet.SetActivePage(kComms);
+            qobject_cast<QComboBox*>(GetDlgItem(*sheet.GetPage(kComms), 1045))->setCurrentIndex(4);
+            sheet.accept();
+        });
+    // The three port values fail alike; a failure of a file is told once per run.
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n5: ", 0), 0u);
+    EXPECT_NE(box.shown[0].text.find("sudo install -d -m 2775 -g dialout"), std::string::npos) << box.shown[0].text;
+    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 0) << "reopened on what the machine's settings hold";
 }
 
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {

@@ -257,11 +257,17 @@ TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
     EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1));
     ASSERT_EQ(box.shown.size(), 1u);
-    EXPECT_EQ(
-        box.shown[0].text,
-        "ERROR: Write to Registry Failed failed with the following error:\n5: Access is denied.\nSettings file: " +
-            (sandbox.Dir() / "not-a-folder" / "machine.reg").string() +
-            "\nThis failure is not reported again until Tarvik restarts.\n\n");
+    // It names the file and says how to let the serial-line group change the port settings.
+    const std::string folder = (sandbox.Dir() / "not-a-folder").string();
+    EXPECT_EQ(box.shown[0].text,
+              "ERROR: Write to Registry Failed failed with the following error:\n5: Access is denied.\nThe port "
+              "settings are kept in " +
+                  folder +
+                  "/machine.reg, which you may not change. To let the group dialout change them:\n    sudo install "
+                  "-d -m 2775 -g dialout " +
+                  folder +
+                  "\nand to join the group (then log out and in again):\n    sudo usermod -aG dialout $USER\nThis "
+                  "failure is not reported again until Tarvik restarts.\n\n");
     EXPECT_EQ(box.shown[0].caption, "Application Error");
     EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 1));
     EXPECT_EQ(box.shown.size(), 1u) << "the same failure of the same file is told once";
