@@ -27,7 +27,6 @@ struct Bindings : comm::CPortBindings {
 class ComPortsPage : public ::testing::Test {
 protected:
     void SetUp() override {
-        EnsureApplication();
         ASSERT_TRUE(bound.Ok() && spare.Ok());
         boundPath = fs::read_symlink(Link(2)).string();
         // The spare line is present but bound to nothing.
@@ -41,6 +40,7 @@ protected:
     std::string Link(int number) const { return sandbox.PortsDir() + "/COM" + std::to_string(number); }
     std::string Entry(int index) const { return page.m_cbMergePort->itemText(index).toStdString(); }
 
+    QApplication& application = EnsureApplication();  // before the page, which is a widget
     TestSandbox sandbox;
     PtyLine bound{sandbox, 2};
     PtyLine spare{sandbox, 9};
