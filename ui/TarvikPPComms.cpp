@@ -1,9 +1,11 @@
 #include "ui/TarvikPPComms.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringList>
 
 #include "common/Win32Codes.h"
@@ -75,6 +77,7 @@ void CTarvikPPComms::OnInitDialog() {
         m_cbDisplayPort->insertItem(i, text);
         m_cbMergePort->insertItem(i, text);
     }
+    WidenLists();
     // A stored number the lists do not hold leaves its list without a selection, and the number is
     // kept unless the user picks an entry.
     m_cbDisplayPort->setCurrentIndex(m_nDisplayPort >= 0 && m_nDisplayPort < kEntries ? m_nDisplayPort : -1);
@@ -146,8 +149,17 @@ bool CTarvikPPComms::BindDevice(int listId, const std::string& device) {
     bindings = bindings_.ReadBindings();
     const QString text = EntryText(static_cast<int>(number), bindings);
     for (QComboBox* each : {m_cbDisplayPort, m_cbMergePort}) each->setItemText(static_cast<int>(number), text);
+    WidenLists();
     list->setCurrentIndex(static_cast<int>(number));
     return true;
+}
+
+void CTarvikPPComms::WidenLists() {
+    // An open list is as wide as its longest entry, so a device's whole name can be read there.
+    for (QComboBox* list : {m_cbDisplayPort, m_cbMergePort}) {
+        QAbstractItemView* view = list->view();
+        view->setMinimumWidth(view->sizeHintForColumn(0) + view->verticalScrollBar()->sizeHint().width());
+    }
 }
 
 void CTarvikPPComms::ShowProblem(const std::string& text) {

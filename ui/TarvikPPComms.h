@@ -45,6 +45,7 @@ protected:
 private:
     void OnBind(int listId);
     QComboBox* List(int listId) const { return listId == IDC_DISPLAY_PORT ? m_cbDisplayPort : m_cbMergePort; }
+    void WidenLists();
     void ShowProblem(const std::string& text);
 
     comm::IPortBindings& bindings_;
