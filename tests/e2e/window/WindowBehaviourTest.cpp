@@ -3,10 +3,14 @@
 
 #include <thread>
 
+#include <QAction>
+#include <QCursor>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
+#include <QTimer>
 
 #include "res/StringTable.h"
 #include "tests/e2e/window/WindowHarness.h"
@@ -175,6 +179,60 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     dlg->SaveWindowState();
     EXPECT_EQ(Stored(IDS_MAIN_POS_X), -12345) << "position not remembered";
     EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1) << "visibility always";
+}
+
+TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
+    Start();
+    QCursor::setPos(40, 50);
+    QStringList seen;
+    QPoint at;
+    QTimer poll;  // closes whatever menu opens, so nothing waits on it
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr) return;
+        at = menu->pos();
+        for (QAction* action : menu->actions()) seen << (action->isSeparator() ? "-" : action->text());
+        menu->close();
+    });
+    poll.start(5);
+    dlg->OnTrayNotify(WM_RBUTTONDOWN);
+    harness->Pump();
+    EXPECT_EQ(seen.join("|"), "Close|-|Properties|-|Help|About|-|Exit");
+    EXPECT_EQ(at, QCursor::pos());
+
+    seen.clear();
+    dlg->m_bSuppressContextMenu = 1;
+    dlg->OnTrayNotify(WM_RBUTTONDOWN);
+    harness->Pump();
+    EXPECT_TRUE(seen.isEmpty());
+}
+
+TEST(StartModes, DecideTheWindowOfAStandAloneRunOnly) {
+    struct Case {
+        int32_t mode, storedVisible;
+        const char* arg;
+        bool shown;
+    };
+    const Case cases[] = {
+        {0, 0, nullptr, true},  {1, 1, nullptr, false}, {2, 1, nullptr, true},
+        {2, 0, nullptr, false}, {7, 1, nullptr, false}, {0, 1, "-Embedding", false},
+    };
+    for (const Case& c : cases) {
+        FakeSettings settings;
+        settings.numbers[{HKEY_CURRENT_USER, "Main Pos x"}] = 10;
+        settings.numbers[{HKEY_CURRENT_USER, "Main Pos y"}] = 20;
+        settings.numbers[{HKEY_CURRENT_USER, "Main Visible"}] = c.storedVisible;
+        settings.numbers[{HKEY_CURRENT_USER, "Main Start"}] = c.mode;
+        std::vector<std::string> argv{"tarvik"};
+        if (c.arg) argv.emplace_back(c.arg);
+        Harness harness(settings, argv, /*mouseCapture=*/true);
+        ASSERT_TRUE(harness.Start());
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + ", stored visible " + std::to_string(c.storedVisible) +
+                     (c.arg ? ", client run" : ""));
+        EXPECT_EQ(harness.window->isVisible(), c.shown);
+        EXPECT_EQ(harness.window->m_bVisible != 0, c.shown);
+        EXPECT_EQ(harness.window->pos(), QPoint(10, 20));
+    }
 }
 
 }  // namespace
