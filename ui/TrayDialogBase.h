@@ -131,10 +131,11 @@ protected:
 private:
     void CloseModalDialogs();
 
-    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     // The tray's own copy of the context menu: desktops that draw the icon themselves show it
-    // (exported over D-Bus), and an embedded tray icon opens it on a right click.
+    // (exported over D-Bus), and an embedded tray icon opens it on a right click. Declared first
+    // so that it outlives the icon that refers to it.
     std::unique_ptr<QMenu> trayMenu_;
+    std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     int modalDepth_ = 0;
     bool exitPending_ = false;
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
