@@ -67,8 +67,7 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
         for (int i = 0; i < 4; ++i) EXPECT_EQ(sheet.GetTabControl()->tabText(i), tabs[i]);
         EXPECT_EQ(sheet.GetTabControl()->currentIndex(), 0);
         On<QLineEdit>(sheet, kMacros, 1040)->setText("Boot");
-        On<QCheckBox>(sheet, kMacros, 1059)->click();  // Clr of macro 8
-        On<QCheckBox>(sheet, kPrefs, 1031)->click();   // float off
+        On<QCheckBox>(sheet, kPrefs, 1031)->click();  // float off
         On<QRadioButton>(sheet, kPrefs, 1042)->click();
         On<QRadioButton>(sheet, kMouse, 1034)->click();
         // Keys alone move the speed.
@@ -88,7 +87,6 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     EXPECT_EQ(Number(HKCU, "Mouse Position"), 1);
     EXPECT_EQ(Number(HKCU, "Mouse Speed"), 61);
     EXPECT_EQ(Number(HKLM, "Baud"), 9600);
-    EXPECT_EQ(Number(HKCU, "Clear8"), 0);
     EXPECT_EQ(settings.strings.at({HKCU, "Name1"}), "Boot");
     // In force at once: the window's fields, its float state and the button caption.
     EXPECT_EQ(dlg->m_nMouseSpeed, 61);
@@ -96,7 +94,6 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     EXPECT_EQ(dlg->m_nStartMode, 1);
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(dlg->m_btnMacro[0]->text(), "Boot");
-    EXPECT_FALSE(dlg->m_bSuppressContextMenu);
 }
 
 TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {

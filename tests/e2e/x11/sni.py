@@ -19,12 +19,9 @@ MENU = 'com.canonical.dbusmenu'
 # Properties must be in the introspection data: that is where a Qt client looks for them.
 INTROSPECTION = '''<node><interface name="org.kde.StatusNotifierWatcher">
  <method name="RegisterStatusNotifierItem"><arg name="service" type="s" direction="in"/></method>
- <method name="RegisterStatusNotifierHost"><arg name="service" type="s" direction="in"/></method>
  <property name="RegisteredStatusNotifierItems" type="as" access="read"/>
  <property name="IsStatusNotifierHostRegistered" type="b" access="read"/>
  <property name="ProtocolVersion" type="i" access="read"/>
- <signal name="StatusNotifierItemRegistered"><arg type="s"/></signal>
- <signal name="StatusNotifierHostRegistered"/>
 </interface></node>'''
 
 
@@ -43,15 +40,6 @@ class Watcher(dbus.service.Object):
         name = sender if service.startswith('/') else service
         self.items.append(name)
         print('item', name, flush=True)
-        self.StatusNotifierItemRegistered(name)
-
-    @dbus.service.method(WATCHER, in_signature='s')
-    def RegisterStatusNotifierHost(self, service):
-        pass
-
-    @dbus.service.signal(WATCHER, signature='s')
-    def StatusNotifierItemRegistered(self, service):
-        pass
 
     @dbus.service.method(dbus.PROPERTIES_IFACE, in_signature='ss', out_signature='v')
     def Get(self, interface, name):

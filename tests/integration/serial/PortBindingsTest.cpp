@@ -34,15 +34,6 @@ TEST(PortBindings, ReadsOnlyTheNamesThatCanBeOpened) {
     EXPECT_FALSE(bindings.at(12).present);
 }
 
-TEST(PortBindings, ListsDevicesByPatternInNaturalOrder) {
-    TestSandbox sandbox;
-    const std::string dev = sandbox.Dir().string();
-    for (const char* name : {"ttyUSB10", "ttyUSB2", "ttyACM0", "ttyS0"}) std::ofstream(dev + "/" + name);
-    CPortBindings bindings({dev + "/ttyUSB*", dev + "/ttyACM*", dev + "/ttyUSB2"});
-    EXPECT_EQ(bindings.ListDevices(),
-              (std::vector<std::string>{dev + "/ttyUSB2", dev + "/ttyUSB10", dev + "/ttyACM0"}));
-}
-
 TEST(PortBindings, ChecksAccessAsTheUserWouldOpen) {
     TestSandbox sandbox;
     PtyLine line(sandbox, 1);
