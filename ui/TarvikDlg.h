@@ -88,7 +88,7 @@ public:
     void UpdateData(bool saveAndValidate);
 
     void OnContextMenu(const QPoint& screenPos) override;
-    bool ContextMenuSuppressed() const override { return m_bSuppressContextMenu != 0; }
+    bool ContextMenuSuppressed() const override { return m_mouse.m_bSuppressContextMenu != 0; }
 
     // The preferences sheet (TarvikDlgProperties.cpp).
     void OnProperties() override;

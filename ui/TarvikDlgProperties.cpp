@@ -7,7 +7,7 @@
 namespace tarvik {
 
 void CTarvikDlg::OnProperties() {
-    m_bSuppressContextMenu = 1;
+    m_mouse.m_bSuppressContextMenu = 1;
     {
         CModalScope modal(*this);
         CTarvikPropertySheet sheet(*portBindings_, m_messageBox);
@@ -16,7 +16,7 @@ void CTarvikDlg::OnProperties() {
         CopyToSheet(sheet);
         if (sheet.DoModal() == IDOK) ApplySheet(sheet);
     }
-    m_bSuppressContextMenu = 0;
+    m_mouse.m_bSuppressContextMenu = 0;
 }
 
 void CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
@@ -25,8 +25,8 @@ void CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
     sheet.m_prefs.m_bFloat = m_bFloat;
     sheet.m_prefs.m_bRememberPosition = m_bRememberPosition;
     sheet.m_prefs.m_nStartMode = m_nStartMode;
-    sheet.m_mouse.m_nStartPosition = m_nMouseStartPosition;
-    sheet.m_mouse.m_nMouseSpeed = m_nMouseSpeed;
+    sheet.m_mouse.m_nStartPosition = m_mouse.m_nMouseStartPosition;
+    sheet.m_mouse.m_nMouseSpeed = m_mouse.m_nMouseSpeed;
     sheet.m_macros.m_macros = m_macros;
 }
 
@@ -39,10 +39,10 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet) {
     m_nStartMode = sheet.m_prefs.m_nStartMode;
     m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, m_nStartMode);
     // Mouse mode reads these the next time it starts.
-    m_nMouseStartPosition = sheet.m_mouse.m_nStartPosition;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_nMouseStartPosition);
-    m_nMouseSpeed = sheet.m_mouse.m_nMouseSpeed;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_nMouseSpeed);
+    m_mouse.m_nMouseStartPosition = sheet.m_mouse.m_nStartPosition;
+    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_mouse.m_nMouseStartPosition);
+    m_mouse.m_nMouseSpeed = sheet.m_mouse.m_nMouseSpeed;
+    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_mouse.m_nMouseSpeed);
 
     const int32_t displayPort = sheet.m_comms.m_nDisplayPort;
     const int32_t mergePort = sheet.m_comms.m_nMergePort;

@@ -89,8 +89,8 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     EXPECT_EQ(Number(HKLM, "Baud"), 9600);
     EXPECT_EQ(settings.strings.at({HKCU, "Name1"}), "Boot");
     // In force at once: the window's fields, its float state and the button caption.
-    EXPECT_EQ(dlg->m_nMouseSpeed, 61);
-    EXPECT_EQ(dlg->m_nMouseStartPosition, 1);
+    EXPECT_EQ(dlg->m_mouse.m_nMouseSpeed, 61);
+    EXPECT_EQ(dlg->m_mouse.m_nMouseStartPosition, 1);
     EXPECT_EQ(dlg->m_nStartMode, 1);
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(dlg->m_btnMacro[0]->text(), "Boot");
@@ -118,8 +118,8 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
     Start();
     dlg->m_bFloat = 5;
     dlg->m_nStartMode = 7;
-    dlg->m_nMouseStartPosition = 9;
-    dlg->m_nMouseSpeed = 150;
+    dlg->m_mouse.m_nMouseStartPosition = 9;
+    dlg->m_mouse.m_nMouseSpeed = 150;
     dlg->m_ports.m_nDisplayPortNumber = 300;
     // Bytes no text control can show survive a Macros page the user did not touch.
     dlg->m_macros[2].Text = "\xE9t\xE9";
@@ -135,7 +135,7 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
 TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
     Start();
     dlg->m_ports.m_nDisplayPortNumber = 300;
-    dlg->m_nMouseSpeed = 150;
+    dlg->m_mouse.m_nMouseSpeed = 150;
     RunSheet([](CTarvikPropertySheet& sheet) {
         QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
         QComboBox* merge = On<QComboBox>(sheet, kComms, 1045);

@@ -201,7 +201,7 @@ TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
     EXPECT_EQ(at, QCursor::pos());
 
     seen.clear();
-    dlg->m_bSuppressContextMenu = 1;
+    dlg->m_mouse.m_bSuppressContextMenu = 1;
     dlg->OnTrayNotify(WM_RBUTTONDOWN);
     harness->Pump();
     EXPECT_TRUE(seen.isEmpty());
