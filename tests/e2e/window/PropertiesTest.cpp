@@ -217,6 +217,7 @@ TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst)
         EXPECT_FALSE(harness->destroyed) << "but the window stays until the sheet's command has returned";
     });
     EXPECT_TRUE(PumpUntil([this] { return harness->destroyed; }));
+    harness->Pump();  // forgets the window that went
 }
 
 }  // namespace
