@@ -7,13 +7,14 @@
 namespace tarvik {
 
 CPortManager::CPortManager(ISettings& settings, CDisplayLine& display, IMessagePoster& window, IPortEvents& events,
-                           comm::ICommApi& comm)
+                           comm::ICommApi& comm, comm::IDeviceWatchApi& watches)
     : m_displayPort(comm),
       m_mergePort(comm),
       m_settings(settings),
       m_display(display),
       m_window(window),
-      m_events(events) {}
+      m_events(events),
+      watches_(watches) {}
 
 CPortManager::~CPortManager() { ClosePorts(); }
 
@@ -26,6 +27,8 @@ bool CPortManager::OpenPorts() {
     m_nBaudRate = m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud) ? baud : kLineBaudRate;
     if (haveDisplay && haveMerge) {
         m_display.RestoreRemembered();
+        displayWatch_.reset();
+        mergeWatch_.reset();
         m_displayPort.Close();
         m_mergePort.Close();
         OpenDisplayPort(display);
@@ -46,30 +49,48 @@ bool CPortManager::OpenMergePort(int32_t number) {
 bool CPortManager::OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId) {
     current = number;
     if (number < 1 || !m_bCommsEnabled) return false;
-    const std::string device = "COM" + std::to_string(number);
-    if (port.Open(device, &m_window, PortNotifyMessage, portId, 0, 0) != 0) {
+    if (OpenLine(port, number, portId) != 0) {
         m_display.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(number));
         return false;
     }
+    return true;
+}
+
+uint32_t CPortManager::OpenLine(CSerialWindowPort& port, int32_t number, int64_t portId) {
+    const std::string device = "COM" + std::to_string(number);
+    if (const uint32_t result = port.Open(device, &m_window, PortNotifyMessage, portId, 0, 0)) return result;
     port.Configure(kLineBaudRate, 8, comm::NOPARITY, comm::ONESTOPBIT);
     port.EscapeCommFunction(comm::SETDTR);
     port.EscapeCommFunction(comm::SETRTS);
-    return true;
+    return 0;
+}
+
+CSerialWindowPort* CPortManager::PortOf(int64_t portId) {
+    return portId == PortIdDisplay ? &m_displayPort : portId == PortIdMerge ? &m_mergePort : nullptr;
+}
+
+std::unique_ptr<comm::IDeviceWatch>* CPortManager::WatchOf(int64_t portId) {
+    return portId == PortIdDisplay ? &displayWatch_ : portId == PortIdMerge ? &mergeWatch_ : nullptr;
+}
+
+bool CPortManager::IsWaitingForDevice(int64_t portId) const {
+    return portId == PortIdDisplay ? displayWatch_ != nullptr : portId == PortIdMerge && mergeWatch_ != nullptr;
 }
 
 int64_t CPortManager::OnPortNotification(uint64_t wParam, int64_t lParam) {
     if (!m_bCommsEnabled) return 0;
     const uint32_t events = static_cast<uint32_t>(wParam & 0xFFFFu);
     const uint32_t errors = static_cast<uint32_t>((wParam >> 16) & 0xFFFFu);
+    CSerialWindowPort* port = PortOf(lParam);
+    // Watched for before the alert shows, so a device that is back by the time anyone sees the
+    // alert is not missed.
+    const bool lost = port != nullptr && (errors & comm::CE_IOE) != 0 && port->IsOpen();
+    if (lost) OnLineLost(lParam);
     if (errors != 0) {
         if (lParam == PortIdDisplay) m_display.ShowAlert("Error: Display");
         else if (lParam == PortIdMerge) m_display.ShowAlert("Error: Merge");
     }
-    if (events & comm::EV_RXCHAR) {
-        CSerialWindowPort* port = lParam == PortIdDisplay ? &m_displayPort
-                                  : lParam == PortIdMerge ? &m_mergePort
-                                                          : nullptr;
-        if (port == nullptr) return 0;
+    if (events & comm::EV_RXCHAR && port != nullptr) {
         // The listener goes back to watching the line only once the answer is out, so it does not
         // wake up and compete with the writes; bytes that arrive meanwhile are reported then.
         port->HoldListener(true);
@@ -79,6 +100,9 @@ int64_t CPortManager::OnPortNotification(uint64_t wParam, int64_t lParam) {
         if (--m_nHoldOutput == 0) FlushHeldOutput();
         port->HoldListener(false);
     }
+    // Closed, so the device can come back under its old name and nothing more is written to a
+    // line that is gone.
+    if (lost) port->Close();
     return 0;
 }
 
@@ -124,7 +148,30 @@ void CPortManager::SendBufferToPorts(const uint8_t* bytes, size_t length) {
     WriteToPorts(bytes, length);
 }
 
+void CPortManager::OnLineLost(int64_t portId) {
+    std::unique_ptr<comm::IDeviceWatch>& watch = *WatchOf(portId);
+    const int32_t number = portId == PortIdDisplay ? m_nDisplayPortNumber : m_nMergePortNumber;
+    watch.reset();
+    // Without a watch the line stays closed, as before there were watches: the alert says why.
+    watches_.Watch(
+        "COM" + std::to_string(number), [this, portId] { m_window.Post(UWM_PORTBACK, 0, portId); }, watch);
+}
+
+void CPortManager::OnPortBack(int64_t portId) {
+    std::unique_ptr<comm::IDeviceWatch>* watch = WatchOf(portId);
+    // Reports may still be queued from a watch that has ended.
+    if (!m_bCommsEnabled || watch == nullptr || !*watch) return;
+    CSerialWindowPort& port = *PortOf(portId);
+    const int32_t number = portId == PortIdDisplay ? m_nDisplayPortNumber : m_nMergePortNumber;
+    if (port.IsOpen() || OpenLine(port, number, portId) != 0) return;
+    watch->reset();
+    m_display.ShowText(portId == PortIdDisplay ? "Reconnected: Display" : "Reconnected: Merge");
+    m_events.SendMousePacket();
+}
+
 void CPortManager::ClosePorts() {
+    displayWatch_.reset();
+    mergeWatch_.reset();
     m_displayPort.Close();
     m_mergePort.Close();
 }

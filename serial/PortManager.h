@@ -5,12 +5,14 @@
 // Everything here runs on the window's thread; the lines' listeners only post to it.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/core/ISettings.h"
 #include "common/IPortSender.h"
 #include "common/Messages.h"
 #include "common/Win32Codes.h"
+#include "platform/comm/DeviceWatch.h"
 #include "serial/DisplayLine.h"
 #include "serial/SerialPort.h"
 
@@ -38,7 +40,8 @@ constexpr uint32_t WriteTimeoutMs(size_t length) {
 class CPortManager : public IPortSender {
 public:
     CPortManager(ISettings& settings, CDisplayLine& display, IMessagePoster& window, IPortEvents& events,
-                 comm::ICommApi& comm = comm::RealCommApi());
+                 comm::ICommApi& comm = comm::RealCommApi(),
+                 comm::IDeviceWatchApi& watches = comm::RealDeviceWatchApi());
     ~CPortManager() override;
     CPortManager(const CPortManager&) = delete;
     CPortManager& operator=(const CPortManager&) = delete;
@@ -50,8 +53,14 @@ public:
     bool OpenDisplayPort(int32_t number);
     bool OpenMergePort(int32_t number);
 
-    // The handler of PortNotifyMessage. Always 0.
+    // The handler of PortNotifyMessage. Always 0. A line that hung up (its device went away) is
+    // closed and its device watched for; see OnPortBack.
     int64_t OnPortNotification(uint64_t wParam, int64_t lParam);
+    // The handler of UWM_PORTBACK: the way to a lost line's device changed. When the line opens
+    // again it gets the settings of any opening, the display line says so and the mouse state
+    // goes out; otherwise it is still watched for.
+    void OnPortBack(int64_t portId);
+    bool IsWaitingForDevice(int64_t portId) const;
     // Appends everything waiting on `port` to `buffer`, in 128-byte reads until a short one.
     void DrainPort(CSerialPort& port, std::string& buffer);
 
@@ -62,6 +71,7 @@ public:
     // Shutdown: stop handling notifications first, then (after the last mouse packet) close the
     // Display Port and then the Merge Port.
     void SetCommsEnabled(bool enabled) { m_bCommsEnabled = enabled ? 1 : 0; }
+    // Closes both lines and stops waiting for lost ones.
     void ClosePorts();
 
     CSerialWindowPort m_displayPort;
@@ -73,6 +83,10 @@ public:
 
 private:
     bool OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId);
+    uint32_t OpenLine(CSerialWindowPort& port, int32_t number, int64_t portId);
+    CSerialWindowPort* PortOf(int64_t portId);
+    std::unique_ptr<comm::IDeviceWatch>* WatchOf(int64_t portId);
+    void OnLineLost(int64_t portId);
     void WriteToPorts(const uint8_t* bytes, size_t length);
     void FlushHeldOutput();
 
@@ -86,6 +100,11 @@ private:
     CDisplayLine& m_display;
     IMessagePoster& m_window;
     IPortEvents& m_events;
+    comm::IDeviceWatchApi& watches_;
+    // Set while a line that hung up waits for its device. Only a hang-up starts one: a port that
+    // failed to open, or that the user set to 0, is left as the user has it.
+    std::unique_ptr<comm::IDeviceWatch> displayWatch_;
+    std::unique_ptr<comm::IDeviceWatch> mergeWatch_;
 };
 
 }  // namespace tarvik

@@ -29,6 +29,7 @@ struct FakeLine {
     uint32_t timeoutsResult = 0;
     // While set, a waiting listener does not notice Interrupt: it looks stuck.
     bool ignoreInterrupt = false;
+    bool present = true;  // cleared: the device is unplugged and the line does not open
 
     // Observed.
     bool open = false;
@@ -165,7 +166,9 @@ public:
     uint32_t Open(const std::string& name, std::unique_ptr<comm::ICommDevice>& device) override {
         auto it = lines_.find(name);
         if (it == lines_.end()) return ERROR_FILE_NOT_FOUND;
-        if (std::lock_guard<std::mutex> lock(it->second->mutex); it->second->open) return ERROR_ACCESS_DENIED;
+        if (std::lock_guard<std::mutex> lock(it->second->mutex); !it->second->present || it->second->open) {
+            return it->second->present ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        }
         device = std::make_unique<FakeCommDevice>(it->second);
         return 0;
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "serial/PortManager.h"
+#include "tests/support/FakeDeviceWatch.h"
 #include "tests/support/FakeSettings.h"
 #include "tests/support/LineRecorders.h"
 #include "tests/support/Recorders.h"
@@ -59,7 +60,8 @@ public:
     CDisplayLine display{view};
     RecordingPoster window;
     FakePortEvents events;
-    CPortManager manager{settings, display, window, events, comm};
+    FakeDeviceWatches watches;
+    CPortManager manager{settings, display, window, events, comm, watches};
 };
 
 }  // namespace tarvik::test

@@ -96,6 +96,15 @@ ControlParse ParseSleep(const std::vector<std::string_view>& args) {
     return result;
 }
 
+ControlParse ParsePlug(const std::vector<std::string_view>& args, ControlAction::Kind kind) {
+    if (args.size() != 1 || (args[0] != "display" && args[0] != "keyboard"))
+        return Fail("unplug and plug need one line: display or keyboard");
+    ControlParse result;
+    result.action.kind = kind;
+    result.action.keyboardLine = args[0] == "keyboard";
+    return result;
+}
+
 // The rest of the line after the command word and one separating space, kept as it stands.
 std::string_view RestAfter(std::string_view line, std::string_view command) {
     std::string_view rest = line.substr(line.find(command) + command.size());
@@ -119,6 +128,8 @@ ControlParse ParseControlLine(std::string_view line) {
     if (command == "dbyte") return ParseBytes(args, Kind::Display);
     if (command == "mouse") return ParseMouse(args);
     if (command == "sleep") return ParseSleep(args);
+    if (command == "unplug") return ParsePlug(args, Kind::Unplug);
+    if (command == "plug") return ParsePlug(args, Kind::Plug);
     if (command == "text") return Send(Kind::Keyboard, rest, "text \"" + rest + "\"");
     if (command == "dtext") return Send(Kind::Display, rest, "display text \"" + rest + "\"");
     if (command == "macro") return Send(Kind::Keyboard, "\x0C" + rest + "\r", "macro \"" + rest + "\"");

@@ -6,11 +6,12 @@
 namespace tarvik::sim {
 
 struct ControlAction {
-    enum class Kind { Nothing, Keyboard, Display, Sleep, Quit };
+    enum class Kind { Nothing, Keyboard, Display, Sleep, Quit, Unplug, Plug };
     Kind kind = Kind::Nothing;
-    std::string bytes;      // for Keyboard and Display: what to send on that line
-    long milliseconds = 0;  // for Sleep
-    std::string summary;    // what the log says was sent
+    std::string bytes;          // for Keyboard and Display: what to send on that line
+    bool keyboardLine = false;  // for Unplug and Plug: which line
+    long milliseconds = 0;      // for Sleep
+    std::string summary;        // what the log says was sent
 };
 
 struct ControlParse {
@@ -28,6 +29,8 @@ struct ControlParse {
 //   name TEXT            a name field (form feed + 12 characters) on the display line
 //   dtext TEXT / dbyte N...  raw text or bytes on the display line
 //   sleep MS             pause the script; the lines are still served meanwhile
+//   unplug LINE          LINE (display or keyboard) goes away, as an adapter pulled out
+//   plug LINE            LINE comes back on a new pseudo-terminal, its COMn link pointed at it
 //   quit
 ControlParse ParseControlLine(std::string_view line);
 

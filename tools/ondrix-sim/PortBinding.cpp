@@ -55,6 +55,21 @@ bool ComLink::Bind(const fs::path& dir, int number, const std::string& target, b
     return true;
 }
 
+bool ComLink::Repoint(const std::string& target, std::string& error) {
+    std::error_code ec;
+    const fs::path temp = path_.string() + ".ondrix-sim.tmp";
+    fs::remove(temp, ec);
+    fs::create_symlink(target, temp, ec);
+    if (!ec) fs::rename(temp, path_, ec);
+    if (ec) {
+        error = "cannot point " + path_.string() + " at " + target + ": " + ec.message();
+        fs::remove(temp, ec);
+        return false;
+    }
+    target_ = target;
+    return true;
+}
+
 void ComLink::Remove() {
     if (path_.empty()) return;
     // Someone may have pointed the name elsewhere meanwhile; that link is theirs to keep.

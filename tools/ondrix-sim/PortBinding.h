@@ -19,6 +19,9 @@ public:
     bool Bind(const std::filesystem::path& dir, int number, const std::string& target, bool replace,
               std::string& error);
     const std::filesystem::path& Path() const { return path_; }
+    // Points the bound link at `target` in one step (a new link renamed over it), as udev puts
+    // a device's link in place. False with `error` set on failure.
+    bool Repoint(const std::string& target, std::string& error);
     void Remove();
 
 private:

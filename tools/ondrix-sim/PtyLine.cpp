@@ -14,9 +14,14 @@ std::string Failure(const char* what) { return std::string(what) + ": " + std::s
 
 }  // namespace
 
-PtyLine::~PtyLine() {
+PtyLine::~PtyLine() { Close(); }
+
+void PtyLine::Close() {
     if (spareSlave_ >= 0) ::close(spareSlave_);
     if (master_ >= 0) ::close(master_);
+    spareSlave_ = master_ = -1;
+    slavePath_.clear();
+    queue_.clear();
 }
 
 bool PtyLine::Open(std::string& error) {

@@ -22,6 +22,10 @@ public:
     // Creates the pseudo-terminal in raw mode and keeps a slave descriptor of our own open, so
     // the line survives the other side closing and reopening it. False with `error` set on failure.
     bool Open(std::string& error);
+    // Closes both descriptors, so the other side sees the line hang up and its device node goes;
+    // what was queued is dropped. Open makes a new line afterwards.
+    void Close();
+    bool IsOpen() const { return master_ >= 0; }
 
     int MasterFd() const { return master_; }
     const std::string& SlavePath() const { return slavePath_; }

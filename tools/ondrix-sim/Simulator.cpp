@@ -67,6 +67,8 @@ private:
     void RunControlLines();
     void Perform(const ControlAction& action);
     void SendOn(PtyLine& line, const char* which, const std::string& bytes);
+    void Unplug(bool keyboard);
+    void Plug(bool keyboard);
     void ServeLine(PtyLine& line, bool keyboard, short revents, bool& open);
     void OnKeyboardBytes(const uint8_t* bytes, size_t n);
     void OnDisplayBytes(const uint8_t* bytes, size_t n);
@@ -201,10 +203,38 @@ void Simulator::Perform(const ControlAction& action) {
             sleepUntil_ = Clock::now() + std::chrono::milliseconds(action.milliseconds);
             break;
         case ControlAction::Kind::Quit: quit_ = true; break;
+        case ControlAction::Kind::Unplug: Unplug(action.keyboardLine); break;
+        case ControlAction::Kind::Plug: Plug(action.keyboardLine); break;
     }
 }
 
+void Simulator::Unplug(bool keyboard) {
+    PtyLine& line = keyboard ? keyboard_ : display_;
+    const char* which = keyboard ? "keyboard" : "display";
+    if (!line.IsOpen()) return Complain(std::string(which) + " line is already unplugged");
+    line.Close();
+    (keyboard ? keyboardOpen_ : displayOpen_) = false;
+    // A packet cut short by the unplugging is not continued by the next line.
+    (keyboard ? keyboardDecoder_ : displayDecoder_) = StreamDecoder();
+    Emit(std::string("unplugged ") + which);
+}
+
+void Simulator::Plug(bool keyboard) {
+    PtyLine& line = keyboard ? keyboard_ : display_;
+    const char* which = keyboard ? "keyboard" : "display";
+    if (line.IsOpen()) return Complain(std::string(which) + " line is already plugged in");
+    std::string error;
+    if (!line.Open(error) || !(keyboard ? mergeLink_ : displayLink_).Repoint(line.SlavePath(), error)) {
+        line.Close();
+        return Complain(std::string("plug ") + which + ": " + error);
+    }
+    (keyboard ? keyboardOpen_ : displayOpen_) = true;
+    Emit(std::string("plugged ") + which + " " + line.SlavePath());
+}
+
 void Simulator::SendOn(PtyLine& line, const char* which, const std::string& bytes) {
+    if (!line.IsOpen())
+        return Complain(std::string(which) + " line is unplugged: " + std::to_string(bytes.size()) + " bytes dropped");
     if (const size_t refused = line.Send(bytes))
         Complain(std::string(which) + " line is full (nobody reads it): " + std::to_string(refused) + " bytes dropped");
 }

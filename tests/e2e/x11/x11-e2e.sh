@@ -2,12 +2,13 @@
 # End-to-end under a real X server: a private Xvfb, the simulated instrument on private ports and
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
-#   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray
+#   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|
+#              modifiers
 # Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|modifiers}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
@@ -394,6 +395,42 @@ case_international() {
 sheet_shown() { tarvik_window "Tarvik Properties" >/dev/null; }
 sheet_gone() { ! sheet_shown; }
 window_hidden() { ! tarvik_window >/dev/null; }
+
+# --- a line unplugged and plugged in again ---------------------------------------------------
+
+# CPU time (user + system) Tarvik has used so far, in clock ticks.
+tarvik_ticks() { awk '{ print $14 + $15 }' "/proc/$tarvik_pid/stat"; }
+now_ms() { date +%s%3N; }
+
+# The keyboard line goes away and comes back on a new pseudo-terminal: Tarvik shows the error,
+# waits without using the CPU, and reopens the line when its link leads to a device again. What
+# was typed meanwhile is not replayed; the mouse packet is the first thing on the new line.
+case_reconnect() {
+  start_sim
+  start_tarvik
+  sim_say "unplug keyboard"
+  wait_until 60 "the error for the lost line" display_shows "Error: Merge"
+  local ticks hz plugged_at back_at before
+  before=$(count_lines "display ")
+  xtest key x
+  expect_items "display " $((before + 1)) "key 0x78 'x'"
+  hz=$(getconf CLK_TCK)
+  ticks=$(tarvik_ticks)
+  sleep 2
+  echo "Tarvik's CPU time while the line was down: $(( ($(tarvik_ticks) - ticks) * 1000 / hz )) ms in 2 s"
+  before=$(count_lines "")
+  sim_say "plug keyboard"
+  wait_until 30 "the simulator to plug the line in" grep -q "^plugged keyboard " "$work/sim.log"
+  plugged_at=$(now_ms)
+  wait_until 30 "bytes on the new line" at_least "" $((before + 1))
+  back_at=$(now_ms)
+  echo "bytes flowed again $((back_at - plugged_at)) ms after the line came back (+/- 50 ms)"
+  wait_until 30 "the display line to say the line is back" display_shows "Reconnected: Merge"
+  xtest key b
+  expect_items "" $((before + 1)) "packet" "key 0x62 'b'"
+  sim_say "key c"
+  expect_items "" $((before + 3)) "key 0x63 'c'"
+}
 
 start_xvfb
 "case_$case_name"

@@ -119,9 +119,13 @@ TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
     EXPECT_EQ(ParseControlLine("sleep 250\r").action.milliseconds, 250);
     EXPECT_EQ(ParseControlLine("quit").action.kind, ControlAction::Kind::Quit);
     EXPECT_EQ(ParseControlLine("   # note").action.kind, ControlAction::Kind::Nothing);
+    const ControlParse unplug = ParseControlLine("unplug keyboard");
+    EXPECT_EQ(unplug.action.kind, ControlAction::Kind::Unplug);
+    EXPECT_TRUE(unplug.action.keyboardLine);
+    EXPECT_FALSE(ParseControlLine("plug display").action.keyboardLine);
 
     for (const char* bad : {"key", "key nosuch", "byte 256", "byte -1", "mouse 1", "mouse 1024 0", "mouse 1 1 sideways",
-                            "sleep", "sleep 99999999", "quit now", "frobnicate"}) {
+                            "sleep", "sleep 99999999", "quit now", "frobnicate", "unplug", "plug merge"}) {
         const ControlParse p = ParseControlLine(bad);
         EXPECT_FALSE(p.ok) << bad;
         EXPECT_FALSE(p.error.empty()) << bad;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/support/FakeComm.h"
 #include "tests/support/PortRig.h"
 
@@ -108,6 +110,93 @@ TEST_F(PortManagerTest, WhatANotificationSendsGoesOutInOneWritePerLineInOrder) {
     events.whileParsing = nullptr;
     manager.SendByteToPorts('c');
     EXPECT_EQ(com2->written.back(), 'c');
+}
+
+constexpr uint64_t kHangUp = (static_cast<uint64_t>(CE_IOE) << 16) | EV_ERR;
+
+class ReconnectTest : public PortManagerTest {
+protected:
+    // Reports a change on the way to `name`'s device and handles what that posts, as the window
+    // would. False when nothing was posted.
+    bool DeviceChanged(const std::string& name) {
+        watches.Change(name);
+        PostedMessage posted{};
+        if (!window.Take(posted, std::chrono::milliseconds(0))) return false;
+        EXPECT_EQ(posted.message, UWM_PORTBACK);
+        manager.OnPortBack(posted.lParam);
+        return true;
+    }
+};
+
+TEST_F(ReconnectTest, ALostLineIsWatchedAndReopenedWithItsSettingsWithoutReplayingWhatWasTyped) {
+    OpenWith(1, 2);
+    com1->present = false;
+    manager.OnPortNotification(kHangUp, PortIdDisplay);
+    EXPECT_EQ(view.text, "Error: Display");
+    EXPECT_FALSE(manager.m_displayPort.IsOpen());
+    EXPECT_TRUE(manager.IsWaitingForDevice(PortIdDisplay));
+    EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
+    ASSERT_EQ(watches.made.size(), 1u);
+    EXPECT_EQ(watches.made[0]->name, "COM1");
+    const std::string before = com1->written;
+    manager.SendByteToPorts('a');
+    EXPECT_EQ(com2->written.back(), 'a') << "the other line goes on";
+
+    // A change that does not bring the device back keeps the alert and the watch.
+    ASSERT_TRUE(DeviceChanged("COM1"));
+    EXPECT_EQ(view.text, "Error: Display");
+    EXPECT_TRUE(manager.IsWaitingForDevice(PortIdDisplay));
+
+    com1->present = true;
+    com1->dcb = {};
+    com1->dcb.BaudRate = 115200;
+    com1->escapes.clear();
+    ASSERT_TRUE(DeviceChanged("COM1"));
+    EXPECT_TRUE(manager.m_displayPort.IsListening());
+    EXPECT_EQ(com1->dcb.BaudRate, 9600u);
+    EXPECT_EQ(com1->escapes, (std::vector<uint32_t>{SETDTR, SETRTS}));
+    EXPECT_EQ(view.text, "Reconnected: Display");
+    EXPECT_EQ(events.mousePackets, 2);
+    EXPECT_EQ(watches.Live(), 0);
+    manager.SendByteToPorts('b');
+    EXPECT_EQ(com1->written, before + "b") << "nothing typed while the line was down";
+    // A report still queued from the ended watch changes nothing.
+    manager.OnPortBack(PortIdDisplay);
+    EXPECT_EQ(events.mousePackets, 2);
+}
+
+TEST_F(ReconnectTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
+    struct Case {
+        const char* what;
+        std::function<void(ReconnectTest&)> end;
+    };
+    const Case cases[] = {
+        {"the user switched the line off", [](ReconnectTest& t) { t.OpenWith(1, 0); }},
+        {"shutdown", [](ReconnectTest& t) { t.manager.SetCommsEnabled(false), t.manager.ClosePorts(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        OpenWith(1, 2);
+        manager.OnPortNotification(0x00080001, PortIdMerge);  // a framing error is no hang-up
+        EXPECT_EQ(watches.Live(), 0);
+        com2->present = false;
+        manager.OnPortNotification(kHangUp, PortIdMerge);
+        EXPECT_TRUE(manager.IsWaitingForDevice(PortIdMerge));
+        c.end(*this);
+        EXPECT_EQ(watches.Live(), 0);
+        com2->present = true;
+        EXPECT_FALSE(DeviceChanged("COM2"));
+        manager.OnPortBack(PortIdMerge);
+        EXPECT_FALSE(manager.m_mergePort.IsOpen());
+        manager.SetCommsEnabled(true);
+    }
+    // A line that cannot be watched stays closed with its alert.
+    OpenWith(1, 2);
+    watches.result = ERROR_ACCESS_DENIED;
+    manager.OnPortNotification(kHangUp, PortIdMerge);
+    EXPECT_FALSE(manager.m_mergePort.IsOpen());
+    EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
+    EXPECT_EQ(view.text, "Error: Merge");
 }
 
 }  // namespace

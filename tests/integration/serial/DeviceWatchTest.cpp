@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <ostream>
+
+#include "platform/comm/DeviceWatch.h"
+#include "tests/support/TestSandbox.h"
+
+namespace tarvik::comm {
+void PrintTo(const WatchPoint& point, std::ostream* out) { *out << point.folder << " : " << point.name; }
+}  // namespace tarvik::comm
+
+namespace tarvik::test {
+namespace {
+
+namespace fs = std::filesystem;
+using comm::WatchPoint;
+
+TEST(WayToDeviceTest, FollowsEachLinkAndStandsInForMissingFoldersWithTheirNearestParent) {
+    TestSandbox sandbox;
+    const fs::path dir = sandbox.Dir();
+    const std::string ports = sandbox.PortsDir();
+    fs::create_directories(dir / "dev");
+    fs::create_symlink(dir / "dev/gone/by-id/usb-A", ports + "/COM1");  // by-id not there (unplugged)
+    fs::create_symlink("../dev/ttyUSB0", ports + "/COM2");              // relative, dangling
+    fs::create_directories(dir / "dev/serial/by-id");
+    fs::create_symlink("../../ttyUSB1", dir / "dev/serial/by-id/usb-B");
+    fs::create_symlink(dir / "dev/serial/by-id/usb-B", ports + "/COM3");
+    struct Case {
+        const char* entry;
+        std::vector<WatchPoint> way;
+    };
+    const std::string d = dir.string();
+    const Case cases[] = {
+        {"COM1", {{ports, "COM1"}, {d + "/dev", "gone"}}},
+        {"COM2", {{ports, "COM2"}, {d + "/dev", "ttyUSB0"}}},
+        {"COM3", {{ports, "COM3"}, {d + "/dev/serial/by-id", "usb-B"}, {d + "/dev", "ttyUSB1"}}},
+        {"COM4", {{ports, "COM4"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry);
+        EXPECT_EQ(comm::WayToDevice(ports + "/" + c.entry), c.way);
+    }
+    fs::create_symlink("COM5", ports + "/COM5");  // a loop ends
+    EXPECT_LE(comm::WayToDevice(ports + "/COM5").size(), 16u);
+}
+
+class DeviceWatchTest : public ::testing::Test {
+protected:
+    void Watch(const std::string& name) {
+        ASSERT_EQ(comm::RealDeviceWatchApi().Watch(
+                      name,
+                      [this] {
+                          std::lock_guard<std::mutex> lock(mutex);
+                          ++reports;
+                          reported.notify_all();
+                      },
+                      watch),
+                  0u);
+        ASSERT_TRUE(watch);
+    }
+    // Waits (at most 5 s) for more than `seen` reports; gives the count.
+    int WaitForReport(int seen, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        std::unique_lock<std::mutex> lock(mutex);
+        reported.wait_for(lock, limit, [&] { return reports > seen; });
+        return reports;
+    }
+
+    TestSandbox sandbox;
+    std::mutex mutex;
+    std::condition_variable reported;
+    int reports = 0;
+    std::unique_ptr<comm::IDeviceWatch> watch;
+};
+
+TEST_F(DeviceWatchTest, ReportsWhenTheWayToTheDeviceChangesAndNotForOtherNames) {
+    const fs::path dev = sandbox.Dir() / "dev";
+    fs::create_directories(dev);
+    fs::create_symlink(dev / "serial/by-id/usb-A", sandbox.PortsDir() + "/COM1");
+    Watch("COM1");
+    // The adapter is plugged in: its folder comes first, then its link in it.
+    fs::create_directories(dev / "serial/by-id");
+    EXPECT_GE(WaitForReport(0), 1);
+    int seen = reports;
+    std::ofstream(dev / "serial/by-id/usb-A").put('x');
+    EXPECT_GT(WaitForReport(seen), seen) << "the folder that came is watched now";
+    seen = reports;
+    // The entry itself put in place by rename, as the simulator and udev do.
+    fs::create_symlink(dev / "other", sandbox.PortsDir() + "/COM1.new");
+    fs::rename(sandbox.PortsDir() + "/COM1.new", sandbox.PortsDir() + "/COM1");
+    EXPECT_GT(WaitForReport(seen), seen);
+    seen = WaitForReport(reports, std::chrono::milliseconds(200));
+    std::ofstream(dev / "ttyS9").put('x');  // in a watched folder, but not on the way
+    EXPECT_EQ(WaitForReport(seen, std::chrono::milliseconds(200)), seen);
+    watch.reset();
+    fs::remove(sandbox.PortsDir() + "/COM1");
+    EXPECT_EQ(WaitForReport(seen, std::chrono::milliseconds(200)), seen) << "an ended watch reports nothing";
+}
+
+TEST_F(DeviceWatchTest, NamesThatLeadNowhereAreRefused) {
+    EXPECT_NE(comm::RealDeviceWatchApi().Watch(
+                  "LPT1", [] {}, watch),
+              0u);
+    EXPECT_FALSE(watch);
+}
+
+}  // namespace
+}  // namespace tarvik::test
