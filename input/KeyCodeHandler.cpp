@@ -1,7 +1,5 @@
 #include "input/KeyCodeHandler.h"
 
-#include "input/KeyTranslator.h"
-
 namespace tarvik {
 
 namespace {
@@ -37,6 +35,14 @@ void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& he
             if (press) ports.SendByteToPorts(static_cast<uint8_t>(code & 0xFF));
             return;
     }
+}
+
+void ReleaseHeldModifiers(CKeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket) {
+    const CKeyTranslator::HeldModifiers held = translator.TakeHeldModifiers();
+    if (!held.shift && !held.ctrl) return;
+    if (held.shift) state.m_bShift = 0;
+    if (held.ctrl) state.m_bCtrl = 0;
+    if (sendMousePacket) sendMousePacket();
 }
 
 }  // namespace tarvik

@@ -7,6 +7,7 @@
 #include "common/IPortSender.h"
 #include "common/MouseState.h"
 #include "common/Win32Codes.h"
+#include "input/KeyTranslator.h"
 
 namespace tarvik {
 
@@ -14,5 +15,10 @@ namespace tarvik {
 // `sendMousePacket` for modifier changes. The caller refreshes its controls afterwards.
 void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey, IPortSender& ports,
                    const std::function<void()>& sendMousePacket);
+
+// The window lost the keyboard: Shift and Ctrl held on the PC keyboard would stay set in every
+// packet until pressed again, so they are cleared now, with one packet for both. A state the
+// keyboard does not hold (an on-screen toggle, the instrument's own modifiers) stays as it is.
+void ReleaseHeldModifiers(CKeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket);
 
 }  // namespace tarvik

@@ -4,6 +4,7 @@
 // that the window turns into flag bits of the mouse packet; everything else is left alone.
 #include <array>
 #include <cstdint>
+#include <utility>
 
 namespace tarvik {
 
@@ -69,6 +70,14 @@ public:
 
     bool ShiftHeld() const { return shiftHeld_; }
     bool CtrlHeld() const { return ctrlHeld_; }
+
+    struct HeldModifiers {
+        bool shift = false;
+        bool ctrl = false;
+    };
+    // For a window that lost the keyboard: the releases of the modifiers held now will go
+    // elsewhere. Returns which were held and forgets them, delivering nothing.
+    HeldModifiers TakeHeldModifiers() { return {std::exchange(shiftHeld_, false), std::exchange(ctrlHeld_, false)}; }
 
 private:
     // The table column of `msg`, or -1 when the message is not examined at all.

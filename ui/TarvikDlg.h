@@ -123,6 +123,8 @@ protected:
     // The keyboard's first stop (TarvikDlgKeys.cpp), before any control sees the key: true when
     // the key was taken.
     bool PreTranslateMessage(const KeyMessage& message);
+    // Losing the keyboard releases the modifiers held on it (TarvikDlgKeys.cpp).
+    void changeEvent(QEvent* event) override;
 
 private:
     void BindControls();

@@ -1,6 +1,9 @@
 // The keyboard's first stop: every key that reaches the window or one of its controls passes
 // here before ordinary processing.
+#include <QEvent>
+
 #include "app/HelpPages.h"
+#include "input/KeyCodeHandler.h"
 #include "input/VirtualKeyCodes.h"
 #include "ui/KeyEventFilter.h"
 #include "ui/TarvikDlg.h"
@@ -21,6 +24,14 @@ bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {
         RequestHelp(kMainWindowHelpContext, HELP_CONTEXT);
     }
     return true;
+}
+
+void CTarvikDlg::changeEvent(QEvent* event) {
+    CTrayDialogBase::changeEvent(event);
+    // The releases of keys held now go to whichever window has the keyboard next.
+    if (event->type() != QEvent::ActivationChange || isActiveWindow()) return;
+    ReleaseHeldModifiers(m_keyTranslator, *this, [this] { SendMousePacket(); });
+    UpdateData(false);
 }
 
 }  // namespace tarvik

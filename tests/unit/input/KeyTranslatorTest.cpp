@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <utility>
 #include <vector>
@@ -66,6 +67,49 @@ TEST(KeyCodeHandlerTest, HelpKeyIsMarkedAtThePressAndEscIsHeldUntilItsRelease) {
     EXPECT_EQ(state.m_bEsc, 0);
     EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'b', "\x91"}, {'b', "\x81"}, {'b', "\x1b"}}));
     EXPECT_EQ(packets, 0);
+}
+
+TEST(KeyCodeHandlerTest, LosingTheKeyboardReleasesHeldModifiersWithOnePacketAndLeavesToggles) {
+    struct Row {
+        const char* what;
+        bool holdShift, holdCtrl, shiftToggle, ctrlToggle;
+        int packets;
+        Bool32 shiftAfter, ctrlAfter;
+    };
+    const Row rows[] = {
+        {"both held", true, true, false, false, 1, 0, 0},
+        {"Shift held, Ctrl toggled on screen", true, false, false, true, 1, 0, 1},
+        {"only toggles", false, false, true, true, 0, 1, 1},
+        {"nothing", false, false, false, false, 0, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        MouseState state;
+        Bool32 helpKey = 0;
+        test::RecordingPorts ports;
+        int packets = 0;
+        auto sendPacket = [&] { ++packets; };
+        struct Sink : IKeyCodeSink {
+            std::function<void(uint32_t, uint32_t)> deliver;
+            void OnKeyCode(uint32_t code, uint32_t action) override { deliver(code, action); }
+        } sink;
+        sink.deliver = [&](uint32_t c, uint32_t a) { HandleKeyCode(c, a, state, helpKey, ports, sendPacket); };
+        CKeyTranslator translator(sink);
+        if (row.holdShift) translator.TranslateKey(vk::VK_SHIFT, kModShift, KEY_ACTION_PRESS);
+        if (row.holdCtrl) translator.TranslateKey(vk::VK_CONTROL, kModCtrl, KEY_ACTION_PRESS);
+        state.m_bShift |= row.shiftToggle ? 1 : 0;
+        state.m_bCtrl |= row.ctrlToggle ? 1 : 0;
+        packets = 0;
+        ReleaseHeldModifiers(translator, state, sendPacket);
+        EXPECT_EQ(packets, row.packets);
+        EXPECT_EQ(state.m_bShift, row.shiftAfter);
+        EXPECT_EQ(state.m_bCtrl, row.ctrlAfter);
+        ReleaseHeldModifiers(translator, state, sendPacket);
+        EXPECT_EQ(packets, row.packets) << "released once";
+        // Back in the window, Shift held again is a fresh press.
+        translator.TranslateKey(vk::VK_SHIFT, kModShift, KEY_ACTION_PRESS);
+        EXPECT_EQ(state.m_bShift, 1);
+    }
 }
 
 // The whole table against an independent transcription of the instrument's key chart: the rows
