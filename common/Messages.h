@@ -22,6 +22,7 @@ inline constexpr uint32_t IDM_ABOUTBOX = 16;
 inline constexpr uint32_t ID_MENU_PROPERTIES = 32771;
 inline constexpr uint32_t ID_MENU_CLOSE = 32772;
 inline constexpr uint32_t ID_MENU_EXIT = 32778;
+inline constexpr uint32_t ID_MENU_MONITOR = 32790;  // the traffic monitor
 inline constexpr uint32_t ID_HELP = 57670;
 
 // A window that accepts posted messages. Post may be called from any thread and never blocks;

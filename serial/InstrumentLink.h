@@ -13,6 +13,7 @@
 #include "serial/DisplayProtocol.h"
 #include "serial/MergeProtocol.h"
 #include "serial/PortManager.h"
+#include "serial/TrafficMonitor.h"
 
 namespace tarvik {
 
@@ -31,6 +32,8 @@ public:
                     comm::ICommApi& comm = comm::RealCommApi());
 
     CPortManager& Ports() { return m_ports; }
+    // Both lines' traffic, for whoever watches it (the monitor window, bus subscribers).
+    CTrafficMonitor& Monitor() { return m_monitor; }
 
     // Drain the line and run its parser (called while the line's notification is handled).
     void ParseDisplayInput() override;
@@ -53,6 +56,7 @@ private:
     CDisplayParser m_displayParser;
     CLastReportedName m_lastReportedName;
     CMergeParser m_mergeParser;
+    CTrafficMonitor m_monitor{[this](ITrafficTap* tap) { m_ports.SetTrafficTap(tap); }};
 };
 
 }  // namespace tarvik

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "res/StringTable.h"
+#include "serial/TrafficMonitor.h"
 
 namespace tarvik {
 
@@ -114,6 +115,10 @@ void CPortManager::DrainPort(CSerialPort& port, std::string& buffer) {
             m_display.ShowAlertWithCode("COM Error", port.LastError());
         }
         buffer.append(chunk, count);
+        if (tap_ && count != 0 && (&port == &m_displayPort || &port == &m_mergePort)) {
+            tap_->OnLineTraffic(&port == &m_displayPort ? TrafficLine::Display : TrafficLine::Merge,
+                                TrafficDirection::In, reinterpret_cast<const uint8_t*>(chunk), count);
+        }
     } while (count == kReadChunk);
 }
 
@@ -132,8 +137,11 @@ void CPortManager::WriteToPorts(const uint8_t* bytes, size_t length) {
     // A line that does not take its bytes in time loses them; the window must not freeze and the
     // other line is still written.
     const uint32_t timeout = WriteTimeoutMs(length);
-    m_displayPort.Write(bytes, length, nullptr, timeout);
-    m_mergePort.Write(bytes, length, nullptr, timeout);
+    size_t count = 0;
+    m_displayPort.Write(bytes, length, &count, timeout);
+    if (tap_ && count != 0) tap_->OnLineTraffic(TrafficLine::Display, TrafficDirection::Out, bytes, count);
+    m_mergePort.Write(bytes, length, &count, timeout);
+    if (tap_ && count != 0) tap_->OnLineTraffic(TrafficLine::Merge, TrafficDirection::Out, bytes, count);
 }
 
 void CPortManager::SendByteToPorts(uint8_t byte) { WriteToPorts(&byte, 1); }

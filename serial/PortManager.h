@@ -18,6 +18,8 @@
 
 namespace tarvik {
 
+class ITrafficTap;
+
 // What is done with the lines' input and when the mouse state must go out (the instrument link).
 class IPortEvents {
 public:
@@ -73,6 +75,9 @@ public:
     void SetCommsEnabled(bool enabled) { m_bCommsEnabled = enabled ? 1 : 0; }
     // Closes both lines and stops waiting for lost ones.
     void ClosePorts();
+    // Told of every byte written to or drained from either line while set (the traffic monitor,
+    // while someone watches); null when nobody does.
+    void SetTrafficTap(ITrafficTap* tap) { tap_ = tap; }
 
     CSerialWindowPort m_displayPort;
     CSerialWindowPort m_mergePort;
@@ -101,6 +106,7 @@ private:
     IMessagePoster& m_window;
     IPortEvents& m_events;
     comm::IDeviceWatchApi& watches_;
+    ITrafficTap* tap_ = nullptr;
     // Set while a line that hung up waits for its device. Only a hang-up starts one: a port that
     // failed to open, or that the user set to 0, is left as the user has it.
     std::unique_ptr<comm::IDeviceWatch> displayWatch_;

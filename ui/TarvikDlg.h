@@ -3,6 +3,7 @@
 // serial lines, the macros, the keyboard translator and the shared mouse state.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <QFont>
@@ -25,6 +26,7 @@ namespace tarvik {
 
 class CKeyEventFilter;
 class CTarvikPropertySheet;
+class CMonitorWindow;
 
 // Control ids of template 102.
 inline constexpr int IDC_DISPLAY = 1000;
@@ -95,6 +97,9 @@ public:
     // Where the Com Ports page finds devices and binds COM numbers; the ports folder unless a test
     // gives its own.
     void SetPortBindings(comm::IPortBindings& bindings) { portBindings_ = &bindings; }
+    // Shows the traffic monitor, made on first use (TarvikDlgLink.cpp).
+    void OnMonitor() override;
+    CMonitorWindow* MonitorWindow() const { return m_pMonitorWindow.get(); }
 
     CInstrumentLink m_link;
     CPortManager& m_ports = m_link.Ports();
@@ -138,6 +143,12 @@ private:
     CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
     comm::CPortBindings ownPortBindings_;
     comm::IPortBindings* portBindings_ = &ownPortBindings_;
+    // A child of this window and a window of its own. Owned here, so it goes before the link whose
+    // traffic it watches (the toolkit would delete it only after every member is gone).
+    struct MonitorWindowDeleter {
+        void operator()(CMonitorWindow* window) const;
+    };
+    std::unique_ptr<CMonitorWindow, MonitorWindowDeleter> m_pMonitorWindow;
 };
 
 }  // namespace tarvik

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "input/KeyCodeHandler.h"
+#include "ui/MonitorWindow.h"
 
 namespace tarvik {
 
@@ -17,6 +18,15 @@ void CTarvikDlg::SendMousePacket() { tarvik::SendMousePacket(*this, m_ports); }
 void CTarvikDlg::OnKeyCode(uint32_t code, uint32_t action) {
     HandleKeyCode(code, action, *this, m_bHelpKey, m_ports, [this] { SendMousePacket(); });
     UpdateData(false);
+}
+
+void CTarvikDlg::MonitorWindowDeleter::operator()(CMonitorWindow* window) const { delete window; }
+
+void CTarvikDlg::OnMonitor() {
+    if (!m_pMonitorWindow) m_pMonitorWindow.reset(new CMonitorWindow(m_link.Monitor(), this));
+    m_pMonitorWindow->show();
+    m_pMonitorWindow->raise();
+    m_pMonitorWindow->activateWindow();
 }
 
 }  // namespace tarvik

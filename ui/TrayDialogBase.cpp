@@ -240,6 +240,7 @@ std::unique_ptr<QMenu> CTrayDialogBase::BuildContextMenu() {
     add("Close", ID_MENU_CLOSE);
     menu->addSeparator();
     add("Properties", ID_MENU_PROPERTIES);
+    add("Monitor", ID_MENU_MONITOR);
     menu->addSeparator();
     add("Help", ID_HELP);
     add("About", IDM_ABOUTBOX);
@@ -262,6 +263,7 @@ void CTrayDialogBase::OnCommand(uint32_t id) {
     switch (id) {
         case IDM_ABOUTBOX: OnAboutBox(); break;
         case ID_MENU_PROPERTIES: OnProperties(); break;
+        case ID_MENU_MONITOR: OnMonitor(); break;
         case ID_MENU_CLOSE: OnCancel(); break;
         case ID_MENU_EXIT: OnExit(); break;
         case ID_HELP: RequestHelp(kMainWindowHelpContext, HELP_CONTEXT); break;

@@ -73,6 +73,8 @@ public:
     std::unique_ptr<QMenu> BuildContextMenu();
     virtual void OnAboutBox();
     virtual void OnProperties() {}
+    virtual void OnMonitor() {}
+
     // While set, no context menu opens and the tray menu's commands are dropped.
     virtual bool ContextMenuSuppressed() const { return false; }
 

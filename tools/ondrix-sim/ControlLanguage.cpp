@@ -1,8 +1,8 @@
 #include "tools/ondrix-sim/ControlLanguage.h"
 
+#include "serial/KeyNames.h"
+#include "serial/WireStream.h"
 #include "tools/ondrix-sim/InstrumentCommands.h"
-#include "tools/ondrix-sim/KeyNames.h"
-#include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <vector>
 
@@ -70,7 +70,7 @@ ControlParse ParseMouse(const std::vector<std::string_view>& args) {
     auto x = ParseNumber(args[0]);
     auto y = ParseNumber(args[1]);
     if (!x || !y || *x > 1023 || *y > 1023) return Fail("mouse X and Y must be numbers from 0 to 1023");
-    MouseState state;
+    WirePacket state;
     state.x = static_cast<int>(*x);
     state.y = static_cast<int>(*y);
     for (size_t i = 2; i < args.size(); ++i) {
@@ -80,11 +80,11 @@ ControlParse ParseMouse(const std::vector<std::string_view>& args) {
         else if (args[i] == "ctrl") state.ctrl = true;
         else return Fail("unknown mouse flag \"" + std::string(args[i]) + "\" (active, button, shift, ctrl)");
     }
-    const auto packet = EncodePacket(state);
-    StreamItem item;
-    item.kind = StreamItem::Kind::Packet;
-    item.mouse = state;
-    return Send(ControlAction::Kind::Keyboard, std::string(packet.begin(), packet.end()), FormatItem(item));
+    const auto packet = EncodeWirePacket(state);
+    WireItem item;
+    item.kind = WireItem::Kind::Packet;
+    item.packet = state;
+    return Send(ControlAction::Kind::Keyboard, std::string(packet.begin(), packet.end()), FormatWireItem(item));
 }
 
 ControlParse ParseSleep(const std::vector<std::string_view>& args) {

@@ -1,4 +1,4 @@
-#include "tools/ondrix-sim/KeyNames.h"
+#include "serial/KeyNames.h"
 #include "tools/ondrix-sim/Simulator.h"
 
 #include <cstdlib>

@@ -1,10 +1,10 @@
 #include "tools/ondrix-sim/Simulator.h"
 
+#include "serial/WireStream.h"
 #include "tools/ondrix-sim/ControlLanguage.h"
 #include "tools/ondrix-sim/InstrumentCommands.h"
 #include "tools/ondrix-sim/PortBinding.h"
 #include "tools/ondrix-sim/PtyLine.h"
-#include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -83,7 +83,7 @@ private:
     PtyLine display_, keyboard_;
     ComLink displayLink_, mergeLink_;
     MachineHiveFile hive_;
-    StreamDecoder keyboardDecoder_, displayDecoder_;
+    CWireDecoder keyboardDecoder_, displayDecoder_;
     CommandLineCollector commands_;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> log_{nullptr, std::fclose};
     std::deque<ControlLine> control_;
@@ -215,7 +215,7 @@ void Simulator::Unplug(bool keyboard) {
     line.Close();
     (keyboard ? keyboardOpen_ : displayOpen_) = false;
     // A packet cut short by the unplugging is not continued by the next line.
-    (keyboard ? keyboardDecoder_ : displayDecoder_) = StreamDecoder();
+    (keyboard ? keyboardDecoder_ : displayDecoder_) = CWireDecoder();
     Emit(std::string("unplugged ") + which);
 }
 
@@ -242,11 +242,11 @@ void Simulator::SendOn(PtyLine& line, const char* which, const std::string& byte
 void Simulator::OnKeyboardBytes(const uint8_t* bytes, size_t n) {
     keyboardBytes_ += n;
     Announce();
-    std::vector<StreamItem> items;
+    std::vector<WireItem> items;
     keyboardDecoder_.Feed(bytes, n, items);
-    for (const StreamItem& item : items) {
-        Emit(FormatItem(item));
-        if (item.kind != StreamItem::Kind::Key) continue;
+    for (const WireItem& item : items) {
+        Emit(FormatWireItem(item));
+        if (item.kind != WireItem::Kind::Key) continue;
         if (auto command = commands_.OnKey(item.key)) Answer(*command);
     }
 }
@@ -277,9 +277,9 @@ void Simulator::Announce() {
 void Simulator::OnDisplayBytes(const uint8_t* bytes, size_t n) {
     displayBytes_ += n;
     if (!o_.showDisplay) return;
-    std::vector<StreamItem> items;
+    std::vector<WireItem> items;
     displayDecoder_.Feed(bytes, n, items);
-    for (const StreamItem& item : items) Emit("display " + FormatItem(item));
+    for (const WireItem& item : items) Emit("display " + FormatWireItem(item));
 }
 
 void Simulator::ServeLine(PtyLine& line, bool keyboard, short revents, bool& open) {

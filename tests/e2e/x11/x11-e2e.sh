@@ -432,6 +432,29 @@ case_reconnect() {
   expect_items "" $((before + 3)) "key 0x63 'c'"
 }
 
+# --- the traffic monitor ------------------------------------------------------------------------
+
+# How many top-level windows named $1 are viewable.
+viewable_count() {
+  local id count=0
+  for id in $(xwininfo -display "$display" -root -children 2>/dev/null | sed -n "s/^ *\(0x[0-9a-f]*\) \"$1\".*/\1/p"); do
+    xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && count=$((count + 1))
+  done
+  echo "$count"
+}
+at_least_windows() { [ "$(viewable_count "$1")" -ge "$2" ]; }
+
+# The context menu (a window named like the program), opened from the keyboard, has "Monitor"
+# third, after Close and Properties.
+case_monitor() {
+  start_sim
+  start_tarvik
+  xtest key Menu
+  wait_until 30 "the context menu" at_least_windows Tarvik 2
+  xtest key Down key Down key Down key Return
+  wait_until 30 "the Monitor window" at_least_windows Monitor 1
+}
+
 start_xvfb
 "case_$case_name"
 echo "PASS: $case_name"

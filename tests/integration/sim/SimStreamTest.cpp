@@ -1,26 +1,26 @@
 // The simulator's view of the keyboard line: decoding, key names, commands and its line language.
+#include "serial/KeyNames.h"
+#include "serial/WireStream.h"
 #include "tools/ondrix-sim/ControlLanguage.h"
 #include "tools/ondrix-sim/InstrumentCommands.h"
-#include "tools/ondrix-sim/KeyNames.h"
 #include "tools/ondrix-sim/Simulator.h"
-#include "tools/ondrix-sim/StreamDecoder.h"
 
 #include <gtest/gtest.h>
 
 namespace tarvik::sim {
 namespace {
 
-std::vector<std::string> Decode(StreamDecoder& decoder, std::initializer_list<uint8_t> bytes) {
+std::vector<std::string> Decode(CWireDecoder& decoder, std::initializer_list<uint8_t> bytes) {
     std::vector<uint8_t> data(bytes);
-    std::vector<StreamItem> items;
+    std::vector<WireItem> items;
     decoder.Feed(data.data(), data.size(), items);
     std::vector<std::string> lines;
-    for (const auto& item : items) lines.push_back(FormatItem(item));
+    for (const auto& item : items) lines.push_back(FormatWireItem(item));
     return lines;
 }
 
 TEST(SimStreamDecoder, PacketsKeysAndBrokenPackets) {
-    StreamDecoder d;
+    CWireDecoder d;
     EXPECT_EQ(Decode(d, {0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4}), std::vector<std::string>{"packet x=65 y=892 active"});
     EXPECT_EQ(Decode(d, {0x41, 0xE5}), (std::vector<std::string>{"key 0x41 'A'", "key 0xe5"}));
     // A byte below 0xE0 breaks a packet and stands as a key of its own; so does a second 0x80.
@@ -35,22 +35,22 @@ TEST(SimStreamDecoder, PacketsKeysAndBrokenPackets) {
 
 TEST(SimStreamDecoder, EncodeRoundTripsAtTheCorners) {
     for (auto [x, y] : {std::pair{0, 0}, {1023, 0}, {0, 1023}, {1023, 1023}, {65, 892}}) {
-        MouseState s;
+        WirePacket s;
         s.x = x;
         s.y = y;
         s.button = true;
-        const auto p = EncodePacket(s);
+        const auto p = EncodeWirePacket(s);
         EXPECT_EQ(p[0], 0x80);
         for (size_t i = 1; i < 6; ++i) EXPECT_GE(p[i], 0xE0);
-        const MouseState back = DecodePacket(p);
+        const WirePacket back = DecodeWirePacket(p);
         EXPECT_EQ(back.x, x);
         EXPECT_EQ(back.y, y);
         EXPECT_TRUE(back.button);
         EXPECT_FALSE(back.active || back.shift || back.ctrl || back.bit0);
     }
-    MouseState corner;
+    WirePacket corner;
     corner.x = 1023;
-    EXPECT_EQ(EncodePacket(corner), (std::array<uint8_t, 6>{0x80, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(EncodeWirePacket(corner), (std::array<uint8_t, 6>{0x80, 0xE0, 0xFF, 0xFF, 0xFF, 0xFF}));
 }
 
 TEST(SimKeyNames, NamesAndWordsAgree) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tarvik::sim {
+namespace tarvik {
 
 // "'a'" for a printable character, a symbolic name ("CR", "F1", "S-UP", "C-A"), or an empty
 // text when the byte has no meaning of its own on the keyboard line.
@@ -21,4 +21,4 @@ std::optional<long> ParseNumber(std::string_view text);
 // "0x1b": two lower-case hex digits.
 std::string HexByte(uint8_t byte);
 
-}  // namespace tarvik::sim
+}  // namespace tarvik

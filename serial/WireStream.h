@@ -1,15 +1,18 @@
 #pragma once
-// The keyboard line's wire stream: single key bytes and 6-byte mouse packets.
-#include <array>
+// The keyboard line's wire stream read back as items: single key bytes, 6-byte mouse packets with
+// their flags, and packets cut short. For those who watch the stream (the simulated instrument,
+// the traffic monitor); the program's own parsing is CMergeParser.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace tarvik::sim {
+#include "serial/MergeProtocol.h"
+
+namespace tarvik {
 
 // Positions as the program sees them: x from the left, y from the top, both 0 to 1023.
-struct MouseState {
+struct WirePacket {
     int x = 0;
     int y = 0;
     bool active = false;
@@ -19,30 +22,30 @@ struct MouseState {
     bool bit0 = false;  // never set by a correct sender; shown so a fault is visible
 };
 
-struct StreamItem {
+struct WireItem {
     enum class Kind { Key, Packet, Broken };
     Kind kind = Kind::Key;
     uint8_t key = 0;
-    MouseState mouse;
-    std::vector<uint8_t> broken;  // the bytes of a packet cut short, as they arrived
+    WirePacket packet;
+    std::vector<uint8_t> bytes;  // the item's bytes as they arrived (for Broken, the packet cut short)
 };
 
-std::array<uint8_t, 6> EncodePacket(const MouseState& state);
-MouseState DecodePacket(const std::array<uint8_t, 6>& packet);
+MousePacket EncodeWirePacket(const WirePacket& state);
+WirePacket DecodeWirePacket(const MousePacket& packet);
 
 // One line per item: "key 0x61 'a'", "packet x=65 y=892 active", "broken 0x80 0xf0".
-std::string FormatItem(const StreamItem& item);
+std::string FormatWireItem(const WireItem& item);
 
 // Splits the stream into items the way the receiving end does: 0x80 opens a packet, bytes of
 // 0xE0 and above continue it, anything else breaks it and is a key byte of its own. The state
 // carries a packet split across reads.
-class StreamDecoder {
+class CWireDecoder {
 public:
-    void Feed(const uint8_t* bytes, size_t length, std::vector<StreamItem>& out);
+    void Feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out);
     bool HasPending() const { return !pending_.empty(); }
 
 private:
     std::vector<uint8_t> pending_;
 };
 
-}  // namespace tarvik::sim
+}  // namespace tarvik

@@ -1,10 +1,10 @@
-#include "tools/ondrix-sim/KeyNames.h"
+#include "serial/KeyNames.h"
 
 #include <array>
 #include <cctype>
 #include <charconv>
 
-namespace tarvik::sim {
+namespace tarvik {
 namespace {
 
 struct NamedByte {
@@ -96,4 +96,4 @@ std::optional<uint8_t> ParseKeyWord(std::string_view word) {
     return std::nullopt;
 }
 
-}  // namespace tarvik::sim
+}  // namespace tarvik

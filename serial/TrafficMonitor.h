@@ -1,0 +1,115 @@
+#pragma once
+// The traffic on both lines as someone watching it sees it: every byte written to and drained from
+// each line, cut into items (keys by name, mouse packets with their position and flags, display
+// text and instrument names), numbered in the order they passed and stamped with the time. The
+// lines are tapped only while someone watches, so nobody watching costs nothing.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "serial/DisplayProtocol.h"
+#include "serial/WireStream.h"
+
+namespace tarvik {
+
+enum class TrafficLine : uint8_t { Display, Merge };
+// In: from the instrument to Tarvik. Out: from Tarvik to the instrument.
+enum class TrafficDirection : uint8_t { In, Out };
+
+struct TrafficItem {
+    // Key, Packet and Broken as on the keyboard line (WireItem); Text is display-line text outside
+    // a name field (or a field cut short), Name a complete name field.
+    enum class Kind : uint8_t { Key, Packet, Broken, Text, Name };
+
+    uint64_t sequence = 0;  // 1, 2, ... across both lines, in the order the bytes passed
+    int64_t timeUs = 0;     // wall-clock time, microseconds since 1970
+    TrafficLine line = TrafficLine::Display;
+    TrafficDirection direction = TrafficDirection::Out;
+    Kind kind = Kind::Key;
+    std::string bytes;  // as they passed
+    std::string text;   // Text: the bytes as text; Name: the name (its printable bytes)
+
+    // What a packet's bytes say; for other kinds all zero.
+    WirePacket Packet() const;
+};
+
+const char* LineName(TrafficLine line);           // "display", "merge"
+const char* DirectionName(TrafficDirection dir);  // "in", "out"
+const char* KindName(TrafficItem::Kind kind);     // "key", "packet", "broken", "text", "name"
+bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
+                           TrafficItem& item);  // the names above back into `item`; false if unknown
+
+// The decoded part: "key 0x61 'a'", "packet x=65 y=892 active shift", "broken 0x80 0xf0",
+// "text \"Ready\\r\"", "name \"Grand Piano \"".
+std::string DescribeTrafficItem(const TrafficItem& item);
+// "80 F0 E1" for the bytes 0x80 0xF0 0xE1.
+std::string HexOf(const std::string& bytes);
+// One line for people: local time to the millisecond, line, direction, hex, decoded.
+//   "14:03:07.125 merge   out  80 F0 E1 E2 E3 E4  packet x=65 y=892 active"
+std::string FormatTrafficLine(const TrafficItem& item);
+// One line of JSON for scripts, with the decoded fields of its kind.
+std::string FormatTrafficJson(const TrafficItem& item);
+
+// The display line's text from the instrument, cut where the program's own parser cuts it: a name
+// field is its form feed or carriage return and the twelve bytes after it.
+class CDisplayTextDecoder {
+public:
+    // Appends the items that `bytes` completes: text outside fields at once, a field once complete.
+    void Feed(const uint8_t* bytes, size_t length, std::vector<TrafficItem>& out);
+
+private:
+    void FlushText(std::vector<TrafficItem>& out);
+
+    CDisplayParser parser_;
+    std::string text_;   // text outside a field, not yet handed out
+    std::string field_;  // the field being received, from its start byte
+};
+
+// Who watches: told of each item, on the window's thread, in order.
+class ITrafficWatcher {
+public:
+    virtual ~ITrafficWatcher() = default;
+    virtual void OnTraffic(const TrafficItem& item) = 0;
+};
+
+// What the port manager calls with each line's bytes, on the window's thread.
+class ITrafficTap {
+public:
+    virtual ~ITrafficTap() = default;
+    virtual void OnLineTraffic(TrafficLine line, TrafficDirection direction, const uint8_t* bytes, size_t length) = 0;
+};
+
+// The decoding and the watchers. `tap` is called with this monitor when the first watcher comes
+// and with null when the last one goes, so the lines are tapped only while someone watches.
+class CTrafficMonitor : public ITrafficTap {
+public:
+    using TapFn = std::function<void(ITrafficTap*)>;
+    using ClockFn = std::function<int64_t()>;  // microseconds since 1970
+
+    explicit CTrafficMonitor(TapFn tap, ClockFn clock = {});
+    ~CTrafficMonitor() override;
+    CTrafficMonitor(const CTrafficMonitor&) = delete;
+    CTrafficMonitor& operator=(const CTrafficMonitor&) = delete;
+
+    // A watcher may attach or detach itself or another from inside OnTraffic.
+    void Attach(ITrafficWatcher& watcher);
+    void Detach(ITrafficWatcher& watcher);
+    bool IsWatched() const { return !watchers_.empty(); }
+
+    void OnLineTraffic(TrafficLine line, TrafficDirection direction, const uint8_t* bytes, size_t length) override;
+
+private:
+    void Reset();
+
+    TapFn tap_;
+    ClockFn clock_;
+    std::vector<ITrafficWatcher*> watchers_;
+    uint64_t sequence_ = 0;
+    // The keyboard-line stream: both lines out, and the Merge Port in.
+    CWireDecoder displayOut_, mergeOut_, mergeIn_;
+    CDisplayTextDecoder displayIn_;
+};
+
+}  // namespace tarvik

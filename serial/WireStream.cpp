@@ -1,0 +1,90 @@
+#include "serial/WireStream.h"
+
+#include "serial/KeyNames.h"
+
+namespace tarvik {
+
+MousePacket EncodeWirePacket(const WirePacket& s) {
+    MouseState state;
+    state.m_ptInstrumentCursor = {s.x, s.y};
+    state.m_bMouseActive = s.active;
+    state.m_bMouseButton = s.button;
+    state.m_bShift = s.shift;
+    state.m_bCtrl = s.ctrl;
+    MousePacket packet = EncodeMousePacket(state);
+    if (s.bit0) packet[1] |= 0x01;
+    return packet;
+}
+
+WirePacket DecodeWirePacket(const MousePacket& p) {
+    WirePacket s;
+    s.active = (p[1] & 0x10) != 0;
+    s.button = (p[1] & 0x08) != 0;
+    s.shift = (p[1] & 0x04) != 0;
+    s.ctrl = (p[1] & 0x02) != 0;
+    s.bit0 = (p[1] & 0x01) != 0;
+    s.x = ((p[3] & 0x1F) << 5) | (p[2] & 0x1F);
+    s.y = 1023 - (((p[5] & 0x1F) << 5) | (p[4] & 0x1F));
+    return s;
+}
+
+std::string FormatWireItem(const WireItem& item) {
+    std::string line;
+    switch (item.kind) {
+        case WireItem::Kind::Key: {
+            line = "key " + HexByte(item.key);
+            const std::string name = KeyByteName(item.key);
+            if (!name.empty()) line += " " + name;
+            break;
+        }
+        case WireItem::Kind::Packet: {
+            const WirePacket& m = item.packet;
+            line = "packet x=" + std::to_string(m.x) + " y=" + std::to_string(m.y);
+            if (m.active) line += " active";
+            if (m.button) line += " button";
+            if (m.shift) line += " shift";
+            if (m.ctrl) line += " ctrl";
+            if (m.bit0) line += " bit0";
+            break;
+        }
+        case WireItem::Kind::Broken:
+            line = "broken";
+            for (uint8_t b : item.bytes) line += " " + HexByte(b);
+            break;
+    }
+    return line;
+}
+
+void CWireDecoder::Feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out) {
+    for (size_t i = 0; i < length; ++i) {
+        const uint8_t c = bytes[i];
+        if (pending_.empty() && c == kPacketStart) {
+            pending_.push_back(c);
+            continue;
+        }
+        if (!pending_.empty() && c >= kPacketBodyMin) {
+            pending_.push_back(c);
+            if (pending_.size() == 6) {
+                WireItem item;
+                item.kind = WireItem::Kind::Packet;
+                item.packet =
+                    DecodeWirePacket({pending_[0], pending_[1], pending_[2], pending_[3], pending_[4], pending_[5]});
+                item.bytes.swap(pending_);
+                out.push_back(std::move(item));
+            }
+            continue;
+        }
+        if (!pending_.empty()) {
+            WireItem broken;
+            broken.kind = WireItem::Kind::Broken;
+            broken.bytes.swap(pending_);
+            out.push_back(std::move(broken));
+        }
+        WireItem key;
+        key.key = c;
+        key.bytes.assign(1, c);
+        out.push_back(std::move(key));
+    }
+}
+
+}  // namespace tarvik
