@@ -432,6 +432,31 @@ case_reconnect() {
   expect_items "" $((before + 3)) "key 0x63 'c'"
 }
 
+# --- no stuck modifiers -------------------------------------------------------------------------
+
+# Shift held on the PC keyboard while the focus moves to another window is released with one
+# packet; the Ctrl toggled on screen stays.
+case_modifiers() {
+  start_sim
+  start_tarvik
+  local before geometry width height
+  before=$(count_lines "")
+  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
+  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  # The Ctrl button spans x 33-47, y 18-30 of the 130 x 79 dialog units.
+  xtest click $((width * 80 / 260)) $((height * 48 / 158))
+  xtest down Shift_L
+  expect_items "" $((before + 1)) "packet ctrl" "packet shift ctrl"
+  pointer focus-root
+  expect_items "" $((before + 3)) "packet ctrl"
+  # Once only: nothing more follows, however long the key stays down elsewhere.
+  sim_say "key z"
+  wait_until 30 "the instrument's key to come back" at_least "" $((before + 4))
+  expect_items "" $((before + 4)) "key 0x7a 'z'"
+  pointer up Shift_L
+}
+
 # --- the traffic monitor ------------------------------------------------------------------------
 
 # How many top-level windows named $1 are viewable.
