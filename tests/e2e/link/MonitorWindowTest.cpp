@@ -31,7 +31,9 @@ TEST_F(MonitorWindowTest, ShowsBothLinesLiveFilteredPausedAndSaved) {
     EXPECT_TRUE(dlg->m_link.Monitor().IsWatched());
 
     Tap(38, 'a');  // X keycode of A
+    // One line at a time: the two lines' listeners are not ordered against each other.
     ASSERT_TRUE(merge.Send("\x81"));
+    ASSERT_TRUE(RunUntil([&] { return Decoded(monitor->ViewText()).size() >= 5; }));
     ASSERT_TRUE(display.Send("\x0cGrand Piano "));
     ASSERT_TRUE(RunUntil([&] { return Decoded(monitor->ViewText()).size() >= 6; }));
     EXPECT_EQ(Collect(2), Both("61 81"));
