@@ -3,8 +3,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPushButton>
@@ -12,6 +10,7 @@
 
 #include "res/StringTable.h"
 #include "serial/MergeProtocol.h"
+#include "serial/TrafficMonitor.h"
 
 namespace tarvik::test {
 namespace {
@@ -50,16 +49,7 @@ int QtKeyOf(uint32_t keysym) {
 
 }  // namespace
 
-std::string Hex(const std::string& bytes) {
-    std::string text;
-    for (char c : bytes) {
-        char item[4];
-        std::snprintf(item, sizeof item, "%02X", static_cast<unsigned>(static_cast<uint8_t>(c)));
-        if (!text.empty()) text += ' ';
-        text += item;
-    }
-    return text;
-}
+std::string Hex(const std::string& bytes) { return HexOf(bytes); }
 
 std::string Packet(const MouseState& state) {
     const MousePacket packet = EncodeMousePacket(state);

@@ -180,15 +180,21 @@ case_keys() {
   expect_items "display " $((before_display + 1)) "${expected[@]}"
 }
 
+# Sets width and height to the size of Tarvik's window.
+tarvik_size() {
+  local geometry
+  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
+  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
+  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+}
+
 # A click on the I1 function button sends its macro; the simulator's answer is shown in the window.
 case_macro() {
   start_sim
   start_tarvik
-  local before geometry width height
+  local before width height
   before=$(count_lines "")
-  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
-  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
-  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  tarvik_size
   # The window is laid out in dialog units (130 x 79); the I1 button spans x 53-88, y 22-34, so
   # its centre sits at the same fraction of the window whatever the font makes of a unit.
   xtest click $((width * 141 / 260)) $((height * 28 / 79))
@@ -439,11 +445,9 @@ case_reconnect() {
 case_modifiers() {
   start_sim
   start_tarvik
-  local before geometry width height
+  local before width height
   before=$(count_lines "")
-  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
-  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
-  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  tarvik_size
   # The Ctrl button spans x 33-47, y 18-30 of the 130 x 79 dialog units.
   xtest click $((width * 80 / 260)) $((height * 48 / 158))
   xtest down Shift_L
