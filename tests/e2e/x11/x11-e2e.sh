@@ -390,10 +390,8 @@ case_international() {
   xtest key a key q key m key comma key eacute
   expect_items "" $((before + 4)) "key 0x61 'a'" "key 0x71 'q'" "key 0x6d 'm'" "key 0x2c ','" "key 0x32 '2'"
 
-  local geometry width height
-  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
-  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
-  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  local width height
+  tarvik_size
   xtest click $((width * 141 / 260)) $((height * 28 / 79))
   expect_items "" $((before + 9)) "key 0xe9" "key 0x74 't'" "key 0xe9" "key 0x0d CR"
 }
