@@ -197,7 +197,7 @@ TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
     poll.start(5);
     dlg->OnTrayNotify(WM_RBUTTONDOWN);
     harness->Pump();
-    EXPECT_EQ(seen.join("|"), "Close|-|Properties|-|Help|About|-|Exit");
+    EXPECT_EQ(seen.join("|"), "Close|-|Properties|Monitor|-|Help|About|-|Exit");
     EXPECT_EQ(at, QCursor::pos());
 
     seen.clear();

@@ -109,18 +109,16 @@ start_tarvik() {
   wait_until 60 "Tarvik's packet on the display line" grep -q "^display packet " "$work/sim.log"
 }
 
-# The id of Tarvik's viewable top-level window. The toolkit keeps an unmapped 1x1 helper window
-# with the same name, so the first window of that name is not necessarily the right one.
-tarvik_window() {
+# The ids of the viewable top-level windows named $1 (Tarvik's own by default), one a line, and
+# the first of them. The toolkit keeps an unmapped 1x1 helper window with the same name, so the
+# first window of that name is not necessarily the right one.
+viewable_windows() {
   local id name=${1:-Tarvik}
   for id in $(xwininfo -display "$display" -root -tree 2>/dev/null | sed -n "s/^ *\\(0x[0-9a-f]*\\) \"$name\".*/\\1/p"); do
-    if xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then
-      echo "$id"
-      return 0
-    fi
+    if xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable'; then echo "$id"; fi
   done
-  return 1
 }
+tarvik_window() { viewable_windows "$@" | head -n1 | grep .; }
 
 window_viewable() {
   kill -0 "$tarvik_pid" 2>/dev/null || fail "Tarvik ended early"
@@ -350,7 +348,7 @@ case_tray() {
   item=$(sed -n 's/^item //p' "$work/watcher.log" | head -n1)
   sni() { DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS /usr/bin/python3 "$(dirname "$0")/sni.py" host "$item" "$@"; }
   menu=$(sni menu) || fail "the item's menu cannot be read"
-  [ "$menu" = "/MenuBar Close|-|Properties|-|Help|About|-|Exit" ] || fail "the exported menu reads: $menu"
+  [ "$menu" = "/MenuBar Close|-|Properties|Monitor|-|Help|About|-|Exit" ] || fail "the exported menu reads: $menu"
   # The start-up is over once the display line is watched. An alert (no mouse capture) may have
   # brought the window up; the menu's Close hides it again.
   wait_until 60 "the start-up" test -e "$work/display.log"
@@ -364,6 +362,8 @@ case_tray() {
   wait_until 60 "the preferences sheet" sheet_shown
   "$XTEST_TYPE" --display "$display" --window-name "Tarvik Properties" key Escape || fail "closing the sheet"
   wait_until 60 "the sheet to close" sheet_gone
+  sni click Monitor || fail "choosing Monitor"
+  wait_until 60 "the Monitor window" monitor_shown
   sni click Exit || fail "choosing Exit"
   wait_until 60 "Tarvik to end" tarvik_ended
   wait "$tarvik_pid"
@@ -461,15 +461,8 @@ case_modifiers() {
 
 # --- the traffic monitor ------------------------------------------------------------------------
 
-# How many top-level windows named $1 are viewable.
-viewable_count() {
-  local id count=0
-  for id in $(xwininfo -display "$display" -root -children 2>/dev/null | sed -n "s/^ *\(0x[0-9a-f]*\) \"$1\".*/\1/p"); do
-    xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && count=$((count + 1))
-  done
-  echo "$count"
-}
-at_least_windows() { [ "$(viewable_count "$1")" -ge "$2" ]; }
+at_least_windows() { [ "$(viewable_windows "$1" | wc -l)" -ge "$2" ]; }
+monitor_shown() { tarvik_window Monitor >/dev/null; }
 
 # The context menu (a window named like the program), opened from the keyboard, has "Monitor"
 # third, after Close and Properties.
@@ -479,7 +472,7 @@ case_monitor() {
   xtest key Menu
   wait_until 30 "the context menu" at_least_windows Tarvik 2
   xtest key Down key Down key Down key Return
-  wait_until 30 "the Monitor window" at_least_windows Monitor 1
+  wait_until 30 "the Monitor window" monitor_shown
 }
 
 start_xvfb
