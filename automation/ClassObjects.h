@@ -1,7 +1,9 @@
 #pragma once
-// The server's class object as the application shell sees it: made available to clients at
-// start, withdrawn at the end, and the server's registration written or removed on request.
+// The server's class object as the application shell sees it: offered to clients at start,
+// withdrawn at the end, and the server's registration written or removed on request.
 namespace tarvik {
+
+class IAutomationHost;
 
 class IClassObjects {
 public:
@@ -9,18 +11,14 @@ public:
     // False when the class object cannot be offered; the process then does not start.
     virtual bool RegisterClassObjects() = 0;
     virtual void RevokeClassObjects() = 0;
-    // Registration runs; their results are not reported (the process ends with 0 regardless).
-    virtual void RegisterServer() = 0;
-    virtual void UnregisterServer() = 0;
-};
-
-// Until the bus service exists there is nothing to offer or to register: every step succeeds.
-class CClassObjects : public IClassObjects {
-public:
-    bool RegisterClassObjects() override { return true; }
-    void RevokeClassObjects() override {}
-    void RegisterServer() override {}
-    void UnregisterServer() override {}
+    // The main window once it exists, null once it is gone; objects reach it only through this.
+    virtual void SetMainWindow(IAutomationHost* window) = 0;
+    // The kind of run is known and the window exists: a stand-alone run also offers the control
+    // object; a run started by a client ends itself when no client reaches it in time.
+    virtual void BeginRun(bool standAlone) = 0;
+    // Registration runs. False when something could not be written or removed (it is reported).
+    virtual bool RegisterServer() = 0;
+    virtual bool UnregisterServer() = 0;
 };
 
 }  // namespace tarvik

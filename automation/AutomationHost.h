@@ -1,0 +1,33 @@
+#pragma once
+// What the automation objects need of the main window: the sends that keys and macros use, the
+// shared mouse state, and the instrument name. The window implements it; the objects never hold
+// the window itself, so they may outlive it.
+#include <string>
+
+#include "automation/IInstrumentEvents.h"
+#include "common/IPortSender.h"
+#include "common/MouseState.h"
+
+namespace tarvik {
+
+class IAutomationHost {
+public:
+    virtual ~IAutomationHost() = default;
+
+    virtual IPortSender& Ports() = 0;
+    virtual MouseState& SharedMouseState() = 0;
+    // Encodes the whole shared mouse state as one packet and sends it to both lines.
+    virtual void SendMousePacket() = 0;
+
+    // The window's m_pAutomationObject: the one object whose clients hear of a new name.
+    virtual IInstrumentEvents* GetAutomationObject() const = 0;
+    virtual void SetAutomationObject(IInstrumentEvents* object) = 0;
+
+    // Hears of every changed name whether or not an automation object exists (the control
+    // interface); null to stop.
+    virtual void SetInstrumentListener(IInstrumentEvents* listener) = 0;
+    // The name the instrument reported last, as its bytes; empty before the first.
+    virtual std::string InstrumentName() const = 0;
+};
+
+}  // namespace tarvik

@@ -1,0 +1,164 @@
+#include "automation/Registration.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "automation/BusNames.h"
+
+namespace tarvik {
+namespace fs = std::filesystem;
+namespace {
+
+bool IsValidUtf8(std::string_view text) {
+    for (size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<uint8_t>(text[i++]);
+        size_t extra = 0;
+        if (lead >= 0xC2 && lead <= 0xDF) extra = 1;
+        else if ((lead & 0xF0) == 0xE0) extra = 2;
+        else if (lead >= 0xF0 && lead <= 0xF4) extra = 3;
+        else if (lead >= 0x80) return false;
+        for (; extra > 0; --extra, ++i) {
+            if (i >= text.size() || (static_cast<uint8_t>(text[i]) & 0xC0) != 0x80) return false;
+        }
+    }
+    return true;
+}
+
+// The bus reads Exec= in two steps: the service file's own escapes (a backslash doubled), then
+// shell-like quoting. So the path goes in double quotes with '\' and '"' escaped for the quoting,
+// and every backslash of that doubled again for the file.
+std::string QuotedExecPath(std::string_view path) {
+    std::string quoted = "\"";
+    for (char ch : path) {
+        if (ch == '\\') quoted += "\\\\\\\\";
+        else if (ch == '"') quoted += "\\\\\"";
+        else quoted += ch;
+    }
+    return quoted + "\"";
+}
+
+fs::path ServiceFile(const fs::path& dataFolder) {
+    return dataFolder / "dbus-1" / "services" / (std::string(bus::kServiceName) + ".service");
+}
+
+fs::path InterfaceFile(const fs::path& dataFolder, const std::string& interface) {
+    return dataFolder / "dbus-1" / "interfaces" / (interface + ".xml");
+}
+
+// Written beside the target and renamed over it, so a reader never sees half a file.
+bool WriteFileAtomically(const fs::path& target, const std::string& text, std::string& error) {
+    std::error_code ec;
+    fs::create_directories(target.parent_path(), ec);
+    if (ec) {
+        error = "cannot create " + target.parent_path().string() + ": " + ec.message();
+        return false;
+    }
+    const fs::path temp = target.string() + ".tmp-" + std::to_string(::getpid());
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << text;
+        out.flush();
+        if (!out) {
+            error = "cannot write " + temp.string() + ": " + std::strerror(errno);
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    fs::rename(temp, target, ec);
+    if (ec) {
+        error = "cannot write " + target.string() + ": " + ec.message();
+        fs::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
+
+bool RemoveFile(const fs::path& target, std::string& error) {
+    std::error_code ec;
+    fs::remove(target, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        error = "cannot remove " + target.string() + ": " + ec.message();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+fs::path UserDataFolder() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data == '/') return data;
+    if (const char* home = std::getenv("HOME"); home && *home == '/') return fs::path(home) / ".local" / "share";
+    return {};
+}
+
+fs::path CurrentExecutable() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : exe;
+}
+
+std::optional<std::string> ServiceFileText(const std::string& executable) {
+    if (executable.empty() || !IsValidUtf8(executable)) return std::nullopt;
+    for (char ch : executable) {
+        if (static_cast<uint8_t>(ch) < 0x20 || ch == 0x7F) return std::nullopt;
+    }
+    return std::string("[D-BUS Service]\nName=") + bus::kServiceName + "\nExec=" + QuotedExecPath(executable) + " " +
+           bus::kActivationSwitch + "\n";
+}
+
+std::vector<std::pair<std::string, std::string>> SplitInterfaces(std::string_view xml) {
+    static constexpr std::string_view kOpen = "<interface name=\"";
+    static constexpr std::string_view kClose = "</interface>";
+    std::vector<std::pair<std::string, std::string>> parts;
+    for (size_t start = xml.find(kOpen); start != std::string_view::npos; start = xml.find(kOpen, start)) {
+        const size_t nameEnd = xml.find('"', start + kOpen.size());
+        const size_t end = xml.find(kClose, start);
+        if (nameEnd == std::string_view::npos || end == std::string_view::npos) break;
+        std::string name(xml.substr(start + kOpen.size(), nameEnd - start - kOpen.size()));
+        std::string doc =
+            "<!DOCTYPE node PUBLIC \"-//freedesktop//DTD D-BUS Object Introspection 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/introspect.dtd\">\n<node>\n  ";
+        doc += xml.substr(start, end + kClose.size() - start);
+        doc += "\n</node>\n";
+        parts.emplace_back(std::move(name), std::move(doc));
+        start = end + kClose.size();
+    }
+    return parts;
+}
+
+bool WriteRegistration(const fs::path& dataFolder, const std::string& executable, std::string_view interfaceXml,
+                       std::string& error) {
+    if (dataFolder.empty()) {
+        error = "neither XDG_DATA_HOME nor HOME names a folder for the service file";
+        return false;
+    }
+    const std::optional<std::string> service = ServiceFileText(executable);
+    if (!service) {
+        error = "the executable's path cannot be written into a service file: " + executable;
+        return false;
+    }
+    if (!WriteFileAtomically(ServiceFile(dataFolder), *service, error)) return false;
+    for (const auto& [name, doc] : SplitInterfaces(interfaceXml)) {
+        if (!WriteFileAtomically(InterfaceFile(dataFolder, name), doc, error)) return false;
+    }
+    return true;
+}
+
+bool RemoveRegistration(const fs::path& dataFolder, std::string_view interfaceXml, std::string& error) {
+    if (dataFolder.empty()) {
+        error = "neither XDG_DATA_HOME nor HOME names a folder for the service file";
+        return false;
+    }
+    bool ok = RemoveFile(ServiceFile(dataFolder), error);
+    for (const auto& [name, doc] : SplitInterfaces(interfaceXml))
+        ok = RemoveFile(InterfaceFile(dataFolder, name), error) && ok;
+    return ok;
+}
+
+}  // namespace tarvik
