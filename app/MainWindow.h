@@ -1,6 +1,7 @@
 #pragma once
 // The main window as the application object drives it, so the start-up order can be checked
 // without a display.
+#include "automation/AutomationHost.h"
 #include "common/Messages.h"
 
 namespace tarvik {
@@ -16,6 +17,8 @@ public:
     virtual void ClearHelpKey() = 0;
     // Where the server module posts its WM_CLOSE.
     virtual IMessagePoster& Poster() = 0;
+    // What automation objects reach of the window.
+    virtual IAutomationHost& AutomationHost() = 0;
 };
 
 class IMainWindowFactory {

@@ -19,9 +19,11 @@ bool CTarvikApp::BeginInstance() {
     m_registration = ScanRegistrationSwitch(JoinCommandLine(m_argv));
     if (m_registration == RegistrationSwitch::None) return true;
 
-    // A registration run reports nothing and always ends with 0, whatever the steps gave.
-    if (m_registration == RegistrationSwitch::Unregister) m_classObjects.UnregisterServer();
-    else m_classObjects.RegisterServer();
+    // A failed registration is reported by the class objects and ends the process with 1: a
+    // silent 0 would tell an installer that the server can be activated when it cannot.
+    const bool done = m_registration == RegistrationSwitch::Unregister ? m_classObjects.UnregisterServer()
+                                                                       : m_classObjects.RegisterServer();
+    m_bRegistrationFailed = !done;
     m_bComInitialised = 0;
     m_module.Term();
     return false;
@@ -41,8 +43,11 @@ bool CTarvikApp::ContinueInstance(IMainWindowFactory& factory) {
 
     m_pMainDlg = window;
     m_module.SetMainWindow(&window->Poster());
+    m_classObjects.SetMainWindow(&window->AutomationHost());
     m_module.m_bCloseOnLastUnlock.store(1);
-    window->SetStandAlone(m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0);
+    const bool standAlone = m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0;
+    window->SetStandAlone(standAlone);
+    m_classObjects.BeginRun(standAlone);
 
     window->StartUp();
     return true;
@@ -54,7 +59,7 @@ int CTarvikApp::ExitInstance() {
         m_module.Term();
         m_bComInitialised = 0;
     }
-    return 0;
+    return m_bRegistrationFailed ? 1 : 0;
 }
 
 void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {
@@ -72,6 +77,8 @@ void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {
 
 void CTarvikApp::OnMainWindowDestroyed() {
     m_module.SetMainWindow(nullptr);
+    // Objects may outlive the window (an exit confirmed with clients connected).
+    m_classObjects.SetMainWindow(nullptr);
     m_pMainDlg = nullptr;
 }
 

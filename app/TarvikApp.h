@@ -28,7 +28,8 @@ public:
     bool ContinueInstance(IMainWindowFactory& factory);
     bool InitInstance(IMainWindowFactory& factory) { return BeginInstance() && ContinueInstance(factory); }
 
-    // Process end, after the event loop or a failed start-up. Always 0.
+    // Process end, after the event loop or a failed start-up: 0, or 1 after a registration run
+    // that could not write or remove its files.
     int ExitInstance();
 
     // A help request (data, command) from the window or the preferences sheet.
@@ -51,6 +52,7 @@ private:
     std::vector<std::string> m_argv;
     RegistrationSwitch m_registration = RegistrationSwitch::None;
     CCommandLineInfo m_cmdInfo;
+    bool m_bRegistrationFailed = false;
 };
 
 }  // namespace tarvik

@@ -15,8 +15,8 @@
 #include "app/HelpPages.h"
 #include "app/TarvikApp.h"
 #include "app/VersionInfo.h"
-#include "automation/ClassObjects.h"
 #include "automation/TarvikModule.h"
+#include "automation/dbus/BusServer.h"
 #include "ui/DesktopHelpViewer.h"
 #include "ui/ExitSignals.h"
 #include "ui/MainWindowFactory.h"
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         case InfoRequest::None: break;
     }
     CTarvikModule& module = TheModule();
-    CClassObjects classObjects;
+    CBusServer classObjects(module);
     CDesktopHelpViewer helpViewer;
     CTarvikApp app(module, classObjects, helpViewer, args, HelpFolder(argc > 0 ? argv[0] : nullptr));
 

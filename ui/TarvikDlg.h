@@ -10,6 +10,7 @@
 #include <QPixmap>
 
 #include "app/MainWindow.h"
+#include "automation/AutomationHost.h"
 #include "automation/IInstrumentEvents.h"
 #include "common/MouseState.h"
 #include "input/KeyTranslator.h"
@@ -41,6 +42,7 @@ inline constexpr std::array<int, kMacroCount> kMacroButtonIds{1008, 1002, 1003, 
 class CTarvikDlg : public CTrayDialogBase,
                    public MouseState,
                    public IMainWindow,
+                   public IAutomationHost,
                    public IMacroButtons,
                    public IKeyCodeSink,
                    public ILinkHost {
@@ -54,6 +56,14 @@ public:
     bool HelpKey() const override { return m_bHelpKey != 0; }
     void ClearHelpKey() override { m_bHelpKey = 0; }
     IMessagePoster& Poster() override { return *this; }
+    IAutomationHost& AutomationHost() override { return *this; }
+
+    // IAutomationHost
+    IPortSender& Ports() override { return m_ports; }
+    IInstrumentEvents* GetAutomationObject() const override { return m_pAutomationObject; }
+    void SetAutomationObject(IInstrumentEvents* object) override { m_pAutomationObject = object; }
+    void SetInstrumentListener(IInstrumentEvents* listener) override { instrumentListener_ = listener; }
+    std::string InstrumentName() const override { return m_link.LastReportedName().Last(); }
 
     // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
     bool OpenPorts() { return m_ports.OpenPorts(); }
@@ -149,6 +159,7 @@ private:
         void operator()(CMonitorWindow* window) const;
     };
     std::unique_ptr<CMonitorWindow, MonitorWindowDeleter> m_pMonitorWindow;
+    IInstrumentEvents* instrumentListener_ = nullptr;  // not owned: the control interface
 };
 
 }  // namespace tarvik

@@ -11,6 +11,7 @@ namespace tarvik {
 
 void CTarvikDlg::FireInstrumentChanged(const std::string& name) {
     if (m_pAutomationObject) m_pAutomationObject->FireInstrumentChanged(name);
+    if (instrumentListener_) instrumentListener_->FireInstrumentChanged(name);
 }
 
 void CTarvikDlg::SendMousePacket() { tarvik::SendMousePacket(*this, m_ports); }

@@ -13,7 +13,7 @@
 #include <QTimer>
 
 #include "app/TarvikApp.h"
-#include "automation/ClassObjects.h"
+#include "tests/support/FakeClassObjects.h"
 #include "tests/support/Recorders.h"
 #include "ui/TarvikDlg.h"
 
@@ -92,7 +92,7 @@ public:
     void Pump();
 
     CTarvikModule module;
-    CClassObjects classObjects;
+    FakeClassObjects classObjects;
     FakeHelpViewer viewer;
     RecordingBox box;
     CTarvikApp app;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/HelpPages.h"
 #include "app/TarvikApp.h"
+#include "tests/support/FakeAutomationHost.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TestSandbox.h"
 
@@ -25,8 +27,14 @@ protected:
 
     bool RegisterClassObjects() override { return log.push_back("register-class"), registerOk; }
     void RevokeClassObjects() override { log.push_back("revoke-class"); }
-    void RegisterServer() override { log.push_back("register-server"); }
-    void UnregisterServer() override { log.push_back("unregister-server"); }
+    void SetMainWindow(IAutomationHost* window) override {
+        log.push_back(window == &host ? "host" : window ? "other-host" : "no-host");
+    }
+    void BeginRun(bool standAlone) override {
+        log.push_back(std::string("run standalone=") + (standAlone ? "1" : "0"));
+    }
+    bool RegisterServer() override { return log.push_back("register-server"), registrationOk; }
+    bool UnregisterServer() override { return log.push_back("unregister-server"), registrationOk; }
     IMainWindow* CreateMainWindow() override {
         log.push_back("create-window" + Armed());
         return createFails ? nullptr : this;
@@ -36,6 +44,7 @@ protected:
     bool HelpKey() const override { return helpKey; }
     void ClearHelpKey() override { helpKey = false; }
     IMessagePoster& Poster() override { return poster; }
+    IAutomationHost& AutomationHost() override { return host; }
     void HtmlHelp(const std::string& folder, uint32_t command, uint32_t data) override {
         help.push_back(folder + " " + std::to_string(command) + " " + std::to_string(data));
     }
@@ -45,7 +54,8 @@ protected:
     Log log, help;
     CTarvikModule module;
     test::RecordingPoster poster;
-    bool registerOk = true, createFails = false, helpKey = false;
+    test::FakeAutomationHost host;
+    bool registerOk = true, createFails = false, helpKey = false, registrationOk = true;
 };
 
 TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
@@ -53,7 +63,8 @@ TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
     module.Lock();  // Init must reset whatever came before
     ASSERT_TRUE(app.InitInstance(Factory()));
     EXPECT_EQ(module.GetLockCount(), 0);
-    EXPECT_EQ(log, (Log{"register-class", "create-window close-armed=0", "standalone=1 close-armed=1", "startup"}));
+    EXPECT_EQ(log, (Log{"register-class", "create-window close-armed=0", "host", "standalone=1 close-armed=1",
+                        "run standalone=1", "startup"}));
     EXPECT_EQ(app.m_pMainDlg, Window());
     EXPECT_EQ(module.GetMainWindow(), &poster);
     EXPECT_TRUE(app.m_bComInitialised);
@@ -63,8 +74,10 @@ TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
     module.Unlock();
     EXPECT_EQ(poster.Total(), 1);
 
+    log.clear();
     app.OnMainWindowDestroyed();
     EXPECT_EQ(module.GetMainWindow(), nullptr);
+    EXPECT_EQ(log, (Log{"no-host"})) << "objects that outlive the window must not reach it";
     log.clear();
     EXPECT_EQ(app.ExitInstance(), 0);
     EXPECT_EQ(app.ExitInstance(), 0);
@@ -85,6 +98,31 @@ TEST_F(AppTest, FailedStartsEndWithZeroAndRevokeOnlyWhatWasRegistered) {
     EXPECT_EQ(module.m_bCloseOnLastUnlock.load(), 0);
     EXPECT_EQ(noWindow.ExitInstance(), 0);
     EXPECT_EQ(log.back(), "revoke-class");
+}
+
+TEST_F(AppTest, RegistrationRunsEndAtOnceAndOnlyAFailureEndsWithOne) {
+    struct Case {
+        std::vector<std::string> argv;
+        bool ok;
+        std::string step;
+        int code;
+    };
+    for (const Case& c : std::vector<Case>{{{"tarvik", "/RegServer"}, true, "register-server", 0},
+                                           {{"tarvik", "-unregserver"}, true, "unregister-server", 0},
+                                           {{"tarvik", "/UnregServer"}, false, "unregister-server", 1}}) {
+        log.clear();
+        registrationOk = c.ok;
+        auto app = MakeApp(c.argv);
+        EXPECT_FALSE(app.BeginInstance());
+        EXPECT_EQ(app.ExitInstance(), c.code) << c.argv[1];
+        EXPECT_EQ(log, (Log{c.step})) << "no class object, no window";
+    }
+
+    // A run started for a client tells the class objects so (it ends itself when nobody comes).
+    log.clear();
+    auto client = MakeApp({"tarvik", "-Embedding"});
+    ASSERT_TRUE(client.InitInstance(Factory()));
+    EXPECT_NE(std::find(log.begin(), log.end(), "run standalone=0"), log.end());
 }
 
 TEST_F(AppTest, HelpRequestsByCommandAndAfterF1) {

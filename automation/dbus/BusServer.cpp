@@ -1,0 +1,255 @@
+#include "automation/dbus/BusServer.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
+#include <QTimer>
+#include <QVariantMap>
+
+#include "automation/BusNames.h"
+#include "automation/InterfaceXml.h"
+#include "automation/Registration.h"
+#include "automation/dbus/BusObjects.h"
+#include "tarvikadaptors.h"
+
+namespace tarvik {
+namespace {
+
+QString Name(const char* name) { return QString::fromLatin1(name); }
+
+QString ObjectPath(uint32_t id) { return Name(bus::kObjectPathPrefix) + QString::number(id); }
+
+// TARVIK_TEST_IDLE_EXIT_MS shortens the wait for a client, so tests need not wait half a minute.
+int IdleExitMs() {
+    const char* value = std::getenv("TARVIK_TEST_IDLE_EXIT_MS");
+    const long ms = value ? std::strtol(value, nullptr, 10) : 0;
+    return ms > 0 && ms <= CBusServer::kIdleExitMs ? static_cast<int>(ms) : CBusServer::kIdleExitMs;
+}
+
+void Report(const std::string& text) {
+    std::fprintf(stderr, "tarvik: %s\n", text.c_str());
+    std::fflush(stderr);
+}
+
+}  // namespace
+
+CBusServer::CBusServer(CTarvikModule& module, std::function<QDBusConnection()> connect)
+    : module_(module),
+      connect_(std::move(connect)),
+      connection_(QStringLiteral("tarvik-not-connected")),
+      server_(module, *this) {}
+
+CBusServer::~CBusServer() { RevokeClassObjects(); }
+
+bool CBusServer::RegisterClassObjects() {
+    connection_ = connect_();
+    if (!connection_.isConnected()) {
+        // Keys, macros and the lines work without a bus; only automation clients are left out.
+        Report("no session bus (" + connection_.lastError().message().toStdString() +
+               "): automation clients cannot reach this run");
+        return true;
+    }
+    connected_ = true;
+    watcher_ = new QDBusServiceWatcher(this);
+    watcher_->setConnection(connection_);
+    watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &CBusServer::OnConnectionGone);
+
+    factory_ = std::make_unique<CBusClassFactory>(*this);
+    new ClassFactoryAdaptor(factory_.get());
+    if (!connection_.registerObject(Name(bus::kClassFactoryPath), factory_.get())) {
+        Report("cannot offer the class object at /Tarvik on the session bus");
+        return false;
+    }
+    // Queued behind another run that offers the class object, as several servers may: whoever owns
+    // the name serves the next client, and the next in line takes over when it lets go.
+    const auto reply =
+        connection_.interface()->registerService(Name(bus::kServiceName), QDBusConnectionInterface::QueueService,
+                                                 QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid())
+        Report("the session bus refused the name Tarvik.TarvikObject: " + reply.error().message().toStdString());
+    return true;
+}
+
+void CBusServer::RevokeClassObjects() {
+    if (!connected_) return;
+    connected_ = false;
+    UnregisterObjects(server_.ReleaseAll());
+    if (control_) connection_.unregisterObject(Name(bus::kControlPath));
+    if (ownsControlName_) connection_.unregisterService(Name(bus::kControlName));
+    connection_.unregisterObject(Name(bus::kClassFactoryPath));
+    if (!serviceNameGiven_) connection_.unregisterService(Name(bus::kServiceName));
+    serviceNameGiven_ = true;
+    // Torn down here, while the application object still exists: the process is ending.
+    qDeleteAll(findChildren<CBusTarvikObject*>());
+    delete watcher_;
+    watcher_ = nullptr;
+    watched_.clear();
+    factory_.reset();
+    control_.reset();
+    connection_ = QDBusConnection(QStringLiteral("tarvik-not-connected"));
+}
+
+void CBusServer::SetMainWindow(IAutomationHost* window) {
+    host_ = window;
+    server_.SetHost(window);
+    if (window && control_ && ownsControlName_) window->SetInstrumentListener(control_.get());
+}
+
+void CBusServer::BeginRun(bool standAlone) {
+    if (standAlone) {
+        StartControl();
+        return;
+    }
+    // Nobody can reach a run started for a client without a bus, or one that no client reaches
+    // in time: it would stay hidden for ever.
+    QTimer::singleShot(connected_ ? IdleExitMs() : 0, this, &CBusServer::OnIdleTimeout);
+}
+
+void CBusServer::OnIdleTimeout() {
+    if (module_.GetLockCount() > 0) return;
+    if (IMessagePoster* window = module_.GetMainWindow()) window->Post(WM_CLOSE, 0, 0);
+}
+
+void CBusServer::StartControl() {
+    if (!connected_) return;
+    control_ = std::make_unique<CBusControl>(*this, server_.Control());
+    new ControlAdaptor(control_.get());
+    connection_.registerObject(Name(bus::kControlPath), control_.get());
+    const auto reply =
+        connection_.interface()->registerService(Name(bus::kControlName), QDBusConnectionInterface::DontQueueService,
+                                                 QDBusConnectionInterface::DontAllowReplacement);
+    ownsControlName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
+    if (!ownsControlName_) {
+        Report("Tarvik.Control belongs to another run; tarvikctl reaches that one");
+        connection_.unregisterObject(Name(bus::kControlPath));
+        control_.reset();
+        return;
+    }
+    if (host_) host_->SetInstrumentListener(control_.get());
+}
+
+bool CBusServer::RegisterServer() {
+    std::string error;
+    if (WriteRegistration(UserDataFolder(), CurrentExecutable().string(), InterfaceXml(), error)) return true;
+    Report(error);
+    return false;
+}
+
+bool CBusServer::UnregisterServer() {
+    std::string error;
+    if (RemoveRegistration(UserDataFolder(), InterfaceXml(), error)) return true;
+    Report(error);
+    return false;
+}
+
+QString CBusServer::CreateInstance(const QString& caller, CallStatus& status) {
+    const uint32_t id = server_.CreateInstance(caller.toStdString(), status);
+    if (status != CallStatus::Ok) return {};
+    auto* object = new CBusTarvikObject(*this, id);
+    new ITarvikObjectAdaptor(object);
+    new IConnectionPointAdaptor(object);
+    objects_[id] = object;
+    connection_.registerObject(ObjectPath(id), object);
+    UpdateWatch(caller);
+    GiveUpServiceName();
+    return ObjectPath(id);
+}
+
+void CBusServer::GiveUpServiceName() {
+    if (serviceNameGiven_) return;
+    serviceNameGiven_ = true;
+    // Released before the caller's reply goes out, so its next activation already starts a new
+    // process.
+    connection_.unregisterService(Name(bus::kServiceName));
+}
+
+CallStatus CBusServer::Release(const QString& caller, uint32_t id) {
+    const CallStatus status = server_.Release(caller.toStdString(), id);
+    if (status == CallStatus::Ok) UnregisterObjects({id});
+    UpdateWatch(caller);
+    return status;
+}
+
+CallStatus CBusServer::LockServer(const QString& caller, bool lock) {
+    const CallStatus status = server_.LockServer(caller.toStdString(), lock);
+    UpdateWatch(caller);
+    return status;
+}
+
+CallStatus CBusServer::Advise(const QString& caller, uint32_t id, const QString& sinkPath, uint32_t& cookie) {
+    const CallStatus status = server_.Advise(caller.toStdString(), id, sinkPath.toStdString(), cookie);
+    UpdateWatch(caller);
+    return status;
+}
+
+CallStatus CBusServer::Unadvise(const QString& caller, uint32_t id, uint32_t cookie) {
+    const CallStatus status = server_.Unadvise(caller.toStdString(), id, cookie);
+    UpdateWatch(caller);
+    return status;
+}
+
+void CBusServer::UnregisterObjects(const std::vector<uint32_t>& ids) {
+    for (uint32_t id : ids) {
+        auto it = objects_.find(id);
+        if (it == objects_.end()) continue;
+        connection_.unregisterObject(ObjectPath(id));
+        // Possibly inside one of its own slots (Release): it goes once the call has returned.
+        it->second->deleteLater();
+        objects_.erase(it);
+    }
+}
+
+void CBusServer::UpdateWatch(const QString& connection) {
+    if (!watcher_ || connection.isEmpty()) return;
+    const bool holds = server_.Holds(connection.toStdString());
+    const bool watched = watched_.count(connection) != 0;
+    if (holds == watched) return;
+    if (!holds) {
+        watched_.erase(connection);
+        watcher_->removeWatchedService(connection);
+        return;
+    }
+    watched_.insert(connection);
+    watcher_->addWatchedService(connection);
+    // The client may have gone before the watch existed; asked after it, the bus's answer
+    // covers that gap.
+    auto* pending = new QDBusPendingCallWatcher(
+        connection_.interface()->asyncCall(QStringLiteral("NameHasOwner"), connection), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this, connection](QDBusPendingCallWatcher* call) {
+        const QDBusPendingReply<bool> reply = *call;
+        if (reply.isValid() && !reply.value()) OnConnectionGone(connection);
+        call->deleteLater();
+    });
+}
+
+void CBusServer::OnConnectionGone(const QString& connection) {
+    if (watched_.erase(connection) == 0) return;
+    watcher_->removeWatchedService(connection);
+    UnregisterObjects(server_.ConnectionClosed(connection.toStdString()));
+}
+
+void CBusServer::SendInstrumentChanged(const SinkRef& sink, const std::string& name) {
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(QString::fromStdString(sink.connection), QString::fromStdString(sink.path),
+                                       Name(bus::kEventsInterface), Name(bus::kInstrumentChanged));
+    call << QString::fromStdString(name);
+    call.setAutoStartService(false);
+    // Sent without waiting for a reply: a client that hangs or has vanished never stalls the window.
+    connection_.send(call);
+}
+
+void CBusServer::NotifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
+                                       const QVariant& value) {
+    QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << interface << QVariantMap{{property, value}} << QStringList();
+    connection_.send(signal);
+}
+
+}  // namespace tarvik

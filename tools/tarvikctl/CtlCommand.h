@@ -1,0 +1,30 @@
+#pragma once
+// tarvikctl's command line: what to do, checked before the bus is touched.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarvik::ctl {
+
+enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch };
+
+struct Command {
+    Verb verb = Verb::Help;
+    std::string text;  // send
+    int value = 0;     // byte
+    int x = 0, y = 0;  // mouse
+    std::optional<bool> active, buttonDown;
+    bool json = false;  // watch
+};
+
+// Exit statuses, each named in --help.
+enum ExitStatus { kOk = 0, kRefused = 1, kUsage = 2, kNotRunning = 3, kNoBus = 4 };
+
+// False with a one-line reason in `error` when the arguments (after the program's name) are not
+// a command.
+bool ParseCommand(const std::vector<std::string>& args, Command& command, std::string& error);
+
+// The manual page that --help prints.
+const char* ManualText();
+
+}  // namespace tarvik::ctl
