@@ -32,8 +32,10 @@ QApplication& EnsureApplication() {
     return *app;
 }
 
-Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture)
-    : app(module, classObjects, viewer, std::move(argv), "/nonexistent/help"),
+Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture,
+                 const ClassObjectsMaker& makeClassObjects)
+    : madeClassObjects(makeClassObjects ? makeClassObjects(module) : nullptr),
+      app(module, madeClassObjects ? *madeClassObjects : classObjects, viewer, std::move(argv), "/nonexistent/help"),
       m_settings(settings),
       m_mouseCapture(mouseCapture) {
     EnsureApplication();

@@ -80,10 +80,13 @@ private:
     bool m_mouseCapture;
 };
 
-// Runs a whole start-up: application object, module, window.
+// Runs a whole start-up: application object, module, window. The class objects are a fake unless
+// `makeClassObjects` makes real ones for the module.
 class Harness : public IMainWindowFactory {
 public:
-    Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture = false);
+    using ClassObjectsMaker = std::function<std::unique_ptr<IClassObjects>(CTarvikModule&)>;
+    Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture = false,
+            const ClassObjectsMaker& makeClassObjects = nullptr);
     ~Harness() override;
 
     bool Start() { return app.InitInstance(*this); }
@@ -93,6 +96,7 @@ public:
 
     CTarvikModule module;
     FakeClassObjects classObjects;
+    std::unique_ptr<IClassObjects> madeClassObjects;
     FakeHelpViewer viewer;
     RecordingBox box;
     CTarvikApp app;

@@ -1,0 +1,109 @@
+#pragma once
+// A program run by a test: its output in files, its input through a pipe, ended by process id
+// when the test ends (and killed by the kernel should the test process die first).
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tarvik::test {
+
+inline std::string ReadWhole(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Polls `done` every 20 ms until it holds or `limit` runs out. Waits on conditions, never on time.
+inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+class ChildProcess {
+public:
+    // `env` entries (NAME=value) are added to the test's own environment. Output goes to
+    // `outputBase`.out and .err.
+    ChildProcess(std::vector<std::string> argv, const std::string& outputBase, std::vector<std::string> env = {})
+        : out_(outputBase + ".out"),
+          err_(outputBase + ".err") {
+        int in[2];
+        if (::pipe2(in, O_CLOEXEC) != 0) return;
+        const pid_t parent = ::getpid();
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent) ::_exit(126);
+            ::dup2(in[0], 0);
+            ::dup2(::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 1);
+            ::dup2(::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 2);
+            for (std::string& e : env) ::putenv(e.data());
+            std::vector<char*> args;
+            for (std::string& a : argv) args.push_back(a.data());
+            args.push_back(nullptr);
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        stdin_ = in[1];
+    }
+    ~ChildProcess() {
+        CloseInput();
+        if (Running()) Signal(SIGKILL);
+        Wait(std::chrono::seconds(5));
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    pid_t Pid() const { return pid_; }
+    bool Write(const std::string& text) {
+        return stdin_ >= 0 && ::write(stdin_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    }
+    void CloseInput() {
+        if (stdin_ >= 0) ::close(stdin_);
+        stdin_ = -1;
+    }
+    void Signal(int sig) {
+        if (pid_ > 0 && !status_) ::kill(pid_, sig);
+    }
+    bool Running() {
+        Reap(WNOHANG);
+        return pid_ > 0 && !status_;
+    }
+    // The exit status (or -signal), once the process has ended within `limit`.
+    std::optional<int> Wait(std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+        WaitUntil([this] { return !Running(); }, limit);
+        return status_;
+    }
+    std::string Output() const { return ReadWhole(out_); }
+    std::string Errors() const { return ReadWhole(err_); }
+
+private:
+    void Reap(int flags) {
+        int status = 0;
+        if (pid_ > 0 && !status_ && ::waitpid(pid_, &status, flags) == pid_) {
+            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        }
+    }
+    pid_t pid_ = -1;
+    int stdin_ = -1;
+    std::optional<int> status_;
+    std::string out_, err_;
+};
+
+}  // namespace tarvik::test
