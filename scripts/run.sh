@@ -49,6 +49,20 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "tarvik: no display here; running on a private Xvfb at $DISPLAY" >&2
 fi
 
+# Automation clients reach Tarvik on the session bus. Where there is none (a bare console, ssh),
+# a private one serves this run, and the hint below names it for tarvikctl.
+bus_hint=
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/bus" ]; then
+  rm -f "$state/bus.address"
+  dbus-daemon --session --nofork --print-address=1 >"$state/bus.address" 2>/dev/null &
+  pids+=($!)
+  if wait_for 50 test -s "$state/bus.address"; then
+    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$state/bus.address")
+    bus_hint="DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS' "
+    echo "tarvik: no session bus here; running one of its own for automation clients" >&2
+  fi
+fi
+
 if [ -z "${TARVIK_NO_SIM:-}" ]; then
   rm -f "$state/sim.log" "$state/sim.ready"
   # The simulator binds COM1 (display line) and COM2 (keyboard line), names them in the machine
@@ -67,6 +81,8 @@ tarvik: the simulated instrument is on COM1 (display line) and COM2 (keyboard li
   Its name, "${TARVIK_SIM_NAME:-Grand Piano}", appears in Tarvik's window once Tarvik is connected.
   Try: click "I1" or "Dir" — the simulator answers with an instrument name, shown in Tarvik's window.
        Type in Tarvik's window — every key arrives at the simulator as the instrument's key byte.
+       From another terminal: ${bus_hint}$build/app/tarvikctl send \$'\\fdir\\r'
+                              ${bus_hint}$build/app/tarvikctl watch
   What the simulator received:  tail -f $state/sim.log
   To connect a real instrument instead, see docs/simulator.md and docs/serial-ports.md.
 MSG

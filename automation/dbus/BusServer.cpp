@@ -59,6 +59,9 @@ bool CBusServer::RegisterClassObjects() {
     watcher_->setConnection(connection_);
     watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &CBusServer::OnConnectionGone);
+    connection_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                        QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                        SLOT(OnBusLost()));
 
     factory_ = std::make_unique<CBusClassFactory>(*this);
     new ClassFactoryAdaptor(factory_.get());
@@ -102,6 +105,7 @@ void CBusServer::SetMainWindow(IAutomationHost* window) {
 }
 
 void CBusServer::BeginRun(bool standAlone) {
+    standAlone_ = standAlone;
     if (standAlone) {
         StartControl();
         return;
@@ -114,6 +118,13 @@ void CBusServer::BeginRun(bool standAlone) {
 void CBusServer::OnIdleTimeout() {
     if (module_.GetLockCount() > 0) return;
     if (IMessagePoster* window = module_.GetMainWindow()) window->Post(WM_CLOSE, 0, 0);
+}
+
+void CBusServer::OnBusLost() {
+    if (!connected_) return;
+    Report("the session bus has gone: automation clients can no longer reach this run");
+    // A run that exists only for its clients has no reason left to live.
+    if (!standAlone_) OnIdleTimeout();
 }
 
 void CBusServer::StartControl() {

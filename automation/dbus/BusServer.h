@@ -62,6 +62,7 @@ public:
 private Q_SLOTS:
     void OnConnectionGone(const QString& connection);
     void OnIdleTimeout();
+    void OnBusLost();
 
 private:
     void StartControl();
@@ -83,6 +84,7 @@ private:
     bool connected_ = false;
     bool ownsControlName_ = false;
     bool serviceNameGiven_ = false;
+    bool standAlone_ = true;
 };
 
 }  // namespace tarvik
