@@ -41,39 +41,38 @@ void Report(const std::string& text) {
 CBusServer::CBusServer(CTarvikModule& module, std::function<QDBusConnection()> connect)
     : module_(module),
       connect_(std::move(connect)),
-      connection_(QStringLiteral("tarvik-not-connected")),
       server_(module, *this) {}
 
 CBusServer::~CBusServer() { RevokeClassObjects(); }
 
 bool CBusServer::RegisterClassObjects() {
     connection_ = connect_();
-    if (!connection_.isConnected()) {
+    if (!connection_->isConnected()) {
         // Keys, macros and the lines work without a bus; only automation clients are left out.
-        Report("no session bus (" + connection_.lastError().message().toStdString() +
+        Report("no session bus (" + connection_->lastError().message().toStdString() +
                "): automation clients cannot reach this run");
         return true;
     }
     connected_ = true;
     watcher_ = new QDBusServiceWatcher(this);
-    watcher_->setConnection(connection_);
+    watcher_->setConnection(*connection_);
     watcher_->setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(watcher_, &QDBusServiceWatcher::serviceUnregistered, this, &CBusServer::OnConnectionGone);
-    connection_.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
-                        QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
-                        SLOT(OnBusLost()));
+    connection_->connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                         QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
+                         SLOT(OnBusLost()));
 
     factory_ = std::make_unique<CBusClassFactory>(*this);
     new ClassFactoryAdaptor(factory_.get());
-    if (!connection_.registerObject(Name(bus::kClassFactoryPath), factory_.get())) {
+    if (!connection_->registerObject(Name(bus::kClassFactoryPath), factory_.get())) {
         Report("cannot offer the class object at /Tarvik on the session bus");
         return false;
     }
     // Queued behind another run that offers the class object, as several servers may: whoever owns
     // the name serves the next client, and the next in line takes over when it lets go.
     const auto reply =
-        connection_.interface()->registerService(Name(bus::kServiceName), QDBusConnectionInterface::QueueService,
-                                                 QDBusConnectionInterface::DontAllowReplacement);
+        connection_->interface()->registerService(Name(bus::kServiceName), QDBusConnectionInterface::QueueService,
+                                                  QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid())
         Report("the session bus refused the name Tarvik.TarvikObject: " + reply.error().message().toStdString());
     return true;
@@ -83,10 +82,10 @@ void CBusServer::RevokeClassObjects() {
     if (!connected_) return;
     connected_ = false;
     UnregisterObjects(server_.ReleaseAll());
-    if (control_) connection_.unregisterObject(Name(bus::kControlPath));
-    if (ownsControlName_) connection_.unregisterService(Name(bus::kControlName));
-    connection_.unregisterObject(Name(bus::kClassFactoryPath));
-    if (!serviceNameGiven_) connection_.unregisterService(Name(bus::kServiceName));
+    if (control_) connection_->unregisterObject(Name(bus::kControlPath));
+    if (ownsControlName_) connection_->unregisterService(Name(bus::kControlName));
+    connection_->unregisterObject(Name(bus::kClassFactoryPath));
+    if (!serviceNameGiven_) connection_->unregisterService(Name(bus::kServiceName));
     serviceNameGiven_ = true;
     // Torn down here, while the application object still exists: the process is ending.
     qDeleteAll(findChildren<CBusTarvikObject*>());
@@ -94,8 +93,9 @@ void CBusServer::RevokeClassObjects() {
     watcher_ = nullptr;
     watched_.clear();
     factory_.reset();
+    if (host_ && control_) host_->SetInstrumentListener(nullptr);
     control_.reset();
-    connection_ = QDBusConnection(QStringLiteral("tarvik-not-connected"));
+    connection_.reset();
 }
 
 void CBusServer::SetMainWindow(IAutomationHost* window) {
@@ -131,14 +131,14 @@ void CBusServer::StartControl() {
     if (!connected_) return;
     control_ = std::make_unique<CBusControl>(*this, server_.Control());
     new ControlAdaptor(control_.get());
-    connection_.registerObject(Name(bus::kControlPath), control_.get());
+    connection_->registerObject(Name(bus::kControlPath), control_.get());
     const auto reply =
-        connection_.interface()->registerService(Name(bus::kControlName), QDBusConnectionInterface::DontQueueService,
-                                                 QDBusConnectionInterface::DontAllowReplacement);
+        connection_->interface()->registerService(Name(bus::kControlName), QDBusConnectionInterface::DontQueueService,
+                                                  QDBusConnectionInterface::DontAllowReplacement);
     ownsControlName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
     if (!ownsControlName_) {
         Report("Tarvik.Control belongs to another run; tarvikctl reaches that one");
-        connection_.unregisterObject(Name(bus::kControlPath));
+        connection_->unregisterObject(Name(bus::kControlPath));
         control_.reset();
         return;
     }
@@ -166,7 +166,7 @@ QString CBusServer::CreateInstance(const QString& caller, CallStatus& status) {
     new ITarvikObjectAdaptor(object);
     new IConnectionPointAdaptor(object);
     objects_[id] = object;
-    connection_.registerObject(ObjectPath(id), object);
+    connection_->registerObject(ObjectPath(id), object);
     UpdateWatch(caller);
     GiveUpServiceName();
     return ObjectPath(id);
@@ -177,7 +177,7 @@ void CBusServer::GiveUpServiceName() {
     serviceNameGiven_ = true;
     // Released before the caller's reply goes out, so its next activation already starts a new
     // process.
-    connection_.unregisterService(Name(bus::kServiceName));
+    connection_->unregisterService(Name(bus::kServiceName));
 }
 
 CallStatus CBusServer::Release(const QString& caller, uint32_t id) {
@@ -209,7 +209,7 @@ void CBusServer::UnregisterObjects(const std::vector<uint32_t>& ids) {
     for (uint32_t id : ids) {
         auto it = objects_.find(id);
         if (it == objects_.end()) continue;
-        connection_.unregisterObject(ObjectPath(id));
+        connection_->unregisterObject(ObjectPath(id));
         // Possibly inside one of its own slots (Release): it goes once the call has returned.
         it->second->deleteLater();
         objects_.erase(it);
@@ -231,7 +231,7 @@ void CBusServer::UpdateWatch(const QString& connection) {
     // The client may have gone before the watch existed; asked after it, the bus's answer
     // covers that gap.
     auto* pending = new QDBusPendingCallWatcher(
-        connection_.interface()->asyncCall(QStringLiteral("NameHasOwner"), connection), this);
+        connection_->interface()->asyncCall(QStringLiteral("NameHasOwner"), connection), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [this, connection](QDBusPendingCallWatcher* call) {
         const QDBusPendingReply<bool> reply = *call;
         if (reply.isValid() && !reply.value()) OnConnectionGone(connection);
@@ -252,7 +252,7 @@ void CBusServer::SendInstrumentChanged(const SinkRef& sink, const std::string& n
     call << QString::fromStdString(name);
     call.setAutoStartService(false);
     // Sent without waiting for a reply: a client that hangs or has vanished never stalls the window.
-    connection_.send(call);
+    connection_->send(call);
 }
 
 void CBusServer::NotifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
@@ -260,7 +260,7 @@ void CBusServer::NotifyPropertyChanged(const QString& path, const QString& inter
     QDBusMessage signal = QDBusMessage::createSignal(path, QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     signal << interface << QVariantMap{{property, value}} << QStringList();
-    connection_.send(signal);
+    connection_->send(signal);
 }
 
 }  // namespace tarvik

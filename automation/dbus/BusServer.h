@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -56,9 +57,6 @@ public:
     void NotifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
                                const QVariant& value);
 
-    bool Connected() const { return connected_; }
-    QDBusConnection& Connection() { return connection_; }
-
 private Q_SLOTS:
     void OnConnectionGone(const QString& connection);
     void OnIdleTimeout();
@@ -73,7 +71,7 @@ private:
 
     CTarvikModule& module_;
     std::function<QDBusConnection()> connect_;
-    QDBusConnection connection_;
+    std::optional<QDBusConnection> connection_;  // none until the class object is offered
     CAutomationServer server_;
     IAutomationHost* host_ = nullptr;
     std::unique_ptr<CBusClassFactory> factory_;
