@@ -8,6 +8,9 @@ namespace tarvik {
 
 CallStatus CInstrumentSends::SendString(std::string_view utf8) {
     utf8 = utf8.substr(0, utf8.find('\0'));
+    // Every character becomes one byte and takes at most four in UTF-8: a text this long is over
+    // the limit without converting it.
+    if (utf8.size() > 4 * kMaxSendStringBytes) return CallStatus::LimitsExceeded;
     const std::string bytes = ToAnsiText(utf8);
     if (bytes.size() > kMaxSendStringBytes) return CallStatus::LimitsExceeded;
     if (host_) host_->Ports().SendTextToPorts(bytes);
