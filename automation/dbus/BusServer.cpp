@@ -110,9 +110,9 @@ void CBusServer::BeginRun(bool standAlone) {
         StartControl();
         return;
     }
-    // Nobody can reach a run started for a client without a bus, or one that no client reaches
-    // in time: it would stay hidden for ever.
-    QTimer::singleShot(connected_ ? IdleExitMs() : 0, this, &CBusServer::OnIdleTimeout);
+    // A run started for a client that no client reaches in time (none may ever, without a bus)
+    // would otherwise stay hidden for ever.
+    QTimer::singleShot(IdleExitMs(), this, &CBusServer::OnIdleTimeout);
 }
 
 void CBusServer::OnIdleTimeout() {
