@@ -51,6 +51,7 @@ bool CBusServer::RegisterClassObjects() {
         // Keys, macros and the lines work without a bus; only automation clients are left out.
         Report("no session bus (" + connection_->lastError().message().toStdString() +
                "): automation clients cannot reach this run");
+        connection_.reset();
         return true;
     }
     connected_ = true;
