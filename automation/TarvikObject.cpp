@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "automation/AnsiText.h"
+#include "common/CodePage.h"
 
 namespace tarvik {
 
@@ -11,7 +11,7 @@ CallStatus CInstrumentSends::SendString(std::string_view utf8) {
     // Every character becomes one byte and takes at most four in UTF-8: a text this long is over
     // the limit without converting it.
     if (utf8.size() > 4 * kMaxSendStringBytes) return CallStatus::LimitsExceeded;
-    const std::string bytes = ToAnsiText(utf8);
+    const std::string bytes = ToAnsiBytes(utf8);
     if (bytes.size() > kMaxSendStringBytes) return CallStatus::LimitsExceeded;
     if (host_) host_->Ports().SendTextToPorts(bytes);
     return CallStatus::Ok;
@@ -65,7 +65,7 @@ void CTarvikObject::FireInstrumentChanged(const std::string& name) {
 
 std::string BusText(std::string_view ansi) {
     // A bus string cannot hold NUL, so a name ends at its first.
-    return FromAnsiText(ansi.substr(0, ansi.find('\0')));
+    return FromAnsiBytes(ansi.substr(0, ansi.find('\0')));
 }
 
 }  // namespace tarvik

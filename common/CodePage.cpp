@@ -63,6 +63,26 @@ std::string ToAnsiBytes(std::u32string_view text) {
     return bytes;
 }
 
+std::string FromAnsiBytes(std::string_view bytes) {
+    std::string utf8;
+    utf8.reserve(bytes.size() * 2);
+    for (char byte : bytes) {
+        const auto b = static_cast<uint8_t>(byte);
+        const char32_t c = b >= 0x80 && b < 0xA0 ? kCharactersOf80To9F[b - 0x80] : b;
+        if (c < 0x80) {
+            utf8 += static_cast<char>(c);
+        } else if (c < 0x800) {
+            utf8 += static_cast<char>(0xC0 | (c >> 6));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            utf8 += static_cast<char>(0xE0 | (c >> 12));
+            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return utf8;
+}
+
 std::string ToAnsiBytes(std::string_view utf8) {
     std::string bytes;
     bytes.reserve(utf8.size());

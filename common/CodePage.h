@@ -20,4 +20,8 @@ std::string ToAnsiBytes(std::u32string_view text);
 // names no character, becomes '?'.
 std::string ToAnsiBytes(std::string_view utf8);
 
+// The other way, for text that came from the instrument: Windows-1252 bytes as UTF-8. The five
+// unassigned bytes become the control characters of the same number.
+std::string FromAnsiBytes(std::string_view bytes);
+
 }  // namespace tarvik

@@ -3,7 +3,6 @@
 #include <optional>
 #include <string>
 
-#include "automation/AnsiText.h"
 #include "automation/InterfaceXml.h"
 #include "automation/Registration.h"
 
@@ -47,21 +46,6 @@ TEST(Registration, EachInterfaceGetsAnIntrospectionFileOfItsOwn) {
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Tarvik.ClassFactory", "Tarvik.ITarvikObject", "Tarvik.IConnectionPoint",
                                                "Tarvik._ITarvikObjectEvents", "Tarvik.Control"}));
-}
-
-TEST(AnsiText, ClientTextBecomesWindows1252AndNamesComeBack) {
-    struct Case {
-        std::string utf8, ansi;
-    };
-    for (const Case& c : std::vector<Case>{{"plain", "plain"},
-                                           {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xE9 \x80"},
-                                           {"\xC5\xA0\xE2\x84\xA2", "\x8A\x99"},
-                                           {"\xE4\xB8\xAD\xF0\x9F\x98\x80", "??"},
-                                           {"bad\xC3", "bad?"},
-                                           {"\xFF", "?"}}) {
-        EXPECT_EQ(ToAnsiText(c.utf8), c.ansi) << c.utf8;
-    }
-    EXPECT_EQ(FromAnsiText("caf\xE9 \x80\x81"), "caf\xC3\xA9 \xE2\x82\xAC\xC2\x81");
 }
 
 }  // namespace

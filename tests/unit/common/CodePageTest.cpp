@@ -43,5 +43,13 @@ TEST(CodePage, Utf8TextAsTheSettingsHoldIt) {
     for (const Row& row : rows) { EXPECT_EQ(ToAnsiBytes(std::string_view(row.utf8)), row.bytes) << row.what; }
 }
 
+TEST(CodePage, BytesFromTheInstrumentReadBackAsTheSameText) {
+    // Every byte survives the way to UTF-8 and back, the unassigned ones included.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(ToAnsiBytes(std::string_view(FromAnsiBytes(all))), all);
+    EXPECT_EQ(FromAnsiBytes("Caf\xe9 \x80\x81"), "Caf\xc3\xa9 \xe2\x82\xac\xc2\x81");
+}
+
 }  // namespace
 }  // namespace tarvik
