@@ -54,7 +54,7 @@ fi
 bus_hint=
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/bus" ]; then
   rm -f "$state/bus.address"
-  dbus-daemon --session --nofork --print-address=1 >"$state/bus.address" 2>/dev/null &
+  setsid dbus-daemon --session --nofork --print-address=1 >"$state/bus.address" 2>/dev/null &
   pids+=($!)
   if wait_for 50 test -s "$state/bus.address"; then
     export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$state/bus.address")
