@@ -53,11 +53,10 @@ fi
 # a private one serves this run, and the hint below names it for tarvikctl.
 bus_hint=
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && [ ! -S "${XDG_RUNTIME_DIR:-/nonexistent}/bus" ]; then
-  rm -f "$state/bus.address"
-  setsid dbus-daemon --session --nofork --print-address=1 >"$state/bus.address" 2>/dev/null &
-  pids+=($!)
-  if wait_for 50 test -s "$state/bus.address"; then
-    export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$state/bus.address")
+  . scripts/session-bus.sh
+  if bus_start "$state"; then
+    pids+=("$BUS_PID")
+    export DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS
     bus_hint="DBUS_SESSION_BUS_ADDRESS='$DBUS_SESSION_BUS_ADDRESS' "
     echo "tarvik: no session bus here; running one of its own for automation clients" >&2
   fi
