@@ -79,6 +79,7 @@ const char* UsageText() {
            "\n"
            "With no option Tarvik starts stand-alone: it opens the instrument's two serial lines\n"
            "and shows its window (or keeps it in the notification area, as its preferences say).\n"
+           "A second stand-alone start shows the first one's window instead, and ends.\n"
            "\n"
            "  /RegServer    register Tarvik as the D-Bus automation server of this user, and end\n"
            "  /UnregServer  remove that registration, and end\n"

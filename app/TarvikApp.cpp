@@ -30,13 +30,22 @@ bool CTarvikApp::BeginInstance() {
 }
 
 bool CTarvikApp::ContinueInstance(IMainWindowFactory& factory) {
+    m_cmdInfo = ParseCommandLine(m_argv);
+    const bool standAlone = m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0;
+    // Decided before any window or line exists: a second stand-alone run would find its lines
+    // taken by the first, and its keys would go nowhere.
+    if (standAlone) {
+        const InstanceClaim claim = m_classObjects.ClaimStandAlone();
+        if (claim != InstanceClaim::Mine) {
+            m_bStartFailed = claim == InstanceClaim::OtherUnreachable;
+            return false;
+        }
+    }
     if (!m_classObjects.RegisterClassObjects()) {
         // Nothing was offered, so there is nothing to revoke at the end.
         m_bComInitialised = 0;
         return false;
     }
-
-    m_cmdInfo = ParseCommandLine(m_argv);
 
     IMainWindow* window = factory.CreateMainWindow();
     if (window == nullptr) return false;
@@ -45,7 +54,6 @@ bool CTarvikApp::ContinueInstance(IMainWindowFactory& factory) {
     m_module.SetMainWindow(&window->Poster());
     m_classObjects.SetMainWindow(&window->AutomationHost());
     m_module.m_bCloseOnLastUnlock.store(1);
-    const bool standAlone = m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0;
     window->SetStandAlone(standAlone);
     m_classObjects.BeginRun(standAlone);
 
@@ -59,7 +67,7 @@ int CTarvikApp::ExitInstance() {
         m_module.Term();
         m_bComInitialised = 0;
     }
-    return m_bRegistrationFailed ? 1 : 0;
+    return m_bRegistrationFailed || m_bStartFailed ? 1 : 0;
 }
 
 void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {

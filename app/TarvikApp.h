@@ -23,13 +23,14 @@ public:
     // Steps that need no display: the module, then the registration switches. False when the
     // process ends now (a registration run), true to go on with ContinueInstance.
     bool BeginInstance();
-    // The rest of the start-up: class object, kind of run, main window, StartUp. False when the
-    // process ends now.
+    // The rest of the start-up: kind of run, the claim of a stand-alone run, class object, main
+    // window, StartUp. False when the process ends now.
     bool ContinueInstance(IMainWindowFactory& factory);
     bool InitInstance(IMainWindowFactory& factory) { return BeginInstance() && ContinueInstance(factory); }
 
     // Process end, after the event loop or a failed start-up: 0, or 1 after a registration run
-    // that could not write or remove its files.
+    // that could not write or remove its files or a stand-alone start whose other run did not
+    // answer. A start that had the other run show its window ends with 0.
     int ExitInstance();
 
     // A help request (data, command) from the window or the preferences sheet.
@@ -53,6 +54,7 @@ private:
     RegistrationSwitch m_registration = RegistrationSwitch::None;
     CCommandLineInfo m_cmdInfo;
     bool m_bRegistrationFailed = false;
+    bool m_bStartFailed = false;
 };
 
 }  // namespace tarvik

@@ -28,6 +28,9 @@ public:
     virtual void SetInstrumentListener(IInstrumentEvents* listener) = 0;
     // The name the instrument reported last, as its bytes; empty before the first.
     virtual std::string InstrumentName() const = 0;
+    // Shows (restored, raised, active) or hides the window, as its notification-area icon and its
+    // Close command do.
+    virtual void ShowFromClient(bool show) = 0;
 };
 
 }  // namespace tarvik

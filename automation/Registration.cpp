@@ -79,9 +79,9 @@ bool WriteFileAtomically(const fs::path& target, const std::string& text, std::s
     return true;
 }
 
-bool RemoveFile(const fs::path& target, std::string& error) {
+bool RemoveFile(const fs::path& target, std::vector<fs::path>& done, std::string& error) {
     std::error_code ec;
-    fs::remove(target, ec);
+    if (fs::remove(target, ec)) done.push_back(target);
     if (ec && ec != std::errc::no_such_file_or_directory) {
         error = "cannot remove " + target.string() + ": " + ec.message();
         return false;
@@ -133,7 +133,7 @@ std::vector<std::pair<std::string, std::string>> SplitInterfaces(std::string_vie
 }
 
 bool WriteRegistration(const fs::path& dataFolder, const std::string& executable, std::string_view interfaceXml,
-                       std::string& error) {
+                       std::vector<fs::path>& done, std::string& error) {
     if (dataFolder.empty()) {
         error = "neither XDG_DATA_HOME nor HOME names a folder for the service file";
         return false;
@@ -144,20 +144,23 @@ bool WriteRegistration(const fs::path& dataFolder, const std::string& executable
         return false;
     }
     if (!WriteFileAtomically(ServiceFile(dataFolder), *service, error)) return false;
+    done.push_back(ServiceFile(dataFolder));
     for (const auto& [name, doc] : SplitInterfaces(interfaceXml)) {
         if (!WriteFileAtomically(InterfaceFile(dataFolder, name), doc, error)) return false;
+        done.push_back(InterfaceFile(dataFolder, name));
     }
     return true;
 }
 
-bool RemoveRegistration(const fs::path& dataFolder, std::string_view interfaceXml, std::string& error) {
+bool RemoveRegistration(const fs::path& dataFolder, std::string_view interfaceXml, std::vector<fs::path>& done,
+                        std::string& error) {
     if (dataFolder.empty()) {
         error = "neither XDG_DATA_HOME nor HOME names a folder for the service file";
         return false;
     }
-    bool ok = RemoveFile(ServiceFile(dataFolder), error);
+    bool ok = RemoveFile(ServiceFile(dataFolder), done, error);
     for (const auto& [name, doc] : SplitInterfaces(interfaceXml))
-        ok = RemoveFile(InterfaceFile(dataFolder, name), error) && ok;
+        ok = RemoveFile(InterfaceFile(dataFolder, name), done, error) && ok;
     return ok;
 }
 

@@ -23,9 +23,11 @@ std::optional<std::string> ServiceFileText(const std::string& executable);
 std::vector<std::pair<std::string, std::string>> SplitInterfaces(std::string_view xml);
 
 // Both return false, with what went wrong in `error`, when a file could not be written or removed.
-// Files already absent are not an error when unregistering.
+// Files already absent are not an error when unregistering. `done` receives each file written or
+// removed, in order, also when a later one fails.
 bool WriteRegistration(const std::filesystem::path& dataFolder, const std::string& executable,
-                       std::string_view interfaceXml, std::string& error);
-bool RemoveRegistration(const std::filesystem::path& dataFolder, std::string_view interfaceXml, std::string& error);
+                       std::string_view interfaceXml, std::vector<std::filesystem::path>& done, std::string& error);
+bool RemoveRegistration(const std::filesystem::path& dataFolder, std::string_view interfaceXml,
+                        std::vector<std::filesystem::path>& done, std::string& error);
 
 }  // namespace tarvik

@@ -132,6 +132,11 @@ void CTarvikDlg::UpdateData(bool saveAndValidate) {
     }
 }
 
+void CTarvikDlg::ShowFromClient(bool show) {
+    if (show) OnTrayNotify(WM_LBUTTONDOWN);
+    else OnCancel();
+}
+
 void CTarvikDlg::StartUp() {
     RestorePlacement();
     if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_mouse.m_nMouseStartPosition)) {

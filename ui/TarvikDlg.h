@@ -64,6 +64,8 @@ public:
     void SetAutomationObject(IInstrumentEvents* object) override { m_pAutomationObject = object; }
     void SetInstrumentListener(IInstrumentEvents* listener) override { instrumentListener_ = listener; }
     std::string InstrumentName() const override { return m_link.LastReportedName().Last(); }
+    // As a click on the notification-area icon, and as its menu's Close.
+    void ShowFromClient(bool show) override;
 
     // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
     bool OpenPorts() { return m_ports.OpenPorts(); }

@@ -117,8 +117,23 @@ void CTrayDialogBase::RestoreWindow() {
 
 void CTrayDialogBase::SetShowState(int showCommand) {
     m_bVisible = showCommand != SW_HIDE;
-    if (showCommand == SW_HIDE) hide();
-    else RestoreWindow();
+    if (showCommand == SW_HIDE) {
+        hide();
+        TellHowToBringBack();
+    } else {
+        RestoreWindow();
+    }
+}
+
+void CTrayDialogBase::TellHowToBringBack() {
+    // With an icon to click, or for a run that exists for its clients, there is nothing to tell.
+    if (m_trayIcon || !m_bStandAlone || hideHintGiven_) return;
+    hideHintGiven_ = true;
+    std::fputs(
+        "tarvik: the window is hidden and there is no notification area; run tarvik or tarvikctl show to "
+        "bring it back\n",
+        stderr);
+    std::fflush(stderr);
 }
 
 void CTrayDialogBase::ShowMainWindow(bool show) {

@@ -132,6 +132,8 @@ protected:
 
 private:
     void CloseModalDialogs();
+    // Once per run: a window hidden with no notification-area icon cannot be clicked back.
+    void TellHowToBringBack();
 
     // The tray's own copy of the context menu: desktops that draw the icon themselves show it
     // (exported over D-Bus), and an embedded tray icon opens it on a right click. Declared first
@@ -140,6 +142,7 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     int modalDepth_ = 0;
     bool exitPending_ = false;
+    bool hideHintGiven_ = false;
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
     std::function<void()> m_destroyedHandler;
     Bool32 m_bDestroyed = 0;

@@ -121,4 +121,17 @@ void CBusControl::SetMousePosition(short x, short y) { sends_.SetMousePosition(x
 void CBusControl::SetMouseActive(bool active) { sends_.SetMouseActive(active); }
 void CBusControl::SetMouseButton(bool down) { sends_.SetMouseButton(down); }
 
+void CBusControl::Show() { ShowWindow(true); }
+void CBusControl::Hide() { ShowWindow(false); }
+
+void CBusControl::ShowWindow(bool show) {
+    IAutomationHost* host = sends_.Host();
+    // The window goes before the name does; a start that asked meanwhile must not think it shown.
+    if (host == nullptr) {
+        if (calledFromDBus()) sendErrorReply(QDBusError::Failed, QStringLiteral("Tarvik is ending"));
+        return;
+    }
+    host->ShowFromClient(show);
+}
+
 }  // namespace tarvik

@@ -66,11 +66,14 @@ public Q_SLOTS:
     void SetMousePosition(short x, short y);
     void SetMouseActive(bool active);
     void SetMouseButton(bool down);
+    void Show();
+    void Hide();
 
 Q_SIGNALS:
     void InstrumentChanged(const QString& name);
 
 private:
+    void ShowWindow(bool show);
     CBusServer& server_;
     CInstrumentSends& sends_;
 };

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <vector>
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -36,6 +38,14 @@ void Report(const std::string& text) {
     std::fflush(stderr);
 }
 
+// What a registration run did, one file a line, for the user or the installer that ran it.
+void PrintFiles(const char* verb, const std::vector<std::filesystem::path>& files) {
+    for (const std::filesystem::path& file : files) std::printf("%s %s\n", verb, file.c_str());
+    std::fflush(stdout);
+}
+
+constexpr char kNameHasNoOwner[] = "org.freedesktop.DBus.Error.NameHasNoOwner";
+
 }  // namespace
 
 CBusServer::CBusServer(CTarvikModule& module, std::function<QDBusConnection()> connect)
@@ -45,14 +55,16 @@ CBusServer::CBusServer(CTarvikModule& module, std::function<QDBusConnection()> c
 
 CBusServer::~CBusServer() { RevokeClassObjects(); }
 
-bool CBusServer::RegisterClassObjects() {
+bool CBusServer::Connect() {
+    if (triedBus_) return connected_;
+    triedBus_ = true;
     connection_ = connect_();
     if (!connection_->isConnected()) {
         // Keys, macros and the lines work without a bus; only automation clients are left out.
         Report("no session bus (" + connection_->lastError().message().toStdString() +
                "): automation clients cannot reach this run");
         connection_.reset();
-        return true;
+        return false;
     }
     connected_ = true;
     watcher_ = new QDBusServiceWatcher(this);
@@ -62,7 +74,11 @@ bool CBusServer::RegisterClassObjects() {
     connection_->connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
                          QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), this,
                          SLOT(OnBusLost()));
+    return true;
+}
 
+bool CBusServer::RegisterClassObjects() {
+    if (!Connect()) return true;
     factory_ = std::make_unique<CBusClassFactory>(*this);
     new ClassFactoryAdaptor(factory_.get());
     if (!connection_->registerObject(Name(bus::kClassFactoryPath), factory_.get())) {
@@ -107,10 +123,7 @@ void CBusServer::SetMainWindow(IAutomationHost* window) {
 
 void CBusServer::BeginRun(bool standAlone) {
     standAlone_ = standAlone;
-    if (standAlone) {
-        StartControl();
-        return;
-    }
+    if (standAlone) return;
     // A run started for a client that no client reaches in time (none may ever, without a bus)
     // would otherwise stay hidden for ever.
     QTimer::singleShot(IdleExitMs(), this, &CBusServer::OnIdleTimeout);
@@ -128,36 +141,77 @@ void CBusServer::OnBusLost() {
     if (!standAlone_) OnIdleTimeout();
 }
 
-void CBusServer::StartControl() {
-    if (!connected_) return;
+InstanceClaim CBusServer::ClaimStandAlone() {
+    // With nobody to ask, the run goes on as it always has.
+    if (!Connect()) return InstanceClaim::Mine;
     control_ = std::make_unique<CBusControl>(*this, server_.Control());
     new ControlAdaptor(control_.get());
+    // Offered before the name, so the first call the name brings finds it.
     connection_->registerObject(Name(bus::kControlPath), control_.get());
-    const auto reply =
-        connection_->interface()->registerService(Name(bus::kControlName), QDBusConnectionInterface::DontQueueService,
-                                                  QDBusConnectionInterface::DontAllowReplacement);
-    ownsControlName_ = reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered;
-    if (!ownsControlName_) {
-        Report("Tarvik.Control belongs to another run; tarvikctl reaches that one");
-        connection_->unregisterObject(Name(bus::kControlPath));
-        control_.reset();
-        return;
+    // The bus grants the name to one of any number of simultaneous starts; the others ask that
+    // one. An owner that ends between the refusal and the call leaves the name free: ask again.
+    for (int attempt = 0; attempt < kClaimAttempts; ++attempt) {
+        const auto reply = connection_->interface()->registerService(Name(bus::kControlName),
+                                                                     QDBusConnectionInterface::DontQueueService,
+                                                                     QDBusConnectionInterface::DontAllowReplacement);
+        if (!reply.isValid()) {
+            Report("the session bus refused the name Tarvik.Control (" + reply.error().message().toStdString() +
+                   "): tarvikctl cannot reach this run");
+            DropControl();
+            return InstanceClaim::Mine;
+        }
+        if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
+            ownsControlName_ = true;
+            return InstanceClaim::Mine;
+        }
+        const QDBusMessage answer = AskOwnerToShow();
+        if (answer.type() == QDBusMessage::ReplyMessage) {
+            DropControl();
+            std::printf("Tarvik is already running; its window was shown.\n");
+            std::fflush(stdout);
+            return InstanceClaim::OtherShown;
+        }
+        const QDBusError error(answer);
+        if (error.type() != QDBusError::ServiceUnknown && error.name() != QLatin1String(kNameHasNoOwner)) {
+            DropControl();
+            Report("another Tarvik owns Tarvik.Control but did not show its window (" + error.message().toStdString() +
+                   "); this one ends too");
+            return InstanceClaim::OtherUnreachable;
+        }
     }
-    if (host_) host_->SetInstrumentListener(control_.get());
+    DropControl();
+    Report("Tarvik.Control kept changing hands; this run ends");
+    return InstanceClaim::OtherUnreachable;
+}
+
+QDBusMessage CBusServer::AskOwnerToShow() {
+    QDBusMessage call = QDBusMessage::createMethodCall(Name(bus::kControlName), Name(bus::kControlPath),
+                                                       Name(bus::kControlInterface), QStringLiteral("Show"));
+    call.setAutoStartService(false);
+    return connection_->call(call, QDBus::Block, kShowWaitMs);
+}
+
+void CBusServer::DropControl() {
+    connection_->unregisterObject(Name(bus::kControlPath));
+    control_.reset();
 }
 
 bool CBusServer::RegisterServer() {
+    std::vector<std::filesystem::path> written;
     std::string error;
-    if (WriteRegistration(UserDataFolder(), CurrentExecutable().string(), InterfaceXml(), error)) return true;
-    Report(error);
-    return false;
+    const bool done = WriteRegistration(UserDataFolder(), CurrentExecutable().string(), InterfaceXml(), written, error);
+    PrintFiles("wrote", written);
+    if (!done) Report(error);
+    return done;
 }
 
 bool CBusServer::UnregisterServer() {
+    std::vector<std::filesystem::path> removed;
     std::string error;
-    if (RemoveRegistration(UserDataFolder(), InterfaceXml(), error)) return true;
-    Report(error);
-    return false;
+    const bool done = RemoveRegistration(UserDataFolder(), InterfaceXml(), removed, error);
+    PrintFiles("removed", removed);
+    if (!done) Report(error);
+    return done;
 }
 
 QString CBusServer::CreateInstance(const QString& caller, CallStatus& status) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 
@@ -32,12 +33,17 @@ class CBusServer : public QObject, public IClassObjects, public IEventSender {
 public:
     // How long a run started by a client waits for one before it ends itself.
     static constexpr int kIdleExitMs = 30000;
+    // How long a stand-alone start waits for the run that owns the control name to show its
+    // window: that run answers once its own start-up is over.
+    static constexpr int kShowWaitMs = 30000;
+    static constexpr int kClaimAttempts = 3;
 
     // `connect` gives the bus when the class object is first offered: the session bus in the
     // program, a private bus in tests.
     explicit CBusServer(CTarvikModule& module, std::function<QDBusConnection()> connect = &QDBusConnection::sessionBus);
     ~CBusServer() override;
 
+    InstanceClaim ClaimStandAlone() override;
     bool RegisterClassObjects() override;
     void RevokeClassObjects() override;
     void SetMainWindow(IAutomationHost* window) override;
@@ -63,7 +69,10 @@ private Q_SLOTS:
     void OnBusLost();
 
 private:
-    void StartControl();
+    // The bus connection, made once; false without a bus.
+    bool Connect();
+    QDBusMessage AskOwnerToShow();
+    void DropControl();
     void GiveUpServiceName();
     void UnregisterObjects(const std::vector<uint32_t>& ids);
     // Watches a connection while it holds something, so its end releases it at once.
@@ -79,6 +88,7 @@ private:
     std::map<uint32_t, CBusTarvikObject*> objects_;  // children of this object
     QDBusServiceWatcher* watcher_ = nullptr;         // a child of this object
     std::set<QString> watched_;
+    bool triedBus_ = false;
     bool connected_ = false;
     bool ownsControlName_ = false;
     bool serviceNameGiven_ = false;

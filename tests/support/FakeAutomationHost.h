@@ -18,6 +18,7 @@ public:
     void SetAutomationObject(IInstrumentEvents* object) override { automationObject = object; }
     void SetInstrumentListener(IInstrumentEvents* value) override { listener = value; }
     std::string InstrumentName() const override { return name; }
+    void ShowFromClient(bool show) override { shown.push_back(show); }
 
     // What the window's name handling does: the automation object first, then the listener.
     void Report(const std::string& changed) {
@@ -32,6 +33,7 @@ public:
     IInstrumentEvents* automationObject = nullptr;
     IInstrumentEvents* listener = nullptr;
     std::string name;
+    std::vector<bool> shown;
 };
 
 }  // namespace tarvik::test

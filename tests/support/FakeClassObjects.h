@@ -6,6 +6,7 @@ namespace tarvik::test {
 
 class FakeClassObjects : public IClassObjects {
 public:
+    InstanceClaim ClaimStandAlone() override { return InstanceClaim::Mine; }
     bool RegisterClassObjects() override { return true; }
     void RevokeClassObjects() override {}
     void SetMainWindow(IAutomationHost* window) override { host = window; }

@@ -52,6 +52,8 @@ bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Co
     if (verb == "mouse") return c.verb = Verb::Mouse, ParseMouse(rest, c, error);
     if (verb == "click") return c.verb = Verb::Click, noArguments();
     if (verb == "name") return c.verb = Verb::Name, noArguments();
+    if (verb == "show") return c.verb = Verb::Show, noArguments();
+    if (verb == "hide") return c.verb = Verb::Hide, noArguments();
     if (verb == "watch") {
         c.verb = Verb::Watch;
         for (const std::string& arg : rest) {
@@ -88,6 +90,7 @@ SYNOPSIS
     tarvikctl click
     tarvikctl name
     tarvikctl watch [--json]
+    tarvikctl show | hide
     tarvikctl --help | --version
 
 DESCRIPTION
@@ -114,6 +117,11 @@ COMMANDS
     watch [--json]
         Prints each new instrument name with a local time stamp, one a line, until interrupted
         (Ctrl+C) or until Tarvik ends. --json prints {"time": ..., "name": ...} objects instead.
+    show
+        Shows Tarvik's window, restored and raised, as a click on its notification-area icon
+        does; the way back to a hidden window where the desktop has no notification area.
+    hide
+        Hides the window, as its Close command does. Tarvik goes on running.
 
 EXIT STATUS
     0   done

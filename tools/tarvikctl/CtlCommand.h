@@ -6,7 +6,7 @@
 
 namespace tarvik::ctl {
 
-enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch };
+enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch, Show, Hide };
 
 struct Command {
     Verb verb = Verb::Help;

@@ -51,6 +51,8 @@ int Sends(const Command& c, ControlProxy& control) {
     switch (c.verb) {
         case Verb::Send: return Finish(control.SendString(QString::fromLocal8Bit(c.text.c_str())));
         case Verb::Byte: return Finish(control.SendRawByte(c.value));
+        case Verb::Show: return Finish(control.Show());
+        case Verb::Hide: return Finish(control.Hide());
         case Verb::Click:
             if (int status = Finish(control.SetMouseButton(true)); status != kOk) return status;
             return Finish(control.SetMouseButton(false));

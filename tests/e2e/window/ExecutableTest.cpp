@@ -70,11 +70,39 @@ protected:
     TestSandbox sandbox;
 };
 
+// Each run names every file it wrote or removed, one a line, and nothing else.
 TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
-    for (const char* sw : {"/RegServer", "-regserver", "--RegServer", "/UnregServer"}) {
+    const auto lines = [this](const std::string& verb) {
+        std::vector<std::string> expected;
+        const std::filesystem::path data = sandbox.Dir() / "data";
+        if (std::filesystem::exists(data)) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(data)) {
+                if (entry.is_regular_file()) expected.push_back(verb + " " + entry.path().string());
+            }
+        }
+        std::sort(expected.begin(), expected.end());
+        return expected;
+    };
+    const auto sortedLines = [](const std::string& text) {
+        std::vector<std::string> got;
+        for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            got.push_back(text.substr(start, end - start));
+        std::sort(got.begin(), got.end());
+        return got;
+    };
+    for (const char* sw : {"/RegServer", "-regserver", "--RegServer"}) {
         const Outcome outcome = Run({"-Embedding", sw});
         EXPECT_EQ(outcome.code, 0) << sw;
-        EXPECT_EQ(outcome.errors + outcome.output, "") << sw;
+        EXPECT_EQ(outcome.errors, "") << sw;
+        EXPECT_EQ(sortedLines(outcome.output), lines("wrote")) << sw;
+    }
+    const std::vector<std::string> registered = lines("removed");
+    EXPECT_GE(registered.size(), 2u);
+    for (const std::vector<std::string>& expected : {registered, std::vector<std::string>{}}) {
+        const Outcome outcome = Run({"/UnregServer"});
+        EXPECT_EQ(outcome.code, 0);
+        EXPECT_EQ(outcome.errors, "");
+        EXPECT_EQ(sortedLines(outcome.output), expected) << "only what was there is named";
     }
     EXPECT_FALSE(std::filesystem::exists(sandbox.UserHive())) << "a registration run touches no settings";
 }

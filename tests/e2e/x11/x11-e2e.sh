@@ -3,17 +3,17 @@
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
 #   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|
-#              modifiers
-# Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest). Every wait is bounded by a condition
+#              modifiers|instance
+# Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest), and TARVIKCTL for the instance case. Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|modifiers}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|modifiers|instance}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-x11-e2e.XXXXXX")
-xvfb_pid='' sim_pid='' tarvik_pid='' watcher_pid='' bus_pid='' bus_address='' display=''
+xvfb_pid='' sim_pid='' tarvik_pid='' watcher_pid='' bus_pid='' bus_address='' display='' others=''
 
 # Only what this script started is stopped, by process id.
 stop() {
@@ -30,12 +30,14 @@ cleanup() {
   local status=$?
   exec 7>&- 2>/dev/null
   stop "$tarvik_pid"
+  for pid in $others; do stop "$pid"; done
   stop "$sim_pid"
   stop "$watcher_pid"
   stop "$bus_pid"
   stop "$xvfb_pid"
   if [ "$status" -ne 0 ]; then
-    for f in sim.log display.log tarvik.err sim.err xvfb.err watcher.log watcher.err session-bus.err; do
+    for f in sim.log display.log tarvik.out tarvik.err {a,b,c}.out {a,b,c}.err sim.err xvfb.err watcher.log \
+      watcher.err session-bus.err; do
       [ -s "$work/$f" ] && { echo "---- $f"; cat "$work/$f"; }
     done
   fi
@@ -89,15 +91,17 @@ sim_say() { printf '%s\n' "$@" >&7; }
 
 # --- Tarvik ---------------------------------------------------------------------------------
 
-# launch_tarvik ARGS...: Tarvik on the private display, its stderr in tarvik.err; on the private
-# session bus once one is started (bus_address), else on none.
+# launch_tarvik ARGS...: Tarvik on the private display, its output in tarvik.out and tarvik.err
+# (named $run instead of tarvik when set); on the private session bus once one is started
+# (bus_address), else on none.
 launch_tarvik() {
   mkdir -p "$work/home"
   env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY DISPLAY="$display" \
     HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
     TARVIK_USER_HIVE="$work/user.reg" TARVIK_MACHINE_HIVE="$work/machine.reg" \
     TARVIK_PORTS_DIR="$work/ports" TARVIK_TEST_DISPLAY_LOG="$work/display.log" TARVIK_BENCH_IDLE_MARK=1 \
-    DBUS_SESSION_BUS_ADDRESS="${bus_address:-disabled:}" "$TARVIK_EXE" "$@" 2>"$work/tarvik.err" &
+    DBUS_SESSION_BUS_ADDRESS="${bus_address:-disabled:}" "$TARVIK_EXE" "$@" \
+    >"$work/${run:-tarvik}.out" 2>"$work/${run:-tarvik}.err" &
   tarvik_pid=$!
 }
 
@@ -457,6 +461,65 @@ case_modifiers() {
   wait_until 30 "the instrument's key to come back" at_least "" $((before + 4))
   expect_items "" $((before + 4)) "key 0x7a 'z'"
   pointer up Shift_L
+}
+
+# --- one stand-alone Tarvik ------------------------------------------------------------------
+
+ctl() { DBUS_SESSION_BUS_ADDRESS=$bus_address "$TARVIKCTL" "$@" || fail "tarvikctl $*"; }
+titled_windows() { xwininfo -display "$display" -root -tree | grep -c '^ *0x[0-9a-f]* "Tarvik"'; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+either_ended() { ended "$1" || ended "$2"; }
+
+# expect_shown_by PID NAME: the start PID (output in NAME.out) ends with 0, saying that it showed
+# the window of the run already there, and that window is up; one window is titled Tarvik.
+expect_shown_by() {
+  wait_until 60 "the start $2 to end" ended "$1"
+  wait "$1"
+  local status=$?
+  [ "$status" -eq 0 ] || fail "the start $2 ended with $status: $(cat "$work/$2.err")"
+  [ "$(cat "$work/$2.out")" = "Tarvik is already running; its window was shown." ] ||
+    fail "the start $2 said: $(cat "$work/$2.out")"
+  wait_until 60 "the window to be shown" window_viewable
+  [ "$(titled_windows)" -eq 1 ] || fail "$(titled_windows) windows are titled Tarvik"
+}
+
+# Two starts at once: the session bus gives the control name to one, and the other has that one
+# show its window and ends with 0, before it opens a line or a window. tarvikctl hides and shows
+# the window; the first hide without a notification area says once how to bring it back; a later
+# start brings the hidden window back too.
+case_instance() {
+  : "${TARVIKCTL:?}"
+  . "$(dirname "$0")/../../../scripts/session-bus.sh"
+  bus_start "$work" || fail "no private session bus could be started"
+  bus_pid=$BUS_PID bus_address=$BUS_ADDRESS
+  start_sim
+  local a b owner loser
+  run=a launch_tarvik
+  a=$tarvik_pid
+  run=b launch_tarvik
+  b=$tarvik_pid
+  others="$a $b"
+  wait_until 60 "one of two simultaneous starts to end" either_ended "$a" "$b"
+  if ended "$a"; then owner=b loser=a; else owner=a loser=b; fi
+  tarvik_pid=${!owner}
+  expect_shown_by "${!loser}" "$loser"
+  wait_until 60 "Tarvik to open its ports" grep -q "^packet " "$work/sim.log"
+
+  hints() { grep -c 'no notification area' "$work/$owner.err"; }
+  ctl hide
+  wait_until 60 "the window to hide" window_hidden
+  [ "$(hints)" -eq 1 ] || fail "no word on stderr of how to bring the window back"
+  ctl show
+  wait_until 60 "the window to be shown" window_viewable
+  ctl hide
+  wait_until 60 "the window to hide again" window_hidden
+  [ "$(hints)" -eq 1 ] || fail "the way back was told $(hints) times"
+
+  local owner_pid=$tarvik_pid c
+  run=c launch_tarvik
+  c=$tarvik_pid tarvik_pid=$owner_pid
+  others+=" $c"
+  expect_shown_by "$c" c
 }
 
 # --- the traffic monitor ------------------------------------------------------------------------

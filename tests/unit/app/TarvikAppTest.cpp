@@ -25,6 +25,7 @@ protected:
     }
     std::string Armed() const { return " close-armed=" + std::to_string(module.m_bCloseOnLastUnlock.load()); }
 
+    InstanceClaim ClaimStandAlone() override { return log.push_back("claim"), claim; }
     bool RegisterClassObjects() override { return log.push_back("register-class"), registerOk; }
     void RevokeClassObjects() override { log.push_back("revoke-class"); }
     void SetMainWindow(IAutomationHost* window) override {
@@ -56,6 +57,7 @@ protected:
     test::RecordingPoster poster;
     test::FakeAutomationHost host;
     bool registerOk = true, createFails = false, helpKey = false, registrationOk = true;
+    InstanceClaim claim = InstanceClaim::Mine;
 };
 
 TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
@@ -63,7 +65,7 @@ TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
     module.Lock();  // Init must reset whatever came before
     ASSERT_TRUE(app.InitInstance(Factory()));
     EXPECT_EQ(module.GetLockCount(), 0);
-    EXPECT_EQ(log, (Log{"register-class", "create-window close-armed=0", "host", "standalone=1 close-armed=1",
+    EXPECT_EQ(log, (Log{"claim", "register-class", "create-window close-armed=0", "host", "standalone=1 close-armed=1",
                         "run standalone=1", "startup"}));
     EXPECT_EQ(app.m_pMainDlg, Window());
     EXPECT_EQ(module.GetMainWindow(), &poster);
@@ -89,7 +91,7 @@ TEST_F(AppTest, FailedStartsEndWithZeroAndRevokeOnlyWhatWasRegistered) {
     auto noClass = MakeApp({"tarvik"});
     EXPECT_FALSE(noClass.InitInstance(Factory()));
     EXPECT_EQ(noClass.ExitInstance(), 0);
-    EXPECT_EQ(log, (Log{"register-class"}));
+    EXPECT_EQ(log, (Log{"claim", "register-class"}));
 
     registerOk = true;
     createFails = true;
@@ -98,6 +100,31 @@ TEST_F(AppTest, FailedStartsEndWithZeroAndRevokeOnlyWhatWasRegistered) {
     EXPECT_EQ(module.m_bCloseOnLastUnlock.load(), 0);
     EXPECT_EQ(noWindow.ExitInstance(), 0);
     EXPECT_EQ(log.back(), "revoke-class");
+}
+
+// A stand-alone start that finds another stand-alone run ends before its window or lines exist:
+// with 0 once the other has shown its window, with 1 when it did not answer. Client runs never ask.
+TEST_F(AppTest, SecondStandAloneStartEndsBeforeAnyWindow) {
+    struct Case {
+        std::vector<std::string> argv;
+        InstanceClaim claim;
+        bool goesOn;
+        int code;
+    };
+    for (const Case& c : std::vector<Case>{{{"tarvik"}, InstanceClaim::OtherShown, false, 0},
+                                           {{"tarvik", "x"}, InstanceClaim::OtherUnreachable, false, 1},
+                                           {{"tarvik", "-Embedding"}, InstanceClaim::OtherShown, true, 0},
+                                           {{"tarvik", "/Automation"}, InstanceClaim::OtherUnreachable, true, 0}}) {
+        log.clear();
+        claim = c.claim;
+        auto app = MakeApp(c.argv);
+        EXPECT_EQ(app.InitInstance(Factory()), c.goesOn) << c.argv.back();
+        if (!c.goesOn) EXPECT_EQ(log, (Log{"claim"})) << "no class object, no window";
+        else EXPECT_EQ(std::count(log.begin(), log.end(), "claim"), 0) << c.argv.back();
+        log.clear();
+        EXPECT_EQ(app.ExitInstance(), c.code) << c.argv.back();
+        EXPECT_EQ(log, (Log{"revoke-class"})) << "the bus connection made for the claim is closed";
+    }
 }
 
 TEST_F(AppTest, RegistrationRunsEndAtOnceAndOnlyAFailureEndsWithOne) {
