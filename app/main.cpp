@@ -80,7 +80,9 @@ int main(int argc, char** argv) {
     ReportUnknownArguments(std::vector<std::string>(argv, argv + argc));
     CMainWindowFactory factory(app, module);
     ExitOnSignals([&factory] { factory.ExitApplication(); });
-    if (app.ContinueInstance(factory)) {
+    // A window closed while its start-up waited in a message box (a run nobody reached, a signal)
+    // asked an event loop to end before this one ran: then there is no loop to run.
+    if (app.ContinueInstance(factory) && app.m_pMainDlg != nullptr) {
         InstallTestHooks();
         MarkFirstIdle(started);
         QCoreApplication::exec();
