@@ -29,27 +29,20 @@ echo "package: $deb"
 root=$work/root
 dpkg-deb -x "$deb" "$root" || { echo "FAIL: dpkg-deb -x"; exit 1; }
 expected=(
-    usr/bin/tarvik usr/bin/ondrix-sim
+    usr/bin/tarvik usr/bin/tarvikctl usr/bin/ondrix-sim
     usr/share/tarvik/help/index.html usr/share/tarvik/help/main-window.html
     usr/share/tarvik/help/using-help.html usr/share/tarvik/help/help.css
     usr/share/applications/tarvik.desktop
     usr/share/icons/hicolor/16x16/apps/tarvik.png usr/share/icons/hicolor/32x32/apps/tarvik.png
     usr/share/icons/hicolor/48x48/apps/tarvik.png usr/share/icons/hicolor/scalable/apps/tarvik.svg
-    usr/share/man/man1/tarvik.1.gz usr/share/man/man1/ondrix-sim.1.gz
+    usr/share/man/man1/tarvik.1.gz usr/share/man/man1/tarvikctl.1.gz usr/share/man/man1/ondrix-sim.1.gz
     usr/share/dbus-1/services/Tarvik.TarvikObject.service
+    usr/share/dbus-1/interfaces/Tarvik.ClassFactory.xml usr/share/dbus-1/interfaces/Tarvik.ITarvikObject.xml
+    usr/share/dbus-1/interfaces/Tarvik.IConnectionPoint.xml
+    usr/share/dbus-1/interfaces/Tarvik._ITarvikObjectEvents.xml usr/share/dbus-1/interfaces/Tarvik.Control.xml
     usr/lib/tmpfiles.d/tarvik.conf
     usr/share/doc/tarvik/copyright usr/share/doc/tarvik/changelog.gz
 )
-pages=(tarvik ondrix-sim)
-automation=0
-if [[ -f $src/automation/interfaces.xml ]]; then
-    automation=1
-    pages+=(tarvikctl)
-    expected+=(usr/bin/tarvikctl usr/share/man/man1/tarvikctl.1.gz
-        usr/share/dbus-1/interfaces/Tarvik.ClassFactory.xml usr/share/dbus-1/interfaces/Tarvik.ITarvikObject.xml
-        usr/share/dbus-1/interfaces/Tarvik.IConnectionPoint.xml
-        usr/share/dbus-1/interfaces/Tarvik._ITarvikObjectEvents.xml usr/share/dbus-1/interfaces/Tarvik.Control.xml)
-fi
 for f in "${expected[@]}"; do [[ -s $root/$f ]] || fail "missing from the package: /$f"; done
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 [[ ${#metainfo[@]} -eq 1 && -s ${metainfo[0]} ]] || fail "expected one AppStream file, found: ${metainfo[*]}"
@@ -68,14 +61,12 @@ grep -qx 'Exec="/usr/bin/tarvik" -Embedding' "$root/usr/share/dbus-1/services/Ta
 home=$work/home
 run() { env HOME="$home" XDG_DATA_HOME="$home/data" XDG_CONFIG_HOME="$home/config" timeout 30 "$@"; }
 run "$root/usr/bin/tarvik" /RegServer >"$work/reg.out" 2>&1 || fail "tarvik /RegServer: $(cat "$work/reg.out")"
-if ((automation)); then
-    diff -r "$root/usr/share/dbus-1/interfaces" "$home/data/dbus-1/interfaces" >/dev/null ||
-        fail "interface files differ from what /RegServer writes"
-    grep -qx "Exec=\"$root/usr/bin/tarvik\" -Embedding" "$home/data/dbus-1/services/Tarvik.TarvikObject.service" ||
-        fail "/RegServer's service file does not name the unpacked executable"
-    run "$root/usr/bin/tarvikctl" --help >"$work/ctl.out" 2>&1 && grep -q "tarvikctl send" "$work/ctl.out" ||
-        fail "tarvikctl --help: $(head -3 "$work/ctl.out")"
-fi
+diff -r "$root/usr/share/dbus-1/interfaces" "$home/data/dbus-1/interfaces" >/dev/null ||
+    fail "interface files differ from what /RegServer writes"
+grep -qx "Exec=\"$root/usr/bin/tarvik\" -Embedding" "$home/data/dbus-1/services/Tarvik.TarvikObject.service" ||
+    fail "/RegServer's service file does not name the unpacked executable"
+run "$root/usr/bin/tarvikctl" --help >"$work/ctl.out" 2>&1 && grep -q "tarvikctl send" "$work/ctl.out" ||
+    fail "tarvikctl --help: $(head -3 "$work/ctl.out")"
 run "$root/usr/bin/ondrix-sim" --help >"$work/sim.out" 2>&1 && grep -q "usage: ondrix-sim" "$work/sim.out" ||
     fail "ondrix-sim --help: $(head -3 "$work/sim.out")"
 
@@ -85,7 +76,7 @@ timeout 60 appstreamcli validate-tree --no-net "$root" >"$work/as.out" 2>&1 ||
     { cat "$work/as.out"; fail "appstreamcli validate-tree"; }
 
 # Rendered as a reader sees it; troff's warnings show only on an unprocessed run (-Z).
-for page in "${pages[@]}"; do
+for page in tarvik tarvikctl ondrix-sim; do
     file=$root/usr/share/man/man1/$page.1.gz
     MANWIDTH=80 timeout 30 man -l "$file" >"$work/man.out" 2>&1 && grep -q "^NAME" "$work/man.out" ||
         fail "man -l $page.1.gz: $(head -3 "$work/man.out")"
