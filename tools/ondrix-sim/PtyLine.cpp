@@ -17,11 +17,23 @@ std::string Failure(const char* what) { return std::string(what) + ": " + std::s
 PtyLine::~PtyLine() { Close(); }
 
 void PtyLine::Close() {
-    if (spareSlave_ >= 0) ::close(spareSlave_);
+    Unplug();
+    ReleaseOldNumber();
+}
+
+void PtyLine::Unplug() {
+    // The master goes first: that is the hang-up, and it takes the device node away.
     if (master_ >= 0) ::close(master_);
+    ReleaseOldNumber();
+    oldNumber_ = spareSlave_;
     spareSlave_ = master_ = -1;
     slavePath_.clear();
     queue_.clear();
+}
+
+void PtyLine::ReleaseOldNumber() {
+    if (oldNumber_ >= 0) ::close(oldNumber_);
+    oldNumber_ = -1;
 }
 
 bool PtyLine::Open(std::string& error) {

@@ -25,6 +25,11 @@ public:
     // Closes both descriptors, so the other side sees the line hang up and its device node goes;
     // what was queued is dropped. Open makes a new line afterwards.
     void Close();
+    // Hangs up as Close does, but keeps the old line's number taken until ReleaseOldNumber: the
+    // kernel would otherwise hand it to the next pseudo-terminal made anywhere on the machine, and
+    // a program reopening the old name would find somebody else's line behind it.
+    void Unplug();
+    void ReleaseOldNumber();
     bool IsOpen() const { return master_ >= 0; }
 
     int MasterFd() const { return master_; }
@@ -44,6 +49,7 @@ public:
 private:
     int master_ = -1;
     int spareSlave_ = -1;
+    int oldNumber_ = -1;  // a slave descriptor of an unplugged line, holding its number
     std::string slavePath_;
     std::string queue_;
 };

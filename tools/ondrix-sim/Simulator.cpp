@@ -212,7 +212,7 @@ void Simulator::Unplug(bool keyboard) {
     PtyLine& line = keyboard ? keyboard_ : display_;
     const char* which = keyboard ? "keyboard" : "display";
     if (!line.IsOpen()) return Complain(std::string(which) + " line is already unplugged");
-    line.Close();
+    line.Unplug();
     (keyboard ? keyboardOpen_ : displayOpen_) = false;
     // A packet cut short by the unplugging is not continued by the next line.
     (keyboard ? keyboardDecoder_ : displayDecoder_) = CWireDecoder();
@@ -228,6 +228,8 @@ void Simulator::Plug(bool keyboard) {
         line.Close();
         return Complain(std::string("plug ") + which + ": " + error);
     }
+    // Only now that the link leads to the new line may the old number go to someone else.
+    line.ReleaseOldNumber();
     (keyboard ? keyboardOpen_ : displayOpen_) = true;
     Emit(std::string("plugged ") + which + " " + line.SlavePath());
 }

@@ -3,7 +3,12 @@
 #include "serial/WireStream.h"
 #include "tools/ondrix-sim/ControlLanguage.h"
 #include "tools/ondrix-sim/InstrumentCommands.h"
+#include "tools/ondrix-sim/PtyLine.h"
 #include "tools/ondrix-sim/Simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -130,6 +135,31 @@ TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
         EXPECT_FALSE(p.ok) << bad;
         EXPECT_FALSE(p.error.empty()) << bad;
     }
+}
+
+// An unplugged line hangs up and its name goes, and until it is plugged in again no other
+// pseudo-terminal can appear under that name: a program reopening the old name finds nothing
+// rather than a stranger's line (tests run side by side make pseudo-terminals all the time).
+TEST(SimLine, UnpluggedNameStaysFreeOfOtherLinesUntilPluggedAgain) {
+    PtyLine line;
+    std::string error;
+    ASSERT_TRUE(line.Open(error)) << error;
+    const std::string oldName = line.SlavePath();
+    const int program = ::open(oldName.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(program, 0);
+    line.Unplug();
+    pollfd hangUp{program, POLLIN, 0};
+    ASSERT_EQ(::poll(&hangUp, 1, 0), 1);
+    EXPECT_TRUE(hangUp.revents & POLLHUP);
+    ::close(program);  // as the program does on a hang-up: its descriptor no longer holds the number
+
+    PtyLine stranger;
+    ASSERT_TRUE(stranger.Open(error)) << error;
+    EXPECT_NE(stranger.SlavePath(), oldName);
+    EXPECT_NE(::access(oldName.c_str(), F_OK), 0);
+    ASSERT_TRUE(line.Open(error)) << error;
+    EXPECT_NE(line.SlavePath(), oldName);
+    line.ReleaseOldNumber();
 }
 
 TEST(SimOptions, BadCommandLinesSayWhatIsWrong) {
