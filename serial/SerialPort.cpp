@@ -24,7 +24,7 @@ uint32_t CSerialPort::Open(const std::string& device, uint32_t inQueue, uint32_t
     m_lastError = 0;
     if (m_handle) return Fail(ERROR_ALREADY_INITIALIZED);
     std::unique_ptr<ICommDevice> opened;
-    const uint32_t result = m_api.Open(device, opened);
+    const uint32_t result = m_api.Open(device, opened, m_openReport);
     if (result != 0 || !opened) return Fail(result != 0 ? result : ERROR_GEN_FAILURE);
     m_handle = std::move(opened);
     if (inQueue != 0 || outQueue != 0) {

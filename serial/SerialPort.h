@@ -75,6 +75,8 @@ public:
     // The events of the last wait, masked by the event mask; clears them. Leaves the last error.
     uint32_t TakeEvents();
     uint32_t LastError() const { return m_lastError; }
+    // Where the last Open found the line bound and, if it failed there, the system's reason.
+    const comm::OpenReport& LastOpenReport() const { return m_openReport; }
     bool IsOpen() const { return m_handle != nullptr; }
     // While held, reads do not yet send the listener back to watching for data (see
     // comm::ICommDevice::HoldRearm); releasing does.
@@ -91,6 +93,7 @@ protected:
 private:
     comm::ICommApi& m_api;
     std::unique_ptr<comm::ICommDevice> m_handle;
+    comm::OpenReport m_openReport;  // owner's thread only
     std::atomic<uint32_t> m_receivedEvents{0};
     std::atomic<uint32_t> m_eventMask{0};
 };

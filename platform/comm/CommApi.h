@@ -117,11 +117,24 @@ public:
     virtual void HoldRearm(bool hold) { (void)hold; }
 };
 
+// Why a line that is no terminal (a plain file, /dev/null) does not open; errno has no word for it.
+inline constexpr const char* kNotATerminal = "not a terminal";
+
+// What an Open found, for telling the user where a line leads and, when it did not open, why.
+struct OpenReport {
+    std::string target;  // where the name is bound: the link's target, else the entry itself
+    std::string reason;  // the system's words for the failure ("not a terminal"); empty on success
+};
+
 class ICommApi {
 public:
     virtual ~ICommApi() = default;
     // Opens `name` ("COMn") for exclusive use. On failure `device` stays empty.
-    virtual uint32_t Open(const std::string& name, std::unique_ptr<ICommDevice>& device) = 0;
+    virtual uint32_t Open(const std::string& name, std::unique_ptr<ICommDevice>& device, OpenReport& report) = 0;
+    uint32_t Open(const std::string& name, std::unique_ptr<ICommDevice>& device) {
+        OpenReport report;
+        return Open(name, device, report);
+    }
 };
 
 // The real lines: termios, poll and ioctl on the device bound to the name in the ports folder.

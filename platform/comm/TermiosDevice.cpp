@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 #include "common/Win32Codes.h"
@@ -59,29 +60,41 @@ uint32_t LastErrno() { return Win32FromErrno(errno); }
 
 }  // namespace
 
-uint32_t TermiosDevice::Open(const std::string& path, std::unique_ptr<ICommDevice>& device) {
+uint32_t TermiosDevice::Open(const std::string& path, std::unique_ptr<ICommDevice>& device, std::string& reason) {
+    // The system's words for the failure, kept with its code: the user is told the first, callers
+    // decide on the second.
+    auto failed = [&reason](int error) {
+        reason = std::generic_category().message(error);
+        return Win32FromErrno(error);
+    };
+    auto notTerminal = [&reason] {
+        reason = kNotATerminal;
+        return ERROR_INVALID_FUNCTION;
+    };
+    reason.clear();
     // Check the kind before opening: opening a FIFO or some other special file has side effects.
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return LastErrno();
-    if (S_ISDIR(st.st_mode)) return ERROR_ACCESS_DENIED;
-    if (!S_ISCHR(st.st_mode)) return ERROR_INVALID_FUNCTION;
+    if (::stat(path.c_str(), &st) != 0) return failed(errno);
+    if (S_ISDIR(st.st_mode)) return failed(EISDIR);
+    if (!S_ISCHR(st.st_mode)) return notTerminal();
 
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return LastErrno();
+    if (fd < 0) return failed(errno);
     auto fail = [fd](uint32_t code) {
         ::close(fd);
         return code;
     };
-    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) return fail(ERROR_INVALID_FUNCTION);
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode) || !::isatty(fd)) return fail(notTerminal());
     // TIOCEXCL keeps ordinary users out but not root; the lock keeps out every other opener that
-    // plays by the same rules, root included.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(LastErrno());
+    // plays by the same rules, root included. Its EWOULDBLOCK would read "Resource temporarily
+    // unavailable"; the line is busy, as an open refused by TIOCEXCL says.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(failed(errno == EWOULDBLOCK ? EBUSY : errno));
     ::ioctl(fd, TIOCEXCL);
     const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (wakeFd < 0) {
-        const uint32_t code = LastErrno();
+        const int error = errno;
         ::ioctl(fd, TIOCNXCL);
-        return fail(code);
+        return fail(failed(error));
     }
     std::unique_ptr<TermiosDevice> opened(new TermiosDevice(fd, wakeFd));
     opened->LoadStateFromTermios();

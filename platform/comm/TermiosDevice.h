@@ -24,8 +24,9 @@ Arrival ArrivalFromCounters(const serial_icounter_struct& before, const serial_i
 
 class TermiosDevice final : public ICommDevice {
 public:
-    // Opens `path`, which must be a terminal that no other process holds.
-    static uint32_t Open(const std::string& path, std::unique_ptr<ICommDevice>& device);
+    // Opens `path`, which must be a terminal that no other process holds. On failure `reason` has
+    // the system's words for it.
+    static uint32_t Open(const std::string& path, std::unique_ptr<ICommDevice>& device, std::string& reason);
     ~TermiosDevice() override;
     TermiosDevice(const TermiosDevice&) = delete;
     TermiosDevice& operator=(const TermiosDevice&) = delete;

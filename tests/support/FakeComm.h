@@ -29,7 +29,10 @@ struct FakeLine {
     uint32_t timeoutsResult = 0;
     // While set, a waiting listener does not notice Interrupt: it looks stuck.
     bool ignoreInterrupt = false;
-    bool present = true;  // cleared: the device is unplugged and the line does not open
+    bool present = true;      // cleared: the device is unplugged and the line does not open
+    uint32_t openResult = 0;  // an Open that fails for another reason, with openReason
+    std::string openReason;
+    std::string target;  // where the name is bound
 
     // Observed.
     bool open = false;
@@ -163,11 +166,20 @@ public:
         if (!line) line = std::make_shared<FakeLine>();
         return line;
     }
-    uint32_t Open(const std::string& name, std::unique_ptr<comm::ICommDevice>& device) override {
+    using comm::ICommApi::Open;
+    uint32_t Open(const std::string& name, std::unique_ptr<comm::ICommDevice>& device,
+                  comm::OpenReport& report) override {
+        report = {};
         auto it = lines_.find(name);
-        if (it == lines_.end()) return ERROR_FILE_NOT_FOUND;
-        if (std::lock_guard<std::mutex> lock(it->second->mutex); !it->second->present || it->second->open) {
-            return it->second->present ? ERROR_ACCESS_DENIED : ERROR_FILE_NOT_FOUND;
+        auto fail = [&report](uint32_t code, const char* reason) { return report.reason = reason, code; };
+        if (it == lines_.end()) return fail(ERROR_FILE_NOT_FOUND, "No such file or directory");
+        {
+            FakeLine& line = *it->second;
+            std::lock_guard<std::mutex> lock(line.mutex);
+            report.target = line.target;
+            if (!line.present) return fail(ERROR_FILE_NOT_FOUND, "No such file or directory");
+            if (line.open) return fail(ERROR_ACCESS_DENIED, "Device or resource busy");
+            if (line.openResult != 0) return fail(line.openResult, line.openReason.c_str());
         }
         device = std::make_unique<FakeCommDevice>(it->second);
         return 0;

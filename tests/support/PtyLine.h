@@ -38,6 +38,7 @@ public:
     bool Ok() const { return master_ >= 0 && spare_ >= 0; }
     int Master() const { return master_; }
     int Spare() const { return spare_; }
+    const std::string& SlavePath() const { return slavePath_; }
     void CloseMaster() {
         if (master_ >= 0) ::close(master_);
         master_ = -1;

@@ -21,9 +21,9 @@ class CountingComm : public ICommApi {
 public:
     std::atomic<int> reads{0};
 
-    uint32_t Open(const std::string& name, std::unique_ptr<ICommDevice>& device) override {
+    uint32_t Open(const std::string& name, std::unique_ptr<ICommDevice>& device, OpenReport& report) override {
         std::unique_ptr<ICommDevice> real;
-        const uint32_t result = RealCommApi().Open(name, real);
+        const uint32_t result = RealCommApi().Open(name, real, report);
         if (result == 0) device = std::make_unique<Device>(std::move(real), reads);
         return result;
     }

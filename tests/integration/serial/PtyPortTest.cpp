@@ -4,6 +4,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "common/Win32Codes.h"
 #include "serial/SerialPort.h"
 #include "tests/support/PtyLine.h"
@@ -44,6 +47,8 @@ TEST_F(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
     CSerialPort second;
     EXPECT_EQ(second.Open("COM1"), ERROR_ACCESS_DENIED);
     EXPECT_FALSE(second.IsOpen());
+    EXPECT_EQ(second.LastOpenReport().reason, "Device or resource busy");
+    EXPECT_EQ(second.LastOpenReport().target, pty.SlavePath());
 
     // Another process is refused too, root included (flock, not only TIOCEXCL).
     const pid_t child = ::fork();
@@ -59,6 +64,33 @@ TEST_F(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
 
     port.Close();
     EXPECT_EQ(second.Open("COM1"), 0u) << "released on close";
+}
+
+TEST_F(PtyPortTest, AFailedOpenTellsWhereTheNameLedAndTheSystemsReason) {
+    const std::string ports = sandbox.PortsDir();
+    std::filesystem::create_symlink("/nonexistent/ttyUSB9", ports + "/COM2");
+    { std::ofstream(ports + "/plain") << "x"; }
+    std::filesystem::create_symlink(ports + "/plain", ports + "/COM3");
+    std::filesystem::create_symlink("/dev/null", ports + "/COM4");
+    std::filesystem::create_directory(ports + "/COM5");
+    const struct {
+        const char* name;
+        std::string target;
+        const char* reason;
+    } cases[] = {
+        {"COM2", "/nonexistent/ttyUSB9", "No such file or directory"},
+        {"COM3", ports + "/plain", kNotATerminal},
+        {"COM4", "/dev/null", kNotATerminal},
+        {"COM5", ports + "/COM5", "Is a directory"},
+        {"COM6", ports + "/COM6", "No such file or directory"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NE(port.Open(c.name), 0u) << c.name;
+        EXPECT_EQ(port.LastOpenReport().target, c.target) << c.name;
+        EXPECT_EQ(port.LastOpenReport().reason, c.reason) << c.name;
+    }
+    ASSERT_EQ(port.Open("COM1"), 0u);
+    EXPECT_EQ(port.LastOpenReport().reason, "");
 }
 
 TEST_F(PtyPortTest, SettingsReachTheLineAndReadBack) {
