@@ -1,6 +1,7 @@
 #include "serial/PortManager.h"
 
 #include <cstring>
+#include <utility>
 
 #include "res/StringTable.h"
 #include "serial/TrafficMonitor.h"
@@ -17,7 +18,9 @@ CPortManager::CPortManager(ISettings& settings, CDisplayLine& display, IMessageP
       m_events(events),
       watches_(watches) {}
 
-CPortManager::~CPortManager() { ClosePorts(); }
+// Closed without a word: shutdown has told what it closed, and the window that shows the state may
+// be half gone by now.
+CPortManager::~CPortManager() { CloseLines(); }
 
 bool CPortManager::OpenPorts() {
     int32_t display = 0;
@@ -34,6 +37,12 @@ bool CPortManager::OpenPorts() {
         m_mergePort.Close();
         OpenDisplayPort(display);
         OpenMergePort(merge);
+    } else {
+        // Lines already open or tried keep their state, as they keep their ports.
+        for (auto [portId, have] : {std::pair{PortIdDisplay, haveDisplay}, std::pair{PortIdMerge, haveMerge}}) {
+            if (!have && m_status.Of(portId).state == LineState::Closed)
+                m_status.Set(portId, {LineState::NotConfigured, 0, {}, {}});
+        }
     }
     m_events.SendMousePacket();
     return true;
@@ -49,12 +58,30 @@ bool CPortManager::OpenMergePort(int32_t number) {
 
 bool CPortManager::OpenPort(CSerialWindowPort& port, int32_t& current, int32_t number, int64_t portId) {
     current = number;
-    if (number < 1 || !m_bCommsEnabled) return false;
-    if (OpenLine(port, number, portId) != 0) {
+    if (!m_bCommsEnabled) return false;
+    if (number < 1) {
+        m_status.Set(portId, {LineState::Off, number, {}, {}});
+        return false;
+    }
+    const uint32_t result = OpenLine(port, number, portId);
+    SetOpenStatus(portId, number, result, LineState::Open);
+    if (result != 0) {
         m_display.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(number));
         return false;
     }
     return true;
+}
+
+void CPortManager::SetOpenStatus(int64_t portId, int32_t number, uint32_t result, LineState opened) {
+    const comm::OpenReport& report = PortOf(portId)->LastOpenReport();
+    LineStatus status{result == 0 ? opened : LineState::NotOpen, number, report.target, report.reason};
+    // Failures past the open itself (the line's settings) have a code only.
+    if (result != 0 && status.reason.empty()) {
+        status.reason = SystemErrorText(result);
+        while (!status.reason.empty() && (status.reason.back() == '\n' || status.reason.back() == '.'))
+            status.reason.pop_back();
+    }
+    m_status.Set(portId, std::move(status));
 }
 
 uint32_t CPortManager::OpenLine(CSerialWindowPort& port, int32_t number, int64_t portId) {
@@ -163,6 +190,9 @@ void CPortManager::OnLineLost(int64_t portId) {
     // Without a watch the line stays closed, as before there were watches: the alert says why.
     watches_.Watch(
         "COM" + std::to_string(number), [this, portId] { m_window.Post(UWM_PORTBACK, 0, portId); }, watch);
+    LineStatus status = m_status.Of(portId);
+    status.state = watch ? LineState::Waiting : LineState::HungUp;
+    m_status.Set(portId, std::move(status));
 }
 
 void CPortManager::OnPortBack(int64_t portId) {
@@ -173,11 +203,25 @@ void CPortManager::OnPortBack(int64_t portId) {
     const int32_t number = portId == PortIdDisplay ? m_nDisplayPortNumber : m_nMergePortNumber;
     if (port.IsOpen() || OpenLine(port, number, portId) != 0) return;
     watch->reset();
+    SetOpenStatus(portId, number, 0, LineState::Reconnected);
     m_display.ShowText(portId == PortIdDisplay ? "Reconnected: Display" : "Reconnected: Merge");
     m_events.SendMousePacket();
 }
 
 void CPortManager::ClosePorts() {
+    CloseLines();
+    for (int64_t portId : {PortIdDisplay, PortIdMerge}) {
+        LineStatus status = m_status.Of(portId);
+        if (status.state != LineState::Open && status.state != LineState::Reconnected &&
+            status.state != LineState::Waiting) {
+            continue;
+        }
+        status.state = LineState::Closed;
+        m_status.Set(portId, std::move(status));
+    }
+}
+
+void CPortManager::CloseLines() {
     displayWatch_.reset();
     mergeWatch_.reset();
     m_displayPort.Close();

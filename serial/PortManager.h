@@ -14,6 +14,7 @@
 #include "common/Win32Codes.h"
 #include "platform/comm/DeviceWatch.h"
 #include "serial/DisplayLine.h"
+#include "serial/LineStatus.h"
 #include "serial/SerialPort.h"
 
 namespace tarvik {
@@ -75,6 +76,8 @@ public:
     void SetCommsEnabled(bool enabled) { m_bCommsEnabled = enabled ? 1 : 0; }
     // Closes both lines and stops waiting for lost ones.
     void ClosePorts();
+    // Each line's state for the user, kept beside the display line's alerts.
+    CLinkStatus& Status() { return m_status; }
     // Told of every byte written to or drained from either line while set (the traffic monitor,
     // while someone watches); null when nobody does.
     void SetTrafficTap(ITrafficTap* tap) { tap_ = tap; }
@@ -92,6 +95,9 @@ private:
     CSerialWindowPort* PortOf(int64_t portId);
     std::unique_ptr<comm::IDeviceWatch>* WatchOf(int64_t portId);
     void OnLineLost(int64_t portId);
+    // The line's state after an open of COM<number> that ended with `result`.
+    void SetOpenStatus(int64_t portId, int32_t number, uint32_t result, LineState opened);
+    void CloseLines();
     void WriteToPorts(const uint8_t* bytes, size_t length);
     void FlushHeldOutput();
 
@@ -107,6 +113,7 @@ private:
     IPortEvents& m_events;
     comm::IDeviceWatchApi& watches_;
     ITrafficTap* tap_ = nullptr;
+    CLinkStatus m_status;
     // Set while a line that hung up waits for its device. Only a hang-up starts one: a port that
     // failed to open, or that the user set to 0, is left as the user has it.
     std::unique_ptr<comm::IDeviceWatch> displayWatch_;

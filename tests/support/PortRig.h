@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "serial/PortManager.h"
 #include "tests/support/FakeDeviceWatch.h"
@@ -42,6 +43,7 @@ public:
     PortRig() {
         events.manager = &manager;
         manager.SetCommsEnabled(true);
+        manager.Status().SetLog([this](const std::string& text) { logged.push_back(text); });
     }
     ~PortRig() { manager.ClosePorts(); }
 
@@ -61,6 +63,7 @@ public:
     RecordingPoster window;
     FakePortEvents events;
     FakeDeviceWatches watches;
+    std::vector<std::string> logged;  // the lines' state changes, as standard error would get them
     CPortManager manager{settings, display, window, events, comm, watches};
 };
 

@@ -40,6 +40,34 @@ TEST_F(PortManagerTest, OpensBothLinesAt9600WithDtrAndRtsRaisedAndKeepsThemWitho
     EXPECT_EQ(events.mousePackets, 2);
 }
 
+TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBesideTheAlerts) {
+    int told = 0;
+    manager.Status().SetObserver([&told] { ++told; });
+    manager.OpenPorts();
+    EXPECT_EQ(manager.Status().Text(), "Display: not configured\nMerge: not configured");
+    com1->target = "/dev/ttyUSB0";
+    com2->target = "/dev/ttyUSB7";
+    com2->present = false;
+    OpenWith(1, 2);
+    EXPECT_EQ(view.text, "Comms Error: Port 2") << "the display line as ever";
+    OpenWith(1, 2);  // the same states again: nothing to tell
+    com2->present = true;
+    com2->openResult = ERROR_INVALID_FUNCTION;
+    com2->openReason = kNotATerminal;
+    OpenWith(0, 2);
+    const std::vector<std::string> expected{
+        "Display: not configured",
+        "Merge: not configured",
+        "Display: COM1 \u2192 /dev/ttyUSB0, open",
+        "Merge: COM2 \u2192 /dev/ttyUSB7, not open: No such file or directory",
+        "Display: off",
+        "Merge: COM2 \u2192 /dev/ttyUSB7, not open: not a terminal",
+    };
+    EXPECT_EQ(logged, expected);
+    EXPECT_EQ(told, 6);
+    EXPECT_EQ(manager.Status().Text(), expected[4] + "\n" + expected[5]);
+}
+
 TEST_F(PortManagerTest, LineErrorsAlertAndTheDataIsStillParsedUntilCommsAreDisabled) {
     OpenWith(1, 2);
     com1->input = "abc";
@@ -136,6 +164,7 @@ TEST_F(ReconnectTest, ALostLineIsWatchedAndReopenedWithItsSettingsWithoutReplayi
     EXPECT_FALSE(manager.m_displayPort.IsOpen());
     EXPECT_TRUE(manager.IsWaitingForDevice(PortIdDisplay));
     EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
+    EXPECT_EQ(logged.back(), "Display: COM1, hung up, waiting for it to come back");
     ASSERT_EQ(watches.made.size(), 1u);
     EXPECT_EQ(watches.made[0]->name, "COM1");
     const std::string before = com1->written;
@@ -156,6 +185,7 @@ TEST_F(ReconnectTest, ALostLineIsWatchedAndReopenedWithItsSettingsWithoutReplayi
     EXPECT_EQ(com1->dcb.BaudRate, 9600u);
     EXPECT_EQ(com1->escapes, (std::vector<uint32_t>{SETDTR, SETRTS}));
     EXPECT_EQ(view.text, "Reconnected: Display");
+    EXPECT_EQ(logged.back(), "Display: COM1, reconnected");
     EXPECT_EQ(events.mousePackets, 2);
     EXPECT_EQ(watches.Live(), 0);
     manager.SendByteToPorts('b');
@@ -174,6 +204,7 @@ TEST_F(ReconnectTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
         {"the user switched the line off", [](ReconnectTest& t) { t.OpenWith(1, 0); }},
         {"shutdown", [](ReconnectTest& t) { t.manager.SetCommsEnabled(false), t.manager.ClosePorts(); }},
     };
+    const char* told[] = {"Merge: off", "Merge: COM2, closed"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         OpenWith(1, 2);
@@ -183,6 +214,7 @@ TEST_F(ReconnectTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
         manager.OnPortNotification(kHangUp, PortIdMerge);
         EXPECT_TRUE(manager.IsWaitingForDevice(PortIdMerge));
         c.end(*this);
+        EXPECT_EQ(logged.back(), told[&c - cases]);
         EXPECT_EQ(watches.Live(), 0);
         com2->present = true;
         EXPECT_FALSE(DeviceChanged("COM2"));
@@ -197,6 +229,7 @@ TEST_F(ReconnectTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
     EXPECT_FALSE(manager.m_mergePort.IsOpen());
     EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
     EXPECT_EQ(view.text, "Error: Merge");
+    EXPECT_EQ(logged.back(), "Merge: COM2, hung up");
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#include "serial/LineStatus.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "common/Messages.h"
+
+namespace tarvik {
+namespace {
+
+std::string StateText(const LineStatus& status) {
+    switch (status.state) {
+        case LineState::Closed: return "closed";
+        case LineState::NotConfigured: return "not configured";
+        case LineState::Off: return "off";
+        case LineState::Open: return "open";
+        case LineState::NotOpen: return "not open" + (status.reason.empty() ? "" : ": " + status.reason);
+        case LineState::HungUp: return "hung up";
+        case LineState::Waiting: return "hung up, waiting for it to come back";
+        case LineState::Reconnected: return "reconnected";
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string LineStatusText(const std::string& line, const LineStatus& status) {
+    std::string text = line + ": ";
+    // A number only matters where the state came from trying it.
+    const bool tried = status.number > 0 && status.state != LineState::Off && status.state != LineState::NotConfigured;
+    if (tried) {
+        text += "COM" + std::to_string(status.number);
+        if (!status.target.empty()) text += " \xE2\x86\x92 " + status.target;  // U+2192, an arrow
+        text += ", ";
+    }
+    return text + StateText(status);
+}
+
+CLinkStatus::CLinkStatus()
+    : log_([](const std::string& text) {
+          // One write per line, so lines of other writers never cut into it.
+          const std::string line = "tarvik: " + text + "\n";
+          std::fwrite(line.data(), 1, line.size(), stderr);
+      }) {}
+
+void CLinkStatus::Set(int64_t portId, LineStatus status) {
+    if (portId != PortIdDisplay && portId != PortIdMerge) return;
+    const char* name = portId == PortIdDisplay ? "Display" : "Merge";
+    LineStatus& current = portId == PortIdDisplay ? display_ : merge_;
+    const std::string text = LineStatusText(name, status);
+    const bool changed = text != LineStatusText(name, current);
+    current = std::move(status);
+    if (!changed) return;
+    if (log_) log_(text);
+    if (observer_) observer_();
+}
+
+const LineStatus& CLinkStatus::Of(int64_t portId) const { return portId == PortIdMerge ? merge_ : display_; }
+
+std::string CLinkStatus::Text() const {
+    return LineStatusText("Display", display_) + "\n" + LineStatusText("Merge", merge_);
+}
+
+}  // namespace tarvik
