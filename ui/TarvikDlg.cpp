@@ -64,6 +64,8 @@ bool CTarvikDlg::OnInitDialog() {
     m_bMouseButton = 0;
     m_bHelpKey = 0;
     m_ports.SetCommsEnabled(true);
+    m_ports.Status().SetObserver([this] { SetStatusTip(m_ports.Status().Text()); });
+    SetStatusTip(m_ports.Status().Text());
 
     ConnectButtons();
     InstallKeyFilter();

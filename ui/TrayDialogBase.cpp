@@ -205,7 +205,7 @@ void CTrayDialogBase::AddTrayIcon() {
     // icon; the window stays reachable through its taskbar entry while shown.
     if (m_trayIcon || !QSystemTrayIcon::isSystemTrayAvailable()) return;
     m_trayIcon = std::make_unique<QSystemTrayIcon>(m_hSmallIcon);
-    m_trayIcon->setToolTip(QString::fromStdString(LoadString(IDS_PROGRAM_NAME)));
+    m_trayIcon->setToolTip(TrayTip());
     // Given before the icon is shown, so a desktop that draws the icon itself gets the menu with
     // it; without one such desktops show no menu at all.
     trayMenu_ = BuildContextMenu();
@@ -229,6 +229,18 @@ void CTrayDialogBase::AddTrayIcon() {
                              Post(UWM_TRAYNOTIFY, 1, WM_RBUTTONDOWN);
                      });
     m_trayIcon->show();
+}
+
+QString CTrayDialogBase::TrayTip() const {
+    std::string tip = LoadString(IDS_PROGRAM_NAME);
+    if (!statusTip_.empty()) tip += "\n" + statusTip_;
+    return QString::fromStdString(tip);
+}
+
+void CTrayDialogBase::SetStatusTip(const std::string& text) {
+    statusTip_ = text;
+    if (m_display) m_display->setToolTip(QString::fromStdString(text));
+    if (m_trayIcon) m_trayIcon->setToolTip(TrayTip());
 }
 
 void CTrayDialogBase::RemoveTrayIcon() {

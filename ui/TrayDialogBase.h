@@ -8,6 +8,7 @@
 
 #include <QFont>
 #include <QIcon>
+#include <QString>
 #include <QWidget>
 
 #include "app/core/IMessageBox.h"
@@ -50,6 +51,9 @@ public:
     void ShowAlertWithPrefix(uint32_t id, const std::string& text) { m_displayLine.ShowAlertWithPrefix(id, text); }
     void ShowAlertWithCode(const std::string& text, uint32_t code) { m_displayLine.ShowAlertWithCode(text, code); }
     void RestoreRemembered() { m_displayLine.RestoreRemembered(); }
+    // What stays visible beside the display line's alerts (the lines' states): the display line's
+    // tooltip, and the tray icon's under the program's name.
+    void SetStatusTip(const std::string& text);
 
     // Window behaviour.
     void SetShowState(int showCommand);
@@ -134,6 +138,7 @@ private:
     void CloseModalDialogs();
     // Once per run: a window hidden with no notification-area icon cannot be clicked back.
     void TellHowToBringBack();
+    QString TrayTip() const;
 
     // The tray's own copy of the context menu: desktops that draw the icon themselves show it
     // (exported over D-Bus), and an embedded tray icon opens it on a right click. Declared first
@@ -146,6 +151,7 @@ private:
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
     std::function<void()> m_destroyedHandler;
     Bool32 m_bDestroyed = 0;
+    std::string statusTip_;
 };
 
 }  // namespace tarvik

@@ -5,6 +5,7 @@
 #                                    then "item SERVICE" for each item that registers
 #   sni.py host SERVICE menu         prints the item's menu path and its entries ("-" a separator)
 #   sni.py host SERVICE activate     what a left click on the icon does
+#   sni.py host SERVICE tooltip      prints the icon's tooltip text
 #   sni.py host SERVICE click LABEL  chooses the menu entry LABEL
 import sys
 
@@ -66,6 +67,11 @@ def host(service, action, label=None):
     item = bus.get_object(service, '/StatusNotifierItem')
     if action == 'activate':
         dbus.Interface(item, ITEM).Activate(0, 0)
+        return 0
+    if action == 'tooltip':
+        # (icon name, icon pixmaps, title, text): the toolkit puts the whole tooltip in the title.
+        _, _, title, text = dbus.Interface(item, dbus.PROPERTIES_IFACE).Get(ITEM, 'ToolTip')
+        print('\n'.join(part for part in (str(title), str(text)) if part))
         return 0
     path = dbus.Interface(item, dbus.PROPERTIES_IFACE).Get(ITEM, 'Menu')
     menu = dbus.Interface(bus.get_object(service, path), MENU)

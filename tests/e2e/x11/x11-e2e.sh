@@ -332,7 +332,8 @@ case_embedding() {
 
 # A desktop that draws the icon itself (KDE, GNOME with the AppIndicator extension), played by a
 # stand-in for its watcher on a private bus: the icon registers with its menu, a click on it shows
-# the hidden window, and the menu's Properties and Exit act.
+# the hidden window, and the menu's Properties and Exit act. The Display Port is bound to a device
+# that is not there: the system's reason is on standard error and in the icon's tooltip.
 case_tray() {
   . "$(dirname "$0")/../../../scripts/session-bus.sh"
   bus_start "$work" || fail "no private session bus could be started"
@@ -345,17 +346,27 @@ case_tray() {
   printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_CURRENT_USER\Software\Ondrix Series III\Tarvik]' \
     '"Main Pos x"=dword:00000000' '"Main Pos y"=dword:00000000' '"Main Visible"=dword:00000000' \
     '"Main Start"=dword:00000001' >"$work/user.reg"
+  printf '%s\n' 'Windows Registry Editor Version 5.00' '' '[HKEY_LOCAL_MACHINE\Software\Ondrix Series III\Tarvik]' \
+    '"Display Port"=dword:00000003' '"Merge Port"=dword:00000000' >"$work/machine.reg"
+  mkdir -p "$work/ports"
+  ln -s /dev/ttyUSB-gone "$work/ports/COM3"
   bus_address=$BUS_ADDRESS
-  launch_tarvik
+  LC_ALL=C.UTF-8 launch_tarvik
   wait_until 60 "the icon to register" grep -q '^item ' "$work/watcher.log"
-  local item menu
+  local item menu status
   item=$(sed -n 's/^item //p' "$work/watcher.log" | head -n1)
   sni() { DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS /usr/bin/python3 "$(dirname "$0")/sni.py" host "$item" "$@"; }
   menu=$(sni menu) || fail "the item's menu cannot be read"
   [ "$menu" = "/MenuBar Close|-|Properties|Monitor|-|Help|About|-|Exit" ] || fail "the exported menu reads: $menu"
+  status="Display: COM3 → /dev/ttyUSB-gone, not open: No such file or directory"
+  wait_until 60 "the reason on standard error" grep -qxF "tarvik: $status" "$work/tarvik.err"
+  [ "$(grep -c '^tarvik: Display' "$work/tarvik.err")" -eq 1 ] || fail "standard error: $(cat "$work/tarvik.err")"
+  tooltip_reads() { [ "$(sni tooltip)" = "Tarvik"$'\n'"$status"$'\n'"Merge: off" ]; }
+  wait_until 30 "the reason in the tooltip" tooltip_reads
   # The start-up is over once the display line is watched. An alert (no mouse capture) may have
   # brought the window up; the menu's Close hides it again.
   wait_until 60 "the start-up" test -e "$work/display.log"
+  grep -qxF "Comms Error: Port 3" "$work/display.log" || fail "the display line did not show the alert"
   if tarvik_window >/dev/null; then
     sni click Close || fail "choosing Close"
     wait_until 60 "the window to hide" window_hidden
