@@ -49,12 +49,15 @@ WireItem AsWireItem(const TrafficItem& item) {
         wire.key = wire.bytes.empty() ? 0 : wire.bytes[0];
     } else if (item.kind == TrafficItem::Kind::Packet) {
         wire.kind = WireItem::Kind::Packet;
-        wire.packet = item.Packet();
+        wire.packet = PacketOf(item);
     } else {
         wire.kind = WireItem::Kind::Broken;
     }
     return wire;
 }
+
+// What the monitor decoded, or for an item made elsewhere, what it would have.
+std::string Decoded(const TrafficItem& item) { return item.decoded.empty() ? DescribeTrafficItem(item) : item.decoded; }
 
 template <class Enum, size_t N>
 bool FromName(const char* const (&names)[N], const std::string& name, Enum& value) {
@@ -66,10 +69,10 @@ bool FromName(const char* const (&names)[N], const std::string& name, Enum& valu
 
 }  // namespace
 
-WirePacket TrafficItem::Packet() const {
-    if (kind != Kind::Packet || bytes.size() != 6) return {};
+WirePacket PacketOf(const TrafficItem& item) {
+    if (item.kind != TrafficItem::Kind::Packet || item.bytes.size() != 6) return {};
     MousePacket packet;
-    std::copy(bytes.begin(), bytes.end(), packet.begin());
+    std::copy(item.bytes.begin(), item.bytes.end(), packet.begin());
     return DecodeWirePacket(packet);
 }
 
@@ -111,7 +114,7 @@ std::string FormatTrafficLine(const TrafficItem& item) {
                   static_cast<int>((item.timeUs % 1000000) / 1000));
     char head[64];
     std::snprintf(head, sizeof head, "%s %-7s %-3s  ", stamp, LineName(item.line), DirectionName(item.direction));
-    return head + HexOf(item.bytes) + "  " + DescribeTrafficItem(item);
+    return head + HexOf(item.bytes) + "  " + Decoded(item);
 }
 
 std::string FormatTrafficJson(const TrafficItem& item) {
@@ -128,7 +131,7 @@ std::string FormatTrafficJson(const TrafficItem& item) {
             break;
         }
         case TrafficItem::Kind::Packet: {
-            const WirePacket p = item.Packet();
+            const WirePacket p = PacketOf(item);
             json += ",\"x\":" + std::to_string(p.x) + ",\"y\":" + std::to_string(p.y);
             const std::pair<bool, const char*> flags[] = {
                 {p.active, "active"}, {p.button, "button"}, {p.shift, "shift"}, {p.ctrl, "ctrl"}, {p.bit0, "bit0"}};
@@ -143,7 +146,7 @@ std::string FormatTrafficJson(const TrafficItem& item) {
         case TrafficItem::Kind::Text:
         case TrafficItem::Kind::Name: json += ",\"text\":" + Quoted(item.text, true); break;
     }
-    return json + ",\"decoded\":" + Quoted(DescribeTrafficItem(item), true) + "}";
+    return json + ",\"decoded\":" + Quoted(Decoded(item), true) + "}";
 }
 
 // ---- CDisplayTextDecoder ----------------------------------------------------------------------
@@ -239,6 +242,7 @@ void CTrafficMonitor::OnLineTraffic(TrafficLine line, TrafficDirection direction
         item.timeUs = now;
         item.line = line;
         item.direction = direction;
+        item.decoded = DescribeTrafficItem(item);
         // A copy: a watcher may detach (even the last one) while being told.
         const std::vector<ITrafficWatcher*> watchers = watchers_;
         for (ITrafficWatcher* watcher : watchers) {

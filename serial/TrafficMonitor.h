@@ -9,31 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "common/Traffic.h"
 #include "serial/DisplayProtocol.h"
 #include "serial/WireStream.h"
 
 namespace tarvik {
 
-enum class TrafficLine : uint8_t { Display, Merge };
-// In: from the instrument to Tarvik. Out: from Tarvik to the instrument.
-enum class TrafficDirection : uint8_t { In, Out };
-
-struct TrafficItem {
-    // Key, Packet and Broken as on the keyboard line (WireItem); Text is display-line text outside
-    // a name field (or a field cut short), Name a complete name field.
-    enum class Kind : uint8_t { Key, Packet, Broken, Text, Name };
-
-    uint64_t sequence = 0;  // 1, 2, ... across both lines, in the order the bytes passed
-    int64_t timeUs = 0;     // wall-clock time, microseconds since 1970
-    TrafficLine line = TrafficLine::Display;
-    TrafficDirection direction = TrafficDirection::Out;
-    Kind kind = Kind::Key;
-    std::string bytes;  // as they passed
-    std::string text;   // Text: the bytes as text; Name: the name (its printable bytes)
-
-    // What a packet's bytes say; for other kinds all zero.
-    WirePacket Packet() const;
-};
+// What a packet item's bytes say; all zero for other kinds.
+WirePacket PacketOf(const TrafficItem& item);
 
 const char* LineName(TrafficLine line);           // "display", "merge"
 const char* DirectionName(TrafficDirection dir);  // "in", "out"
@@ -41,8 +24,8 @@ const char* KindName(TrafficItem::Kind kind);     // "key", "packet", "broken", 
 bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
                            TrafficItem& item);  // the names above back into `item`; false if unknown
 
-// The decoded part: "key 0x61 'a'", "packet x=65 y=892 active shift", "broken 0x80 0xf0",
-// "text \"Ready\\r\"", "name \"Grand Piano \"".
+// The decoded part (what the monitor puts in `decoded`): "key 0x61 'a'", "packet x=65 y=892
+// active shift", "broken 0x80 0xf0", "text \"Ready\\x0d\"", "name \"Grand Piano \"".
 std::string DescribeTrafficItem(const TrafficItem& item);
 // "80 F0 E1" for the bytes 0x80 0xF0 0xE1.
 std::string HexOf(const std::string& bytes);
@@ -67,13 +50,6 @@ private:
     std::string field_;  // the field being received, from its start byte
 };
 
-// Who watches: told of each item, on the window's thread, in order.
-class ITrafficWatcher {
-public:
-    virtual ~ITrafficWatcher() = default;
-    virtual void OnTraffic(const TrafficItem& item) = 0;
-};
-
 // What the port manager calls with each line's bytes, on the window's thread.
 class ITrafficTap {
 public:
@@ -83,7 +59,7 @@ public:
 
 // The decoding and the watchers. `tap` is called with this monitor when the first watcher comes
 // and with null when the last one goes, so the lines are tapped only while someone watches.
-class CTrafficMonitor : public ITrafficTap {
+class CTrafficMonitor : public ITrafficTap, public ITrafficSource {
 public:
     using TapFn = std::function<void(ITrafficTap*)>;
     using ClockFn = std::function<int64_t()>;  // microseconds since 1970
@@ -93,9 +69,8 @@ public:
     CTrafficMonitor(const CTrafficMonitor&) = delete;
     CTrafficMonitor& operator=(const CTrafficMonitor&) = delete;
 
-    // A watcher may attach or detach itself or another from inside OnTraffic.
-    void Attach(ITrafficWatcher& watcher);
-    void Detach(ITrafficWatcher& watcher);
+    void Attach(ITrafficWatcher& watcher) override;
+    void Detach(ITrafficWatcher& watcher) override;
     bool IsWatched() const { return !watchers_.empty(); }
 
     void OnLineTraffic(TrafficLine line, TrafficDirection direction, const uint8_t* bytes, size_t length) override;
