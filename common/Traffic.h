@@ -26,6 +26,13 @@ struct TrafficItem {
     std::string decoded;  // for people: "key 0x61 'a'", "packet x=65 y=892 active", "name \"Piano\""
 };
 
+const char* LineName(TrafficLine line);           // "display", "merge"
+const char* DirectionName(TrafficDirection dir);  // "in", "out"
+const char* KindName(TrafficItem::Kind kind);     // "key", "packet", "broken", "text", "name"
+// The names above back into `item`; false if one is unknown.
+bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
+                           TrafficItem& item);
+
 // Told of each item, on the window's thread, in order.
 class ITrafficWatcher {
 public:

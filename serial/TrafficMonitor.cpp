@@ -14,10 +14,6 @@ namespace {
 constexpr uint8_t kFormFeed = 0x0C;
 constexpr uint8_t kCarriageReturn = 0x0D;
 
-constexpr const char* kLineNames[] = {"display", "merge"};
-constexpr const char* kDirectionNames[] = {"in", "out"};
-constexpr const char* kKindNames[] = {"key", "packet", "broken", "text", "name"};
-
 int64_t WallClockMicros() {
     return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::system_clock::now().time_since_epoch())
         .count();
@@ -59,14 +55,6 @@ WireItem AsWireItem(const TrafficItem& item) {
 // What the monitor decoded, or for an item made elsewhere, what it would have.
 std::string Decoded(const TrafficItem& item) { return item.decoded.empty() ? DescribeTrafficItem(item) : item.decoded; }
 
-template <class Enum, size_t N>
-bool FromName(const char* const (&names)[N], const std::string& name, Enum& value) {
-    const auto found = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
-    if (found == std::end(names)) return false;
-    value = static_cast<Enum>(found - std::begin(names));
-    return true;
-}
-
 }  // namespace
 
 WirePacket PacketOf(const TrafficItem& item) {
@@ -74,16 +62,6 @@ WirePacket PacketOf(const TrafficItem& item) {
     MousePacket packet;
     std::copy(item.bytes.begin(), item.bytes.end(), packet.begin());
     return DecodeWirePacket(packet);
-}
-
-const char* LineName(TrafficLine line) { return kLineNames[static_cast<size_t>(line)]; }
-const char* DirectionName(TrafficDirection dir) { return kDirectionNames[static_cast<size_t>(dir)]; }
-const char* KindName(TrafficItem::Kind kind) { return kKindNames[static_cast<size_t>(kind)]; }
-
-bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
-                           TrafficItem& item) {
-    return FromName(kLineNames, line, item.line) && FromName(kDirectionNames, direction, item.direction) &&
-           FromName(kKindNames, kind, item.kind);
 }
 
 std::string DescribeTrafficItem(const TrafficItem& item) {

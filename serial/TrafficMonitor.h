@@ -18,12 +18,6 @@ namespace tarvik {
 // What a packet item's bytes say; all zero for other kinds.
 WirePacket PacketOf(const TrafficItem& item);
 
-const char* LineName(TrafficLine line);           // "display", "merge"
-const char* DirectionName(TrafficDirection dir);  // "in", "out"
-const char* KindName(TrafficItem::Kind kind);     // "key", "packet", "broken", "text", "name"
-bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
-                           TrafficItem& item);  // the names above back into `item`; false if unknown
-
 // The decoded part (what the monitor puts in `decoded`): "key 0x61 'a'", "packet x=65 y=892
 // active shift", "broken 0x80 0xf0", "text \"Ready\\x0d\"", "name \"Grand Piano \"".
 std::string DescribeTrafficItem(const TrafficItem& item);
