@@ -7,6 +7,7 @@
 #include "automation/IInstrumentEvents.h"
 #include "common/IPortSender.h"
 #include "common/MouseState.h"
+#include "common/Traffic.h"
 
 namespace tarvik {
 
@@ -31,6 +32,9 @@ public:
     // Shows (restored, raised, active) or hides the window, as its notification-area icon and its
     // Close command do.
     virtual void ShowFromClient(bool show) = 0;
+
+    // Both lines' traffic, for the bus's subscribers; null where there is none to watch.
+    virtual ITrafficSource* Traffic() { return nullptr; }
 };
 
 }  // namespace tarvik

@@ -18,6 +18,9 @@ inline constexpr char kInstrumentChanged[] = "InstrumentChanged";
 inline constexpr char kControlName[] = "Tarvik.Control";
 inline constexpr char kControlPath[] = "/Tarvik/Control";
 inline constexpr char kControlInterface[] = "Tarvik.Control";
+// On the same object: the lines' traffic for subscribers.
+inline constexpr char kMonitorInterface[] = "Tarvik.Monitor";
+inline constexpr char kTraffic[] = "Traffic";
 
 // The switch with which the bus starts the executable for a client.
 inline constexpr char kActivationSwitch[] = "-Embedding";

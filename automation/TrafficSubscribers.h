@@ -22,6 +22,7 @@ public:
     void Subscribe(const std::string& connection);
     void Unsubscribe(const std::string& connection);
     bool Holds(const std::string& connection) const { return connections_.count(connection) != 0; }
+    size_t Count() const { return connections_.size(); }
     bool Watching() const { return watching_ != nullptr; }
 
 private:

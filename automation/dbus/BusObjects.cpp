@@ -134,4 +134,8 @@ void CBusControl::ShowWindow(bool show) {
     host->ShowFromClient(show);
 }
 
+uint CBusControl::Subscribers() const { return server_.TrafficSubscriberCount(); }
+void CBusControl::Subscribe() { server_.SubscribeTraffic(Caller(*this), true); }
+void CBusControl::Unsubscribe() { server_.SubscribeTraffic(Caller(*this), false); }
+
 }  // namespace tarvik

@@ -51,13 +51,16 @@ private:
     uint32_t id_;
 };
 
-// /Tarvik/Control: Tarvik.Control. Holds no lock; hears of every name the instrument reports.
+// /Tarvik/Control: Tarvik.Control and Tarvik.Monitor. Holds no lock; hears of every name the
+// instrument reports.
 class CBusControl : public QObject, protected QDBusContext, public IInstrumentEvents {
     Q_OBJECT
     Q_PROPERTY(QString InstrumentName READ InstrumentName)
+    Q_PROPERTY(uint Subscribers READ Subscribers)
 public:
     CBusControl(CBusServer& server, CInstrumentSends& sends);
     QString InstrumentName() const;
+    uint Subscribers() const;
     void FireInstrumentChanged(const std::string& name) override;
 
 public Q_SLOTS:
@@ -71,6 +74,10 @@ public Q_SLOTS:
 
 Q_SIGNALS:
     void InstrumentChanged(const QString& name);
+
+public Q_SLOTS:  // Tarvik.Monitor
+    void Subscribe();
+    void Unsubscribe();
 
 private:
     void ShowWindow(bool show);

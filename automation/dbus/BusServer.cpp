@@ -16,6 +16,7 @@
 #include "automation/BusNames.h"
 #include "automation/InterfaceXml.h"
 #include "automation/Registration.h"
+#include "automation/dbus/BusMonitor.h"
 #include "automation/dbus/BusObjects.h"
 #include "tarvikadaptors.h"
 
@@ -111,6 +112,7 @@ void CBusServer::RevokeClassObjects() {
     watched_.clear();
     factory_.reset();
     if (host_ && control_) host_->SetInstrumentListener(nullptr);
+    monitor_.reset();
     control_.reset();
     connection_.reset();
 }
@@ -119,6 +121,7 @@ void CBusServer::SetMainWindow(IAutomationHost* window) {
     host_ = window;
     server_.SetHost(window);
     if (window && control_ && ownsControlName_) window->SetInstrumentListener(control_.get());
+    if (monitor_) monitor_->Subscribers().SetSource(window ? window->Traffic() : nullptr);
 }
 
 void CBusServer::BeginRun(bool standAlone) {
@@ -146,6 +149,7 @@ InstanceClaim CBusServer::ClaimStandAlone() {
     if (!Connect()) return InstanceClaim::Mine;
     control_ = std::make_unique<CBusControl>(*this, server_.Control());
     new ControlAdaptor(control_.get());
+    new MonitorAdaptor(control_.get());
     // Offered before the name, so the first call the name brings finds it.
     connection_->registerObject(Name(bus::kControlPath), control_.get());
     // The bus grants the name to one of any number of simultaneous starts; the others ask that
@@ -162,6 +166,8 @@ InstanceClaim CBusServer::ClaimStandAlone() {
         }
         if (reply.value() == QDBusConnectionInterface::ServiceRegistered) {
             ownsControlName_ = true;
+            monitor_ = std::make_unique<CBusMonitor>(*connection_);
+            monitor_->Subscribers().SetSource(host_ ? host_->Traffic() : nullptr);
             return InstanceClaim::Mine;
         }
         const QDBusMessage answer = AskOwnerToShow();
@@ -273,7 +279,8 @@ void CBusServer::UnregisterObjects(const std::vector<uint32_t>& ids) {
 
 void CBusServer::UpdateWatch(const QString& connection) {
     if (!watcher_ || connection.isEmpty()) return;
-    const bool holds = server_.Holds(connection.toStdString());
+    const bool holds = server_.Holds(connection.toStdString()) ||
+                       (monitor_ && monitor_->Subscribers().Holds(connection.toStdString()));
     const bool watched = watched_.count(connection) != 0;
     if (holds == watched) return;
     if (!holds) {
@@ -297,7 +304,19 @@ void CBusServer::UpdateWatch(const QString& connection) {
 void CBusServer::OnConnectionGone(const QString& connection) {
     if (watched_.erase(connection) == 0) return;
     watcher_->removeWatchedService(connection);
+    if (monitor_) monitor_->Subscribers().Unsubscribe(connection.toStdString());
     UnregisterObjects(server_.ConnectionClosed(connection.toStdString()));
+}
+
+void CBusServer::SubscribeTraffic(const QString& caller, bool subscribe) {
+    if (!monitor_ || caller.isEmpty()) return;
+    if (subscribe) monitor_->Subscribers().Subscribe(caller.toStdString());
+    else monitor_->Subscribers().Unsubscribe(caller.toStdString());
+    UpdateWatch(caller);
+}
+
+uint CBusServer::TrafficSubscriberCount() const {
+    return monitor_ ? static_cast<uint>(monitor_->Subscribers().Count()) : 0;
 }
 
 void CBusServer::SendInstrumentChanged(const SinkRef& sink, const std::string& name) {

@@ -26,6 +26,7 @@ namespace tarvik {
 
 class CBusClassFactory;
 class CBusControl;
+class CBusMonitor;
 class CBusTarvikObject;
 
 class CBusServer : public QObject, public IClassObjects, public IEventSender {
@@ -62,6 +63,9 @@ public:
     CallStatus Unadvise(const QString& caller, uint32_t id, uint32_t cookie);
     void NotifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
                                const QVariant& value);
+    // Tarvik.Monitor: a connection's subscription to the lines' traffic, watched like what it holds.
+    void SubscribeTraffic(const QString& caller, bool subscribe);
+    uint TrafficSubscriberCount() const;
 
 private Q_SLOTS:
     void OnConnectionGone(const QString& connection);
@@ -85,6 +89,7 @@ private:
     IAutomationHost* host_ = nullptr;
     std::unique_ptr<CBusClassFactory> factory_;
     std::unique_ptr<CBusControl> control_;
+    std::unique_ptr<CBusMonitor> monitor_;           // with control_, once the control name is ours
     std::map<uint32_t, CBusTarvikObject*> objects_;  // children of this object
     QDBusServiceWatcher* watcher_ = nullptr;         // a child of this object
     std::set<QString> watched_;

@@ -40,6 +40,7 @@ expected=(
     usr/share/dbus-1/interfaces/Tarvik.ClassFactory.xml usr/share/dbus-1/interfaces/Tarvik.ITarvikObject.xml
     usr/share/dbus-1/interfaces/Tarvik.IConnectionPoint.xml
     usr/share/dbus-1/interfaces/Tarvik._ITarvikObjectEvents.xml usr/share/dbus-1/interfaces/Tarvik.Control.xml
+    usr/share/dbus-1/interfaces/Tarvik.Monitor.xml
     usr/lib/tmpfiles.d/tarvik.conf
     usr/share/doc/tarvik/copyright usr/share/doc/tarvik/changelog.gz
 )

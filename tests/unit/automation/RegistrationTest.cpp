@@ -45,7 +45,7 @@ TEST(Registration, EachInterfaceGetsAnIntrospectionFileOfItsOwn) {
         EXPECT_EQ(doc.substr(doc.size() - 8), "</node>\n");
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Tarvik.ClassFactory", "Tarvik.ITarvikObject", "Tarvik.IConnectionPoint",
-                                               "Tarvik._ITarvikObjectEvents", "Tarvik.Control"}));
+                                               "Tarvik._ITarvikObjectEvents", "Tarvik.Control", "Tarvik.Monitor"}));
 }
 
 }  // namespace
