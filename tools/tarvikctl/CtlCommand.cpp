@@ -54,10 +54,10 @@ bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Co
     if (verb == "name") return c.verb = Verb::Name, noArguments();
     if (verb == "show") return c.verb = Verb::Show, noArguments();
     if (verb == "hide") return c.verb = Verb::Hide, noArguments();
-    if (verb == "watch") {
-        c.verb = Verb::Watch;
+    if (verb == "watch" || verb == "monitor") {
+        c.verb = verb == "watch" ? Verb::Watch : Verb::Monitor;
         for (const std::string& arg : rest) {
-            if (arg != "--json") return error = "watch: unknown argument " + arg, false;
+            if (arg != "--json") return error = verb + ": unknown argument " + arg, false;
             c.json = true;
         }
         return true;
@@ -90,6 +90,7 @@ SYNOPSIS
     tarvikctl click
     tarvikctl name
     tarvikctl watch [--json]
+    tarvikctl monitor [--json]
     tarvikctl show | hide
     tarvikctl --help | --version
 
@@ -117,6 +118,12 @@ COMMANDS
     watch [--json]
         Prints each new instrument name with a local time stamp, one a line, until interrupted
         (Ctrl+C) or until Tarvik ends. --json prints {"time": ..., "name": ...} objects instead.
+    monitor [--json]
+        Prints the traffic on both lines, both directions, one item a line as Tarvik's Monitor
+        window shows it (local time, line, direction, bytes in hex, decoded), until interrupted
+        (Ctrl+C) or until Tarvik ends. --json prints one object a line instead, with the fields
+        seq, time_us, line, direction, kind, hex, decoded and those of the kind (key and name;
+        x, y and flags; text). Tarvik looks at the traffic only while someone is subscribed.
     show
         Shows Tarvik's window, restored and raised, as a click on its notification-area icon
         does; the way back to a hidden window where the desktop has no notification area.
@@ -127,7 +134,8 @@ EXIT STATUS
     0   done
     1   Tarvik refused the call (the message says why, for example a text over 4096 bytes)
     2   bad command line
-    3   no Tarvik is running (nobody owns Tarvik.Control), or it ended
+    3   no Tarvik is running (nobody owns Tarvik.Control), or it ended while watch or
+        monitor ran
     4   no session bus
 
 ENVIRONMENT
@@ -139,6 +147,7 @@ EXAMPLES
     tarvikctl byte 0x1b             press Escape
     tarvikctl mouse 512 300 --active
     tarvikctl watch --json | jq .name
+    tarvikctl monitor --json | jq -c 'select(.kind == "packet")'
 
 SEE ALSO
     docs/automation.md in Tarvik's sources: the interfaces, busctl and Python examples.

@@ -6,7 +6,7 @@
 
 namespace tarvik::ctl {
 
-enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch, Show, Hide };
+enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch, Monitor, Show, Hide };
 
 struct Command {
     Verb verb = Verb::Help;
@@ -14,7 +14,7 @@ struct Command {
     int value = 0;     // byte
     int x = 0, y = 0;  // mouse
     std::optional<bool> active, buttonDown;
-    bool json = false;  // watch
+    bool json = false;  // watch, monitor
 };
 
 // Exit statuses, each named in --help.

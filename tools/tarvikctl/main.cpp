@@ -1,45 +1,26 @@
 // tarvikctl: a command-line client of a running Tarvik on its control interface. It never
 // activates Tarvik and holds no lock; each outcome has its own exit status (see --help).
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
-#include <QDBusServiceWatcher>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSocketNotifier>
 
 #include "automation/BusNames.h"
 #include "tarvikproxy.h"
 #include "tools/tarvikctl/CtlCommand.h"
+#include "tools/tarvikctl/CtlSession.h"
+#include "tools/tarvikctl/Monitor.h"
 
 namespace {
 
 using namespace tarvik;
 using namespace tarvik::ctl;
 using ControlProxy = ::TarvikControlInterface;
-
-int Fail(int status, const std::string& message) {
-    std::fprintf(stderr, "tarvikctl: %s\n", message.c_str());
-    return status;
-}
-
-// A call that did not go through: Tarvik went away meanwhile, or it refused.
-int CallFailed(const QDBusError& error) {
-    const QDBusError::ErrorType type = error.type();
-    const bool gone = error.name() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner");
-    if (gone || type == QDBusError::ServiceUnknown || type == QDBusError::Disconnected || type == QDBusError::NoReply) {
-        return Fail(kNotRunning, "Tarvik is not running (" + error.message().toStdString() + ")");
-    }
-    return Fail(kRefused, "Tarvik refused: " + error.name().toStdString() + ": " + error.message().toStdString());
-}
 
 template <typename Reply>
 int Finish(Reply reply) {
@@ -77,13 +58,6 @@ int PrintName(ControlProxy& control) {
     return kOk;
 }
 
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char byte = 1;
-    (void)!::write(signalPipe[1], &byte, 1);
-}
-
 void PrintChange(const QString& name, bool json) {
     const QString time = QDateTime::currentDateTime().toString(Qt::ISODateWithMs);
     QByteArray line;
@@ -95,24 +69,9 @@ void PrintChange(const QString& name, bool json) {
 
 // Until SIGINT or SIGTERM (status 0) or until Tarvik ends (status 3).
 int Watch(ControlProxy& control, bool json) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
-        return Fail(kRefused, "socketpair failed");
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    QSocketNotifier stop(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [] { QCoreApplication::exit(kOk); });
     QObject::connect(&control, &ControlProxy::InstrumentChanged,
                      [json](const QString& name) { PrintChange(name, json); });
-    QDBusServiceWatcher ended(control.service(), control.connection(), QDBusServiceWatcher::WatchForUnregistration);
-    QObject::connect(&ended, &QDBusServiceWatcher::serviceUnregistered, [] {
-        Fail(kNotRunning, "Tarvik has ended");
-        QCoreApplication::exit(kNotRunning);
-    });
-    // It may have ended between the first check and the watch.
-    if (!control.connection().interface()->isServiceRegistered(control.service()).value()) {
-        return Fail(kNotRunning, "Tarvik has ended");
-    }
-    return QCoreApplication::exec();
+    return RunUntilEnded(control.connection(), control.service());
 }
 
 }  // namespace
@@ -137,5 +96,6 @@ int main(int argc, char** argv) {
     ControlProxy control(service, QString::fromLatin1(bus::kControlPath), bus);
     if (command.verb == Verb::Name) return PrintName(control);
     if (command.verb == Verb::Watch) return Watch(control, command.json);
+    if (command.verb == Verb::Monitor) return MonitorTraffic(bus, command.json);
     return Sends(command, control);
 }

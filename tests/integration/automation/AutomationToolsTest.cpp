@@ -1,5 +1,10 @@
 // tarvikctl against a running Tarvik, and registration of an executable wherever it lies.
+#include <algorithm>
+
 #include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include "tests/integration/automation/BusFixture.h"
 
@@ -7,6 +12,25 @@ namespace tarvik::test {
 namespace {
 
 namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+Lines SplitLines(const std::string& text) {
+    Lines lines;
+    std::stringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// dbus-monitor's log: the member of every signal and call, in the order the bus passed them.
+Lines Members(const std::string& log) {
+    Lines members;
+    for (const std::string& line : SplitLines(log)) {
+        const size_t at = line.find("member=");
+        if (at != std::string::npos && (line.rfind("signal ", 0) == 0 || line.rfind("method call ", 0) == 0))
+            members.push_back(line.substr(at + 7));
+    }
+    return members;
+}
 
 class Tools : public BusFixture {
 protected:
@@ -65,6 +89,94 @@ TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
     EXPECT_EQ(Ctl({"name"}, {"DBUS_SESSION_BUS_ADDRESS=disabled:"}).first, 4) << "no bus";
 }
 
+TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIsSubscribed) {
+    StartStandAlone();
+    QDBusConnection probe = Client("probe-monitor");
+    const auto call = [&](const QString& interface, const QString& method, const QVariantList& args = {}) {
+        return Call(probe, "Tarvik.Control", "/Tarvik/Control", interface, method, args);
+    };
+    const auto subscribers = [&] {
+        return call("org.freedesktop.DBus.Properties", "Get", {"Tarvik.Monitor", "Subscribers"})
+            .arguments()
+            .value(0)
+            .value<QDBusVariant>()
+            .variant()
+            .toUInt();
+    };
+    // Everything that passes on the bus, whoever it is meant for; a ping marks a moment in it.
+    auto spy = Run({"/usr/bin/dbus-monitor", "--address", bus->Address()}, "spy");
+    const auto ping = [&] { call("org.freedesktop.DBus.Peer", "Ping"); };
+    const auto seen = [&](const std::string& member) {
+        const Lines m = Members(spy->Output());
+        return std::count(m.begin(), m.end(), member);
+    };
+    ASSERT_TRUE(WaitUntil([&] { return ping(), seen("Ping") > 0; })) << spy->Errors();
+
+    // Nobody subscribed: a key goes out and a name comes in.
+    EXPECT_EQ(Ctl({"send", "q"}).first, 0);
+    sim->Write("name Quiet\n");
+    ASSERT_TRUE(WaitUntil([&] { return seen("InstrumentChanged") == 1; }));
+
+    auto json = Run({TARVIKCTL_EXE, "monitor", "--json"}, "monitor-json");
+    auto text = Run({TARVIKCTL_EXE, "monitor"}, "monitor");
+    ASSERT_TRUE(WaitUntil([&] { return subscribers() == 2; })) << json->Errors() << text->Errors();
+    const auto printed = [&](size_t count) {
+        return WaitUntil(
+            [&] { return SplitLines(json->Output()).size() >= count && SplitLines(text->Output()).size() >= count; });
+    };
+    EXPECT_EQ(Ctl({"send", "a"}).first, 0);
+    EXPECT_EQ(Ctl({"mouse", "10", "20"}).first, 0);
+    // One line at a time: the two lines' listeners are not ordered against each other.
+    sim->Write("key F1\n");
+    ASSERT_TRUE(printed(7));
+    sim->Write("name Probe\n");
+    ASSERT_TRUE(printed(8));
+
+    Lines shown;
+    for (const std::string& line : SplitLines(text->Output())) shown.push_back(line.substr(13));  // after the time
+    EXPECT_EQ(shown, (Lines{"display out  61  key 0x61 'a'", "merge   out  61  key 0x61 'a'",
+                            "display out  80 E0 EA E0 EB FF  packet x=10 y=20",
+                            "merge   out  80 E0 EA E0 EB FF  packet x=10 y=20", "merge   in   81  key 0x81 F1",
+                            "display out  81  key 0x81 F1", "merge   out  81  key 0x81 F1",
+                            "display in   0C 50 72 6F 62 65 20 20 20 20 20 20 20  name \"Probe       \""}));
+    const Lines objects = SplitLines(json->Output());
+    ASSERT_EQ(objects.size(), shown.size());
+    const auto parsed = [&](size_t i) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(objects[i])).object();
+    };
+    for (size_t i = 0; i < objects.size(); ++i) {
+        const QJsonObject item = parsed(i);
+        EXPECT_EQ(item["seq"].toInteger(), parsed(0)["seq"].toInteger() + qint64(i)) << "in order, none left out";
+        EXPECT_TRUE(shown[i].ends_with("  " + item["decoded"].toString().toStdString())) << objects[i];
+    }
+    EXPECT_NE(objects[2].find(R"("x":10,"y":20,"flags":[])"), std::string::npos) << objects[2];
+    EXPECT_NE(objects[4].find(R"("key":129,"name":"F1")"), std::string::npos) << objects[4];
+    EXPECT_NE(objects[7].find(R"("text":"Probe       ")"), std::string::npos) << objects[7];
+
+    // A subscription is one per connection; it ends by Unsubscribe or with the connection.
+    QDBusConnection other = Client("subscriber");
+    for (const char* method : {"Subscribe", "Subscribe"})
+        Call(other, "Tarvik.Control", "/Tarvik/Control", "Tarvik.Monitor", method);
+    EXPECT_EQ(subscribers(), 3u);
+    Call(other, "Tarvik.Control", "/Tarvik/Control", "Tarvik.Monitor", "Unsubscribe");
+    EXPECT_EQ(subscribers(), 2u);
+    text->Signal(SIGTERM);
+    EXPECT_EQ(text->Wait(), 0);
+    json->Signal(SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return subscribers() == 0; })) << "the killed subscriber is let go";
+    ping();
+    EXPECT_EQ(Ctl({"send", "z"}).first, 0);
+    sim->Write("name Gone\n");
+    ASSERT_TRUE(WaitUntil([&] { return seen("InstrumentChanged") == 3; }));
+
+    const Lines m = Members(spy->Output());
+    const auto subscribed = std::find(m.begin(), m.end(), "Subscribe");
+    const auto lastPing = std::find(m.rbegin(), m.rend(), "Ping").base();
+    EXPECT_EQ(std::count(m.begin(), subscribed, "Traffic"), 0) << "nothing on the bus before anyone subscribed";
+    EXPECT_EQ(std::count(subscribed, lastPing, "Traffic"), 8);
+    EXPECT_EQ(std::count(lastPing, m.end(), "Traffic"), 0) << "nothing on the bus once nobody is subscribed";
+}
+
 TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
     // Beside the build's own executable, so that a hard link will do.
     const fs::path dir = fs::path(std::getenv("HOME")) / ("it's a \"quoted\" $dir " + std::to_string(::getpid()));
@@ -78,7 +190,7 @@ TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
 
     auto reg = Run({exe.string(), "/RegServer"}, "reg", env);
     EXPECT_EQ(reg->Wait(), 0) << reg->Errors();
-    EXPECT_EQ(std::distance(fs::directory_iterator(data / "dbus-1/interfaces"), fs::directory_iterator()), 5);
+    EXPECT_EQ(std::distance(fs::directory_iterator(data / "dbus-1/interfaces"), fs::directory_iterator()), 6);
 
     // A bus that knows only that service folder starts exactly that file.
     PrivateBus other(sandbox.Dir() / "elsewhere", data / "dbus-1/services", {"TARVIK_TEST_IDLE_EXIT_MS=1000"});

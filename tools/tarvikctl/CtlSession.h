@@ -1,0 +1,20 @@
+#pragma once
+// What tarvikctl's commands share on the bus: how a failure is said, and the wait of the commands
+// that print events until they are interrupted or Tarvik ends.
+#include <string>
+
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QString>
+
+namespace tarvik::ctl {
+
+// Says `message` on standard error and gives `status` back.
+int Fail(int status, const std::string& message);
+// A call that did not go through: Tarvik went away meanwhile (kNotRunning), or it refused (kRefused).
+int CallFailed(const QDBusError& error);
+// Runs the event loop until SIGINT or SIGTERM (kOk), or until `service` leaves the bus (kNotRunning,
+// said so). Whatever the caller connected meanwhile prints the events.
+int RunUntilEnded(const QDBusConnection& bus, const QString& service);
+
+}  // namespace tarvik::ctl
