@@ -17,6 +17,23 @@
 
 namespace tarvik::test {
 
+// What arrived on `fd` within `limit`, stopping early once `want` bytes are in.
+inline std::string ReadFrom(int fd, size_t want, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (got.size() < want) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char chunk[4096];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n <= 0) break;
+        got.append(chunk, static_cast<size_t>(n));
+    }
+    return got;
+}
+
 class PtyLine {
 public:
     PtyLine(const TestSandbox& sandbox, int number) {
@@ -48,21 +65,8 @@ public:
         return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
     // What the far end received within `limit` (stops early once `want` bytes are in).
-    std::string Receive(size_t want, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        std::string got;
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (got.size() < want) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0) break;
-            pollfd fd{master_, POLLIN, 0};
-            if (::poll(&fd, 1, static_cast<int>(left.count())) <= 0) break;
-            char chunk[4096];
-            const ssize_t n = ::read(master_, chunk, sizeof chunk);
-            if (n <= 0) break;
-            got.append(chunk, static_cast<size_t>(n));
-        }
-        return got;
+    std::string Receive(size_t want, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
+        return ReadFrom(master_, want, limit);
     }
     // Writes from the near end until the way to the unread far end is full and stays full.
     void FillTowardsMaster() {
