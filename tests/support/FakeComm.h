@@ -41,6 +41,7 @@ struct FakeLine {
     std::vector<uint32_t> escapes;
     std::string written;
     int writes = 0;
+    int reads = 0;
     comm::Dcb dcb;
     comm::CommTimeouts timeouts;
 
@@ -143,6 +144,7 @@ public:
     }
     uint32_t Read(uint8_t* buffer, size_t size, size_t& count, uint32_t) override {
         return With([&](FakeLine& l) {
+            ++l.reads;
             count = std::min(size, l.input.size());
             std::memcpy(buffer, l.input.data(), count);
             l.input.erase(0, count);

@@ -70,10 +70,13 @@ TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBes
 
 TEST_F(PortManagerTest, LineErrorsAlertAndTheDataIsStillParsedUntilCommsAreDisabled) {
     OpenWith(1, 2);
-    com1->input = "abc";
+    // Drained in 128-byte reads until one comes back short.
+    const std::string waiting(300, 'd');
+    com1->input = waiting;
     manager.OnPortNotification(0x00020001, PortIdDisplay);
     EXPECT_EQ(view.text, "Error: Display");
-    EXPECT_EQ(events.displayInput, "abc");
+    EXPECT_EQ(events.displayInput, waiting);
+    EXPECT_EQ(com1->reads, 3);
     com2->input = "xy";
     manager.OnPortNotification(0x00080001, PortIdMerge);
     EXPECT_EQ(view.text, "Error: Merge");
