@@ -30,22 +30,6 @@ protected:
     MacroArray macros;
 };
 
-TEST_F(MacrosTest, FirstRunStoresAllDefaults) {
-    StartUp();
-    EXPECT_EQ(settings.strings.size() + settings.numbers.size(), 32u);
-    EXPECT_EQ(settings.strings.at({HKCU, "Macro5"}), "xc Master A 1");
-    EXPECT_EQ(settings.strings.at({HKCU, "Name3"}), "Sys Config");
-    EXPECT_EQ(settings.numbers.at({HKCU, "Clear8"}), 1);
-    EXPECT_EQ(settings.numbers.at({HKCU, "Return1"}), 1);
-    EXPECT_EQ(buttons.captions.at(0), "I1");
-    EXPECT_EQ(buttons.captions.at(7), "Ic");
-
-    SendMacro(macros, 0, ports);
-    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t',
-                                                     "\x0c"
-                                                     "i1\r"}}));
-}
-
 TEST_F(MacrosTest, AStoreThatCannotBeReadOrWrittenStillGivesTheDefaultsOnTheButtons) {
     settings.failWrites = true;
     StartUp();
