@@ -2,11 +2,13 @@
 // A program run by a test: its output in files, its input through a pipe, ended by process id
 // when the test ends (and killed by the kernel should the test process die first).
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -33,6 +35,20 @@ inline bool WaitUntil(const std::function<bool()>& done, std::chrono::millisecon
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+// Runs `body` in a forked child and gives its exit status (-1 if a signal ended it). With
+// `asNobody`, a child of root first gives up root for the user "nobody", so file permissions apply.
+inline int InChild(const std::function<int()>& body, bool asNobody = false) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ready = !asNobody || ::getuid() != 0 ||
+                           (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
+        ::_exit(ready ? body() : 99);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {}
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class ChildProcess {

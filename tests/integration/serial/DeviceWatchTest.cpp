@@ -1,13 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <ostream>
 
 #include "platform/comm/DeviceWatch.h"
+#include "tests/support/Recorders.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::comm {
@@ -53,27 +52,22 @@ class DeviceWatchTest : public ::testing::Test {
 protected:
     void Watch(const std::string& name) {
         ASSERT_EQ(comm::RealDeviceWatchApi().Watch(
-                      name,
-                      [this] {
-                          std::lock_guard<std::mutex> lock(mutex);
-                          ++reports;
-                          reported.notify_all();
-                      },
-                      watch),
+                      name, [this] { reports.Post(0, 0, 0); }, watch),
                   0u);
         ASSERT_TRUE(watch);
     }
-    // Waits (at most 5 s) for more than `seen` reports; gives the count.
-    int WaitForReport(int seen, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        std::unique_lock<std::mutex> lock(mutex);
-        reported.wait_for(lock, limit, [&] { return reports > seen; });
-        return reports;
+    // Whether a report came within `limit`; taking it.
+    bool Reported(std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        PostedMessage report{};
+        return reports.Take(report, limit);
+    }
+    // Takes the reports that are still coming in.
+    void Settle() {
+        while (Reported(std::chrono::milliseconds(200))) {}
     }
 
     TestSandbox sandbox;
-    std::mutex mutex;
-    std::condition_variable reported;
-    int reports = 0;
+    RecordingPoster reports;
     std::unique_ptr<comm::IDeviceWatch> watch;
 };
 
@@ -84,21 +78,21 @@ TEST_F(DeviceWatchTest, ReportsWhenTheWayToTheDeviceChangesAndNotForOtherNames) 
     Watch("COM1");
     // The adapter is plugged in: its folder comes first, then its link in it.
     fs::create_directories(dev / "serial/by-id");
-    EXPECT_GE(WaitForReport(0), 1);
-    int seen = reports;
+    EXPECT_TRUE(Reported());
+    Settle();
     std::ofstream(dev / "serial/by-id/usb-A").put('x');
-    EXPECT_GT(WaitForReport(seen), seen) << "the folder that came is watched now";
-    seen = reports;
+    EXPECT_TRUE(Reported()) << "the folder that came is watched now";
+    Settle();
     // The entry itself put in place by rename, as the simulator and udev do.
     fs::create_symlink(dev / "other", sandbox.PortsDir() + "/COM1.new");
     fs::rename(sandbox.PortsDir() + "/COM1.new", sandbox.PortsDir() + "/COM1");
-    EXPECT_GT(WaitForReport(seen), seen);
-    seen = WaitForReport(reports, std::chrono::milliseconds(200));
+    EXPECT_TRUE(Reported());
+    Settle();
     std::ofstream(dev / "ttyS9").put('x');  // in a watched folder, but not on the way
-    EXPECT_EQ(WaitForReport(seen, std::chrono::milliseconds(200)), seen);
+    EXPECT_FALSE(Reported(std::chrono::milliseconds(200)));
     watch.reset();
     fs::remove(sandbox.PortsDir() + "/COM1");
-    EXPECT_EQ(WaitForReport(seen, std::chrono::milliseconds(200)), seen) << "an ended watch reports nothing";
+    EXPECT_FALSE(Reported(std::chrono::milliseconds(200))) << "an ended watch reports nothing";
 }
 
 TEST_F(DeviceWatchTest, NamesThatLeadNowhereAreRefused) {

@@ -1,9 +1,7 @@
 // The ports folder as the preferences read and change it, on a private folder and pseudo-terminals.
 #include <gtest/gtest.h>
 
-#include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -11,6 +9,7 @@
 
 #include "common/Win32Codes.h"
 #include "platform/comm/PortBindings.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/PtyLine.h"
 #include "tests/support/TestSandbox.h"
 
@@ -49,15 +48,8 @@ TEST(PortBindings, ChecksAccessAsTheUserWouldOpen) {
     // A pseudo-terminal is its owner's and its group's: anyone else is refused, as an ordinary user
     // outside "dialout" is refused a serial adapter.
     ASSERT_EQ(::chmod(pty.c_str(), 0660), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped =
-            ::getuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0);
-        ::_exit(dropped && bindings.CheckDevice(pty) == ERROR_ACCESS_DENIED ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "refused to a user outside the device's group";
+    EXPECT_EQ(test::InChild([&] { return bindings.CheckDevice(pty) == ERROR_ACCESS_DENIED ? 0 : 1; }, true), 0)
+        << "refused to a user outside the device's group";
 }
 
 TEST(PortBindings, BindingReplacesTheEntryInOneStepAndLeavesOthersAlone) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 
 #include "common/Win32Codes.h"
 #include "serial/SerialPort.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/PtyLine.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TestSandbox.h"
@@ -51,16 +51,8 @@ TEST_F(PtyPortTest, OpensRawAndExclusiveAgainstThisAndOtherProcesses) {
     EXPECT_EQ(second.LastOpenReport().target, pty.SlavePath());
 
     // Another process is refused too, root included (flock, not only TIOCEXCL).
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        CSerialPort other;
-        ::_exit(static_cast<int>(other.Open("COM1") & 0x7F));
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(static_cast<uint32_t>(WEXITSTATUS(status)), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(InChild([] { return static_cast<int>(CSerialPort().Open("COM1") & 0x7F); }),
+              static_cast<int>(ERROR_ACCESS_DENIED));
 
     port.Close();
     EXPECT_EQ(second.Open("COM1"), 0u) << "released on close";

@@ -4,16 +4,15 @@
 
 #include <grp.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
-#include <functional>
 #include <regex>
 
 #include "app/core/Settings.h"
 #include "common/Win32Codes.h"
 #include "platform/hive/FileHiveStore.h"
 #include "res/StringTable.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/HiveFiles.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TestSandbox.h"
@@ -165,38 +164,29 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     EXPECT_FALSE(fs::exists(sandbox.UserHive()));
 }
 
-// Runs `body` where file permissions apply: root reads everything, so as root it runs in a child
-// that has given up root for the user "nobody". Returns what `body` returns.
-int WithoutRoot(const std::function<int()>& body) {
-    if (::geteuid() != 0) return body();
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(::setgid(65534) == 0 && ::setuid(65534) == 0 ? body() : 99);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 TEST_F(HiveFilesTest, AHiveThatMayNotBeReadIsReportedOnceThenDefaultsApply) {
     WriteFile(sandbox.UserHive(), "[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n\"Main Float\"=dword:0\n");
     ASSERT_EQ(::chmod(sandbox.UserHive().c_str(), 0), 0);
     ASSERT_EQ(::chmod(sandbox.Dir().c_str(), 0755), 0);
     // What a start-up does with the user's hive: reads, the default macros written, read again.
-    const int result = WithoutRoot([this] {
-        int32_t number = 7;
-        std::string text = "kept";
-        for (int round = 0; round < 2; ++round) {
-            settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number);
-            settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text);
-            settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1");
-            settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1);
-        }
-        const bool told = box.shown.size() == 1 && box.shown[0].text.rfind(
-                                                       "ERROR: Open Registry Key Failed failed with the following "
-                                                       "error:\n5: Access is denied.\nSettings file: " +
-                                                           sandbox.UserHive() + "\n",
-                                                       0) == 0;
-        return told && number == 7 && text == "kept" ? 0 : 10 + static_cast<int>(box.shown.size());
-    });
+    const int result = test::InChild(
+        [this] {
+            int32_t number = 7;
+            std::string text = "kept";
+            for (int round = 0; round < 2; ++round) {
+                settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number);
+                settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text);
+                settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1");
+                settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1);
+            }
+            const bool told = box.shown.size() == 1 && box.shown[0].text.rfind(
+                                                           "ERROR: Open Registry Key Failed failed with the following "
+                                                           "error:\n5: Access is denied.\nSettings file: " +
+                                                               sandbox.UserHive() + "\n",
+                                                           0) == 0;
+            return told && number == 7 && text == "kept" ? 0 : 10 + static_cast<int>(box.shown.size());
+        },
+        /*asNobody=*/true);
     EXPECT_EQ(result, 0) << "10 + the number of boxes when not exactly the one expected";
 }
 
