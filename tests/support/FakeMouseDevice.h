@@ -52,7 +52,6 @@ public:
         m_changed.notify_all();
     }
     bool Acquire() override {
-        ++acquires;
         if (acquireFails) return false;
         acquired = true;
         lost = false;
@@ -68,7 +67,6 @@ public:
         return true;
     }
     bool ReadSystemSettings(SystemMouseSettings& out) override {
-        if (settingsFail) return false;
         out = settings;
         return true;
     }
@@ -76,10 +74,8 @@ public:
     CRawMouseInput input;
     SystemMouseSettings settings;
     bool acquireFails = false;
-    bool settingsFail = false;
     bool acquired = false;
     bool lost = false;
-    int acquires = 0;
 
 private:
     void Signal(bool changed) {

@@ -47,12 +47,9 @@ public:
     }
     ~PortRig() { manager.ClosePorts(); }
 
-    void StorePorts(int32_t display, int32_t merge) {
+    void OpenWith(int32_t display, int32_t merge) {
         settings.numbers[{HKEY_LOCAL_MACHINE, "Display Port"}] = display;
         settings.numbers[{HKEY_LOCAL_MACHINE, "Merge Port"}] = merge;
-    }
-    void OpenWith(int32_t display, int32_t merge) {
-        StorePorts(display, merge);
         manager.OpenPorts();
     }
 

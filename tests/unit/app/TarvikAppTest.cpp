@@ -169,10 +169,7 @@ TEST_F(AppTest, HelpRequestsByCommandAndAfterF1) {
     EXPECT_EQ(help,
               (Log{folder + std::to_string(HH_HELP_CONTEXT) + " " + std::to_string(0x20000 + 102),
                    folder + std::to_string(HH_DISPLAY_TOPIC) + " 0", folder + std::to_string(HH_HELP_CONTEXT) + " 0"}));
-
-    EXPECT_EQ(HelpPageFor(HH_HELP_CONTEXT, kMainWindowHelpContext), "main-window.html");
-    EXPECT_EQ(HelpPageFor(HH_DISPLAY_TOPIC, 0), "index.html");
-    EXPECT_EQ(HelpPageFor(HH_HELP_CONTEXT, 12345), "index.html");
+    EXPECT_EQ(HelpPageFor(HH_HELP_CONTEXT, 12345), "index.html") << "an unknown topic opens the contents";
 
     // Without a window (after it was destroyed) help still works.
     app.OnMainWindowDestroyed();

@@ -48,27 +48,6 @@ TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
     }
 }
 
-TEST(KeyCodeHandlerTest, HelpKeyIsMarkedAtThePressAndEscIsHeldUntilItsRelease) {
-    MouseState state;
-    Bool32 helpKey = 0;
-    test::RecordingPorts ports;
-    int packets = 0;
-    auto code = [&](uint32_t c, uint32_t action) {
-        HandleKeyCode(c, action, state, helpKey, ports, [&] { ++packets; });
-    };
-    code(0x591, 1);
-    EXPECT_EQ(helpKey, 0) << "Shift+F1 is no help key";
-    code(KEYCODE_HELP, 1);
-    EXPECT_EQ(helpKey, 1);
-    code(KEYCODE_HELP, 2);
-    code(0x1B, 1);
-    EXPECT_EQ(state.m_bEsc, 1);
-    code(0x1B, 2);
-    EXPECT_EQ(state.m_bEsc, 0);
-    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'b', "\x91"}, {'b', "\x81"}, {'b', "\x1b"}}));
-    EXPECT_EQ(packets, 0);
-}
-
 TEST(KeyCodeHandlerTest, LosingTheKeyboardReleasesHeldModifiersWithOnePacketAndLeavesToggles) {
     struct Row {
         const char* what;
