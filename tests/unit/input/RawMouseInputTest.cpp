@@ -33,23 +33,6 @@ TEST(RawMouseInputTest, ReadsGiveWhatHappenedSinceThePreviousRead) {
     EXPECT_EQ(input.Take(more).rgbButtons[3], kButtonDown) << "held buttons stay down";
 }
 
-TEST(RawMouseInputTest, ButtonsLandInTheirPlacesAndQuickClicksSurvive) {
-    const struct {
-        uint32_t xButton;
-        size_t index;
-    } cases[] = {{1, 0}, {3, 1}, {2, 2}, {8, 3}, {9, 4}};
-    for (const auto& c : cases) {
-        CRawMouseInput input;
-        bool more = false;
-        input.AddButton(c.xButton, true);
-        input.AddButton(c.xButton, false);
-        EXPECT_EQ(input.Take(more).rgbButtons[c.index], kButtonDown) << "button " << c.xButton;
-        EXPECT_TRUE(more);
-        EXPECT_EQ(input.Take(more).rgbButtons[c.index], 0) << "button " << c.xButton;
-        EXPECT_FALSE(more);
-    }
-}
-
 TEST(PointerControlTest, XPointerControlAsSpeedAndAcceleration) {
     const struct {
         int numerator, denominator, threshold;
