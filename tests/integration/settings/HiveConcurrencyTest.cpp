@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -25,18 +26,6 @@ std::vector<uint8_t> Blob(uint32_t seq) {
     std::memcpy(blob.data(), &seq, sizeof seq);
     for (size_t i = sizeof seq; i < blob.size(); ++i) blob[i] = static_cast<uint8_t>(seq * 31 + i);
     return blob;
-}
-
-bool ReadAll(int fd, void* buf, size_t size) {
-    auto* p = static_cast<char*>(buf);
-    while (size > 0) {
-        const ssize_t n = ::read(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
 }
 
 int WaitExit(pid_t pid) {
@@ -110,16 +99,17 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
             }
         }
         ::close(reports[1]);
+        FILE* const in = ::fdopen(reports[0], "r");
         uint32_t reported = 0;
-        ASSERT_TRUE(ReadAll(reports[0], &reported, sizeof reported));  // the child is writing now
+        ASSERT_EQ(std::fread(&reported, sizeof reported, 1, in), 1u);  // the child is writing now
         // Only varies where in its next write the child is hit; the outcome is checked either way.
         ::usleep(static_cast<useconds_t>(random() % 3000));
         ::kill(child, SIGKILL);
         const int status = WaitExit(child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "writer stopped by itself, round " << round;
         uint32_t seq = 0;
-        while (ReadAll(reports[0], &seq, sizeof seq)) reported = seq;
-        ::close(reports[0]);
+        while (std::fread(&seq, sizeof seq, 1, in) == 1) reported = seq;
+        std::fclose(in);
 
         std::vector<uint8_t> data(4096);
         uint32_t size = static_cast<uint32_t>(data.size());

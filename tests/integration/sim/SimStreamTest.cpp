@@ -82,27 +82,16 @@ TEST(SimCommands, CollectorAndNameTable) {
     for (const auto& [command, name] : InstrumentNameTable()) EXPECT_LE(name.size(), kNameFieldLength) << command;
     for (const char* macro : {"i1", "sys", "sc", "dr", "xc Master A 1", "fx", "dir", "ic"})
         EXPECT_TRUE(LookUpInstrumentName(macro)) << macro;
-
-    EXPECT_EQ(NameField("Fx"),
-              "\x0c"
-              "Fx          ");
-    EXPECT_EQ(NameField("A name longer than twelve"),
-              "\x0c"
-              "A name longe");
 }
 
+// Mouse, byte, name and quit lines are run through the process (SimProcessTest).
 TEST(SimControlLanguage, ProducesBytesAndRejectsNonsense) {
     auto bytes = [](const char* line) { return ParseControlLine(line).action.bytes; };
     EXPECT_EQ(bytes("key a ESC F1 s-f2 0x00"), std::string("a\x1b\x81\x92", 4) + '\0');
     EXPECT_EQ(bytes("text  two spaces"), " two spaces");
     EXPECT_EQ(bytes("macro xc Master A 1"), "\x0cxc Master A 1\r");
     EXPECT_EQ(bytes("byte 0x80 255 0"), std::string("\x80\xff\x00", 3));
-    EXPECT_EQ(bytes("mouse 65 892 active"), "\x80\xf0\xe1\xe2\xe3\xe4");
-    const ControlParse name = ParseControlLine("name Hi");
-    EXPECT_EQ(name.action.kind, ControlAction::Kind::Display);
-    EXPECT_EQ(name.action.bytes, "\x0cHi          ");
     EXPECT_EQ(ParseControlLine("sleep 250\r").action.milliseconds, 250);
-    EXPECT_EQ(ParseControlLine("quit").action.kind, ControlAction::Kind::Quit);
     EXPECT_EQ(ParseControlLine("   # note").action.kind, ControlAction::Kind::Nothing);
     const ControlParse unplug = ParseControlLine("unplug keyboard");
     EXPECT_EQ(unplug.action.kind, ControlAction::Kind::Unplug);
