@@ -10,7 +10,8 @@ namespace tarvik {
 namespace {
 
 // The bus reads Exec= through the file's escapes and then shell-like quoting; each path must come
-// back whole. What the bus makes of each line was tried on a real bus (see the integration test).
+// back whole. A path with a space, quotes and a dollar sign is started by a real bus in the
+// integration test; here, backslashes, encodings and paths no Exec= line can carry.
 TEST(Registration, ExecLineQuotesEveryPathTheBusCanStart) {
     struct Case {
         std::string path;
@@ -18,9 +19,6 @@ TEST(Registration, ExecLineQuotesEveryPathTheBusCanStart) {
     };
     for (const Case& c :
          std::vector<Case>{{"/usr/bin/tarvik", R"("/usr/bin/tarvik" -Embedding)"},
-                           {"/opt/my apps/tarvik", R"("/opt/my apps/tarvik" -Embedding)"},
-                           {"/opt/it's/tarvik", R"("/opt/it's/tarvik" -Embedding)"},
-                           {"/opt/a \"b\"/tarvik", R"("/opt/a \\"b\\"/tarvik" -Embedding)"},
                            {"/opt/back\\slash $HOME/tarvik", R"("/opt/back\\\\slash $HOME/tarvik" -Embedding)"},
                            {"/opt/caf\xC3\xA9/tarvik", "\"/opt/caf\xC3\xA9/tarvik\" -Embedding"},
                            {"/opt/new\nline/tarvik", std::nullopt},
