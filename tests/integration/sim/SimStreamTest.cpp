@@ -39,9 +39,6 @@ TEST(SimStreamDecoder, PacketsKeysAndBrokenPackets) {
 }
 
 TEST(SimKeyNames, NamesAndWordsAgree) {
-    EXPECT_EQ(KeyByteName(0x0D), "CR");
-    EXPECT_EQ(KeyByteName(0x7F), "BS");
-    EXPECT_EQ(KeyByteName(0x81), "F1");
     EXPECT_EQ(KeyByteName(0x9F), "S-F15");
     EXPECT_EQ(KeyByteName(0xA5), "C-F5");
     EXPECT_EQ(KeyByteName(0x01), "C-A");

@@ -39,9 +39,6 @@ TEST(DisplayLineTest, MissingStringsShowNothingOrOnlyTheText) {
     EXPECT_EQ(view.sets + view.restores, 0);
     line.ShowAlertWithPrefix(999, "Port 1");
     EXPECT_EQ(view.text, "Port 1");
-    line.ShowRememberedId(136);
-    line.ShowText("Can't Exit: 2 Clients");
-    EXPECT_EQ(line.RememberedText(), "Shutdown - Please Wait");
 }
 
 }  // namespace
