@@ -31,11 +31,19 @@ QString TooLong() {
         .arg(kMaxSendStringBytes);
 }
 
+// A run that is ending says so rather than grant what its end would take away again.
+bool RefuseWhileEnding(const CBusServer& server, const QDBusContext& context) {
+    if (!server.Ending() || !context.calledFromDBus()) return false;
+    context.sendErrorReply(QDBusError::Failed, QStringLiteral("Tarvik is ending; call again to start a new run"));
+    return true;
+}
+
 }  // namespace
 
 CBusClassFactory::CBusClassFactory(CBusServer& server) : server_(server) {}
 
 QDBusObjectPath CBusClassFactory::CreateInstance() {
+    if (RefuseWhileEnding(server_, *this)) return QDBusObjectPath(QStringLiteral("/"));
     CallStatus status = CallStatus::Ok;
     const QString path = server_.CreateInstance(Caller(*this), status);
     Answer(*this, status,
@@ -44,6 +52,7 @@ QDBusObjectPath CBusClassFactory::CreateInstance() {
 }
 
 void CBusClassFactory::LockServer(bool lock) {
+    if (lock && RefuseWhileEnding(server_, *this)) return;
     const CallStatus status = server_.LockServer(Caller(*this), lock);
     Answer(*this, status,
            lock ? QStringLiteral("too many server locks on this connection")

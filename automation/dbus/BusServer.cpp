@@ -134,6 +134,10 @@ void CBusServer::BeginRun(bool standAlone) {
 
 void CBusServer::OnIdleTimeout() {
     if (module_.GetLockCount() > 0) return;
+    // The close is posted, and calls already on their way are answered before it is handled: they
+    // are refused, and the name goes now, so the client's next call starts a run that stays.
+    ending_ = true;
+    if (connected_) GiveUpServiceName();
     if (IMessagePoster* window = module_.GetMainWindow()) window->Post(WM_CLOSE, 0, 0);
 }
 

@@ -49,6 +49,9 @@ public:
     void RevokeClassObjects() override;
     void SetMainWindow(IAutomationHost* window) override;
     void BeginRun(bool standAlone) override;
+    // True once a client run has decided to end: it grants no new object or lock, as they would
+    // vanish with the process a moment after the client was told yes.
+    bool Ending() const { return ending_; }
     bool RegisterServer() override;
     bool UnregisterServer() override;
 
@@ -97,6 +100,7 @@ private:
     bool connected_ = false;
     bool ownsControlName_ = false;
     bool serviceNameGiven_ = false;
+    bool ending_ = false;  // the run has decided to end; what it would grant now dies with it
     bool standAlone_ = true;
 };
 
