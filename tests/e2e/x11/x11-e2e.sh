@@ -168,7 +168,7 @@ case_keys() {
   start_tarvik
   # A search for the title finds the main window alone, not a hidden helper window of the toolkit.
   local titled
-  titled=$(xwininfo -display "$display" -root -tree | grep -c '^ *0x[0-9a-f]* "Tarvik"')
+  titled=$(titled_windows)
   [ "$titled" -eq 1 ] || fail "$titled windows are titled Tarvik"
   local before before_display
   before=$(count_lines "")
@@ -182,19 +182,23 @@ case_keys() {
   expect_items "display " $((before_display + 1)) "${expected[@]}"
 }
 
-# Sets width and height to the size of Tarvik's window.
+# Sets width and height to the size of Tarvik's window, left and top to its place on the screen.
 tarvik_size() {
   local geometry
   geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
   width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
   height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
+  left=$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$geometry")
+  top=$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$geometry")
 }
+
+titled_windows() { xwininfo -display "$display" -root -tree | grep -c '^ *0x[0-9a-f]* "Tarvik"'; }
 
 # A click on the I1 function button sends its macro; the simulator's answer is shown in the window.
 case_macro() {
   start_sim
   start_tarvik
-  local before width height
+  local before width height left top
   before=$(count_lines "")
   tarvik_size
   # The window is laid out in dialog units (130 x 79); the I1 button spans x 53-88, y 22-34, so
@@ -250,12 +254,10 @@ expect_next() {
 # Clicks the Mouse button (x 3-47, y 32-76 of the 130 x 79 dialog units) and sets mouse_x and
 # mouse_y to where on the screen that click was.
 click_mouse_button() {
-  local geometry width height
-  geometry=$(xwininfo -display "$display" -id "$(tarvik_window)")
-  width=$(sed -n 's/^ *Width: *//p' <<<"$geometry")
-  height=$(sed -n 's/^ *Height: *//p' <<<"$geometry")
-  mouse_x=$(($(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$geometry") + width * 50 / 260))
-  mouse_y=$(($(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$geometry") + height * 108 / 158))
+  local width height left top
+  tarvik_size
+  mouse_x=$((left + width * 50 / 260))
+  mouse_y=$((top + height * 108 / 158))
   pointer click "$mouse_x" "$mouse_y"
 }
 
@@ -405,7 +407,7 @@ case_international() {
   xtest key a key q key m key comma key eacute
   expect_items "" $((before + 4)) "key 0x61 'a'" "key 0x71 'q'" "key 0x6d 'm'" "key 0x2c ','" "key 0x32 '2'"
 
-  local width height
+  local width height left top
   tarvik_size
   xtest click $((width * 141 / 260)) $((height * 28 / 79))
   expect_items "" $((before + 9)) "key 0xe9" "key 0x74 't'" "key 0xe9" "key 0x0d CR"
@@ -458,7 +460,7 @@ case_reconnect() {
 case_modifiers() {
   start_sim
   start_tarvik
-  local before width height
+  local before width height left top
   before=$(count_lines "")
   tarvik_size
   # The Ctrl button spans x 33-47, y 18-30 of the 130 x 79 dialog units.
@@ -477,7 +479,6 @@ case_modifiers() {
 # --- one stand-alone Tarvik ------------------------------------------------------------------
 
 ctl() { DBUS_SESSION_BUS_ADDRESS=$bus_address "$TARVIKCTL" "$@" || fail "tarvikctl $*"; }
-titled_windows() { xwininfo -display "$display" -root -tree | grep -c '^ *0x[0-9a-f]* "Tarvik"'; }
 ended() { ! kill -0 "$1" 2>/dev/null; }
 either_ended() { ended "$1" || ended "$2"; }
 
