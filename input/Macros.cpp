@@ -52,11 +52,9 @@ bool SaveMacros(MacroArray& macros, ISettings& settings, IMacroButtons& buttons)
         settings.WriteSettingNumber(HKEY_CURRENT_USER, ValueName("Clear", i), m.Clear);
         settings.WriteSettingNumber(HKEY_CURRENT_USER, ValueName("Return", i), m.Return);
     }
-    if (LoadMacros(macros, settings, buttons)) return true;
-    // A store that cannot be read back (a hive Tarvik may not read or write) keeps the macros in
-    // use, and the buttons still show their captions.
-    for (int i = 0; i < kMacroCount; ++i) buttons.SetMacroCaption(i, macros[static_cast<size_t>(i)].Caption);
-    return false;
+    // The buttons show what was stored: when it cannot be read back they keep the captions of the
+    // last load that succeeded (none on a first run), while the macros keep what they were given.
+    return LoadMacros(macros, settings, buttons);
 }
 
 void SetDefaultMacros(MacroArray& macros, ISettings& settings, IMacroButtons& buttons) {

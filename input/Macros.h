@@ -51,8 +51,8 @@ public:
 // macro 1 is missing; otherwise every button gets its caption.
 bool LoadMacros(MacroArray& macros, ISettings& settings, IMacroButtons& buttons);
 
-// Writes all 32 values, changed or not, then loads them back (captions included). When they
-// cannot be read back, the buttons show the captions in use.
+// Writes all 32 values, changed or not, then loads them back. The captions follow the load: when
+// macro 1 cannot be read back, the buttons keep what the last successful load gave them.
 bool SaveMacros(MacroArray& macros, ISettings& settings, IMacroButtons& buttons);
 
 // The built-in macros, stored and shown.

@@ -30,13 +30,24 @@ protected:
     MacroArray macros;
 };
 
-TEST_F(MacrosTest, AStoreThatCannotBeReadOrWrittenStillGivesTheDefaultsOnTheButtons) {
+TEST_F(MacrosTest, CaptionsFollowTheLastLoadThatSucceeded) {
+    // A first run on a store that keeps nothing: the buttons stay blank, the defaults still send.
     settings.failWrites = true;
     StartUp();
-    EXPECT_EQ(buttons.captions.at(0), "I1");
-    EXPECT_EQ(buttons.captions.at(7), "Ic");
+    EXPECT_TRUE(buttons.captions.empty());
     SendMacro(macros, 2, ports);
-    EXPECT_EQ(ports.sends.size(), 1u);
+    EXPECT_EQ(ports.sends, (std::vector<test::Send>{{'t', "\x0csc\r"}}));
+
+    // Once stored and shown, a save that cannot be read back leaves the buttons as they were, while
+    // the macro keeps what it was given.
+    settings.failWrites = false;
+    StartUp();
+    settings.strings.erase({HKCU, "Name1"});
+    settings.failWrites = true;
+    macros[0].Caption = "Boot";
+    EXPECT_FALSE(SaveMacros(macros, settings, buttons));
+    EXPECT_EQ(buttons.captions.at(0), "I1");
+    EXPECT_EQ(macros[0].Caption, "Boot");
 }
 
 TEST_F(MacrosTest, StoredFlagsAndTextComeBackAndSendAsWindows1252) {
