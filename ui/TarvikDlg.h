@@ -150,8 +150,19 @@ private:
     void ConnectButtons();
     void InstallKeyFilter();
 
-    void CopyToSheet(CTarvikPropertySheet& sheet);
-    void ApplySheet(const CTarvikPropertySheet& sheet);
+    // The Com Ports page's numbers as the sheet opened: OK stores only what the user changed.
+    struct SheetPorts {
+        int32_t display = 0;
+        int32_t merge = 0;
+    };
+    SheetPorts CopyToSheet(CTarvikPropertySheet& sheet);
+    void ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts& shown);
+    // The number the page shows for line `portId`: the one in use while the line is open or waits
+    // for its device, otherwise what the machine's settings hold (-1, no selection, for none).
+    int32_t PortShown(int32_t portId);
+    // Stores `chosen` when it differs from `shown`, else rewrites the stored number; true when
+    // the user changed it.
+    bool StorePort(uint32_t nameId, int32_t chosen, int32_t shown);
 
     CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
     comm::CPortBindings ownPortBindings_;

@@ -5,6 +5,12 @@
 #include "ui/TarvikPropertySheet.h"
 
 namespace tarvik {
+namespace {
+
+// A list with nothing selected: the machine's settings hold no number for the line.
+constexpr int32_t kNoPortStored = -1;
+
+}  // namespace
 
 void CTarvikDlg::OnProperties() {
     m_mouse.m_bSuppressContextMenu = 1;
@@ -13,24 +19,39 @@ void CTarvikDlg::OnProperties() {
         CTarvikPropertySheet sheet(*portBindings_, m_messageBox);
         sheet.setWindowIcon(m_hIcon);
         if (m_bRememberPosition) SaveWindowState();
-        CopyToSheet(sheet);
-        if (sheet.DoModal() == IDOK) ApplySheet(sheet);
+        const SheetPorts shown = CopyToSheet(sheet);
+        if (sheet.DoModal() == IDOK) ApplySheet(sheet, shown);
     }
     m_mouse.m_bSuppressContextMenu = 0;
 }
 
-void CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
-    sheet.m_comms.m_nDisplayPort = m_ports.m_nDisplayPortNumber;
-    sheet.m_comms.m_nMergePort = m_ports.m_nMergePortNumber;
+CTarvikDlg::SheetPorts CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
+    const SheetPorts shown{PortShown(PortIdDisplay), PortShown(PortIdMerge)};
+    sheet.m_comms.m_nDisplayPort = shown.display;
+    sheet.m_comms.m_nMergePort = shown.merge;
     sheet.m_prefs.m_bFloat = m_bFloat;
     sheet.m_prefs.m_bRememberPosition = m_bRememberPosition;
     sheet.m_prefs.m_nStartMode = m_nStartMode;
     sheet.m_mouse.m_nStartPosition = m_mouse.m_nMouseStartPosition;
     sheet.m_mouse.m_nMouseSpeed = m_mouse.m_nMouseSpeed;
     sheet.m_macros.m_macros = m_macros;
+    return shown;
 }
 
-void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet) {
+int32_t CTarvikDlg::PortShown(int32_t portId) {
+    const bool display = portId == PortIdDisplay;
+    const CSerialWindowPort& line = display ? m_ports.m_displayPort : m_ports.m_mergePort;
+    if (line.IsOpen() || m_ports.IsWaitingForDevice(portId))
+        return display ? m_ports.m_nDisplayPortNumber : m_ports.m_nMergePortNumber;
+    // A run that opened nothing (started for a client, or with one number missing) has 0 in use,
+    // which is not the user's choice: the page shows what is stored.
+    int32_t stored = 0;
+    return m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, display ? IDS_DISPLAY_PORT : IDS_MERGE_PORT, stored)
+               ? stored
+               : kNoPortStored;
+}
+
+void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts& shown) {
     m_bFloat = sheet.m_prefs.m_bFloat;
     m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, m_bFloat);
     SetFloat(m_bFloat != 0);
@@ -44,17 +65,32 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet) {
     m_mouse.m_nMouseSpeed = sheet.m_mouse.m_nMouseSpeed;
     m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_mouse.m_nMouseSpeed);
 
-    const int32_t displayPort = sheet.m_comms.m_nDisplayPort;
-    const int32_t mergePort = sheet.m_comms.m_nMergePort;
-    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, displayPort);
-    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, mergePort);
+    const bool displayChanged = StorePort(IDS_DISPLAY_PORT, sheet.m_comms.m_nDisplayPort, shown.display);
+    const bool mergeChanged = StorePort(IDS_MERGE_PORT, sheet.m_comms.m_nMergePort, shown.merge);
+    // The sheet does not edit the speed: it goes back as stored, which a run that never opened
+    // the lines has not read yet.
+    int32_t baud = 0;
+    if (m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud)) m_ports.m_nBaudRate = baud;
     m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, m_ports.m_nBaudRate);
     // The lines are reopened from what the machine's settings now hold, which is the old numbers
     // when they could not be written.
-    if (displayPort != m_ports.m_nDisplayPortNumber || mergePort != m_ports.m_nMergePortNumber) OpenPorts();
+    if (displayChanged || mergeChanged) OpenPorts();
 
     m_macros = sheet.m_macros.m_macros;
     SaveMacros();
+}
+
+bool CTarvikDlg::StorePort(uint32_t nameId, int32_t chosen, int32_t shown) {
+    if (chosen != shown) {
+        m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, nameId, chosen);
+        return true;
+    }
+    // A number the user left alone is written back as the machine's settings hold it, and not
+    // made up where they hold none.
+    int32_t stored = 0;
+    if (m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, nameId, stored))
+        m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, nameId, stored);
+    return false;
 }
 
 }  // namespace tarvik

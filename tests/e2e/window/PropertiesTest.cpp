@@ -19,6 +19,7 @@
 #include "app/core/Settings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
+#include "tests/support/HiveFiles.h"
 #include "tests/support/PtyLine.h"
 #include "ui/MessageEvent.h"
 #include "ui/TarvikPropertySheet.h"
@@ -60,6 +61,8 @@ protected:
 
 TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;  // nothing is stored on opening
+    settings.numbers[{HKLM, "Display Port"}] = 0;
+    settings.numbers[{HKLM, "Merge Port"}] = 0;
     Start();
     RunSheet([](CTarvikPropertySheet& sheet) {
         EXPECT_EQ(sheet.windowTitle(), "Tarvik Properties");
@@ -115,12 +118,13 @@ TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
 }
 
 TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
+    // With one port stored no line opens; the page is given the stored number all the same.
+    settings.numbers[{HKLM, "Display Port"}] = 300;
     Start();
     dlg->m_bFloat = 5;
     dlg->m_nStartMode = 7;
     dlg->m_mouse.m_nMouseStartPosition = 9;
     dlg->m_mouse.m_nMouseSpeed = 150;
-    dlg->m_ports.m_nDisplayPortNumber = 300;
     // Bytes no text control can show survive a Macros page the user did not touch.
     dlg->m_macros[2].Text = "\xE9t\xE9";
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
@@ -129,12 +133,14 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
     EXPECT_EQ(Number(HKCU, "Mouse Position"), 9);
     EXPECT_EQ(Number(HKCU, "Mouse Speed"), 150);
     EXPECT_EQ(Number(HKLM, "Display Port"), 300);
+    EXPECT_EQ(settings.numbers.count({HKLM, "Merge Port"}), 0u) << "a number never stored is not made up";
     EXPECT_EQ(settings.strings.at({HKCU, "Macro3"}), "\xE9t\xE9");
 }
 
 TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
+    settings.numbers[{HKLM, "Display Port"}] = 300;
+    settings.numbers[{HKLM, "Merge Port"}] = 0;
     Start();
-    dlg->m_ports.m_nDisplayPortNumber = 300;
     dlg->m_mouse.m_nMouseSpeed = 150;
     RunSheet([](CTarvikPropertySheet& sheet) {
         QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
@@ -168,17 +174,56 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
               (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
     EXPECT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen()) << "not reopened";
 
+    // One port changed is enough: the lines are reopened and the new one gets the mouse state.
     PtyLine fresh(sandbox, 3);
     ASSERT_TRUE(fresh.Ok());
     RunSheet([](CTarvikPropertySheet& sheet) {
-        On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
         On<QComboBox>(sheet, kComms, 1045)->setCurrentIndex(3);
         Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_EQ(Number(HKLM, "Display Port"), 0);
     EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 3);
-    EXPECT_FALSE(dlg->m_ports.m_displayPort.IsOpen());
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
+    RunSheet([](CTarvikPropertySheet& sheet) {
+        On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
+        Press(sheet, QDialogButtonBox::Ok);
+    });
+    EXPECT_EQ(Number(HKLM, "Display Port"), 0);
+    EXPECT_EQ(dlg->m_ports.m_nDisplayPortNumber, 0);
+    EXPECT_EQ(Number(HKLM, "Merge Port"), 3);
+}
+
+TEST(PropertiesOnHiveFiles, OkKeepsTheStoredPortsOfARunThatOpenedNone) {
+    TestSandbox sandbox;
+    RecordingBox box;
+    CSettings settings(box);
+    const std::string section =
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
+        "\"Display Port\"=dword:00000003\n\"Baud\"=dword:00004b00\n";
+    // A client run opens no line; a stand-alone run with one number stored opens none either.
+    for (bool client : {true, false}) {
+        WriteFile(sandbox.MachineHive(), section + (client ? "\"Merge Port\"=dword:00000004\n" : ""));
+        Harness harness(settings,
+                        client ? std::vector<std::string>{"tarvik", "-Embedding"} : std::vector<std::string>{"tarvik"},
+                        true);
+        ASSERT_TRUE(harness.Start());
+        WithModal<CTarvikPropertySheet>(
+            [&] { harness.window->OnCommand(ID_MENU_PROPERTIES); },
+            [client](CTarvikPropertySheet& sheet) {
+                sheet.SetActivePage(kComms);
+                QWidget& page = *sheet.GetPage(kComms);
+                EXPECT_EQ(qobject_cast<QComboBox*>(GetDlgItem(page, 1044))->currentIndex(), 3);
+                EXPECT_EQ(qobject_cast<QComboBox*>(GetDlgItem(page, 1045))->currentIndex(), client ? 4 : -1);
+                sheet.accept();
+            });
+        int32_t display = 0, merge = 0, baud = 0;
+        EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_DISPLAY_PORT, display) && display == 3) << client;
+        EXPECT_EQ(settings.ReadSettingNumber(HKLM, IDS_MERGE_PORT, merge), client) << client;
+        EXPECT_EQ(merge, client ? 4 : 0);
+        EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_BAUD, baud) && baud == 19200) << client;
+        EXPECT_FALSE(harness.window->m_ports.m_displayPort.IsOpen()) << "nothing reopened";
+    }
+    EXPECT_TRUE(box.shown.empty());
 }
 
 TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithTheRemedy) {
