@@ -2,6 +2,7 @@
 // What the automation objects need of the main window: the sends that keys and macros use, the
 // shared mouse state, and the instrument name. The window implements it; the objects never hold
 // the window itself, so they may outlive it.
+#include <functional>
 #include <string>
 
 #include "automation/IInstrumentEvents.h"
@@ -32,6 +33,10 @@ public:
     // Shows (restored, raised, active) or hides the window, as its notification-area icon and its
     // Close command do.
     virtual void ShowFromClient(bool show) = 0;
+    // A close request from a program: asked as every close request is, from the event loop once
+    // the caller has returned, so no question ever runs inside a bus call. `answered` hears
+    // whether Tarvik ends (before its shutdown work) or the user kept it.
+    virtual void CloseFromClient(std::function<void(bool ends)> answered) = 0;
 
     // Both lines' traffic, for the bus's subscribers; null where there is none to watch.
     virtual ITrafficSource* Traffic() { return nullptr; }

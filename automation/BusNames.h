@@ -18,6 +18,8 @@ inline constexpr char kInstrumentChanged[] = "InstrumentChanged";
 inline constexpr char kControlName[] = "Tarvik.Control";
 inline constexpr char kControlPath[] = "/Tarvik/Control";
 inline constexpr char kControlInterface[] = "Tarvik.Control";
+// The error of a Quit the user turned down.
+inline constexpr char kRefusedError[] = "Tarvik.Error.Refused";
 // On the same object: the lines' traffic for subscribers.
 inline constexpr char kMonitorInterface[] = "Tarvik.Monitor";
 inline constexpr char kTraffic[] = "Traffic";

@@ -1,9 +1,12 @@
 #include "ui/TarvikDlg.h"
 
+#include <QCoreApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 
 #include "res/StringTable.h"
 #include "ui/DialogTemplate.h"
@@ -137,6 +140,15 @@ void CTarvikDlg::UpdateData(bool saveAndValidate) {
 void CTarvikDlg::ShowFromClient(bool show) {
     if (show) OnTrayNotify(WM_LBUTTONDOWN);
     else OnCancel();
+}
+
+void CTarvikDlg::CloseFromClient(std::function<void(bool)> answered) {
+    QTimer::singleShot(0, QCoreApplication::instance(),
+                       [window = QPointer<CTarvikDlg>(this), answered = std::move(answered)] {
+                           // A window already gone or going was ending anyway.
+                           if (window && !window->IsDestroyed()) window->OnClose(answered);
+                           else answered(true);
+                       });
 }
 
 void CTarvikDlg::StartUp() {

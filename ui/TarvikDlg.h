@@ -66,6 +66,7 @@ public:
     std::string InstrumentName() const override { return m_link.LastReportedName().Last(); }
     // As a click on the notification-area icon, and as its menu's Close.
     void ShowFromClient(bool show) override;
+    void CloseFromClient(std::function<void(bool ends)> answered) override;
     ITrafficSource* Traffic() override { return &m_link.Monitor(); }
 
     // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).

@@ -1,6 +1,7 @@
 #include "ui/TrayDialogBase.h"
 
 #include <cstdio>
+#include <utility>
 
 #include <QAction>
 #include <QApplication>
@@ -10,10 +11,12 @@
 #include <QCursor>
 #include <QDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QMoveEvent>
+#include <QSessionManager>
 #include <QSystemTrayIcon>
 #include <QTimer>
 
@@ -64,6 +67,11 @@ bool CTrayDialogBase::OnInitDialog() {
     m_bRememberPosition = 1;
     m_nStartMode = 0;
     setFocus(Qt::OtherFocusReason);
+    // The end of the desktop session is a close request, and a No keeps the session going.
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& session) {
+        if (!OnSessionEnd([&session] { return session.allowsInteraction(); })) session.cancel();
+        session.release();
+    });
     AddTrayIcon();
     ShowMainWindow(false);
     return true;
@@ -313,16 +321,44 @@ void CTrayDialogBase::OnExit() {
     ShowMainWindow(true);
 }
 
-void CTrayDialogBase::OnClose() {
+void CTrayDialogBase::OnClose(std::function<void(bool ends)> decided) {
+    closeWaiters_.push_back(std::move(decided));
     const int32_t clients = m_module.GetLockCount();
+    if (closeAsking_) {
+        // A request made while the question is up gets its answer, unless no client is left to
+        // ask about: then the question is closed and Tarvik ends.
+        if (clients <= 0) ExitApplication();
+        return;
+    }
+    bool ends = true;
     if (clients > 0) {
         char text[96];
         std::snprintf(text, sizeof text, "Warning: %d Client%s connected\nExit Application?", clients,
                       clients > 1 ? "s" : "");
-        if (m_messageBox.Show(text, ExecutableTitle(), MB_YESNO | MB_ICONHAND | MB_DEFBUTTON2) != IDYES) return;
+        // An exit from elsewhere while the question is up (a signal) closes it and follows after.
+        CModalScope modal(*this);
+        closeAsking_ = true;
+        ends = m_messageBox.Show(text, ExecutableTitle(), MB_YESNO | MB_ICONHAND | MB_DEFBUTTON2) == IDYES;
+        closeAsking_ = false;
+        ends = ends || exitPending_;
     }
+    for (const auto& waiter : std::exchange(closeWaiters_, {})) {
+        if (waiter) waiter(ends);
+    }
+    if (!ends || exitPending_) return;
     m_module.m_bCloseOnLastUnlock.store(0);
     ExitApplication();
+}
+
+bool CTrayDialogBase::OnSessionEnd(const std::function<bool()>& mayAsk) {
+    const bool clients = m_module.GetLockCount() > 0;
+    // Where the session lets nobody be asked, it ends Tarvik as it ends any program.
+    if (clients && !mayAsk()) return true;
+    // A question already up is the user's to answer; meanwhile the session waits if it must.
+    if (closeAsking_) return !clients;
+    bool ends = false;
+    OnClose([&ends](bool decided) { ends = decided; });
+    return ends;
 }
 
 void CTrayDialogBase::ExitApplication() {

@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QFont>
 #include <QIcon>
@@ -71,7 +72,13 @@ public:
     void OnOK();
     void OnCancel();
     void OnExit();
-    void OnClose();
+    // A close request (a posted WM_CLOSE, the session's end, a client's Quit): with clients
+    // connected the user is asked first. `decided` hears whether Tarvik ends, before its shutdown
+    // work. A request made while the question is up shares its answer.
+    void OnClose(std::function<void(bool ends)> decided = {});
+    // The desktop session is ending: a close request, asked only if `mayAsk` (the session's leave
+    // to ask the user) allows. False when the user chose to keep Tarvik, which cancels the end.
+    bool OnSessionEnd(const std::function<bool()>& mayAsk);
     void OnTrayNotify(int64_t mouseMessage);
     virtual void OnContextMenu(const QPoint& screenPos);
     std::unique_ptr<QMenu> BuildContextMenu();
@@ -147,6 +154,8 @@ private:
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
     int modalDepth_ = 0;
     bool exitPending_ = false;
+    bool closeAsking_ = false;
+    std::vector<std::function<void(bool)>> closeWaiters_;
     bool hideHintGiven_ = false;
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
     std::function<void()> m_destroyedHandler;

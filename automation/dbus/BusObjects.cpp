@@ -1,5 +1,8 @@
 #include "automation/dbus/BusObjects.h"
 
+#include <functional>
+
+#include <QDBusConnection>
 #include <QDBusMessage>
 
 #include "automation/BusNames.h"
@@ -141,6 +144,26 @@ void CBusControl::ShowWindow(bool show) {
         return;
     }
     host->ShowFromClient(show);
+}
+
+void CBusControl::Quit() {
+    IAutomationHost* host = sends_.Host();
+    // Without a window Tarvik is ending already, as the caller asked.
+    if (host == nullptr) return;
+    std::function<void(bool)> answer = [](bool) {};
+    if (calledFromDBus()) {
+        // Answered once the user has: the window asks from its event loop, not inside this call.
+        // The reply to an exit reaches the caller: the run's end gives up its names by calls that
+        // wait for the bus, which has passed the reply on by then.
+        setDelayedReply(true);
+        answer = [call = message(), bus = connection()](bool ends) {
+            bus.send(
+                ends ? call.createReply()
+                     : call.createErrorReply(QString::fromLatin1(bus::kRefusedError),
+                                             QStringLiteral("the user chose to keep Tarvik running for its clients")));
+        };
+    }
+    host->CloseFromClient(std::move(answer));
 }
 
 uint CBusControl::Subscribers() const { return server_.TrafficSubscriberCount(); }

@@ -71,6 +71,7 @@ public Q_SLOTS:
     void SetMouseButton(bool down);
     void Show();
     void Hide();
+    void Quit();
 
 Q_SIGNALS:
     void InstrumentChanged(const QString& name);

@@ -19,6 +19,7 @@ public:
     void SetInstrumentListener(IInstrumentEvents* value) override { listener = value; }
     std::string InstrumentName() const override { return name; }
     void ShowFromClient(bool show) override { shown.push_back(show); }
+    void CloseFromClient(std::function<void(bool)> answered) override { answered(false); }
 
     // What the window's name handling does: the automation object first, then the listener.
     void Report(const std::string& changed) {

@@ -54,6 +54,7 @@ bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Co
     if (verb == "name") return c.verb = Verb::Name, noArguments();
     if (verb == "show") return c.verb = Verb::Show, noArguments();
     if (verb == "hide") return c.verb = Verb::Hide, noArguments();
+    if (verb == "quit") return c.verb = Verb::Quit, noArguments();
     if (verb == "watch" || verb == "monitor") {
         c.verb = verb == "watch" ? Verb::Watch : Verb::Monitor;
         for (const std::string& arg : rest) {
@@ -92,6 +93,7 @@ SYNOPSIS
     tarvikctl watch [--json]
     tarvikctl monitor [--json]
     tarvikctl show | hide
+    tarvikctl quit
     tarvikctl --help | --version
 
 DESCRIPTION
@@ -129,10 +131,16 @@ COMMANDS
         does; the way back to a hidden window where the desktop has no notification area.
     hide
         Hides the window, as its Close command does. Tarvik goes on running.
+    quit
+        Asks Tarvik to end, as the end of the desktop session does. With automation clients
+        connected Tarvik first asks its user "Exit Application?", and tarvikctl waits for the
+        answer: No keeps Tarvik running (status 1). Otherwise tarvikctl returns once Tarvik has
+        done its shutdown work and left the bus.
 
 EXIT STATUS
     0   done
-    1   Tarvik refused the call (the message says why, for example a text over 4096 bytes)
+    1   Tarvik refused the call (the message says why, for example a text over 4096 bytes, or
+        the user's No to quit)
     2   bad command line
     3   no Tarvik is running (nobody owns Tarvik.Control), or it ended while watch or
         monitor ran

@@ -6,7 +6,7 @@
 
 namespace tarvik::ctl {
 
-enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch, Monitor, Show, Hide };
+enum class Verb { Help, Version, Send, Byte, Mouse, Click, Name, Watch, Monitor, Show, Hide, Quit };
 
 struct Command {
     Verb verb = Verb::Help;

@@ -56,4 +56,12 @@ int RunUntilEnded(const QDBusConnection& bus, const QString& service) {
     return QCoreApplication::exec();
 }
 
+int WaitUntilGone(const QDBusConnection& bus, const QString& service) {
+    QDBusServiceWatcher gone(service, bus, QDBusServiceWatcher::WatchForUnregistration);
+    QObject::connect(&gone, &QDBusServiceWatcher::serviceUnregistered, [] { QCoreApplication::exit(kOk); });
+    // Asked after the watch began, so an end between the two is not missed.
+    if (!bus.interface()->isServiceRegistered(service).value()) return kOk;
+    return QCoreApplication::exec();
+}
+
 }  // namespace tarvik::ctl

@@ -16,5 +16,7 @@ int CallFailed(const QDBusError& error);
 // Runs the event loop until SIGINT or SIGTERM (kOk), or until `service` leaves the bus (kNotRunning,
 // said so). Whatever the caller connected meanwhile prints the events.
 int RunUntilEnded(const QDBusConnection& bus, const QString& service);
+// Waits until `service` has left the bus (kOk).
+int WaitUntilGone(const QDBusConnection& bus, const QString& service);
 
 }  // namespace tarvik::ctl

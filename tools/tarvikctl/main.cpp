@@ -1,6 +1,7 @@
 // tarvikctl: a command-line client of a running Tarvik on its control interface. It never
 // activates Tarvik and holds no lock; each outcome has its own exit status (see --help).
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,12 @@ int Sends(const Command& c, ControlProxy& control) {
         case Verb::Byte: return Finish(control.SendRawByte(c.value));
         case Verb::Show: return Finish(control.Show());
         case Verb::Hide: return Finish(control.Hide());
+        case Verb::Quit: {
+            // Tarvik answers once its user has, however long that takes.
+            control.setTimeout(std::numeric_limits<int>::max());
+            const int status = Finish(control.Quit());
+            return status == kOk ? WaitUntilGone(control.connection(), control.service()) : status;
+        }
         case Verb::Click:
             if (int status = Finish(control.SetMouseButton(true)); status != kOk) return status;
             return Finish(control.SetMouseButton(false));

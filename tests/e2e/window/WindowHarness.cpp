@@ -42,7 +42,11 @@ Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseC
 }
 
 Harness::~Harness() {
-    if (window != nullptr && !window->IsDestroyed()) delete window;
+    if (window != nullptr && !window->IsDestroyed()) {
+        // Real class objects outlive the window here, as they do in the program.
+        app.OnMainWindowDestroyed();
+        delete window;
+    }
     Pump();
 }
 
@@ -56,6 +60,7 @@ IMainWindow* Harness::CreateMainWindow() {
     dlg->SetDestroyedHandler([this] {
         app.OnMainWindowDestroyed();
         destroyed = true;
+        shutdowns = window->shutdowns;
     });
     window = dlg;
     return dlg;

@@ -102,6 +102,7 @@ public:
     CTarvikApp app;
     CTestDlg* window = nullptr;
     bool destroyed = false;
+    int shutdowns = 0;  // the window's shutdown work, counted as it went
 
 private:
     ISettings& m_settings;

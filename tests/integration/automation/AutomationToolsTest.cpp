@@ -175,6 +175,11 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
     EXPECT_EQ(std::count(m.begin(), subscribed, "Traffic"), 0) << "nothing on the bus before anyone subscribed";
     EXPECT_EQ(std::count(subscribed, lastPing, "Traffic"), 8);
     EXPECT_EQ(std::count(lastPing, m.end(), "Traffic"), 0) << "nothing on the bus once nobody is subscribed";
+
+    // With no client connected quit asks nothing, and tarvikctl returns once Tarvik has gone.
+    EXPECT_EQ(Ctl({"quit"}).first, 0);
+    EXPECT_FALSE(HasOwner("Tarvik.Control"));
+    EXPECT_EQ(tarvik->Wait(), 0);
 }
 
 TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
