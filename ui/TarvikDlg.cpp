@@ -46,9 +46,9 @@ bool CTarvikDlg::OnInitDialog() {
     UpdateData(false);
     if (!CTrayDialogBase::OnInitDialog()) return false;
 
-    m_fontDisplay = QFont(QStringLiteral("Arial"), 10);
+    m_fontDisplay = SansSerifFont("Arial", 10);
     m_display->setFont(m_fontDisplay);
-    m_fontButtons = QFont(QStringLiteral("Arial"), 8);
+    m_fontButtons = SansSerifFont("Arial", 8);
     for (QPushButton* button : m_btnMacro) button->setFont(m_fontButtons);
     for (QPushButton* button : {m_btnEsc, m_btnShift, m_btnCtrl}) button->setFont(m_fontButtons);
 
