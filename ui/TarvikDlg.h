@@ -147,6 +147,7 @@ protected:
 private:
     void BindControls();
     void LoadImages();
+    void NameControls();
     void ConnectButtons();
     void InstallKeyFilter();
 
