@@ -11,8 +11,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TARVIK_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The session bus starts Tarvik for clients; the package works without one, for a user who only
-# runs the window.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, xdg-utils")
+# runs the window. The window's captions are laid out for Arial's metrics: Liberation Sans keeps
+# them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "dbus-user-session | dbus-x11, xdg-utils, fonts-liberation2")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "operate an Ondrix instrument with the PC's keyboard and mouse
 Tarvik lets a PC stand in for the keyboard and mouse of an Ondrix instrument.
 It is connected to the instrument's two serial lines: keys typed on the PC,

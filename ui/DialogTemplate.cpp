@@ -165,13 +165,16 @@ QRect DluBase::Map(int x, int y, int w, int h) const {
     return QRect(MulDiv(x, charWidth, 4), MulDiv(y, charHeight, 8), MulDiv(w, charWidth, 4), MulDiv(h, charHeight, 8));
 }
 
+QFont SansSerifFont(const char* face, int points) {
+    QFont font(QString::fromLatin1(face), points);
+    font.setStyleHint(QFont::SansSerif);
+    font.setFixedPitch(false);
+    return font;
+}
+
 QFont TemplateFont(const DialogTemplate& dialogTemplate) {
+    if (!dialogTemplate.fixedPitch) return SansSerifFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
     QFont font(QString::fromLatin1(dialogTemplate.fontFace), dialogTemplate.fontPoints);
-    if (!dialogTemplate.fixedPitch) {
-        // Font matching finds the nearest sans-serif face for a missing one.
-        font.setStyleHint(QFont::SansSerif);
-        return font;
-    }
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     if (!QFontInfo(font).fixedPitch()) {

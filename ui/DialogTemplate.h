@@ -73,6 +73,12 @@ struct DluBase {
     QRect Map(int x, int y, int w, int h) const;
 };
 
+// A proportional face at a point size. Where the face is missing, fontconfig's nearest
+// sans-serif face stands in (a metric-compatible one when installed). Pitch and style are given,
+// not left open, so a fixed-pitch font of the dialog does not steer the choice of a control's
+// face to a typewriter one.
+QFont SansSerifFont(const char* face, int points);
+
 // The template's font as this machine can give it: the named face when installed, else the
 // system's font of the same pitch at the same point size.
 QFont TemplateFont(const DialogTemplate& dialogTemplate);

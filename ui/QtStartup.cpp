@@ -47,6 +47,13 @@ std::string NoDisplayMessage() {
     return "tarvik: cannot open a display (tried" + tried + "): is its server running, and may this user use it?";
 }
 
+QIcon ApplicationIcon() {
+    QIcon icon;
+    for (const int size : {16, 32, 48})
+        icon.addFile(QStringLiteral(":/art/icon131_%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
 bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
 
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
@@ -62,6 +69,8 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
     qInstallMessageHandler(previous);
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
     QApplication::setApplicationVersion(QString::fromLatin1(FileVersion()));
+    // Every window, not only the main one: message boxes, the help viewer, the Monitor.
+    QApplication::setWindowIcon(ApplicationIcon());
     // The window hides rather than closes; only the exit paths end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     return app;

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <QApplication>
+#include <QIcon>
 
 namespace tarvik {
 
@@ -13,6 +14,9 @@ std::string NoDisplayMessage();
 
 // Whether the environment names any display or platform the toolkit could use.
 bool DisplayNamed();
+
+// Tarvik's icon at the sizes desktops ask for.
+QIcon ApplicationIcon();
 
 // The application object, or null (with NoDisplayMessage() on stderr) when the named display
 // cannot be opened. `argc` and `argv` must outlive the application.

@@ -49,13 +49,14 @@ bool CTarvikDlg::OnInitDialog() {
     UpdateData(false);
     if (!CTrayDialogBase::OnInitDialog()) return false;
 
-    m_fontDisplay = QFont(QStringLiteral("Arial"), 10);
+    m_fontDisplay = SansSerifFont("Arial", 10);
     m_display->setFont(m_fontDisplay);
-    m_fontButtons = QFont(QStringLiteral("Arial"), 8);
+    m_fontButtons = SansSerifFont("Arial", 8);
     for (QPushButton* button : m_btnMacro) button->setFont(m_fontButtons);
     for (QPushButton* button : {m_btnEsc, m_btnShift, m_btnCtrl}) button->setFont(m_fontButtons);
 
     LoadImages();
+    NameControls();
 
     m_ports.m_nDisplayPortNumber = 0;
     m_ports.m_nMergePortNumber = 0;
@@ -96,6 +97,17 @@ void CTarvikDlg::LoadImages() {
         m_btnMouse->setIcon(QIcon(m_hbmMouseOff));
         m_btnMouse->setIconSize(size);
     }
+}
+
+void CTarvikDlg::NameControls() {
+    // What a screen reader speaks. The picture buttons and the display line have no text of their
+    // own, and the short captions read badly aloud; captions and tooltips stay as they are.
+    m_display->setAccessibleName(QStringLiteral("Display line"));
+    m_btnEsc->setAccessibleName(QStringLiteral("Escape"));
+    m_btnShift->setAccessibleName(QStringLiteral("Shift"));
+    m_btnCtrl->setAccessibleName(QStringLiteral("Control"));
+    m_btnMouse->setAccessibleName(QStringLiteral("Mouse mode"));
+    m_btnHelp->setAccessibleName(QStringLiteral("Help"));
 }
 
 void CTarvikDlg::ConnectButtons() {
@@ -171,7 +183,12 @@ void CTarvikDlg::SendMacro(int index) { tarvik::SendMacro(m_macros, index, m_por
 
 void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
     if (index >= 0 && index < kMacroCount && m_btnMacro[index]) {
-        m_btnMacro[index]->setText(QString::fromStdString(caption));
+        const QString text = QString::fromStdString(caption);
+        m_btnMacro[index]->setText(text);
+        // A button with no caption is still named for a screen reader; one with a caption is
+        // named by it.
+        m_btnMacro[index]->setAccessibleName(text.trimmed().isEmpty() ? QStringLiteral("Macro %1").arg(index + 1)
+                                                                      : QString());
     }
 }
 

@@ -148,6 +148,7 @@ protected:
 private:
     void BindControls();
     void LoadImages();
+    void NameControls();
     void ConnectButtons();
     void InstallKeyFilter();
 

@@ -26,6 +26,7 @@
 #include "ui/Desktop.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageEvent.h"
+#include "ui/QtStartup.h"
 
 namespace tarvik {
 namespace {
@@ -44,8 +45,7 @@ CTrayDialogBase::CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, C
       m_messageBox(messageBox),
       m_module(module),
       m_displayLine(*this) {
-    m_hIcon.addFile(QStringLiteral(":/art/icon131_32.png"), QSize(32, 32));
-    m_hIcon.addFile(QStringLiteral(":/art/icon131_16.png"), QSize(16, 16));
+    m_hIcon = ApplicationIcon();
     m_hSmallIcon.addFile(QStringLiteral(":/art/icon131_16.png"), QSize(16, 16));
     setFocusPolicy(Qt::ClickFocus);
 }

@@ -52,6 +52,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Version) == 1.1.2.0 ]] || fail "version is $(field Version)"
 [[ $(field Depends) == *libqt6widgets6* && $(field Depends) == *libc6* ]] ||
     fail "Depends not computed from the binaries: $(field Depends)"
+[[ ", $(field Recommends)," == *", fonts-liberation2,"* ]] || fail "Recommends no face metric-compatible with Arial: $(field Recommends)"
 grep -qx 'd /var/lib/tarvik 2775 root dialout -' "$root/usr/lib/tmpfiles.d/tarvik.conf" ||
     fail "tmpfiles entry: $(grep -v '^#' "$root/usr/lib/tmpfiles.d/tarvik.conf")"
 grep -qx 'Exec="/usr/bin/tarvik" -Embedding' "$root/usr/share/dbus-1/services/Tarvik.TarvikObject.service" ||

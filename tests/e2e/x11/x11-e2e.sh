@@ -550,6 +550,9 @@ case_monitor() {
   wait_until 30 "the Monitor window" monitor_shown
 }
 
+# Cases kept in files of their own: a11y.
+. "$(dirname "$0")/a11y-case.sh"
+
 start_xvfb
 "case_$case_name"
 echo "PASS: $case_name"
