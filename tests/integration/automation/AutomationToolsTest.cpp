@@ -84,6 +84,19 @@ TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
     Call(a, created.service(), created.arguments().value(0).value<QDBusObjectPath>().path(), "Tarvik.ITarvikObject",
          "Release");
     EXPECT_EQ(tarvik->Wait(), 0);
+    // On standard error: each line's state once per change, the first opening included, and why
+    // the run ended.
+    Lines said;
+    for (const std::string& line : SplitLines(tarvik->Errors())) {
+        const bool state = line.rfind("tarvik: Display: COM1 ", 0) == 0 || line.rfind("tarvik: Merge: COM2 ", 0) == 0;
+        if (state) said.push_back(line.substr(8, line.find(':', 8) - 8) + line.substr(line.rfind(',') + 1));
+        if (line.find("last automation client") != std::string::npos) said.push_back(line);
+    }
+    EXPECT_EQ(said, (Lines{"Display open", "Merge open",
+                           "tarvik: the last automation client has let go, so this run ends (clients of "
+                           "Tarvik.Control hold no lock and end nothing)",
+                           "Display closed", "Merge closed"}))
+        << tarvik->Errors();
     EXPECT_EQ(json->Wait(), 3) << "the watch ends with Tarvik";
     EXPECT_EQ(Ctl({"name"}).first, 3) << "not running; nothing is activated for tarvikctl";
     EXPECT_FALSE(HasOwner("Tarvik.TarvikObject"));
