@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
         return app.ExitInstance();
     }
 
-    auto qapp = CreateApplication(argc, argv);
+    auto qapp = CreateApplication(argc, argv, ParseCommandLine(args).m_bEmbedded != 0);
     if (!qapp) {
         app.ExitInstance();
         return 2;

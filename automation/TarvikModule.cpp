@@ -1,5 +1,6 @@
 #include "automation/TarvikModule.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace tarvik {
@@ -29,7 +30,15 @@ int32_t CTarvikModule::Unlock() {
     // Only exactly zero closes: an unbalanced extra Unlock drives the count negative and must
     // not close a window that a later client would still need.
     if (count == 0 && m_bCloseOnLastUnlock.load() != 0) {
-        if (IMessagePoster* window = m_pMainWindow.load()) window->Post(WM_CLOSE, 0, 0);
+        if (IMessagePoster* window = m_pMainWindow.load()) {
+            // A run the user started otherwise ends without a word of why (the lines say only
+            // that they closed).
+            std::fputs(
+                "tarvik: the last automation client has let go, so this run ends (clients of Tarvik.Control "
+                "hold no lock and end nothing)\n",
+                stderr);
+            window->Post(WM_CLOSE, 0, 0);
+        }
     }
     return count;
 }

@@ -27,8 +27,8 @@ public:
     // Returns the new count.
     int32_t Lock();
     // Returns the new count. The Unlock that reaches exactly 0 while m_bCloseOnLastUnlock is set
-    // posts WM_CLOSE to the main window: the close then runs from the event loop, after the
-    // caller has returned, never from inside a client call.
+    // says so on standard error and posts WM_CLOSE to the main window: the close then runs from
+    // the event loop, after the caller has returned, never from inside a client call.
     int32_t Unlock();
     int32_t GetLockCount() const { return m_nLockCnt.load(); }
 

@@ -43,6 +43,10 @@ bool CPortManager::OpenPorts() {
             if (!have && m_status.Of(portId).state == LineState::Closed)
                 m_status.Set(portId, {LineState::NotConfigured, 0, {}, {}});
         }
+        // A first start: typed keys go nowhere yet, and the empty line is where the user looks.
+        // Not remembered, so the name or the next opening of the lines replaces it.
+        if (m_display.RememberedText().empty() && !m_displayPort.IsOpen() && !m_mergePort.IsOpen())
+            m_display.ShowText(kNoPortsText);
     }
     m_events.SendMousePacket();
     return true;

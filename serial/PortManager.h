@@ -31,6 +31,8 @@ public:
 };
 
 inline constexpr uint32_t kLineBaudRate = 9600;
+// What the display line shows while the machine's settings name no lines and no name has come.
+inline constexpr char kNoPortsText[] = "Set Com Ports in Properties";
 inline constexpr size_t kReadChunk = 128;
 
 // How long a write of `length` bytes may take before the rest is dropped: the time the bytes
@@ -50,7 +52,8 @@ public:
     CPortManager& operator=(const CPortManager&) = delete;
 
     // Reads the port numbers and "Baud"; reopens both lines only when both numbers can be read;
-    // always sends the mouse packet. Always true.
+    // always sends the mouse packet. Always true. While numbers are missing, nothing is open and
+    // no name has come, the display line says where to set them (kNoPortsText).
     bool OpenPorts();
     // True when the line is open. Numbers below 1 mean off.
     bool OpenDisplayPort(int32_t number);

@@ -10,6 +10,9 @@
 namespace tarvik {
 namespace {
 
+// Read by the message handler, which has no other way to learn it.
+bool startedByBus = false;
+
 bool EnvSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
@@ -19,7 +22,7 @@ bool EnvSet(const char* name) {
 // its fatal error (which would abort and dump core) becomes an ordinary failed start.
 void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
+        std::fprintf(stderr, "%s\n", NoDisplayMessage(startedByBus).c_str());
         std::fflush(stderr);
         std::_Exit(2);
     }
@@ -32,7 +35,9 @@ std::string EnvText(const char* name) {
 
 }  // namespace
 
-std::string NoDisplayMessage() {
+std::string NoDisplayMessage(bool activated) {
+    // The desktop session gives the bus its display; most do so when they start, others need it.
+    static const char kFix[] = "run dbus-update-activation-environment DISPLAY XAUTHORITY in the desktop session";
     const std::string platform = EnvText("QT_QPA_PLATFORM");
     const std::string x11 = EnvText("DISPLAY");
     const std::string wayland = EnvText("WAYLAND_DISPLAY");
@@ -40,11 +45,20 @@ std::string NoDisplayMessage() {
     if (!platform.empty()) tried += " platform \"" + platform + "\"";
     if (!x11.empty()) tried += (tried.empty() ? "" : ",") + std::string(" DISPLAY=") + x11;
     if (!wayland.empty()) tried += (tried.empty() ? "" : ",") + std::string(" WAYLAND_DISPLAY=") + wayland;
+    if (tried.empty() && activated) {
+        std::string text =
+            "tarvik: cannot open a display: the session bus started this run for a client "
+            "(-Embedding), and its activation environment has no DISPLAY or WAYLAND_DISPLAY: ";
+        return text.append(kFix);
+    }
     if (tried.empty()) {
         return "tarvik: cannot open a display: none is named (set DISPLAY or WAYLAND_DISPLAY, or "
                "QT_QPA_PLATFORM=offscreen)";
     }
-    return "tarvik: cannot open a display (tried" + tried + "): is its server running, and may this user use it?";
+    std::string text =
+        "tarvik: cannot open a display (tried" + tried + "): is its server running, and may this user use it?";
+    if (activated) text.append(" For a run the session bus started for a client, ").append(kFix);
+    return text;
 }
 
 QIcon ApplicationIcon() {
@@ -56,9 +70,10 @@ QIcon ApplicationIcon() {
 
 bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
 
-std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv) {
+std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool activated) {
+    startedByBus = activated;
     if (!DisplayNamed()) {
-        std::fprintf(stderr, "%s\n", NoDisplayMessage().c_str());
+        std::fprintf(stderr, "%s\n", NoDisplayMessage(activated).c_str());
         return nullptr;
     }
     // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also

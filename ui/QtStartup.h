@@ -9,8 +9,10 @@ namespace tarvik {
 
 #include <string>
 
-// The one line printed when no window can be shown; it names the display that was tried.
-std::string NoDisplayMessage();
+// The one line printed when no window can be shown; it names the display that was tried. For a
+// run the session bus started for a client (`activated`), the display comes from the bus's
+// activation environment, so the line also names the command that puts it there.
+std::string NoDisplayMessage(bool activated);
 
 // Whether the environment names any display or platform the toolkit could use.
 bool DisplayNamed();
@@ -18,8 +20,8 @@ bool DisplayNamed();
 // Tarvik's icon at the sizes desktops ask for.
 QIcon ApplicationIcon();
 
-// The application object, or null (with NoDisplayMessage() on stderr) when the named display
-// cannot be opened. `argc` and `argv` must outlive the application.
-std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv);
+// The application object, or null (with NoDisplayMessage(activated) on stderr) when the named
+// display cannot be opened. `argc` and `argv` must outlive the application.
+std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool activated);
 
 }  // namespace tarvik

@@ -14,14 +14,16 @@ namespace tarvik::test {
 class PrivateBus {
 public:
     // `env` (NAME=value) is added to what the daemon, and so every process it activates, inherits.
+    // `listen` is the daemon's address; a new socket in `dir` when empty.
     PrivateBus(const std::filesystem::path& dir, const std::filesystem::path& serviceDir,
-               std::vector<std::string> env = {}) {
+               std::vector<std::string> env = {}, std::string listen = {}) {
+        if (listen.empty()) listen = "unix:dir=" + dir.string();
         std::filesystem::create_directories(serviceDir);
         const std::string config = (dir / "bus.conf").string();
         std::ofstream(config) << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
                                  " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                                 "<busconfig>\n  <type>session</type>\n  <listen>unix:dir="
-                              << dir.string() << "</listen>\n  <servicedir>" << serviceDir.string()
+                                 "<busconfig>\n  <type>session</type>\n  <listen>"
+                              << listen << "</listen>\n  <servicedir>" << serviceDir.string()
                               << "</servicedir>\n  <policy context=\"default\">\n"
                                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
                                  "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n"

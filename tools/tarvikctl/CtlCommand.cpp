@@ -148,7 +148,8 @@ EXIT STATUS
 
 ENVIRONMENT
     DBUS_SESSION_BUS_ADDRESS
-        The session bus to use.
+        The session bus to use; when it is not set, the user's bus at $XDG_RUNTIME_DIR/bus.
+        tarvikctl never starts a bus: without either it ends with status 4.
 
 EXAMPLES
     tarvikctl send $'\fi1\r'        type "i1" and Return on the instrument

@@ -1,10 +1,12 @@
 #include "tools/tarvikctl/CtlSession.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -23,7 +25,53 @@ void OnSignal(int) {
     (void)!::write(signalPipe[1], &byte, 1);
 }
 
+std::string Env(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// A path as a D-Bus address value: bytes outside the set that may stand as they are go as %XX.
+std::string EscapedAddressValue(const std::string& value) {
+    static const char hex[] = "0123456789abcdef";
+    std::string escaped;
+    for (const unsigned char c : value) {
+        const bool plain = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '-' ||
+                           c == '_' || c == '/' || c == '.' || c == '\\' || c == '*';
+        if (plain) escaped += static_cast<char>(c);
+        else escaped += {'%', hex[c >> 4], hex[c & 15]};
+    }
+    return escaped;
+}
+
 }  // namespace
+
+std::string SessionBusAddress(std::string& why) {
+    const std::string given = Env("DBUS_SESSION_BUS_ADDRESS");
+    std::string address;
+    for (size_t start = 0; start <= given.size();) {
+        size_t end = given.find(';', start);
+        if (end == std::string::npos) end = given.size();
+        const std::string entry = given.substr(start, end - start);
+        if (!entry.empty() && entry.rfind("autolaunch:", 0) != 0) address += (address.empty() ? "" : ";") + entry;
+        start = end + 1;
+    }
+    if (!address.empty()) return address;
+    if (!given.empty()) {
+        why = "DBUS_SESSION_BUS_ADDRESS names no bus but one to be started (\"" + given +
+              "\"); tarvikctl never starts one";
+        return {};
+    }
+    // Where the bus library itself looks next, with its checks: a socket of this user's.
+    const std::string runtime = Env("XDG_RUNTIME_DIR");
+    struct stat info {};
+    if (!runtime.empty() && ::lstat((runtime + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode) &&
+        info.st_uid == ::getuid()) {
+        return "unix:path=" + EscapedAddressValue(runtime + "/bus");
+    }
+    why = "DBUS_SESSION_BUS_ADDRESS is not set and there is no " +
+          (runtime.empty() ? std::string("XDG_RUNTIME_DIR") : runtime + "/bus") + " (tarvikctl never starts a bus)";
+    return {};
+}
 
 int Fail(int status, const std::string& message) {
     std::fprintf(stderr, "tarvikctl: %s\n", message.c_str());

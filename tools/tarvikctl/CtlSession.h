@@ -9,6 +9,12 @@
 
 namespace tarvik::ctl {
 
+// The session bus to use, found without ever having one started: DBUS_SESSION_BUS_ADDRESS with
+// any "autolaunch:" entry left out, else the user's bus at $XDG_RUNTIME_DIR/bus. Empty, with the
+// reason in `why`, when there is none. (Left to itself, the bus library would start a new bus on
+// the X display.)
+std::string SessionBusAddress(std::string& why);
+
 // Says `message` on standard error and gives `status` back.
 int Fail(int status, const std::string& message);
 // A call that did not go through: Tarvik went away meanwhile (kNotRunning), or it refused (kRefused).

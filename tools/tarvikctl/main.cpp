@@ -2,6 +2,7 @@
 // activates Tarvik and holds no lock; each outcome has its own exit status (see --help).
 #include <cstdio>
 #include <limits>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -92,6 +93,10 @@ int main(int argc, char** argv) {
     if (command.verb == Verb::Help) return std::fputs(ManualText(), stdout), kOk;
     if (command.verb == Verb::Version) return std::printf("tarvikctl %s\n", TARVIK_VERSION), kOk;
 
+    std::string why;
+    const std::string address = SessionBusAddress(why);
+    if (address.empty()) return Fail(kNoBus, "no session bus: " + why);
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
     QCoreApplication app(argc, argv);
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return Fail(kNoBus, "no session bus: " + bus.lastError().message().toStdString());

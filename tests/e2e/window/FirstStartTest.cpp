@@ -72,6 +72,24 @@ TEST_F(FirstStart, StandAloneShowsTopmostWindowWithDefaultMacros) {
     EXPECT_FALSE(dlg.m_bMouseMode || dlg.m_btnMouse->isChecked());
 }
 
+// Keys go nowhere until the lines are chosen: the empty display line says where to choose them,
+// until they open.
+TEST_F(FirstStart, WithoutPortsTheDisplayLineSaysWhereToSetThem) {
+    PtyLine display{sandbox, 1}, merge{sandbox, 2};
+    ASSERT_TRUE(display.Ok() && merge.Ok());
+    Harness harness(settings, {"tarvik"}, /*mouseCapture=*/true);
+    ASSERT_TRUE(harness.Start());
+    CTarvikDlg& dlg = *harness.window;
+    EXPECT_EQ(dlg.GetDisplayText(), "Set Com Ports in Properties");
+    EXPECT_EQ(dlg.m_ports.Status().Text(), "Display: not configured\nMerge: not configured");
+
+    settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1);
+    settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 2);
+    dlg.OpenPorts();  // as OK on the Com Ports page does
+    EXPECT_TRUE(dlg.m_ports.m_displayPort.IsOpen() && dlg.m_ports.m_mergePort.IsOpen());
+    EXPECT_EQ(dlg.GetDisplayText(), "");
+}
+
 TEST_F(FirstStart, AUserHiveThatCannotBeReadGivesOneBoxNotAStorm) {
     // Root reads any file, so the hive is made unreadable for everyone: a folder in its place.
     std::filesystem::create_directory(sandbox.UserHive());

@@ -1,4 +1,5 @@
-// tarvikctl against a running Tarvik, and registration of an executable wherever it lies.
+// tarvikctl against a running Tarvik and where there is no bus, and registration of an executable
+// wherever it lies.
 #include <algorithm>
 
 #include <QDBusObjectPath>
@@ -83,6 +84,19 @@ TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
     Call(a, created.service(), created.arguments().value(0).value<QDBusObjectPath>().path(), "Tarvik.ITarvikObject",
          "Release");
     EXPECT_EQ(tarvik->Wait(), 0);
+    // On standard error: each line's state once per change, the first opening included, and why
+    // the run ended.
+    Lines said;
+    for (const std::string& line : SplitLines(tarvik->Errors())) {
+        const bool state = line.rfind("tarvik: Display: COM1 ", 0) == 0 || line.rfind("tarvik: Merge: COM2 ", 0) == 0;
+        if (state) said.push_back(line.substr(8, line.find(':', 8) - 8) + line.substr(line.rfind(',') + 1));
+        if (line.find("last automation client") != std::string::npos) said.push_back(line);
+    }
+    EXPECT_EQ(said, (Lines{"Display open", "Merge open",
+                           "tarvik: the last automation client has let go, so this run ends (clients of "
+                           "Tarvik.Control hold no lock and end nothing)",
+                           "Display closed", "Merge closed"}))
+        << tarvik->Errors();
     EXPECT_EQ(json->Wait(), 3) << "the watch ends with Tarvik";
     EXPECT_EQ(Ctl({"name"}).first, 3) << "not running; nothing is activated for tarvikctl";
     EXPECT_FALSE(HasOwner("Tarvik.TarvikObject"));
@@ -180,6 +194,55 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
     EXPECT_EQ(Ctl({"quit"}).first, 0);
     EXPECT_FALSE(HasOwner("Tarvik.Control"));
     EXPECT_EQ(tarvik->Wait(), 0);
+}
+
+// The processes whose environment holds `mark` (NAME=value), that is, whatever was started on
+// behalf of a program given it.
+std::vector<pid_t> Marked(const std::string& mark) {
+    std::vector<pid_t> found;
+    std::error_code ec;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", ec)) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::stringstream env(ReadWhole((entry.path() / "environ").string()));
+        for (std::string item; std::getline(env, item, '\0');) {
+            if (item == mark) found.push_back(std::stoi(pid));
+        }
+    }
+    return found;
+}
+
+// Without a bus address tarvikctl goes to the user's bus in the runtime folder, and where there is
+// none it says so: it never has a bus started, which the bus library does on an X display.
+TEST_F(Tools, TarvikctlFindsTheUsersBusAndNeverStartsOne) {
+    const fs::path runtime = sandbox.Dir() / "runtime";
+    fs::create_directories(runtime);
+    const std::string noAddress = "DBUS_SESSION_BUS_ADDRESS=";
+    {
+        PrivateBus user(runtime, sandbox.Dir() / "no-services", {}, "unix:path=" + (runtime / "bus").string());
+        ASSERT_TRUE(user.Ok()) << user.Errors();
+        const auto [status, said] = Ctl({"name"}, {noAddress, "XDG_RUNTIME_DIR=" + runtime.string()});
+        EXPECT_EQ(status, 3) << said;
+        EXPECT_NE(said.find("Tarvik is not running"), std::string::npos) << said;
+    }
+
+    if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb for the display the bus library would use";
+    auto xvfb = Run({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, "xvfb");
+    ASSERT_TRUE(WaitUntil([&] { return xvfb->Output().find('\n') != std::string::npos || !xvfb->Running(); }));
+    ASSERT_TRUE(xvfb->Running()) << xvfb->Errors();
+    const std::string display = "DISPLAY=:" + xvfb->Output().substr(0, xvfb->Output().find('\n'));
+    const std::string mark = "TARVIK_TEST_MARK=" + std::to_string(::getpid());
+    const std::string empty = "XDG_RUNTIME_DIR=" + (sandbox.Dir() / "no-services").string();
+    for (const std::string& address : {noAddress, noAddress + "autolaunch:"}) {
+        const auto [status, said] = Ctl({"name"}, {address, empty, display, mark});
+        EXPECT_EQ(status, 4) << address << ": " << said;
+        EXPECT_EQ(said.rfind("tarvikctl: no session bus: ", 0), 0u) << said;
+        const std::vector<pid_t> started = Marked(mark);
+        EXPECT_TRUE(started.empty()) << address << ": a bus was started for tarvikctl";
+        for (const pid_t pid : started) ::kill(pid, SIGKILL);
+    }
+    xvfb->Signal(SIGTERM);
+    xvfb->Wait();
 }
 
 TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
