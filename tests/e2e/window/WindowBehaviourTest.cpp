@@ -1,11 +1,14 @@
 // Show, hide, placement and the ways out, on the offscreen platform with settings in memory.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <thread>
 
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -181,30 +184,45 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1) << "visibility always";
 }
 
-TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
-    Start();
-    QCursor::setPos(40, 50);
+// The items of the menu that `open` brings up ("-" for a separator), and where it opened; the menu
+// is closed at once, so nothing waits on it. Empty when no menu opened.
+std::string MenuOpenedBy(const std::function<void()>& open, QPoint* at = nullptr) {
     QStringList seen;
-    QPoint at;
-    QTimer poll;  // closes whatever menu opens, so nothing waits on it
+    QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (menu == nullptr) return;
-        at = menu->pos();
+        if (at) *at = menu->pos();
         for (QAction* action : menu->actions()) seen << (action->isSeparator() ? "-" : action->text());
         menu->close();
     });
     poll.start(5);
-    dlg->OnTrayNotify(WM_RBUTTONDOWN);
-    harness->Pump();
-    EXPECT_EQ(seen.join("|"), "Close|-|Properties|Monitor|-|Help|About|-|Exit");
+    open();
+    return seen.join("|").toStdString();
+}
+
+const std::string kWindowMenu = "Close|-|Properties|Monitor|-|Help|About|-|Exit";
+
+TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
+    Start();
+    QCursor::setPos(40, 50);
+    const auto rightClick = [this] {
+        dlg->OnTrayNotify(WM_RBUTTONDOWN);
+        harness->Pump();
+    };
+    QPoint at;
+    EXPECT_EQ(MenuOpenedBy(rightClick, &at), kWindowMenu);
     EXPECT_EQ(at, QCursor::pos());
 
-    seen.clear();
     dlg->m_mouse.m_bSuppressContextMenu = 1;
-    dlg->OnTrayNotify(WM_RBUTTONDOWN);
-    harness->Pump();
-    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_EQ(MenuOpenedBy(rightClick), "");
+}
+
+// The display line is a text field, whose own menu (Copy, Select All) must not open instead.
+TEST_F(Behaviour, RightClickOnTheDisplayLineOpensTheWindowsMenu) {
+    Start();
+    const QPoint onLine = dlg->m_display->mapTo(dlg, dlg->m_display->rect().center());
+    EXPECT_EQ(MenuOpenedBy([&] { QTest::mouseClick(dlg->windowHandle(), Qt::RightButton, {}, onLine); }), kWindowMenu);
 }
 
 TEST(StartModes, DecideTheWindowOfAStandAloneRunOnly) {
