@@ -356,7 +356,7 @@ CTrayDialogBase::CModalScope::~CModalScope() {
 
 void CTrayDialogBase::OnAboutBox() {
     CModalScope modal(*this);
-    CAboutDialog about;
+    CAboutDialog about(ModuleFileName(), this);
     about.setWindowIcon(m_hIcon);
     about.DoModal();
 }

@@ -18,6 +18,7 @@
 #include "res/StringTable.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
+#include "ui/Desktop.h"
 #include "ui/MessageEvent.h"
 
 namespace tarvik::test {
@@ -223,6 +224,29 @@ TEST_F(Behaviour, RightClickOnTheDisplayLineOpensTheWindowsMenu) {
     Start();
     const QPoint onLine = dlg->m_display->mapTo(dlg, dlg->m_display->rect().center());
     EXPECT_EQ(MenuOpenedBy([&] { QTest::mouseClick(dlg->windowHandle(), Qt::RightButton, {}, onLine); }), kWindowMenu);
+}
+
+// The Monitor's first place: beside the main window, never over it, its whole frame in the work area.
+TEST(MonitorPlacement, BesideTheMainWindowAndInsideTheWorkArea) {
+    const QRect work(0, 40, 1024, 668);
+    const QSize outer(760, 440);
+    struct Case {
+        QRect owner;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {{100, 60, 230, 160}, {100, 228, 760, 440}},   // below, lined up with its left edge
+        {{400, 500, 230, 160}, {264, 52, 760, 440}},   // above, moved left to stay on the screen
+        {{0, 150, 230, 400}, {238, 150, 760, 440}},    // beside it on the right
+        {{794, 150, 230, 400}, {26, 150, 760, 440}},   // on the left
+        {{300, 250, 300, 300}, {608, 250, 416, 440}},  // no side has room: the most, shrunk to it
+    };
+    for (const Case& c : cases) {
+        const QRect placed = PlaceBeside(c.owner, outer, work);
+        EXPECT_EQ(placed, c.expected) << c.owner.x() << "," << c.owner.y();
+        EXPECT_FALSE(placed.intersects(c.owner));
+        EXPECT_TRUE(work.contains(placed));
+    }
 }
 
 TEST(StartModes, DecideTheWindowOfAStandAloneRunOnly) {
