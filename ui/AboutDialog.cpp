@@ -41,7 +41,7 @@ std::string FormatVersion(const std::string& text) {
 
 }  // namespace
 
-CAboutDialog::CAboutDialog(const std::string& modulePath) : modulePath_(modulePath) {
+CAboutDialog::CAboutDialog(const std::string& modulePath, QWidget* owner) : QDialog(owner), modulePath_(modulePath) {
     ReadVersionValue("FileDescription");
     m_strDescription = m_strValueBuffer;
     m_strVersion = "Version " + m_strFileVersion;

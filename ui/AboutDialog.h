@@ -12,8 +12,9 @@ namespace tarvik {
 
 class CAboutDialog : public QDialog {
 public:
-    // Reads the values from the executable at `modulePath`.
-    explicit CAboutDialog(const std::string& modulePath = ModuleFileName());
+    // Reads the values from the executable at `modulePath`. The box belongs to `owner`, above
+    // which it stays.
+    explicit CAboutDialog(const std::string& modulePath = ModuleFileName(), QWidget* owner = nullptr);
 
     int DoModal();
 

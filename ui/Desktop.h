@@ -24,4 +24,10 @@ QSize OuterSize(QWidget& window);
 // frame and all; a position left of or above the screen stays as stored.
 QPoint BringBackOnScreen(QPoint stored, QSize outer, const QRect& desktop, const QRect& work);
 
+// Where a window of outer size `outer` goes beside a window whose frame is `owner`, covering none
+// of it: below, above, right or left of it, the first side with room in the work area `work`, lined
+// up with the owner's edge. Where no side has room, the side with the most, and the window shrunk
+// to it. Returns the outer rectangle.
+QRect PlaceBeside(const QRect& owner, QSize outer, const QRect& work);
+
 }  // namespace tarvik

@@ -9,6 +9,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include "ui/DialogOwner.h"
+
 namespace tarvik {
 
 bool DesktopHasUrlHandler() {
@@ -46,7 +48,10 @@ void CDesktopHelpViewer::HtmlHelp(const std::string& helpFolder, uint32_t viewer
 
 void CDesktopHelpViewer::ShowInOwnViewer(const QString& page) {
     if (!viewer_) {
-        viewer_ = new QTextBrowser;
+        // Owned by the main window, so that it opens above it; it goes with the main window.
+        viewer_ = new QTextBrowser(MainWindow());
+        viewer_->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
         viewer_->setWindowTitle(QStringLiteral("Tarvik Help"));
         viewer_->setAttribute(Qt::WA_QuitOnClose, false);
         viewer_->setOpenExternalLinks(true);

@@ -1,6 +1,5 @@
 #include "ui/MonitorWindow.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,10 +16,15 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "ui/Desktop.h"
+
 namespace tarvik {
 
 CMonitorWindow::CMonitorWindow(CTrafficMonitor& monitor, QWidget* owner)
-    : QWidget(owner, Qt::Window),
+    // A dialog of the main window, so that it stays above it (a plain window with an owner is not
+    // transient for it on X11); still with minimise and maximise.
+    : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                         Qt::WindowCloseButtonHint),
       monitor_(monitor) {
     setWindowTitle(QStringLiteral("Monitor"));
     BuildControls();
@@ -70,19 +74,27 @@ void CMonitorWindow::BuildControls() {
     layout->addWidget(view_, 1);
 }
 
+void CMonitorWindow::PlaceBesideOwner() {
+    const QWidget* owner = parentWidget();
+    const QScreen* screen = owner != nullptr ? owner->screen() : nullptr;
+    if (screen == nullptr) return;
+    // This window has no frame before it is first mapped; the owner's, from the same window
+    // manager, stands in for it.
+    const QRect ownerFrame = owner->frameGeometry();
+    const QRect ownerInside = owner->geometry();
+    const QMargins frame(ownerInside.left() - ownerFrame.left(), ownerInside.top() - ownerFrame.top(),
+                         ownerFrame.right() - ownerInside.right(), ownerFrame.bottom() - ownerInside.bottom());
+    const QSize outer = size().grownBy(frame);
+    const QRect placed = PlaceBeside(ownerFrame, outer, screen->availableGeometry());
+    if (placed.size() != outer) resize(placed.size().shrunkBy(frame).expandedTo(minimumSizeHint()));
+    move(placed.topLeft());
+}
+
 void CMonitorWindow::showEvent(QShowEvent* event) {
-    // The first time, below the main window rather than over it, where the screen has room.
-    if (!placed_ && parentWidget() != nullptr) {
+    // The first time beside the main window, not over it, and clear of the desktop's panels.
+    if (!placed_) {
         placed_ = true;
-        const QRect owner = parentWidget()->frameGeometry();
-        const QScreen* screen = parentWidget()->screen();
-        const QRect room = screen ? screen->availableGeometry() : QRect();
-        QPoint at(owner.left(), owner.bottom() + 8);
-        if (room.isValid()) {
-            at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
-            at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
-        }
-        move(at);
+        PlaceBesideOwner();
     }
     QWidget::showEvent(event);
     monitor_.Attach(*this);

@@ -40,6 +40,7 @@ protected:
 
 private:
     void BuildControls();
+    void PlaceBesideOwner();
     void Refill();
     void OnSaveClicked();
     void UpdateStatus();

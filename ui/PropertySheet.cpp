@@ -27,7 +27,9 @@ void CPropertyPage::UpdateData(bool saveAndValidate) {
     DoDataExchange(dx);
 }
 
-CPropertySheet::CPropertySheet(const std::string& caption) : tabs_(new QTabWidget(this)) {
+CPropertySheet::CPropertySheet(const std::string& caption, QWidget* owner)
+    : QDialog(owner),
+      tabs_(new QTabWidget(this)) {
     setWindowTitle(QString::fromStdString(caption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

@@ -41,7 +41,8 @@ private:
 
 class CPropertySheet : public QDialog {
 public:
-    explicit CPropertySheet(const std::string& caption);
+    // The sheet belongs to `owner`, above which it stays; none makes it a window of its own.
+    explicit CPropertySheet(const std::string& caption, QWidget* owner = nullptr);
 
     // Pages are the derived sheet's members; a tab shows each, in the order added.
     void AddPage(CPropertyPage& page);

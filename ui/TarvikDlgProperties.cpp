@@ -16,7 +16,7 @@ void CTarvikDlg::OnProperties() {
     m_mouse.m_bSuppressContextMenu = 1;
     {
         CModalScope modal(*this);
-        CTarvikPropertySheet sheet(*portBindings_, m_messageBox);
+        CTarvikPropertySheet sheet(*portBindings_, m_messageBox, this);
         sheet.setWindowIcon(m_hIcon);
         if (m_bRememberPosition) SaveWindowState();
         const SheetPorts shown = CopyToSheet(sheet);

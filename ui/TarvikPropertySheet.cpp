@@ -4,8 +4,8 @@
 
 namespace tarvik {
 
-CTarvikPropertySheet::CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox)
-    : CPropertySheet(LoadString(IDS_PROPERTIES_CAPTION)),
+CTarvikPropertySheet::CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox, QWidget* owner)
+    : CPropertySheet(LoadString(IDS_PROPERTIES_CAPTION), owner),
       m_comms(bindings, messageBox) {
     AddPage(m_macros);
     AddPage(m_prefs);

@@ -11,7 +11,7 @@ namespace tarvik {
 
 class CTarvikPropertySheet : public CPropertySheet {
 public:
-    CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox);
+    CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox, QWidget* owner = nullptr);
 
     CTarvikPPComms m_comms;
     CTarvikPPMacros m_macros;

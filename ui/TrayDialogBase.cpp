@@ -56,6 +56,9 @@ bool CTrayDialogBase::Create() {
     BuildDialog(*this, MainDialogTemplate());
     m_display = qobject_cast<QLineEdit*>(GetDlgItem(*this, 1000));
     if (m_display == nullptr) return false;
+    // A right click on the display line opens the window's menu, as anywhere else in the window,
+    // not the field's own Copy / Select All.
+    m_display->setContextMenuPolicy(Qt::NoContextMenu);
     return OnInitDialog();
 }
 
@@ -389,7 +392,7 @@ CTrayDialogBase::CModalScope::~CModalScope() {
 
 void CTrayDialogBase::OnAboutBox() {
     CModalScope modal(*this);
-    CAboutDialog about;
+    CAboutDialog about(ModuleFileName(), this);
     about.setWindowIcon(m_hIcon);
     about.DoModal();
 }

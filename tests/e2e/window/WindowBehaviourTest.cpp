@@ -1,11 +1,14 @@
 // Show, hide, placement and the ways out, on the offscreen platform with settings in memory.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <thread>
 
 #include <QAction>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -15,6 +18,7 @@
 #include "res/StringTable.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
+#include "ui/Desktop.h"
 #include "ui/MessageEvent.h"
 
 namespace tarvik::test {
@@ -181,30 +185,68 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1) << "visibility always";
 }
 
-TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
-    Start();
-    QCursor::setPos(40, 50);
+// The items of the menu that `open` brings up ("-" for a separator), and where it opened; the menu
+// is closed at once, so nothing waits on it. Empty when no menu opened.
+std::string MenuOpenedBy(const std::function<void()>& open, QPoint* at = nullptr) {
     QStringList seen;
-    QPoint at;
-    QTimer poll;  // closes whatever menu opens, so nothing waits on it
+    QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         if (menu == nullptr) return;
-        at = menu->pos();
+        if (at) *at = menu->pos();
         for (QAction* action : menu->actions()) seen << (action->isSeparator() ? "-" : action->text());
         menu->close();
     });
     poll.start(5);
-    dlg->OnTrayNotify(WM_RBUTTONDOWN);
-    harness->Pump();
-    EXPECT_EQ(seen.join("|"), "Close|-|Properties|Monitor|-|Help|About|-|Exit");
+    open();
+    return seen.join("|").toStdString();
+}
+
+const std::string kWindowMenu = "Close|-|Properties|Monitor|-|Help|About|-|Exit";
+
+TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
+    Start();
+    QCursor::setPos(40, 50);
+    const auto rightClick = [this] {
+        dlg->OnTrayNotify(WM_RBUTTONDOWN);
+        harness->Pump();
+    };
+    QPoint at;
+    EXPECT_EQ(MenuOpenedBy(rightClick, &at), kWindowMenu);
     EXPECT_EQ(at, QCursor::pos());
 
-    seen.clear();
     dlg->m_mouse.m_bSuppressContextMenu = 1;
-    dlg->OnTrayNotify(WM_RBUTTONDOWN);
-    harness->Pump();
-    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_EQ(MenuOpenedBy(rightClick), "");
+}
+
+// The display line is a text field, whose own menu (Copy, Select All) must not open instead.
+TEST_F(Behaviour, RightClickOnTheDisplayLineOpensTheWindowsMenu) {
+    Start();
+    const QPoint onLine = dlg->m_display->mapTo(dlg, dlg->m_display->rect().center());
+    EXPECT_EQ(MenuOpenedBy([&] { QTest::mouseClick(dlg->windowHandle(), Qt::RightButton, {}, onLine); }), kWindowMenu);
+}
+
+// The Monitor's first place: beside the main window, never over it, its whole frame in the work area.
+TEST(MonitorPlacement, BesideTheMainWindowAndInsideTheWorkArea) {
+    const QRect work(0, 40, 1024, 668);
+    const QSize outer(760, 440);
+    struct Case {
+        QRect owner;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {{100, 60, 230, 160}, {100, 228, 760, 440}},   // below, lined up with its left edge
+        {{400, 500, 230, 160}, {264, 52, 760, 440}},   // above, moved left to stay on the screen
+        {{0, 150, 230, 400}, {238, 150, 760, 440}},    // beside it on the right
+        {{794, 150, 230, 400}, {26, 150, 760, 440}},   // on the left
+        {{300, 250, 300, 300}, {608, 250, 416, 440}},  // no side has room: the most, shrunk to it
+    };
+    for (const Case& c : cases) {
+        const QRect placed = PlaceBeside(c.owner, outer, work);
+        EXPECT_EQ(placed, c.expected) << c.owner.x() << "," << c.owner.y();
+        EXPECT_FALSE(placed.intersects(c.owner));
+        EXPECT_TRUE(work.contains(placed));
+    }
 }
 
 TEST(StartModes, DecideTheWindowOfAStandAloneRunOnly) {
