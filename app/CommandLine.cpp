@@ -15,12 +15,13 @@ std::string_view SwitchName(std::string_view arg) {
     return arg;
 }
 
+bool IsSwitch(std::string_view arg, std::string_view name) { return EqualsNoCase(SwitchName(arg), name); }
+
 bool IsKnownSwitch(std::string_view arg) {
-    const std::string_view name = SwitchName(arg);
-    for (const char* known : {"RegServer", "UnregServer", "Embedding", "Automation"}) {
-        if (EqualsNoCase(name, known)) return true;
+    for (const char* known : {"RegServer", "UnregServer", "Embedding", "Automation", "help", "h", "version"}) {
+        if (IsSwitch(arg, known)) return true;
     }
-    return arg == "--help" || arg == "-h" || arg == "--version";
+    return false;
 }
 
 }  // namespace
@@ -33,10 +34,10 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string JoinCommandLine(const std::vector<std::string>& argv) {
+std::string JoinArguments(const std::vector<std::string>& argv) {
     std::string line;
-    for (size_t i = 0; i < argv.size(); ++i) {
-        if (i != 0) line += ' ';
+    for (size_t i = 1; i < argv.size(); ++i) {
+        if (i != 1) line += ' ';
         line += argv[i];
     }
     return line;
@@ -55,11 +56,8 @@ RegistrationSwitch ScanRegistrationSwitch(std::string_view commandLine) {
 CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv) {
     CCommandLineInfo info;
     for (size_t i = 1; i < argv.size(); ++i) {
-        const std::string& arg = argv[i];
-        if (arg.empty() || !IsSwitchChar(arg[0])) continue;
-        const std::string_view name = std::string_view(arg).substr(1);
-        if (EqualsNoCase(name, "Embedding")) info.m_bEmbedded = 1;
-        else if (EqualsNoCase(name, "Automation")) info.m_bAutomated = 1;
+        if (IsSwitch(argv[i], "Embedding")) info.m_bEmbedded = 1;
+        else if (IsSwitch(argv[i], "Automation")) info.m_bAutomated = 1;
     }
     return info;
 }
@@ -67,8 +65,8 @@ CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv) {
 InfoRequest ScanInfoRequest(const std::vector<std::string>& argv) {
     InfoRequest request = InfoRequest::None;
     for (size_t i = 1; i < argv.size(); ++i) {
-        if (argv[i] == "--help" || argv[i] == "-h") return InfoRequest::Help;
-        if (argv[i] == "--version") request = InfoRequest::Version;
+        if (IsSwitch(argv[i], "help") || IsSwitch(argv[i], "h")) return InfoRequest::Help;
+        if (IsSwitch(argv[i], "version")) request = InfoRequest::Version;
     }
     return request;
 }
@@ -85,7 +83,7 @@ const char* UsageText() {
            "  /UnregServer  remove that registration, and end\n"
            "  -Embedding    a run started for an automation client: hidden, lines closed\n"
            "  /Automation   the same as -Embedding\n"
-           "  --help        show this text and end\n"
+           "  --help, -h    show this text and end\n"
            "  --version     show the version and end\n"
            "\n"
            "Switches may start with '/', '-' or '--' and ignore case. Standard Qt options\n"

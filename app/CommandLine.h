@@ -10,12 +10,13 @@ namespace tarvik {
 
 enum class RegistrationSwitch { None, Register, Unregister };
 
-// The raw command line as the program saw it: every argument, the program's own name first,
-// joined by single spaces.
-std::string JoinCommandLine(const std::vector<std::string>& argv);
+// The arguments after the program's name, joined by single spaces. The name is left out: a
+// program installed as ".../RegServer" must not register itself on every start.
+std::string JoinArguments(const std::vector<std::string>& argv);
 
 // Finds "RegServer" or "UnregServer" (any case) after a '-' or '/' that is followed by nothing
-// else: the switch counts only as the very last thing on the line.
+// else: the switch counts only as the very last thing on the line. "--RegServer" counts too,
+// since the scan moves on to the second '-'.
 RegistrationSwitch ScanRegistrationSwitch(std::string_view commandLine);
 
 struct CCommandLineInfo {
@@ -23,13 +24,14 @@ struct CCommandLineInfo {
     Bool32 m_bAutomated = 0;  // "Automation": started by a client
 };
 
-// `argv` includes the program's name, which is skipped. Any argument starting with '-' or '/'
-// whose remainder is "Embedding" or "Automation" (any case) sets its flag; others are ignored.
+// `argv` includes the program's name, which is skipped. Any argument starting with '-', '--' or
+// '/' whose remainder is "Embedding" or "Automation" (any case) sets its flag; others are ignored.
 CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv);
 
 // What a user asks of the command line itself, before anything else happens.
 enum class InfoRequest { None, Help, Version };
-// "--help" (or "-h") and "--version" anywhere after the program's name; help wins.
+// "help" (or "h") and "version" anywhere after the program's name, with a switch's prefix and in
+// any case, as every switch; help wins.
 InfoRequest ScanInfoRequest(const std::vector<std::string>& argv);
 // The text printed for --help.
 const char* UsageText();

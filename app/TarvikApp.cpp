@@ -16,7 +16,7 @@ bool CTarvikApp::BeginInstance() {
     m_bComInitialised = 1;
     m_module.Init();
 
-    m_registration = ScanRegistrationSwitch(JoinCommandLine(m_argv));
+    m_registration = ScanRegistrationSwitch(JoinArguments(m_argv));
     if (m_registration == RegistrationSwitch::None) return true;
 
     // A failed registration is reported by the class objects and ends the process with 1: a

@@ -1,5 +1,7 @@
 #include "serial/WireStream.h"
 
+#include <string_view>
+
 #include "serial/KeyNames.h"
 
 namespace tarvik {
@@ -28,28 +30,39 @@ WirePacket DecodeWirePacket(const MousePacket& p) {
     return s;
 }
 
+// Built by appending: a literal put in front of a temporary string makes GCC 12 at -O3 warn of
+// an overlapping copy (-Wrestrict) in the library's own insert.
 std::string FormatWireItem(const WireItem& item) {
     std::string line;
+    const auto word = [&line](std::string_view text) {
+        if (!line.empty()) line += ' ';
+        line += text;
+    };
     switch (item.kind) {
         case WireItem::Kind::Key: {
-            line = "key " + HexByte(item.key);
+            word("key");
+            word(HexByte(item.key));
             const std::string name = KeyByteName(item.key);
-            if (!name.empty()) line += " " + name;
+            if (!name.empty()) word(name);
             break;
         }
         case WireItem::Kind::Packet: {
             const WirePacket& m = item.packet;
-            line = "packet x=" + std::to_string(m.x) + " y=" + std::to_string(m.y);
-            if (m.active) line += " active";
-            if (m.button) line += " button";
-            if (m.shift) line += " shift";
-            if (m.ctrl) line += " ctrl";
-            if (m.bit0) line += " bit0";
+            word("packet");
+            word("x=");
+            line += std::to_string(m.x);
+            word("y=");
+            line += std::to_string(m.y);
+            if (m.active) word("active");
+            if (m.button) word("button");
+            if (m.shift) word("shift");
+            if (m.ctrl) word("ctrl");
+            if (m.bit0) word("bit0");
             break;
         }
         case WireItem::Kind::Broken:
-            line = "broken";
-            for (uint8_t b : item.bytes) line += " " + HexByte(b);
+            word("broken");
+            for (uint8_t b : item.bytes) word(HexByte(b));
             break;
     }
     return line;

@@ -43,8 +43,15 @@ std::string NoDisplayMessage(bool activated) {
     const std::string wayland = EnvText("WAYLAND_DISPLAY");
     std::string tried;
     if (!platform.empty()) tried += " platform \"" + platform + "\"";
-    if (!x11.empty()) tried += (tried.empty() ? "" : ",") + std::string(" DISPLAY=") + x11;
-    if (!wayland.empty()) tried += (tried.empty() ? "" : ",") + std::string(" WAYLAND_DISPLAY=") + wayland;
+    // Appended piece by piece: a literal put in front of a temporary string makes GCC 12 at -O3
+    // warn of an overlapping copy (-Wrestrict) in the library's own insert.
+    const auto variable = [&tried](const char* name, const std::string& value) {
+        if (value.empty()) return;
+        if (!tried.empty()) tried += ',';
+        tried.append(" ").append(name).append("=").append(value);
+    };
+    variable("DISPLAY", x11);
+    variable("WAYLAND_DISPLAY", wayland);
     if (tried.empty() && activated) {
         std::string text =
             "tarvik: cannot open a display: the session bus started this run for a client "

@@ -1,5 +1,6 @@
 #include "platform/hive/HiveDocument.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -28,12 +29,25 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kRoots{{
     {"HKCC", "HKEY_CURRENT_CONFIG"},
 }};
 
-bool HasRoot(std::string_view path) {
-    const std::string first = UpperAscii(path.substr(0, path.find('\\')));
-    for (const auto& entry : kRoots) {
-        if (first == entry.first) return true;
+// The path's names without the empty ones that doubled, leading or trailing separators leave.
+std::vector<std::string_view> Components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('\\', start);
+        if (end == std::string_view::npos) end = path.size();
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        start = end + 1;
     }
-    return false;
+    return parts;
+}
+
+// The full root name `first` stands for, or empty when it names no root.
+std::string_view FullRoot(std::string_view first) {
+    for (const auto& [alias, full] : kRoots) {
+        if (SameName(first, alias)) return full;
+    }
+    return {};
 }
 
 }  // namespace
@@ -46,32 +60,25 @@ bool SameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string CHiveDocument::CanonicalPath(std::string_view path) const {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) parts.push_back(UpperAscii(path.substr(start, end - start)));
-        start = end + 1;
-    }
-    std::string out;
-    bool rooted = false;
-    if (!parts.empty()) {
-        for (const auto& [alias, full] : kRoots) {
-            if (parts.front() == alias) {
-                parts.front() = std::string(full);
-                rooted = true;
-                break;
-            }
-        }
-    }
-    if (!rooted) out = UpperAscii(root_);
-    for (const auto& part : parts) {
+// Reading and writing use this one form, so a rewritten file reads back as the same keys: were
+// the written form to compare other than the path it came from, two sections that one read
+// kept apart would merge on the next, and a rewrite would never settle.
+std::string CHiveDocument::WrittenPath(std::string_view path) const {
+    const std::vector<std::string_view> parts = Components(path);
+    const bool rooted = !parts.empty() && (!FullRoot(parts.front()).empty() || SameName(parts.front(), root_));
+    std::string out = rooted ? std::string() : root_;
+    for (const std::string_view part : parts) {
         if (!out.empty()) out += '\\';
         out += part;
     }
     return out;
+}
+
+std::string CHiveDocument::CanonicalPath(std::string_view path) const {
+    const std::string written = WrittenPath(path);
+    const size_t firstEnd = std::min(written.find('\\'), written.size());
+    const std::string_view full = FullRoot(std::string_view(written).substr(0, firstEnd));
+    return UpperAscii(full) + UpperAscii(std::string_view(written).substr(full.empty() ? 0 : firstEnd));
 }
 
 bool CHiveDocument::KeyExists(std::string_view path) const {
@@ -102,11 +109,8 @@ HiveKey& CHiveDocument::AddKey(std::string_view path, bool* added) {
     HiveKey* found = FindKey(path);
     if (added) *added = (found == nullptr);
     if (found) return *found;
-    // Written with the full root name, as an export would show it.
-    std::string written(path);
-    if (!HasRoot(path)) written = root_ + "\\" + written;
-    while (!written.empty() && written.back() == '\\') written.pop_back();
-    keys.push_back(HiveKey{written, {}});
+    // A path with no root is written with the hive's full root name, as an export would show it.
+    keys.push_back(HiveKey{WrittenPath(path), {}});
     return keys.back();
 }
 

@@ -24,7 +24,7 @@ struct HiveEntry {
 };
 
 struct HiveKey {
-    std::string path;  // as written, with its root ("HKEY_CURRENT_USER\Software\...")
+    std::string path;  // as CHiveDocument::WrittenPath gives it ("HKEY_CURRENT_USER\Software\...")
     std::vector<HiveEntry> entries;
 };
 
@@ -60,7 +60,10 @@ public:
     static void SetValue(HiveKey& key, std::string_view name, HiveValue value);
     static void DeleteValue(HiveKey& key, std::string_view name);
 
-    // The comparable form of a key path: upper case, full root name, single separators.
+    // A key path as it is kept and written: single separators, none at either end, and the
+    // hive's root in front when the path names none; names keep the case they were given.
+    std::string WrittenPath(std::string_view path) const;
+    // The comparable form of a key path: WrittenPath's, upper case, with the full root name.
     std::string CanonicalPath(std::string_view path) const;
 
 private:

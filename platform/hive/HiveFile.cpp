@@ -51,10 +51,13 @@ gid_t SerialGroup() {
     return static_cast<gid_t>(-1);
 }
 
+// Best effort, so callers may ignore the answer: a user outside the group cannot hand the file
+// to it, and that is fine; the file then keeps the group it was created with.
+bool TryGroup(int fd, gid_t group) { return ::fchown(fd, static_cast<uid_t>(-1), group) == 0; }
+
 void ShareWithSerialGroup(int fd, mode_t mode) {
-    // Best effort: a user outside the group cannot hand the file to it, and that is fine.
     const gid_t group = SerialGroup();
-    if (group != static_cast<gid_t>(-1)) (void)::fchown(fd, static_cast<uid_t>(-1), group);
+    if (group != static_cast<gid_t>(-1)) (void)TryGroup(fd, group);
     (void)::fchmod(fd, mode);
 }
 
@@ -268,7 +271,7 @@ uint32_t ReplaceHiveFile(const std::string& path, const std::string& bytes, cons
         return fail(err);
     }
     if (old.exists) {
-        (void)::fchown(fd, static_cast<uid_t>(-1), old.gid);  // keep the file's group if we may
+        (void)TryGroup(fd, old.gid);  // keep the file's group if we may
         (void)::fchmod(fd, old.mode);
     } else if (shared) {
         ShareWithSerialGroup(fd, kSharedFileMode);

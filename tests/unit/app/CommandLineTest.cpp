@@ -8,7 +8,7 @@
 namespace tarvik {
 namespace {
 
-RegistrationSwitch Scan(const std::vector<std::string>& argv) { return ScanRegistrationSwitch(JoinCommandLine(argv)); }
+RegistrationSwitch Scan(const std::vector<std::string>& argv) { return ScanRegistrationSwitch(JoinArguments(argv)); }
 
 // The plain switches are run through the executable itself (ExecutableTest); here, the look-alikes.
 TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
@@ -20,6 +20,10 @@ TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
     EXPECT_EQ(Scan({exe, "/RegServers"}), RegistrationSwitch::None);
     EXPECT_EQ(Scan({exe}), RegistrationSwitch::None);
     EXPECT_EQ(Scan({}), RegistrationSwitch::None);
+    // A program installed under a switch's name is still only a program.
+    EXPECT_EQ(Scan({"/opt/RegServer"}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({"/opt/-UnregServer"}), RegistrationSwitch::None);
+    EXPECT_EQ(Scan({"/opt/RegServer", "x"}), RegistrationSwitch::None);
     EXPECT_EQ(ScanRegistrationSwitch("-"), RegistrationSwitch::None);
     EXPECT_EQ(ScanRegistrationSwitch("/"), RegistrationSwitch::None);
 }
@@ -29,14 +33,31 @@ TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
         std::vector<std::string> argv;
         bool embedded, automated;
     };
-    for (const Case& c : {Case{{"tarvik", "-Embedding"}, true, false},
-                          Case{{"tarvik", "/AUTOMATION", "file.txt", "-x", ""}, false, true},
-                          // The program's own name is never an argument; prefixes and suffixes do not count.
-                          Case{{"-Embedding", "--Embedding", "/Embeddings", "Automation", "/Auto"}, false, false}}) {
+    for (const Case& c :
+         {Case{{"tarvik", "-Embedding"}, true, false}, Case{{"tarvik", "--embedding"}, true, false},
+          Case{{"tarvik", "/AUTOMATION", "file.txt", "-x", ""}, false, true},
+          // The program's own name is never an argument; prefixes and suffixes do not count.
+          Case{{"-Embedding", "---Embedding", "/Embeddings", "Automation", "/Auto", "//Automation"}, false, false}}) {
         const auto info = ParseCommandLine(c.argv);
         EXPECT_EQ(info.m_bEmbedded, c.embedded) << c.argv[1];
         EXPECT_EQ(info.m_bAutomated, c.automated) << c.argv[1];
     }
+}
+
+// What --help promises: every switch takes '/', '-' or '--' in any case; and what it says is
+// known is never called unknown.
+TEST(CommandLineInfo, EverySwitchTakesEachPrefix) {
+    for (const std::string prefix : {"/", "-", "--"}) {
+        EXPECT_EQ(ScanInfoRequest({"tarvik", prefix + "HELP", prefix + "version"}), InfoRequest::Help) << prefix;
+        EXPECT_EQ(ScanInfoRequest({"tarvik", prefix + "Version"}), InfoRequest::Version) << prefix;
+        EXPECT_EQ(ParseCommandLine({"tarvik", prefix + "automation"}).m_bAutomated, 1) << prefix;
+        const std::vector<std::string> known = {
+            "tarvik",     prefix + "regserver", prefix + "UnregServer", prefix + "Embedding",
+            prefix + "h", prefix + "Help",      prefix + "version"};
+        EXPECT_EQ(UnknownArguments(known), std::vector<std::string>{}) << prefix;
+    }
+    EXPECT_EQ(ScanInfoRequest({"--help", "help", "-helps"}), InfoRequest::None);
+    EXPECT_EQ(UnknownArguments({"-Embedding", "---help", "help"}), (std::vector<std::string>{"---help", "help"}));
 }
 
 }  // namespace

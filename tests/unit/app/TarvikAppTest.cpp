@@ -83,7 +83,7 @@ TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
 
 TEST_F(AppTest, FailedStartsEndWithZeroAndRevokeOnlyWhatWasRegistered) {
     registerOk = false;
-    auto noClass = MakeApp({"tarvik"});
+    auto noClass = MakeApp({"/opt/RegServer"});  // the program's own name is no switch
     EXPECT_FALSE(noClass.InitInstance(Factory()));
     EXPECT_EQ(noClass.ExitInstance(), 0);
     EXPECT_EQ(log, (Log{"claim", "register-class"}));

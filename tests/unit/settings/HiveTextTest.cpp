@@ -148,5 +148,27 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
     EXPECT_NE(FormatHiveText(kept).find(odd), std::string::npos);
 }
 
+// Key lines spelled with doubled, leading or trailing separators are one key with the plain
+// spelling: the first rewrite settles, and the value of the later section wins from the first read.
+TEST(HiveTextTest, ARewriteOfOddlySpelledKeysIsAFixedPoint) {
+    const CHiveDocument doc = Parse(
+        "REGEDIT4\n[\\\\\\HKEY_USERS]\n\"V\"=\"first\"\n\"A\"=dword:1\n"
+        "[Software\\\\X\\]\n\"V\"=\"x\"\n"
+        "[\\\\\\hkey_users\\]\n\"V\"=\"second\"\n"
+        "[\\\\Software\\X]\n\"W\"=\"w\"\n");
+    const std::string once = FormatHiveText(doc);
+    EXPECT_EQ(once,
+              "REGEDIT4\n\n[HKEY_USERS]\n\"V\"=\"second\"\n\"A\"=dword:00000001\n\n"
+              "[HKEY_CURRENT_USER\\Software\\X]\n\"V\"=\"x\"\n\"W\"=\"w\"\n");
+    EXPECT_EQ(FormatHiveText(Parse(once)), once);
+
+    // What the fuzzer found: two such key lines among broken ones.
+    const std::string found =
+        "REGE\xb8IT4\n\n[HKEYT!rvi{]\n\"Display\xe1 PorWinn\n\"M\xbdhe01\xb4\n[\\\\\\HKEY_USERS]\nRREE\r\n"
+        "\"07,08\xb4\n[\\\\\\HKEY_USERS]\nRREE6,0MVrtersio\nn 5.00";
+    const std::string written = FormatHiveText(Parse(found));
+    EXPECT_EQ(FormatHiveText(Parse(written)), written);
+}
+
 }  // namespace
 }  // namespace tarvik::hive
