@@ -20,8 +20,8 @@ void CTarvikDlg::OnProperties() {
 }
 
 void CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
-    sheet.m_comms.m_nDisplayPort = m_ports.m_nDisplayPortNumber;
-    sheet.m_comms.m_nMergePort = m_ports.m_nMergePortNumber;
+    sheet.m_comms.m_nDisplayPort = m_ports.displayPortNumber();
+    sheet.m_comms.m_nMergePort = m_ports.mergePortNumber();
     sheet.m_prefs.m_bFloat = m_bFloat;
     sheet.m_prefs.m_bRememberPosition = m_bRememberPosition;
     sheet.m_prefs.m_nStartMode = m_nStartMode;
@@ -48,10 +48,10 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet) {
     const int32_t mergePort = sheet.m_comms.m_nMergePort;
     m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, displayPort);
     m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, mergePort);
-    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, m_ports.m_nBaudRate);
+    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, m_ports.baudRate());
     // The lines are reopened from what the machine's settings now hold, which is the old numbers
     // when they could not be written.
-    if (displayPort != m_ports.m_nDisplayPortNumber || mergePort != m_ports.m_nMergePortNumber) OpenPorts();
+    if (displayPort != m_ports.displayPortNumber() || mergePort != m_ports.mergePortNumber()) OpenPorts();
 
     m_macros = sheet.m_macros.m_macros;
     SaveMacros();

@@ -52,6 +52,11 @@ protected:
         sheet.findChild<QDialogButtonBox*>()->button(which)->click();
     }
     int32_t Number(uint32_t hive, const std::string& name) { return settings.numbers.at({hive, name}); }
+    // The port numbers the start opens (and the sheet is given).
+    void OpenPorts(int32_t display, int32_t merge) {
+        settings.numbers[{HKLM, "Display Port"}] = display;
+        settings.numbers[{HKLM, "Merge Port"}] = merge;
+    }
 
     FakeSettings settings;
     std::unique_ptr<Harness> harness;
@@ -115,12 +120,12 @@ TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
 }
 
 TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
+    OpenPorts(300, 0);
     Start();
     dlg->m_bFloat = 5;
     dlg->m_nStartMode = 7;
     dlg->m_mouse.m_nMouseStartPosition = 9;
     dlg->m_mouse.m_nMouseSpeed = 150;
-    dlg->m_ports.m_nDisplayPortNumber = 300;
     // Bytes no text control can show survive a Macros page the user did not touch.
     dlg->m_macros[2].Text = "\xE9t\xE9";
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
@@ -133,8 +138,8 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
 }
 
 TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
+    OpenPorts(300, 0);
     Start();
-    dlg->m_ports.m_nDisplayPortNumber = 300;
     dlg->m_mouse.m_nMouseSpeed = 150;
     RunSheet([](CTarvikPropertySheet& sheet) {
         QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
@@ -155,18 +160,17 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
     TestSandbox sandbox;
     PtyLine display(sandbox, 1), merge(sandbox, 2);
     ASSERT_TRUE(display.Ok() && merge.Ok());
-    settings.numbers[{HKLM, "Display Port"}] = 1;
-    settings.numbers[{HKLM, "Merge Port"}] = 2;
+    OpenPorts(1, 2);
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;
     Start();
-    ASSERT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen());
+    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge));
     // With the names gone from the ports folder, a reopening would fail and show.
     std::filesystem::remove(sandbox.PortsDir() + "/COM1");
     std::filesystem::remove(sandbox.PortsDir() + "/COM2");
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Writes(settings.written.begin() + 5, settings.written.begin() + 8),
               (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
-    EXPECT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen()) << "not reopened";
+    EXPECT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge)) << "not reopened";
 
     PtyLine fresh(sandbox, 3);
     ASSERT_TRUE(fresh.Ok());
@@ -176,8 +180,8 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
         Press(sheet, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(Number(HKLM, "Display Port"), 0);
-    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 3);
-    EXPECT_FALSE(dlg->m_ports.m_displayPort.IsOpen());
+    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 3);
+    EXPECT_FALSE(dlg->m_ports.isOpen(PortIdDisplay));
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
 }
 
@@ -202,7 +206,7 @@ TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithThe
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n5: ", 0), 0u);
     EXPECT_NE(box.shown[0].text.find("sudo install -d -m 2775 -g dialout"), std::string::npos) << box.shown[0].text;
-    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 0) << "reopened on what the machine's settings hold";
+    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 0) << "reopened on what the machine's settings hold";
 }
 
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {
