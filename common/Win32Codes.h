@@ -7,7 +7,10 @@ namespace tarvik {
 using Bool32 = int32_t;  // the record's booleans are 32-bit integers
 
 inline constexpr uint32_t ERROR_SUCCESS = 0;
+inline constexpr uint32_t ERROR_INVALID_FUNCTION = 1;
 inline constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
+inline constexpr uint32_t ERROR_PATH_NOT_FOUND = 3;
+inline constexpr uint32_t ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr uint32_t ERROR_ACCESS_DENIED = 5;
 inline constexpr uint32_t ERROR_INVALID_HANDLE = 6;
 inline constexpr uint32_t ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -15,6 +18,7 @@ inline constexpr uint32_t ERROR_GEN_FAILURE = 31;
 inline constexpr uint32_t ERROR_SHARING_VIOLATION = 32;
 inline constexpr uint32_t ERROR_INVALID_PARAMETER = 87;
 inline constexpr uint32_t ERROR_DISK_FULL = 112;
+inline constexpr uint32_t ERROR_FILENAME_EXCED_RANGE = 206;
 inline constexpr uint32_t ERROR_MORE_DATA = 234;
 inline constexpr uint32_t ERROR_OPERATION_ABORTED = 995;
 inline constexpr uint32_t ERROR_IO_PENDING = 997;
@@ -23,6 +27,7 @@ inline constexpr uint32_t ERROR_IO_DEVICE = 1117;
 inline constexpr uint32_t ERROR_DEVICE_NOT_CONNECTED = 1167;
 inline constexpr uint32_t ERROR_ALREADY_INITIALIZED = 1247;
 inline constexpr uint32_t ERROR_TIMEOUT = 1460;
+inline constexpr uint32_t ERROR_CANT_RESOLVE_FILENAME = 1921;
 inline constexpr uint32_t E_INVALIDARG = 0x80070057u;
 
 // Hives, as the callers name them.

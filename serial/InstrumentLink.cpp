@@ -1,19 +1,14 @@
 #include "serial/InstrumentLink.h"
 
-#include <utility>
-
 namespace tarvik {
 
-CInstrumentLink::CInstrumentLink(ISettings& settings, CDisplayLine& display, IMessagePoster& window, ILinkHost& host,
-                                 comm::ICommApi& comm)
+CInstrumentLink::CInstrumentLink(ISettings& settings, CDisplayLine& display, ILinkHost& host, comm::LineOpener& lines,
+                                 comm::DeviceWatcher& watcher)
     : m_host(host),
-      m_ports(settings, display, window, *this, comm) {}
+      m_ports(settings, display, *this, lines, watcher) {}
 
-void CInstrumentLink::ParseDisplayInput() {
-    m_ports.DrainPort(m_ports.m_displayPort, m_strDisplayBuffer);
-    // Taken out of the buffer first: a report may reach code that drains the line again.
-    const std::string input = std::exchange(m_strDisplayBuffer, {});
-    m_displayParser.Parse(input, [this](const std::string& name) { ReportInstrumentName(name); });
+void CInstrumentLink::displayInput(const std::string& bytes) {
+    m_displayParser.Parse(bytes, [this](const std::string& name) { ReportInstrumentName(name); });
 }
 
 void CInstrumentLink::ReportInstrumentName(const std::string& name) {
@@ -22,10 +17,6 @@ void CInstrumentLink::ReportInstrumentName(const std::string& name) {
         [this](const std::string& changed) { m_host.ShowInstrumentName(changed); });
 }
 
-void CInstrumentLink::ParseMergeInput() {
-    m_ports.DrainPort(m_ports.m_mergePort, m_strMergeBuffer);
-    const std::string input = std::exchange(m_strMergeBuffer, {});
-    m_mergeParser.Parse(input, m_ports, m_host);
-}
+void CInstrumentLink::mergeInput(const std::string& bytes) { m_mergeParser.Parse(bytes, m_ports, m_host); }
 
 }  // namespace tarvik

@@ -1,14 +1,12 @@
 #pragma once
 // The instrument link as the window sees it: the two lines, what arrives on them, and what goes
-// out. It drains each line when its listener reports data and runs the line's parser: names from
-// the Display Port go to the host once each, the Merge Port's keys are passed on and its mouse
-// packets handed to the host. The host (the window) only answers the callbacks.
+// out. It runs each line's parser on what the line brought: names from the Display Port go to the
+// host once each, the Merge Port's keys are passed on and its mouse packets handed to the host.
+// The host (the window) only answers the callbacks.
 #include <cstdint>
 #include <string>
 
 #include "app/core/ISettings.h"
-#include "common/Messages.h"
-#include "platform/comm/CommApi.h"
 #include "serial/DisplayLine.h"
 #include "serial/DisplayProtocol.h"
 #include "serial/MergeProtocol.h"
@@ -26,18 +24,16 @@ public:
     virtual void ShowInstrumentName(const std::string& name) = 0;
 };
 
-class CInstrumentLink : private IPortEvents {
+class CInstrumentLink : private PortEvents {
 public:
-    CInstrumentLink(ISettings& settings, CDisplayLine& display, IMessagePoster& window, ILinkHost& host,
-                    comm::ICommApi& comm = comm::RealCommApi());
+    CInstrumentLink(ISettings& settings, CDisplayLine& display, ILinkHost& host,
+                    comm::LineOpener& lines = comm::serialLines(),
+                    comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
 
-    CPortManager& Ports() { return m_ports; }
+    PortManager& Ports() { return m_ports; }
     // Both lines' traffic, for whoever watches it (the monitor window, bus subscribers).
     CTrafficMonitor& Monitor() { return m_monitor; }
 
-    // Drain the line and run its parser (called while the line's notification is handled).
-    void ParseDisplayInput() override;
-    void ParseMergeInput() override;
     // A complete name field: fired and shown when it differs from the last one.
     void ReportInstrumentName(const std::string& name);
 
@@ -46,17 +42,17 @@ public:
     const CLastReportedName& LastReportedName() const { return m_lastReportedName; }
 
 private:
-    void SendMousePacket() override { m_host.SendMousePacket(); }
+    // A parser's state outlives each line's arrivals and its reopenings.
+    void displayInput(const std::string& bytes) override;
+    void mergeInput(const std::string& bytes) override;
+    void sendMousePacket() override { m_host.SendMousePacket(); }
 
     ILinkHost& m_host;
-    CPortManager m_ports;
-    // Each line's drained input; a parser's state outlives notifications and port reopenings.
-    std::string m_strDisplayBuffer;
-    std::string m_strMergeBuffer;
+    PortManager m_ports;
     CDisplayParser m_displayParser;
     CLastReportedName m_lastReportedName;
     CMergeParser m_mergeParser;
-    CTrafficMonitor m_monitor{[this](ITrafficTap* tap) { m_ports.SetTrafficTap(tap); }};
+    CTrafficMonitor m_monitor{[this](ITrafficTap* tap) { m_ports.setTrafficTap(tap); }};
 };
 
 }  // namespace tarvik

@@ -22,13 +22,13 @@ QPushButton* Button(const QWidget& dialog, int id) { return qobject_cast<QPushBu
 
 CTarvikDlg::CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module)
     : CTrayDialogBase(settings, messageBox, module),
-      m_link(settings, m_displayLine, *this, *this),
+      m_link(settings, m_displayLine, *this),
       m_keyTranslator(*this) {}
 
 CTarvikDlg::~CTarvikDlg() {
-    // The lines' listeners post to this window; they must be gone before it is.
-    m_ports.SetCommsEnabled(false);
-    m_ports.ClosePorts();
+    // The lines report to this window; they must be gone before it is.
+    m_ports.setCommsEnabled(false);
+    m_ports.closePorts();
 }
 
 void CTarvikDlg::BindControls() {
@@ -58,18 +58,15 @@ bool CTarvikDlg::OnInitDialog() {
     LoadImages();
     NameControls();
 
-    m_ports.m_nDisplayPortNumber = 0;
-    m_ports.m_nMergePortNumber = 0;
-    m_ports.m_nBaudRate = 9600;
     m_bPortsConfigured = 0;
     // Both cursors start at the desktop's centre.
     m_mouse.Initialise();
     m_bMouseActive = 0;
     m_bMouseButton = 0;
     m_bHelpKey = 0;
-    m_ports.SetCommsEnabled(true);
-    m_ports.Status().SetObserver([this] { SetStatusTip(m_ports.Status().Text()); });
-    SetStatusTip(m_ports.Status().Text());
+    m_ports.setCommsEnabled(true);
+    m_ports.status().SetObserver([this] { SetStatusTip(m_ports.status().Text()); });
+    SetStatusTip(m_ports.status().Text());
 
     ConnectButtons();
     InstallKeyFilter();
@@ -194,8 +191,6 @@ void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
 
 bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     switch (message) {
-        case PortNotifyMessage: OnPortNotification(wParam, lParam); return true;
-        case UWM_PORTBACK: m_ports.OnPortBack(lParam); return true;
         case UWM_MOUSEDATA: OnMouseData(); return true;
         case UWM_KEYCODE: OnKeyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
         case UWM_SHUTDOWN: OnShutdown(); return true;
@@ -210,14 +205,14 @@ void CTarvikDlg::OnContextMenu(const QPoint& screenPos) {
 }
 
 void CTarvikDlg::OnShutdown() {
-    m_ports.SetCommsEnabled(false);
+    m_ports.setCommsEnabled(false);
     ShowRememberedId(IDS_SHUTDOWN);
     // The text is the last thing the user sees while the lines close; paint it now.
     if (isVisible()) m_display->repaint();
     m_mouse.UnacquireDevice();
     m_bMouseActive = 0;
     SendMousePacket();
-    m_ports.ClosePorts();
+    m_ports.closePorts();
     m_mouse.ReleaseDevice();
 }
 

@@ -70,10 +70,7 @@ public:
     ITrafficSource* Traffic() override { return &m_link.Monitor(); }
 
     // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
-    bool OpenPorts() { return m_ports.OpenPorts(); }
-    int64_t OnPortNotification(uint64_t wParam, int64_t lParam) { return m_ports.OnPortNotification(wParam, lParam); }
-    void ParseDisplayInput() { m_link.ParseDisplayInput(); }
-    void ParseMergeInput() { m_link.ParseMergeInput(); }
+    bool OpenPorts() { return m_ports.openPorts(); }
     void ReportInstrumentName(const std::string& name) { m_link.ReportInstrumentName(name); }
     void SendMousePacket() override;
     void OnKeyCode(uint32_t code, uint32_t action) override;
@@ -116,7 +113,7 @@ public:
     CMonitorWindow* MonitorWindow() const { return m_pMonitorWindow.get(); }
 
     CInstrumentLink m_link;
-    CPortManager& m_ports = m_link.Ports();
+    PortManager& m_ports = m_link.Ports();
     CMouseModeLink m_mouseHost{*this};
     // The mouse fields of the record ("Mouse Speed", "Mouse Position", the capture, the worker).
     CMouseEmulation m_mouse{*this, m_mouseHost, m_ports};

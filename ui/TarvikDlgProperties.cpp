@@ -40,9 +40,8 @@ CTarvikDlg::SheetPorts CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
 
 int32_t CTarvikDlg::PortShown(int32_t portId) {
     const bool display = portId == PortIdDisplay;
-    const CSerialWindowPort& line = display ? m_ports.m_displayPort : m_ports.m_mergePort;
-    if (line.IsOpen() || m_ports.IsWaitingForDevice(portId))
-        return display ? m_ports.m_nDisplayPortNumber : m_ports.m_nMergePortNumber;
+    if (m_ports.isOpen(portId) || m_ports.isWaitingForDevice(portId))
+        return display ? m_ports.displayPortNumber() : m_ports.mergePortNumber();
     // A run that opened nothing (started for a client, or with one number missing) has 0 in use,
     // which is not the user's choice: the page shows what is stored.
     int32_t stored = 0;
@@ -70,8 +69,8 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts&
     // The sheet does not edit the speed: it goes back as stored, which a run that never opened
     // the lines has not read yet.
     int32_t baud = 0;
-    if (m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud)) m_ports.m_nBaudRate = baud;
-    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, m_ports.m_nBaudRate);
+    if (!m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud)) baud = m_ports.baudRate();
+    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud);
     // The lines are reopened from what the machine's settings now hold, which is the old numbers
     // when they could not be written.
     if (displayChanged || mergeChanged) OpenPorts();

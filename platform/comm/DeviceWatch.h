@@ -2,7 +2,6 @@
 // Waiting for a lost line's device to come back, without polling: the folders on the way from the
 // ports folder's entry to the device are watched, and a change there that may bring the device
 // back is reported. Whether it did is for the caller to find out, by opening the line.
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -10,24 +9,23 @@
 
 namespace tarvik::comm {
 
-class IDeviceWatch {
+class DeviceWatch {
 public:
-    // Stops watching. Once this returns, the report is never called again.
-    virtual ~IDeviceWatch() = default;
+    // Stops watching: the report is never called again. A watch may be destroyed from its report.
+    virtual ~DeviceWatch() = default;
 };
 
-class IDeviceWatchApi {
+class DeviceWatcher {
 public:
-    virtual ~IDeviceWatchApi() = default;
-    // Watches the way to the device behind `name` ("COMn"). `changed` runs on a thread of the
-    // watch's own, once for each change that may have brought the device back, and must do no
-    // more than post. 0, or a Win32 code when nothing can be watched (then `watch` stays empty).
-    virtual uint32_t Watch(const std::string& name, std::function<void()> changed,
-                           std::unique_ptr<IDeviceWatch>& watch) = 0;
+    virtual ~DeviceWatcher() = default;
+    // Watches the way to the device behind `name` ("COMn"). `changed` runs on the caller's thread,
+    // from its event loop, once for each change that may have brought the device back. Null when
+    // nothing can be watched.
+    virtual std::unique_ptr<DeviceWatch> watch(const std::string& name, std::function<void()> changed) = 0;
 };
 
 // The real watch: inotify on the folders of the entry and of each link it leads through.
-IDeviceWatchApi& RealDeviceWatchApi();
+DeviceWatcher& inotifyDeviceWatcher();
 
 // A name in a folder whose coming, going or change of permissions matters.
 struct WatchPoint {
@@ -40,6 +38,6 @@ struct WatchPoint {
 // each symbolic link in the target's folder. A folder that does not exist (/dev/serial/by-id goes
 // with the last adapter) is replaced by its nearest existing parent, watched for the missing
 // folder's name.
-std::vector<WatchPoint> WayToDevice(const std::string& entry);
+std::vector<WatchPoint> wayToDevice(const std::string& entry);
 
 }  // namespace tarvik::comm

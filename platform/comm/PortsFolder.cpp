@@ -6,7 +6,6 @@
 
 #include "common/Win32Codes.h"
 #include "platform/ConfigFolder.h"
-#include "platform/comm/CommApi.h"
 
 namespace tarvik::comm {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 // Watches for lost lines' devices that the test drives: it reports a change on the way to a
-// device by name, as the real watch's thread would.
+// device by name, as the real watch does from the event loop.
 #include <functional>
 #include <memory>
 #include <string>
@@ -11,7 +11,7 @@
 
 namespace tarvik::test {
 
-class FakeDeviceWatches : public comm::IDeviceWatchApi {
+class FakeDeviceWatcher : public comm::DeviceWatcher {
 public:
     struct Watched {
         std::string name;
@@ -19,33 +19,35 @@ public:
         bool alive = true;
     };
 
-    uint32_t result = 0;  // what Watch fails with; 0 succeeds
+    bool refuse = false;  // nothing can be watched
     std::vector<std::shared_ptr<Watched>> made;
 
-    uint32_t Watch(const std::string& name, std::function<void()> changed,
-                   std::unique_ptr<comm::IDeviceWatch>& watch) override {
-        if (result != 0) return result;
+    std::unique_ptr<comm::DeviceWatch> watch(const std::string& name, std::function<void()> changed) override {
+        if (refuse) return nullptr;
         made.push_back(std::make_shared<Watched>(Watched{name, std::move(changed)}));
-        watch = std::make_unique<Handle>(made.back());
-        return 0;
+        return std::make_unique<Handle>(made.back());
     }
-    // Reports a change to every live watch of `name`.
-    void Change(const std::string& name) {
-        for (const auto& watched : made) {
-            if (watched->alive && watched->name == name) watched->changed();
+    // Reports a change to every live watch of `name`; false when there was none.
+    bool change(const std::string& name) {
+        bool reported = false;
+        for (const auto& watched : std::vector(made)) {
+            if (!watched->alive || watched->name != name) continue;
+            reported = true;
+            watched->changed();
         }
+        return reported;
     }
-    int Live() const {
-        int live = 0;
-        for (const auto& watched : made) live += watched->alive ? 1 : 0;
-        return live;
+    int live() const {
+        int count = 0;
+        for (const auto& watched : made) count += watched->alive ? 1 : 0;
+        return count;
     }
 
 private:
-    struct Handle : comm::IDeviceWatch {
-        explicit Handle(std::shared_ptr<Watched> watched) : watched_(std::move(watched)) {}
-        ~Handle() override { watched_->alive = false; }
-        std::shared_ptr<Watched> watched_;
+    struct Handle : comm::DeviceWatch {
+        explicit Handle(std::shared_ptr<Watched> watched) : m_watched(std::move(watched)) {}
+        ~Handle() override { m_watched->alive = false; }
+        std::shared_ptr<Watched> m_watched;
     };
 };
 

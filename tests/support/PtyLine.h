@@ -5,13 +5,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
-#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "tests/support/TestSandbox.h"
 
@@ -75,16 +73,6 @@ public:
             while (::write(spare_, block.data(), block.size()) > 0) {}
             pollfd fd{spare_, POLLOUT, 0};
             if (::poll(&fd, 1, 200) == 0) return;
-        }
-    }
-    // Bounded wait until the near end holds `count` unread bytes.
-    bool WaitForPending(int count, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        for (;;) {
-            int pending = 0;
-            if (::ioctl(spare_, FIONREAD, &pending) == 0 && pending == count) return true;
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
 

@@ -73,8 +73,8 @@ void LinkTest::SetUp() {
     ASSERT_TRUE(harness->Start());
     dlg = harness->window;
     ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(dlg->m_ports.m_displayPort.IsOpen());
-    ASSERT_TRUE(dlg->m_ports.m_mergePort.IsOpen());
+    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdDisplay));
+    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdMerge));
     focus = dlg->m_btnMacro[0];
     // Opening the lines sends the mouse state once.
     ASSERT_EQ(Collect(6), Both(Packet(*dlg)));

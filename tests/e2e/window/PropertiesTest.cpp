@@ -53,6 +53,11 @@ protected:
         sheet.findChild<QDialogButtonBox*>()->button(which)->click();
     }
     int32_t Number(uint32_t hive, const std::string& name) { return settings.numbers.at({hive, name}); }
+    // The port numbers the start opens (and the sheet is given).
+    void OpenPorts(int32_t display, int32_t merge) {
+        settings.numbers[{HKLM, "Display Port"}] = display;
+        settings.numbers[{HKLM, "Merge Port"}] = merge;
+    }
 
     FakeSettings settings;
     std::unique_ptr<Harness> harness;
@@ -161,18 +166,17 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
     TestSandbox sandbox;
     PtyLine display(sandbox, 1), merge(sandbox, 2);
     ASSERT_TRUE(display.Ok() && merge.Ok());
-    settings.numbers[{HKLM, "Display Port"}] = 1;
-    settings.numbers[{HKLM, "Merge Port"}] = 2;
+    OpenPorts(1, 2);
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;
     Start();
-    ASSERT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen());
+    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge));
     // With the names gone from the ports folder, a reopening would fail and show.
     std::filesystem::remove(sandbox.PortsDir() + "/COM1");
     std::filesystem::remove(sandbox.PortsDir() + "/COM2");
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Writes(settings.written.begin() + 5, settings.written.begin() + 8),
               (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
-    EXPECT_TRUE(dlg->m_ports.m_displayPort.IsOpen() && dlg->m_ports.m_mergePort.IsOpen()) << "not reopened";
+    EXPECT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge)) << "not reopened";
 
     // One port changed is enough: the lines are reopened and the new one gets the mouse state.
     PtyLine fresh(sandbox, 3);
@@ -181,14 +185,14 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
         On<QComboBox>(sheet, kComms, 1045)->setCurrentIndex(3);
         Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 3);
+    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 3);
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
     RunSheet([](CTarvikPropertySheet& sheet) {
         On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
         Press(sheet, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(Number(HKLM, "Display Port"), 0);
-    EXPECT_EQ(dlg->m_ports.m_nDisplayPortNumber, 0);
+    EXPECT_EQ(dlg->m_ports.displayPortNumber(), 0);
     EXPECT_EQ(Number(HKLM, "Merge Port"), 3);
 }
 
@@ -221,7 +225,7 @@ TEST(PropertiesOnHiveFiles, OkKeepsTheStoredPortsOfARunThatOpenedNone) {
         EXPECT_EQ(settings.ReadSettingNumber(HKLM, IDS_MERGE_PORT, merge), client) << client;
         EXPECT_EQ(merge, client ? 4 : 0);
         EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_BAUD, baud) && baud == 19200) << client;
-        EXPECT_FALSE(harness.window->m_ports.m_displayPort.IsOpen()) << "nothing reopened";
+        EXPECT_FALSE(harness.window->m_ports.isOpen(PortIdDisplay)) << "nothing reopened";
     }
     EXPECT_TRUE(box.shown.empty());
 }
@@ -247,7 +251,7 @@ TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithThe
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n5: ", 0), 0u);
     EXPECT_NE(box.shown[0].text.find("sudo install -d -m 2775 -g dialout"), std::string::npos) << box.shown[0].text;
-    EXPECT_EQ(dlg->m_ports.m_nMergePortNumber, 0) << "reopened on what the machine's settings hold";
+    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 0) << "reopened on what the machine's settings hold";
 }
 
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {

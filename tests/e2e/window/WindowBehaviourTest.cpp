@@ -141,7 +141,7 @@ TEST_F(Behaviour, LastClientLeavingEndsTheProgramWithoutAQuestion) {
     EXPECT_TRUE(harness->destroyed);
     EXPECT_EQ(window->shutdowns, 1);
     EXPECT_EQ(window->GetDisplayText(), "Shutdown - Please Wait");
-    EXPECT_FALSE(window->m_ports.m_bCommsEnabled);
+    EXPECT_FALSE(window->m_ports.commsEnabled());
     EXPECT_TRUE(harness->box.shown.empty());
     EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1);
     harness->Pump();

@@ -2,59 +2,50 @@
 
 #include <functional>
 
-#include "tests/support/FakeComm.h"
+#include "platform/comm/SerialLine.h"
+#include "tests/support/FakeLine.h"
 #include "tests/support/PortRig.h"
 
 namespace tarvik::test {
 namespace {
 
-using namespace comm;
-
-class PortManagerTest : public ::testing::Test, public PortRig<FakeComm> {
+class PortManagerTest : public ::testing::Test, public PortRig<FakeLines> {
 protected:
-    std::shared_ptr<FakeLine> com1 = comm.Line("COM1");
-    std::shared_ptr<FakeLine> com2 = comm.Line("COM2");
+    std::shared_ptr<FakeLineState> com1 = lines.line("COM1");
+    std::shared_ptr<FakeLineState> com2 = lines.line("COM2");
 };
 
-TEST_F(PortManagerTest, OpensBothLinesAt9600WithDtrAndRtsRaisedAndKeepsThemWithoutANumber) {
+TEST_F(PortManagerTest, OpensBothLinesCarriesBaudAndKeepsTheLinesWithoutANumber) {
     settings.numbers[{HKEY_LOCAL_MACHINE, "Baud"}] = 19200;
-    OpenWith(1, 2);
-    EXPECT_TRUE(manager.m_displayPort.IsListening() && manager.m_mergePort.IsListening());
-    EXPECT_EQ(manager.m_nBaudRate, 19200) << "carried, never applied";
-    for (auto* line : {com1.get(), com2.get()}) {
-        EXPECT_EQ(line->dcb.BaudRate, 9600u);
-        EXPECT_EQ(line->dcb.ByteSize, 8);
-        EXPECT_EQ(line->dcb.Parity, NOPARITY);
-        EXPECT_EQ(line->dcb.StopBits, ONESTOPBIT);
-        EXPECT_EQ(line->escapes, (std::vector<uint32_t>{SETDTR, SETRTS}));
-    }
+    openWith(1, 2);
+    EXPECT_TRUE(manager.isOpen(PortIdDisplay) && manager.isOpen(PortIdMerge));
+    EXPECT_EQ(manager.baudRate(), 19200) << "carried, never applied";
     EXPECT_EQ(events.mousePackets, 1);
     EXPECT_EQ(view.restores, 0);
 
     // A missing number touches neither port, but the mouse state still goes out.
     settings.numbers = {{{HKEY_LOCAL_MACHINE, "Display Port"}, 0}};  // no Merge Port, no Baud
-    manager.OpenPorts();
-    EXPECT_TRUE(manager.m_displayPort.IsOpen() && manager.m_mergePort.IsOpen());
-    EXPECT_EQ(manager.m_nDisplayPortNumber, 1);
-    EXPECT_EQ(manager.m_nBaudRate, 9600);
+    manager.openPorts();
+    EXPECT_TRUE(com1->open() && com2->open());
+    EXPECT_EQ(manager.displayPortNumber(), 1);
+    EXPECT_EQ(manager.baudRate(), 9600);
     EXPECT_EQ(events.mousePackets, 2);
 }
 
 TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBesideTheAlerts) {
     int told = 0;
-    manager.Status().SetObserver([&told] { ++told; });
-    manager.OpenPorts();
-    EXPECT_EQ(manager.Status().Text(), "Display: not configured\nMerge: not configured");
+    manager.status().SetObserver([&told] { ++told; });
+    manager.openPorts();
+    EXPECT_EQ(manager.status().Text(), "Display: not configured\nMerge: not configured");
     com1->target = "/dev/ttyUSB0";
     com2->target = "/dev/ttyUSB7";
     com2->present = false;
-    OpenWith(1, 2);
+    openWith(1, 2);
     EXPECT_EQ(view.text, "Comms Error: Port 2") << "the display line as ever";
-    OpenWith(1, 2);  // the same states again: nothing to tell
+    openWith(1, 2);  // the same states again: nothing to tell
     com2->present = true;
-    com2->openResult = ERROR_INVALID_FUNCTION;
-    com2->openReason = kNotATerminal;
-    OpenWith(0, 2);
+    com2->openError = {ERROR_INVALID_FUNCTION, comm::kNotATerminal};
+    openWith(0, 2);
     const std::vector<std::string> expected{
         "Display: not configured",
         "Merge: not configured",
@@ -65,70 +56,60 @@ TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBes
     };
     EXPECT_EQ(logged, expected);
     EXPECT_EQ(told, 6);
-    EXPECT_EQ(manager.Status().Text(), expected[4] + "\n" + expected[5]);
+    EXPECT_EQ(manager.status().Text(), expected[4] + "\n" + expected[5]);
 }
 
 TEST_F(PortManagerTest, LineErrorsAlertAndTheDataIsStillParsedUntilCommsAreDisabled) {
-    OpenWith(1, 2);
+    openWith(1, 2);
     // Drained in 128-byte reads until one comes back short.
     const std::string waiting(300, 'd');
-    com1->input = waiting;
-    manager.OnPortNotification(0x00020001, PortIdDisplay);
+    com1->arrive(waiting, /*withErrors=*/true);
     EXPECT_EQ(view.text, "Error: Display");
-    EXPECT_EQ(events.displayInput, waiting);
+    EXPECT_EQ(events.displayBytes, waiting);
     EXPECT_EQ(com1->reads, 3);
-    com2->input = "xy";
-    manager.OnPortNotification(0x00080001, PortIdMerge);
+    com2->arrive("xy", true);
     EXPECT_EQ(view.text, "Error: Merge");
-    EXPECT_EQ(events.mergeInput, "xy");
-    // Errors or a break without data only alert; unknown identifiers do nothing.
-    manager.OnPortNotification(0x04000080, PortIdMerge);
-    EXPECT_EQ(events.mergeParses, 1);
-    view.text.clear();
-    manager.OnPortNotification(0x00080001, 103);
-    EXPECT_EQ(view.text, "");
+    EXPECT_EQ(events.mergeBytes, "xy");
 
-    manager.SetCommsEnabled(false);
-    com1->input = "data";
+    manager.setCommsEnabled(false);
     const int sets = view.sets;
-    EXPECT_EQ(manager.OnPortNotification(0x00020001, PortIdDisplay), 0);
-    EXPECT_EQ(events.displayParses, 1);
+    com1->arrive("data", true);
+    EXPECT_EQ(events.displayArrivals, 1);
     EXPECT_EQ(view.sets, sets);
-    EXPECT_FALSE(manager.OpenDisplayPort(1)) << "no port opens while disabled";
+    EXPECT_FALSE(manager.openDisplayPort(1)) << "no port opens while disabled";
 }
 
-TEST_F(PortManagerTest, FailedReadShowsTheCodeInHexAndKeepsTheBuffer) {
-    std::string buffer = "kept";
-    manager.DrainPort(manager.m_displayPort, buffer);  // closed: error 6
-    EXPECT_EQ(view.text, "COM Error: 06");
-    EXPECT_EQ(buffer, "kept");
+TEST_F(PortManagerTest, AFailedReadShowsItsCodeInHexAndWhatCameBeforeIsParsed) {
+    openWith(1, 2);
+    com1->readFailure = ERROR_GEN_FAILURE;
+    com1->arrive(std::string(128, 'a'));
+    EXPECT_EQ(view.text, "COM Error: 1f");
+    EXPECT_EQ(events.displayBytes, std::string(128, 'a'));
 }
 
 TEST_F(PortManagerTest, SendsGoToBothPortsOrToTheOneThatIsOpen) {
-    OpenWith(0, 2);
+    openWith(0, 2);
     manager.SendByteToPorts(0x1B);
     EXPECT_EQ(com2->written, "\x1B");
-    OpenWith(1, 2);
+    openWith(1, 2);
     const uint8_t packet[6] = {0x80, 0, 1, 2, 3, 4};
     manager.SendBufferToPorts(packet, sizeof packet);
     manager.SendTextToPorts(std::string("ab\0cd", 5));
     const std::string expected = std::string(reinterpret_cast<const char*>(packet), 6) + "ab";
     EXPECT_EQ(com1->written, expected);
     EXPECT_EQ(com2->written, "\x1B" + expected);
-    EXPECT_LT(WriteTimeoutMs(SIZE_MAX / 100), comm::INFINITE) << "a huge write still has a bound";
 }
 
-TEST_F(PortManagerTest, WhatANotificationSendsGoesOutInOneWritePerLineInOrder) {
-    OpenWith(1, 2);
+TEST_F(PortManagerTest, WhatAnArrivalSendsGoesOutInOneWritePerLineInOrder) {
+    openWith(1, 2);
     const int before1 = com1->writes, before2 = com2->writes;
     const std::string before = com2->written;
-    events.whileParsing = [this] {
+    events.whileHandling = [this] {
         manager.SendByteToPorts('a');
         manager.SendTextToPorts("\x80\xF0");
         manager.SendByteToPorts('b');
     };
-    com2->input = "ab";
-    manager.OnPortNotification(0x0001, PortIdMerge);
+    com2->arrive("ab");
     EXPECT_EQ(com1->writes - before1, 1);
     EXPECT_EQ(com2->writes - before2, 1);
     EXPECT_EQ(com1->written.substr(com1->written.size() - 4),
@@ -137,100 +118,78 @@ TEST_F(PortManagerTest, WhatANotificationSendsGoesOutInOneWritePerLineInOrder) {
     EXPECT_EQ(com2->written, before +
                                  "a\x80\xF0"
                                  "b");
-    // Outside a notification every send is written at once.
-    events.whileParsing = nullptr;
+    // Outside the handling of an arrival every send is written at once.
+    events.whileHandling = nullptr;
     manager.SendByteToPorts('c');
     EXPECT_EQ(com2->written.back(), 'c');
 }
 
-constexpr uint64_t kHangUp = (static_cast<uint64_t>(CE_IOE) << 16) | EV_ERR;
-
-class ReconnectTest : public PortManagerTest {
-protected:
-    // Reports a change on the way to `name`'s device and handles what that posts, as the window
-    // would. False when nothing was posted.
-    bool DeviceChanged(const std::string& name) {
-        watches.Change(name);
-        PostedMessage posted{};
-        if (!window.Take(posted, std::chrono::milliseconds(0))) return false;
-        EXPECT_EQ(posted.message, UWM_PORTBACK);
-        manager.OnPortBack(posted.lParam);
-        return true;
-    }
-};
-
-TEST_F(ReconnectTest, ALostLineIsWatchedAndReopenedWithItsSettingsWithoutReplayingWhatWasTyped) {
-    OpenWith(1, 2);
+TEST_F(PortManagerTest, ALostLineIsWatchedAndReopenedWithoutReplayingWhatWasTyped) {
+    openWith(1, 2);
     com1->present = false;
-    manager.OnPortNotification(kHangUp, PortIdDisplay);
+    com1->hangUp();
     EXPECT_EQ(view.text, "Error: Display");
-    EXPECT_FALSE(manager.m_displayPort.IsOpen());
-    EXPECT_TRUE(manager.IsWaitingForDevice(PortIdDisplay));
-    EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
+    EXPECT_FALSE(com1->open());
+    EXPECT_TRUE(manager.isWaitingForDevice(PortIdDisplay));
+    EXPECT_FALSE(manager.isWaitingForDevice(PortIdMerge));
     EXPECT_EQ(logged.back(), "Display: COM1, hung up, waiting for it to come back");
-    ASSERT_EQ(watches.made.size(), 1u);
-    EXPECT_EQ(watches.made[0]->name, "COM1");
+    ASSERT_EQ(watcher.made.size(), 1u);
+    EXPECT_EQ(watcher.made[0]->name, "COM1");
     const std::string before = com1->written;
     manager.SendByteToPorts('a');
     EXPECT_EQ(com2->written.back(), 'a') << "the other line goes on";
 
     // A change that does not bring the device back keeps the alert and the watch.
-    ASSERT_TRUE(DeviceChanged("COM1"));
+    ASSERT_TRUE(watcher.change("COM1"));
     EXPECT_EQ(view.text, "Error: Display");
-    EXPECT_TRUE(manager.IsWaitingForDevice(PortIdDisplay));
+    EXPECT_TRUE(manager.isWaitingForDevice(PortIdDisplay));
 
     com1->present = true;
-    com1->dcb = {};
-    com1->dcb.BaudRate = 115200;
-    com1->escapes.clear();
-    ASSERT_TRUE(DeviceChanged("COM1"));
-    EXPECT_TRUE(manager.m_displayPort.IsListening());
-    EXPECT_EQ(com1->dcb.BaudRate, 9600u);
-    EXPECT_EQ(com1->escapes, (std::vector<uint32_t>{SETDTR, SETRTS}));
+    ASSERT_TRUE(watcher.change("COM1"));
+    EXPECT_TRUE(com1->open());
     EXPECT_EQ(view.text, "Reconnected: Display");
     EXPECT_EQ(logged.back(), "Display: COM1, reconnected");
     EXPECT_EQ(events.mousePackets, 2);
-    EXPECT_EQ(watches.Live(), 0);
+    EXPECT_EQ(watcher.live(), 0);
     manager.SendByteToPorts('b');
     EXPECT_EQ(com1->written, before + "b") << "nothing typed while the line was down";
-    // A report still queued from the ended watch changes nothing.
-    manager.OnPortBack(PortIdDisplay);
-    EXPECT_EQ(events.mousePackets, 2);
+    com1->arrive("z");
+    EXPECT_EQ(events.displayBytes, "z") << "the reopened line is heard";
 }
 
-TEST_F(ReconnectTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
+TEST_F(PortManagerTest, OnlyAHangUpStartsAWatchAndWhatEndsItKeepsTheLineClosed) {
     struct Case {
         const char* what;
-        std::function<void(ReconnectTest&)> end;
+        std::function<void(PortManagerTest&)> end;
+        const char* told;
     };
     const Case cases[] = {
-        {"the user switched the line off", [](ReconnectTest& t) { t.OpenWith(1, 0); }},
-        {"shutdown", [](ReconnectTest& t) { t.manager.SetCommsEnabled(false), t.manager.ClosePorts(); }},
+        {"the user switched the line off", [](PortManagerTest& t) { t.openWith(1, 0); }, "Merge: off"},
+        {"shutdown", [](PortManagerTest& t) { t.manager.setCommsEnabled(false), t.manager.closePorts(); },
+         "Merge: COM2, closed"},
     };
-    const char* told[] = {"Merge: off", "Merge: COM2, closed"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        OpenWith(1, 2);
-        manager.OnPortNotification(0x00080001, PortIdMerge);  // a framing error is no hang-up
-        EXPECT_EQ(watches.Live(), 0);
+        openWith(1, 2);
+        com2->arrive("", /*withErrors=*/true);  // a framing error is no hang-up
+        EXPECT_EQ(watcher.live(), 0);
         com2->present = false;
-        manager.OnPortNotification(kHangUp, PortIdMerge);
-        EXPECT_TRUE(manager.IsWaitingForDevice(PortIdMerge));
+        com2->hangUp();
+        EXPECT_TRUE(manager.isWaitingForDevice(PortIdMerge));
         c.end(*this);
-        EXPECT_EQ(logged.back(), told[&c - cases]);
-        EXPECT_EQ(watches.Live(), 0);
+        EXPECT_EQ(logged.back(), c.told);
+        EXPECT_EQ(watcher.live(), 0);
         com2->present = true;
-        EXPECT_FALSE(DeviceChanged("COM2"));
-        manager.OnPortBack(PortIdMerge);
-        EXPECT_FALSE(manager.m_mergePort.IsOpen());
-        manager.SetCommsEnabled(true);
+        EXPECT_FALSE(watcher.change("COM2"));
+        EXPECT_FALSE(com2->open());
+        manager.setCommsEnabled(true);
     }
     // A line that cannot be watched stays closed with its alert.
-    OpenWith(1, 2);
-    watches.result = ERROR_ACCESS_DENIED;
-    manager.OnPortNotification(kHangUp, PortIdMerge);
-    EXPECT_FALSE(manager.m_mergePort.IsOpen());
-    EXPECT_FALSE(manager.IsWaitingForDevice(PortIdMerge));
+    openWith(1, 2);
+    watcher.refuse = true;
+    com2->hangUp();
+    EXPECT_FALSE(com2->open());
+    EXPECT_FALSE(manager.isWaitingForDevice(PortIdMerge));
     EXPECT_EQ(view.text, "Error: Merge");
     EXPECT_EQ(logged.back(), "Merge: COM2, hung up");
 }

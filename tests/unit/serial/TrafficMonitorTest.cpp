@@ -7,13 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/FakeComm.h"
+#include "tests/support/FakeLine.h"
 #include "tests/support/PortRig.h"
 
 namespace tarvik::test {
 namespace {
-
-using namespace comm;
 
 struct RecordingWatcher : ITrafficWatcher {
     std::vector<TrafficItem> items;
@@ -33,30 +31,27 @@ struct RecordingWatcher : ITrafficWatcher {
     }
 };
 
-class TrafficMonitorTest : public ::testing::Test, public PortRig<FakeComm> {
+class TrafficMonitorTest : public ::testing::Test, public PortRig<FakeLines> {
 protected:
-    std::shared_ptr<FakeLine> com1 = comm.Line("COM1");
-    std::shared_ptr<FakeLine> com2 = comm.Line("COM2");
-    CTrafficMonitor monitor{[this](ITrafficTap* tap) { manager.SetTrafficTap(tap); }, [] { return int64_t{42}; }};
+    std::shared_ptr<FakeLineState> com1 = lines.line("COM1");
+    std::shared_ptr<FakeLineState> com2 = lines.line("COM2");
+    CTrafficMonitor monitor{[this](ITrafficTap* tap) { manager.setTrafficTap(tap); }, [] { return int64_t{42}; }};
     RecordingWatcher watcher;
 };
 
 TEST_F(TrafficMonitorTest, AKnownSequenceDecodesExactlyAndInOrderOnBothLinesAndDirections) {
-    OpenWith(1, 2);
+    openWith(1, 2);
     monitor.Attach(watcher);
     manager.SendByteToPorts('a');
     const uint8_t packet[] = {0x80, 0xF4, 0xE1, 0xE2, 0xE3, 0xE4};
     manager.SendBufferToPorts(packet, sizeof packet);
     // The instrument's keyboard: a key, then a packet split across two notifications.
-    com2->input = "\x81\x80\xF0";
-    manager.OnPortNotification(EV_RXCHAR, PortIdMerge);
-    com2->input = "\xE1\xE2\xE3\xE4";
-    manager.OnPortNotification(EV_RXCHAR, PortIdMerge);
+    com2->arrive("\x81\x80\xF0");
+    com2->arrive("\xE1\xE2\xE3\xE4");
     // The display line: text, a name field, and a field cut short by the next one.
-    com1->input =
+    com1->arrive(
         "Ready\r\x0cGrand Piano \x0d"
-        "Cut\x0c";
-    manager.OnPortNotification(EV_RXCHAR, PortIdDisplay);
+        "Cut\x0c");
     manager.SendTextToPorts("\x0c");
     EXPECT_EQ(watcher.Lines(), (std::vector<std::string>{
                                    "1 display out 61 | key 0x61 'a'",
@@ -76,7 +71,7 @@ TEST_F(TrafficMonitorTest, AKnownSequenceDecodesExactlyAndInOrderOnBothLinesAndD
 }
 
 TEST_F(TrafficMonitorTest, TheLinesAreTappedOnlyWhileSomeoneWatches) {
-    OpenWith(1, 2);
+    openWith(1, 2);
     manager.SendByteToPorts('x');
     RecordingWatcher second;
     monitor.Attach(watcher);
