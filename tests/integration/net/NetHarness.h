@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -53,9 +54,19 @@ inline void PumpFor(std::chrono::milliseconds period) {
     PumpUntil([] { return false; }, period);
 }
 
+// A new folder under /tmp, removed with what is in it when the test program ends.
 inline std::string TempDir() {
+    static struct Folders {
+        std::vector<std::string> paths;
+        ~Folders() {
+            std::error_code ignored;
+            for (const std::string& path : paths) std::filesystem::remove_all(path, ignored);
+        }
+    } folders;
     char pattern[] = "/tmp/tarvik-net-XXXXXX";
-    return ::mkdtemp(pattern) ? pattern : "";
+    if (!::mkdtemp(pattern)) return "";
+    folders.paths.push_back(pattern);
+    return pattern;
 }
 
 inline void WriteFile(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
