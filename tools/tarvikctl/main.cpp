@@ -1,8 +1,8 @@
 // tarvikctl: a command-line client of a running Tarvik on its control interface. It never
 // activates Tarvik and holds no lock; each outcome has its own exit status (see --help).
 #include <cstdio>
-#include <limits>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
