@@ -4,6 +4,7 @@
 
 #include "common/Win32Codes.h"
 #include "platform/comm/PortsFolder.h"
+#include "platform/comm/SerialLine.h"
 #include "platform/net/NetAddress.h"
 
 namespace tarvik::net {
@@ -25,6 +26,11 @@ std::unique_ptr<comm::Line> NetworkLineOpener::open(const std::string& name, com
     auto line = std::make_unique<NetworkLine>(address, settings_);
     line->open();
     return line;
+}
+
+comm::LineOpener& networkLines() {
+    static NetworkLineOpener lines(comm::serialLines(), LineSettings{});
+    return lines;
 }
 
 }  // namespace tarvik::net

@@ -25,4 +25,8 @@ private:
     LineSettings settings_;
 };
 
+// The port manager's lines: network ones where the ports folder links to an address, local serial
+// lines (comm::serialLines()) otherwise.
+comm::LineOpener& networkLines();
+
 }  // namespace tarvik::net
