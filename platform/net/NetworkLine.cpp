@@ -35,9 +35,18 @@ constexpr std::chrono::milliseconds kSettingRetry{100};
 
 }  // namespace
 
+namespace {
+size_t g_sessions = 0;  // sessions alive: a line's, or one gensio is still closing
+}  // namespace
+
 // gensio's side of one connection. Its callbacks reach the line through `line`, which the line
 // clears when it lets go; the session then lives on until gensio has closed and freed the stack.
 struct Session {
+    Session() { ++g_sessions; }
+    ~Session() { --g_sessions; }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
     NetworkLine* line = nullptr;
     gensio* transport = nullptr;  // tcp, or ssl over tcp: what opens first
     gensio* top = nullptr;        // what is read and written: the transport, or telnet over it
@@ -381,5 +390,7 @@ void NetworkLine::Disconnect() {
     ++connection_;
     output_.Clear();
 }
+
+size_t LiveSessions() { return g_sessions; }
 
 }  // namespace tarvik::net

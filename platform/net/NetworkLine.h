@@ -31,6 +31,9 @@ struct LineSettings {
     std::chrono::milliseconds openTimeout{15000};
 };
 
+// Connections gensio still holds, also those of lines gone and being closed.
+size_t LiveSessions();
+
 class NetworkLine final : public comm::Line {
     Q_OBJECT
 public:

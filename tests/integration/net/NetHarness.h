@@ -1,5 +1,5 @@
 #pragma once
-// What the network-line tests share: the Qt loop they pump, a pseudo-terminal standing in for the
+// What the network-line tests share: a pseudo-terminal standing in for the
 // instrument's serial line, servers on loopback (ser2net, a Python RFC 2217 server) and a probe
 // that records what a line says.
 #include <fcntl.h>
@@ -9,10 +9,6 @@
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <chrono>
 #include <cstdio>
@@ -26,33 +22,9 @@
 #include "platform/net/NetAddress.h"
 #include "platform/net/NetworkLine.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/EventLoop.h"
 
 namespace tarvik::test {
-
-inline QCoreApplication& EnsureApp() {
-    static int argc = 1;
-    static char name[] = "net_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = new QCoreApplication(argc, argv);
-    return *app;
-}
-
-// Runs the event loop until `done` holds or `limit` runs out; the line works only while it runs.
-inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        QEventLoop loop;
-        QTimer::singleShot(20, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    return true;
-}
-
-// Lets the loop run for a while, for checking that nothing happens meanwhile.
-inline void PumpFor(std::chrono::milliseconds period) {
-    PumpUntil([] { return false; }, period);
-}
 
 // A new folder under /tmp, removed with what is in it when the test program ends.
 inline std::string TempDir() {

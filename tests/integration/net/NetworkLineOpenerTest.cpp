@@ -23,7 +23,7 @@ struct LocalLines final : comm::LineOpener {
 };
 
 TEST(NetworkLineOpener, AnAddressInThePortsFolderOpensANetworkLine) {
-    EnsureApp();
+    EnsureCoreApplication();
     const std::string ports = TempDir();
     ::setenv("TARVIK_PORTS_DIR", ports.c_str(), 1);
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreePort());
@@ -40,7 +40,7 @@ TEST(NetworkLineOpener, AnAddressInThePortsFolderOpensANetworkLine) {
     EXPECT_FALSE(line->isOpen()) << "still opening";
     std::vector<comm::LineError> failures;
     QObject::connect(line.get(), &comm::Line::openFailed, [&](const comm::LineError& why) { failures.push_back(why); });
-    ASSERT_TRUE(PumpUntil([&] { return !failures.empty(); }));
+    ASSERT_TRUE(RunUntil([&] { return !failures.empty(); }));
     EXPECT_EQ(failures[0].code, net::WSAECONNREFUSED);
 
     EXPECT_FALSE(opener.open("COM4", report));

@@ -10,7 +10,7 @@ namespace tarvik::test {
 namespace {
 
 TEST(OtherRfc2217Server, SetsTheLineAsALocalOneAndCarriesBytesBothWays) {
-    EnsureApp();
+    EnsureCoreApplication();
     Pty pty;
     const std::string dir = TempDir();
     ChildProcess server(
@@ -20,12 +20,12 @@ TEST(OtherRfc2217Server, SetsTheLineAsALocalOneAndCarriesBytesBothWays) {
     net::NetworkLine line(Address("rfc2217://127.0.0.1:" + ReadWhole(dir + "/port")));
     Probe probe(line);
     line.open();
-    ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << server.Errors();
+    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << server.Errors();
     ASSERT_EQ(probe.opened, 1) << probe.failures[0].reason;
 
     const std::string settled =
         R"({"baud": 9600, "bytesize": 8, "dtr": true, "parity": "N", "rts": true, "stopbits": 1})";
-    ASSERT_TRUE(PumpUntil([&] { return ReadWhole(dir + "/state") == settled; })) << ReadWhole(dir + "/state");
+    ASSERT_TRUE(RunUntil([&] { return ReadWhole(dir + "/state") == settled; })) << ReadWhole(dir + "/state");
     const termios far = pty.Settings();
     EXPECT_EQ(cfgetospeed(&far), B9600);
     EXPECT_EQ(far.c_cflag & CSTOPB, 0u);
@@ -34,12 +34,12 @@ TEST(OtherRfc2217Server, SetsTheLineAsALocalOneAndCarriesBytesBothWays) {
                     "a\xff"
                     "b"),
               ERROR_SUCCESS);
-    ASSERT_TRUE(PumpUntil([&] { return pty.Received().size() >= 3; })) << server.Errors();
+    ASSERT_TRUE(RunUntil([&] { return pty.Received().size() >= 3; })) << server.Errors();
     EXPECT_EQ(pty.Received(),
               "a\xff"
               "b");
     ASSERT_TRUE(pty.Send("\x0c\xff Organ"));
-    ASSERT_TRUE(PumpUntil([&] { return probe.data.size() >= 8; })) << server.Errors();
+    ASSERT_TRUE(RunUntil([&] { return probe.data.size() >= 8; })) << server.Errors();
     EXPECT_EQ(probe.data, "\x0c\xff Organ");
 }
 

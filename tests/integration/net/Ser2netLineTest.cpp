@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 class Ser2netLine : public testing::Test {
 protected:
     void SetUp() override {
-        EnsureApp();
+        EnsureCoreApplication();
         ASSERT_FALSE(pty_.Slave().empty());
         dir_ = TempDir();
         port_ = FreePort();
@@ -43,13 +43,13 @@ TEST_F(Ser2netLine, Rfc2217SetsTheFarLineAndCarriesEveryByteBothWays) {
     Probe probe(line);
     line.open();
     EXPECT_FALSE(line.isOpen()) << "opening never completes inside open()";
-    ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << server_->Log();
+    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << server_->Log();
     ASSERT_EQ(probe.opened, 1) << probe.failures[0].reason;
 
     // 0xFF is telnet's escape: it must reach the instrument as one byte, and come back as one.
     const std::string keys("K\xff\x00z", 4);
     ASSERT_EQ(Write(line, keys), ERROR_SUCCESS);
-    ASSERT_TRUE(PumpUntil([&] { return pty_.Received().size() >= keys.size(); })) << server_->Log();
+    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= keys.size(); })) << server_->Log();
     EXPECT_EQ(pty_.Received(), keys);
     // A pseudo-terminal keeps CS8 and no parity whatever it is told; speed and stop bits show
     // the negotiation (the server started at 115200 with 2 stop bits). The Python server's test
@@ -62,14 +62,14 @@ TEST_F(Ser2netLine, Rfc2217SetsTheFarLineAndCarriesEveryByteBothWays) {
 
     const std::string name("\x0cGrand \xff\xfa Piano ", 16);
     ASSERT_TRUE(pty_.Send(name));
-    ASSERT_TRUE(PumpUntil([&] { return probe.data.size() >= name.size(); }));
+    ASSERT_TRUE(RunUntil([&] { return probe.data.size() >= name.size(); }));
     EXPECT_EQ(probe.data, name);
 
     // Connected and idle, once the server has answered the settings (or gensio has given up on
     // those a pseudo-terminal cannot answer): gensio wakes the process for nothing.
-    ASSERT_TRUE(PumpUntil([&] { return !line.awaitingServer(); }));
+    ASSERT_TRUE(RunUntil([&] { return !line.awaitingServer(); }));
     const net::GensioActivity before = net::QtGensioActivity();
-    PumpFor(1500ms);
+    RunFor(1500ms);
     EXPECT_EQ(net::QtGensioActivity().Total(), before.Total());
     EXPECT_TRUE(probe.losses.empty());
 }
@@ -81,15 +81,15 @@ TEST_F(Ser2netLine, TcpCarriesRawBytesAndLeavesTheServersSettings) {
     net::NetworkLine line(Address(Url("tcp")));
     Probe probe(line);
     line.open();
-    ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1 || !probe.failures.empty(); }));
+    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); }));
     ASSERT_EQ(probe.opened, 1) << probe.failures[0].reason;
     const std::string bytes("\xff\xfb\x2c\xff", 4);
     ASSERT_EQ(Write(line, bytes), ERROR_SUCCESS);
-    ASSERT_TRUE(PumpUntil([&] { return pty_.Received().size() >= bytes.size(); }));
-    PumpFor(200ms);
+    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= bytes.size(); }));
+    RunFor(200ms);
     EXPECT_EQ(pty_.Received(), bytes);
     ASSERT_TRUE(pty_.Send("\xff"));
-    ASSERT_TRUE(PumpUntil([&] { return !probe.data.empty(); }));
+    ASSERT_TRUE(RunUntil([&] { return !probe.data.empty(); }));
     EXPECT_EQ(probe.data, "\xff");
     const termios far = pty_.Settings();
     EXPECT_EQ(cfgetospeed(&far), B115200);
@@ -118,10 +118,10 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
         reconnector.Start(why);
     });
     line.open();
-    ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1; }));
+    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1; }));
 
     server_->Stop();
-    ASSERT_TRUE(PumpUntil([&] { return !probe.losses.empty(); }));
+    ASSERT_TRUE(RunUntil([&] { return !probe.losses.empty(); }));
     EXPECT_EQ(probe.losses[0].code, net::ERROR_NETNAME_DELETED);
     EXPECT_EQ(probe.losses[0].reason, net::kClosedByServer);
     EXPECT_EQ(writeWhileLost, net::ERROR_NETNAME_DELETED);
@@ -138,13 +138,13 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
         quietFrom = net::QtGensioActivity().Total();
         firingsAtFailure = reconnector.Firings();
     });
-    ASSERT_TRUE(PumpUntil([&] {
+    ASSERT_TRUE(RunUntil([&] {
         if (quiet && reconnector.Firings() == firingsAtFailure && net::QtGensioActivity().Total() != quietFrom) {
             ++quietBreaks;
         }
         return probe.failures.size() >= 2;
     }));
-    PumpFor(500ms);
+    RunFor(500ms);
     if (net::QtGensioActivity().Total() != quietFrom) ++quietBreaks;
     EXPECT_EQ(quietBreaks, 0);
     EXPECT_EQ(reconnector.Firings(), probe.failures.size());
@@ -153,11 +153,11 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
     EXPECT_EQ(waits, (std::vector<int>{1000, 2000, 4000}));
 
     StartServer(accepter);
-    ASSERT_TRUE(PumpUntil([&] { return reconnected == 1; }, 30s));
+    ASSERT_TRUE(RunUntil([&] { return reconnected == 1; }, 30s));
     EXPECT_TRUE(line.isOpen());
     EXPECT_FALSE(reconnector.Active());
     ASSERT_EQ(Write(line, "back"), ERROR_SUCCESS);
-    ASSERT_TRUE(PumpUntil([&] { return pty_.Received().size() >= 4; }));
+    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= 4; }));
     EXPECT_EQ(pty_.Received(), "back");
 }
 

@@ -46,7 +46,7 @@ bool MakeCertificates(const std::string& dir) {
 class TlsLine : public testing::Test {
 protected:
     static void SetUpTestSuite() {
-        EnsureApp();
+        EnsureCoreApplication();
         dir_ = TempDir();
         ASSERT_TRUE(MakeCertificates(dir_));
         good_ = FreePort();
@@ -84,14 +84,14 @@ TEST_F(TlsLine, ACertificateForTheHostFromTheGivenCaOpens) {
         net::NetworkLine line(Address(url));
         Probe probe(line);
         line.open();
-        ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << url;
+        ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << url;
         ASSERT_EQ(probe.opened, 1) << url << ": " << probe.failures[0].reason;
         pty_->Clear();
         ASSERT_EQ(Write(line, "\xff key"), ERROR_SUCCESS);
-        ASSERT_TRUE(PumpUntil([&] { return pty_->Received().size() >= 5; })) << url;
+        ASSERT_TRUE(RunUntil([&] { return pty_->Received().size() >= 5; })) << url;
         EXPECT_EQ(pty_->Received(), "\xff key");
         ASSERT_TRUE(pty_->Send("name"));
-        ASSERT_TRUE(PumpUntil([&] { return probe.data == "name"; })) << url;
+        ASSERT_TRUE(RunUntil([&] { return probe.data == "name"; })) << url;
         line.close();
     }
 }
@@ -120,12 +120,12 @@ TEST_F(TlsLine, ACertificateThatDoesNotVerifyIsRefusedWithTheReason) {
         Probe probe(line);
         pty_->Clear();
         line.open();
-        ASSERT_TRUE(PumpUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << row.what;
+        ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << row.what;
         ASSERT_EQ(probe.failures.size(), 1u) << row.what;
         EXPECT_EQ(probe.failures[0].code, row.code) << row.what;
         EXPECT_EQ(probe.failures[0].reason, row.reason) << row.what;
         EXPECT_EQ(Write(line, "x"), ERROR_INVALID_HANDLE) << row.what;
-        PumpFor(100ms);
+        RunFor(100ms);
         if (row.silent) { EXPECT_EQ(pty_->Received(), "") << row.what; }
     }
 }
