@@ -25,6 +25,29 @@ const char* SystemErrorText(uint32_t code) {
             return "An attempt was made to perform an initialization operation when initialization has already been "
                    "completed.\n";
         case ERROR_TIMEOUT: return "This operation returned because the timeout period expired.\n";
+        case ERROR_NOT_SUPPORTED: return "The request is not supported.\n";
+        case ERROR_NETNAME_DELETED: return "The specified network name is no longer available.\n";
+        case WSAEACCES: return "An attempt was made to access a socket in a way forbidden by its access permissions.\n";
+        case WSAEADDRNOTAVAIL: return "The requested address is not valid in its context.\n";
+        case WSAENETDOWN: return "A socket operation encountered a dead network.\n";
+        case WSAENETUNREACH: return "A socket operation was attempted to an unreachable network.\n";
+        case WSAECONNRESET: return "An existing connection was forcibly closed by the remote host.\n";
+        case WSAETIMEDOUT:
+            return "A connection attempt failed because the connected party did not properly respond after a period "
+                   "of time, or established connection failed because connected host has failed to respond.\n";
+        case WSAECONNREFUSED: return "No connection could be made because the target machine actively refused it.\n";
+        case WSAEHOSTUNREACH: return "A socket operation was attempted to an unreachable host.\n";
+        case WSAHOST_NOT_FOUND: return "No such host is known.\n";
+        case WSATRY_AGAIN:
+            return "This is usually a temporary error during hostname resolution and means that the local server did "
+                   "not receive a response from an authoritative server.\n";
+        case WSANO_RECOVERY: return "A non-recoverable error occurred during a database lookup.\n";
+        case SEC_E_WRONG_PRINCIPAL: return "The target principal name is incorrect.\n";
+        case SEC_E_UNTRUSTED_ROOT: return "The certificate chain was issued by an authority that is not trusted.\n";
+        case SEC_E_ILLEGAL_MESSAGE: return "The message received was unexpected or badly formatted.\n";
+        case SEC_E_CERT_UNKNOWN: return "An unknown error occurred while processing the certificate.\n";
+        case SEC_E_CERT_EXPIRED: return "The received certificate has expired.\n";
+        case CRYPT_E_REVOKED: return "The certificate is revoked.\n";
         default: return "Unknown error.\n";
     }
 }

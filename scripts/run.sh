@@ -2,11 +2,22 @@
 # Builds Tarvik and starts it wired to the simulated instrument (ondrix-sim), with a private ports
 # folder and private hives, so the user's own settings and serial ports are untouched.
 # Without a display it runs on a private Xvfb. Stop with Ctrl+C (or Tarvik's Exit command).
+#   scripts/run.sh --network             the simulator behind ser2net on localhost, and Tarvik
+#                                        reaching both lines over RFC 2217
 #   TARVIK_NO_SIM=1 scripts/run.sh       starts Tarvik alone, on the private settings
 #   TARVIK_SIM_NAME="Strings" ...         the name the simulator announces once Tarvik connects
 #   TARVIK_BUILD_DIR=dir ...              build and run from another tree (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+network=
+if [ "${1:-}" = --network ]; then
+  network=1
+  shift
+  if [ ! -x /usr/sbin/ser2net ]; then
+    echo "tarvik: --network needs ser2net (sudo apt-get install ser2net)" >&2
+    exit 1
+  fi
+fi
 build=${TARVIK_BUILD_DIR:-build}
 scripts/setup.sh "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 
@@ -74,6 +85,29 @@ if [ -z "${TARVIK_NO_SIM:-}" ]; then
   if ! wait_for 100 test -e "$state/sim.ready"; then
     echo "tarvik: the simulated instrument did not start" >&2
     exit 1
+  fi
+  if [ -n "$network" ]; then
+    # ser2net serves the simulator's pseudo-terminals on localhost, and COM1 and COM2 name its
+    # addresses instead of the terminals.
+    ports=(${TARVIK_NET_PORTS:-23001 23002})
+    {
+      printf '%%YAML 1.1\n---\n'
+      for i in 1 2; do
+        printf 'connection: &com%s\n  accepter: telnet(rfc2217),tcp,127.0.0.1,%s\n' "$i" "${ports[i - 1]}"
+        printf '  connector: serialdev,%s,9600n81,local\n' "$(readlink "$TARVIK_PORTS_DIR/COM$i")"
+      done
+    } >"$state/ser2net.yaml"
+    setsid /usr/sbin/ser2net -n -d -u -c "$state/ser2net.yaml" </dev/null >"$state/ser2net.log" 2>&1 &
+    pids+=($!)
+    listening() { grep -q ": 0100007F:$(printf %04X "$1") 00000000:0000 0A " /proc/net/tcp; }
+    if ! wait_for 100 listening "${ports[0]}" || ! wait_for 100 listening "${ports[1]}"; then
+      echo "tarvik: ser2net did not start (ports ${ports[*]} in use? TARVIK_NET_PORTS=\"P1 P2\"); see $state/ser2net.log" >&2
+      exit 1
+    fi
+    ln -sfn "rfc2217://127.0.0.1:${ports[0]}" "$TARVIK_PORTS_DIR/COM1"
+    ln -sfn "rfc2217://127.0.0.1:${ports[1]}" "$TARVIK_PORTS_DIR/COM2"
+    echo "tarvik: ser2net serves the simulated lines on rfc2217://127.0.0.1:${ports[0]} (COM1) and :${ports[1]} (COM2).
+  Stop it (kill $!) and start it again (as in $state/ser2net.yaml) to see Tarvik wait and reconnect." >&2
   fi
   cat >&2 <<MSG
 tarvik: the simulated instrument is on COM1 (display line) and COM2 (keyboard line).

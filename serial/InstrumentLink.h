@@ -27,7 +27,7 @@ public:
 class CInstrumentLink : private PortEvents {
 public:
     CInstrumentLink(ISettings& settings, CDisplayLine& display, ILinkHost& host,
-                    comm::LineOpener& lines = comm::serialLines(),
+                    comm::LineOpener& lines = net::networkLines(),
                     comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
 
     PortManager& Ports() { return m_ports; }

@@ -18,6 +18,9 @@ std::string StateText(const LineStatus& status) {
         case LineState::HungUp: return "hung up";
         case LineState::Waiting: return "hung up, waiting for it to come back";
         case LineState::Reconnected: return "reconnected";
+        case LineState::Connecting: return "connecting";
+        case LineState::Reconnecting:
+            return "waiting to reconnect" + (status.reason.empty() ? "" : " (" + status.reason + ")");
     }
     return {};
 }

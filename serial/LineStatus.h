@@ -14,17 +14,19 @@ enum class LineState {
     NotConfigured,  // no port number in the machine's settings
     Off,            // port number 0
     Open,
-    NotOpen,      // the open failed; the reason says why
-    HungUp,       // the device went away and cannot be watched for
-    Waiting,      // the device went away; it is watched for and the line reopens when it is back
-    Reconnected,  // open again after a hang-up
+    NotOpen,       // the open failed; the reason says why
+    HungUp,        // the device went away and cannot be watched for
+    Waiting,       // the device went away; it is watched for and the line reopens when it is back
+    Reconnected,   // open again after a hang-up
+    Connecting,    // a network line is opening
+    Reconnecting,  // a network line was lost; it is tried again after a growing wait
 };
 
 struct LineStatus {
     LineState state = LineState::Closed;
     int32_t number = 0;  // the COM number, where the state has one
     std::string target;  // where COM<number> is bound
-    std::string reason;  // the system's words for a failed open
+    std::string reason;  // the system's words for a failed open, or for why a network line waits
 };
 
 // "Display: COM3 → /dev/ttyUSB0, open", "Merge: COM4 → /dev/ttyUSB7, not open: No such file or

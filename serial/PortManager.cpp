@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/Win32Codes.h"
+#include "platform/net/NetworkLine.h"
 #include "res/StringTable.h"
 #include "serial/TrafficMonitor.h"
 
@@ -56,27 +57,34 @@ bool PortManager::openPort(Port& port, int32_t number) {
     port.number = number;
     if (!m_commsEnabled) return false;
     if (number < 1) {
+        dropLine(port);
         m_status.Set(port.id, {LineState::Off, number, {}, {}});
         return false;
     }
     comm::OpenReport report;
     const uint32_t result = openLine(port, report);
-    setOpenStatus(port, result, report, LineState::Open);
+    const bool connecting = result == 0 && !port.line->isOpen();
+    setOpenStatus(port, result, report, connecting ? LineState::Connecting : LineState::Open);
     if (result != 0) {
         m_displayLine.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(number));
         return false;
     }
-    return true;
+    return !connecting;
 }
 
 uint32_t PortManager::openLine(Port& port, comm::OpenReport& report) {
+    // The reconnection holds the line, so it goes first.
+    port.reconnector.reset();
     port.line.reset();
     std::unique_ptr<comm::Line> line = m_lines.open("COM" + std::to_string(port.number), report);
     if (!line) return report.error.code != 0 ? report.error.code : ERROR_GEN_FAILURE;
     comm::Line* raw = line.get();
     QObject::connect(raw, &comm::Line::readyRead, raw, [this, &port] { onReadyRead(port); });
     QObject::connect(raw, &comm::Line::lineError, raw, [this, &port] { onLineError(port); });
-    QObject::connect(raw, &comm::Line::lost, raw, [this, &port] { onLost(port); });
+    QObject::connect(raw, &comm::Line::lost, raw, [this, &port](const comm::LineError& why) { onLost(port, why); });
+    QObject::connect(raw, &comm::Line::opened, raw, [this, &port] { onOpened(port); });
+    QObject::connect(raw, &comm::Line::openFailed, raw,
+                     [this, &port](const comm::LineError& why) { onOpenFailed(port, why); });
     port.line = std::move(line);
     return 0;
 }
@@ -103,7 +111,7 @@ bool PortManager::isOpen(int64_t portId) const {
 
 bool PortManager::isWaitingForDevice(int64_t portId) const {
     const Port* port = portOf(portId);
-    return port && port->watch;
+    return port && (port->watch || port->reconnecting());
 }
 
 void PortManager::onLineError(Port& port) {
@@ -136,8 +144,31 @@ std::string PortManager::drain(Port& port) {
     return input;
 }
 
-void PortManager::onLost(Port& port) {
+// A network line that connected after openPort returned: as a local line that opened there.
+void PortManager::onOpened(Port& port) {
+    // A try of the reconnection, which reports its own success.
+    if (!m_commsEnabled || port.reconnecting()) return;
+    setOpenStatus(port, 0, {m_status.Of(port.id).target, {}}, LineState::Open);
+    m_events.sendMousePacket();
+}
+
+void PortManager::onOpenFailed(Port& port, const comm::LineError& why) {
+    // A failed try of the reconnection only means another wait.
+    if (!m_commsEnabled || port.reconnecting()) return;
+    setOpenStatus(port, why.code != 0 ? why.code : ERROR_GEN_FAILURE, {m_status.Of(port.id).target, why},
+                  LineState::Open);
+    m_displayLine.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(port.number));
+}
+
+void PortManager::onLost(Port& port, const comm::LineError& why) {
     if (!m_commsEnabled) return;
+    if (qobject_cast<net::NetworkLine*>(port.line.get())) {
+        // Closed first, so nothing typed while the server is away is kept to be sent later.
+        port.line->close();
+        reconnect(port, why);
+        m_displayLine.ShowAlert(std::string("Error: ") + port.name);
+        return;
+    }
     // Watched for before the alert shows, so a device that is back by the time anyone sees the
     // alert is not missed. Without a watch the line stays closed: the alert says why.
     port.watch = m_watcher.watch("COM" + std::to_string(port.number), [this, &port] { onDeviceChanged(port); });
@@ -148,6 +179,33 @@ void PortManager::onLost(Port& port) {
     // Closed, so the device can come back under its old name and nothing more is written to a
     // line that is gone.
     port.line->close();
+}
+
+// Tries the lost network line again after 1 s, 2 s, 4 s ... up to every 30 s; between tries only
+// the reconnection's timer is armed.
+void PortManager::reconnect(Port& port, const comm::LineError& why) {
+    if (!port.reconnector) {
+        port.reconnector = std::make_unique<net::Reconnector>(*qobject_cast<net::NetworkLine*>(port.line.get()));
+        net::Reconnector* reconnector = port.reconnector.get();
+        QObject::connect(reconnector, &net::Reconnector::waiting, reconnector,
+                         [this, &port](int, const comm::LineError& last) {
+                             if (!m_commsEnabled) return;
+                             LineStatus status = m_status.Of(port.id);
+                             status.state = LineState::Reconnecting;
+                             status.reason = last.reason;
+                             m_status.Set(port.id, std::move(status));
+                         });
+        QObject::connect(reconnector, &net::Reconnector::reconnected, reconnector,
+                         [this, &port] { onReconnected(port); });
+    }
+    port.reconnector->Start(why);
+}
+
+void PortManager::onReconnected(Port& port) {
+    if (!m_commsEnabled) return;
+    setOpenStatus(port, 0, {m_status.Of(port.id).target, {}}, LineState::Reconnected);
+    m_displayLine.ShowText(std::string("Reconnected: ") + port.name);
+    m_events.sendMousePacket();
 }
 
 void PortManager::onDeviceChanged(Port& port) {
@@ -190,7 +248,8 @@ void PortManager::closePorts() {
     for (Port* port : {&m_display, &m_merge}) {
         LineStatus status = m_status.Of(port->id);
         if (status.state != LineState::Open && status.state != LineState::Reconnected &&
-            status.state != LineState::Waiting) {
+            status.state != LineState::Waiting && status.state != LineState::Connecting &&
+            status.state != LineState::Reconnecting) {
             continue;
         }
         status.state = LineState::Closed;
@@ -199,10 +258,13 @@ void PortManager::closePorts() {
 }
 
 void PortManager::closeLines() {
-    for (Port* port : {&m_display, &m_merge}) {
-        port->watch.reset();
-        port->line.reset();
-    }
+    for (Port* port : {&m_display, &m_merge}) dropLine(*port);
+}
+
+void PortManager::dropLine(Port& port) {
+    port.watch.reset();
+    port.reconnector.reset();
+    port.line.reset();
 }
 
 }  // namespace tarvik

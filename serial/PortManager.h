@@ -2,7 +2,8 @@
 // The two lines to the instrument: the Display Port (text from the instrument) and the Merge Port
 // (the instrument's own keyboard and mouse in, the merged stream out). Opening them from the
 // settings, reacting to what they signal, draining their input, writing to both, their alerts and
-// states, and waiting for a lost line's device. All of it runs on the thread of the event loop
+// states, and waiting for a lost line's device or, for a network line, trying it again after a
+// growing wait. All of it runs on the thread of the event loop
 // that watches the lines.
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,8 @@
 #include "platform/comm/DeviceWatch.h"
 #include "platform/comm/Line.h"
 #include "platform/comm/SerialLine.h"
+#include "platform/net/NetworkLineOpener.h"
+#include "platform/net/Reconnector.h"
 #include "serial/DisplayLine.h"
 #include "serial/LineStatus.h"
 
@@ -41,7 +44,7 @@ inline constexpr size_t kReadChunk = 128;
 class PortManager : public IPortSender {
 public:
     PortManager(ISettings& settings, CDisplayLine& display, PortEvents& events,
-                comm::LineOpener& lines = comm::serialLines(),
+                comm::LineOpener& lines = net::networkLines(),
                 comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
     ~PortManager() override;
     PortManager(const PortManager&) = delete;
@@ -52,7 +55,8 @@ public:
     // no name has come, the display line says where to set them (kNoPortsText). Not to be called
     // from a line's own signal.
     bool openPorts();
-    // True when the line is open. Numbers below 1 mean off.
+    // True when the line is open; a network line still connecting says later (its state and, on
+    // failure, the same alert). Numbers below 1 mean off.
     bool openDisplayPort(int32_t number);
     bool openMergePort(int32_t number);
     // Closes both lines and stops waiting for lost ones.
@@ -67,6 +71,7 @@ public:
     int32_t baudRate() const { return m_baudRate; }
     // `portId` is PortIdDisplay or PortIdMerge.
     bool isOpen(int64_t portId) const;
+    // Lost, and waiting for the device to come back or for the next try of a network line.
     bool isWaitingForDevice(int64_t portId) const;
     // Each line's state for the user, kept beside the display line's alerts.
     CLinkStatus& status() { return m_status; }
@@ -91,6 +96,9 @@ private:
         // Set while the line, lost, waits for its device. Only a hang-up starts one: a port that
         // failed to open, or that the user set to 0, is left as the user has it.
         std::unique_ptr<comm::DeviceWatch> watch;
+        // Set once a network line was lost; active while it waits to try the line again.
+        std::unique_ptr<net::Reconnector> reconnector;
+        bool reconnecting() const { return reconnector && reconnector->Active(); }
     };
 
     bool openPort(Port& port, int32_t number);
@@ -99,7 +107,12 @@ private:
     const Port* portOf(int64_t portId) const;
     void onReadyRead(Port& port);
     void onLineError(Port& port);
-    void onLost(Port& port);
+    void onOpened(Port& port);
+    void onOpenFailed(Port& port, const comm::LineError& why);
+    void onLost(Port& port, const comm::LineError& why);
+    void reconnect(Port& port, const comm::LineError& why);
+    void onReconnected(Port& port);
+    void dropLine(Port& port);
     void onDeviceChanged(Port& port);
     std::string drain(Port& port);
     void closeLines();

@@ -1,15 +1,20 @@
 #include "ui/TarvikPPComms.h"
 
+#include <chrono>
+
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStringList>
 
 #include "common/Win32Codes.h"
 #include "platform/comm/PortsFolder.h"
+#include "platform/net/NetworkLine.h"
 #include "res/StringTable.h"
 
 namespace tarvik {
@@ -98,22 +103,27 @@ void CTarvikPPComms::DoDataExchange(CDataExchange& dx) {
 
 void CTarvikPPComms::OnBind(int listId) {
     const std::vector<std::string> devices = bindings_.ListDevices();
-    if (devices.empty()) {
-        ShowProblem(
-            "No serial device was found (/dev/serial/by-id, /dev/ttyUSB*, /dev/ttyACM*).\n"
-            "Plug the adapter in and try again.");
-        return;
-    }
     QStringList labels;
     for (const std::string& device : devices) labels << DeviceLabel(device);
     const int selected = List(listId)->currentIndex();
     const QString number = selected > 0 ? QStringLiteral("COM%1").arg(selected) : QStringLiteral("a free COM number");
+    const QString found = devices.empty() ? QStringLiteral(
+                                                "No serial device was found (/dev/serial/by-id, /dev/ttyUSB*, "
+                                                "/dev/ttyACM*).\n")
+                                          : QString();
     bool chosen = false;
-    const QString label = QInputDialog::getItem(this, QStringLiteral("Bind ") + number,
-                                                QStringLiteral("Serial device for ") + number + QStringLiteral(":"),
-                                                labels, 0, false, &chosen);
-    const qsizetype index = labels.indexOf(label);
-    if (chosen && index >= 0) BindDevice(listId, devices[static_cast<size_t>(index)]);
+    // Editable, so a network address can be typed: an instrument behind an RFC 2217 server.
+    const QString text =
+        QInputDialog::getItem(this, QStringLiteral("Bind ") + number,
+                              found + QStringLiteral("Serial device, or network address (rfc2217://host:port), for ") +
+                                  number + QStringLiteral(":"),
+                              labels, 0, true, &chosen);
+    if (!chosen || text.trimmed().isEmpty()) return;
+    const qsizetype index = labels.indexOf(text);
+    const std::string typed = text.trimmed().toStdString();
+    if (index >= 0) BindDevice(listId, devices[static_cast<size_t>(index)]);
+    else if (net::IsNetworkAddress(typed)) BindAddress(listId, typed);
+    else BindDevice(listId, typed);
 }
 
 bool CTarvikPPComms::BindDevice(int listId, const std::string& device) {
@@ -132,25 +142,84 @@ bool CTarvikPPComms::BindDevice(int listId, const std::string& device) {
                     "\n\nNothing was changed.");
         return false;
     }
-    auto bindings = bindings_.ReadBindings();
-    uint32_t number = list->currentIndex() > 0 ? static_cast<uint32_t>(list->currentIndex()) : 0;
+    const uint32_t number = NumberFor(listId);
+    return number != 0 && WriteBinding(listId, number, device);
+}
+
+bool CTarvikPPComms::BindAddress(int listId, const std::string& text, int timeoutMs) {
+    if (List(listId) == nullptr) return false;
+    net::NetAddress address;
+    std::string problem;
+    if (!net::ParseNetAddress(text, address, problem)) {
+        ShowProblem(text + " is not an address Tarvik can use: " + problem + ".\n\nNothing was changed.");
+        return false;
+    }
+    const uint32_t number = NumberFor(listId);
+    if (number == 0) return false;
+    comm::LineError why;
+    const bool answered = CheckAddress(address, timeoutMs, why);
+    const std::string com = "COM" + std::to_string(number);
+    const std::string found =
+        answered ? text + " answered: " + address.host + " port " + std::to_string(address.port) +
+                       (address.tls ? " took the connection, and its certificate verified." : " took the connection.") +
+                       "\n\nBind " + com + " to it?"
+                 : text + " did not answer: " + why.reason + ".\n\nBind " + com +
+                       " to it anyway? Tarvik tries it each time it opens the ports.";
+    const unsigned flags = answered ? MB_YESNO : MB_YESNO | MB_ICONERROR | MB_DEFBUTTON2;
+    if (messageBox_.Show(found, LoadString(IDS_PROPERTIES_CAPTION), flags) != IDYES) return false;
+    return WriteBinding(listId, number, text);
+}
+
+// Connects once as the port manager would, with a local event loop so the window keeps painting,
+// and a progress box the user can cancel.
+bool CTarvikPPComms::CheckAddress(const net::NetAddress& address, int timeoutMs, comm::LineError& why) {
+    net::LineSettings settings;
+    settings.openTimeout = std::chrono::milliseconds(timeoutMs);
+    net::NetworkLine line(address, settings);
+    QEventLoop loop;
+    bool answered = false;
+    why = {ERROR_OPERATION_ABORTED, "the check was cancelled"};
+    QObject::connect(&line, &comm::Line::opened, &loop, [&] {
+        answered = true;
+        loop.quit();
+    });
+    QObject::connect(&line, &comm::Line::openFailed, &loop, [&](const comm::LineError& error) {
+        why = error;
+        loop.quit();
+    });
+    QProgressDialog progress(QStringLiteral("Connecting to ") + Text(address.text) + QStringLiteral("…"),
+                             QStringLiteral("Cancel"), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
+    line.open();
+    loop.exec();
+    line.close();
+    return answered;
+}
+
+uint32_t CTarvikPPComms::NumberFor(int listId) {
+    const auto bindings = bindings_.ReadBindings();
+    const int selected = List(listId)->currentIndex();
+    uint32_t number = selected > 0 ? static_cast<uint32_t>(selected) : 0;
     for (uint32_t free = 1; number == 0 && free <= comm::kHighestPortNumber; ++free) {
         if (bindings.count(free) == 0) number = free;
     }
-    if (number == 0) {
-        ShowProblem("Every COM number is bound already; choose one in the list to bind it anew.");
-        return false;
-    }
-    if (const uint32_t code = bindings_.Bind(number, device); code != ERROR_SUCCESS) {
+    if (number == 0) ShowProblem("Every COM number is bound already; choose one in the list to bind it anew.");
+    return number;
+}
+
+bool CTarvikPPComms::WriteBinding(int listId, uint32_t number, const std::string& target) {
+    if (const uint32_t code = bindings_.Bind(number, target); code != ERROR_SUCCESS) {
         ShowProblem("COM" + std::to_string(number) + " could not be bound in " + comm::PortsFolder() + ":\n" +
                     std::to_string(code) + ": " + SystemErrorText(code));
         return false;
     }
-    bindings = bindings_.ReadBindings();
+    const auto bindings = bindings_.ReadBindings();
     const QString text = EntryText(static_cast<int>(number), bindings);
     for (QComboBox* each : {m_cbDisplayPort, m_cbMergePort}) each->setItemText(static_cast<int>(number), text);
     WidenLists();
-    list->setCurrentIndex(static_cast<int>(number));
+    List(listId)->setCurrentIndex(static_cast<int>(number));
     return true;
 }
 

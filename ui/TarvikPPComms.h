@@ -1,6 +1,7 @@
 #pragma once
 // The "Com Ports" page: the COM numbers of the Display Port and the Merge Port (0 for off), each
-// list showing the device the ports folder binds to each number, with a way to bind one.
+// list showing the device or network address the ports folder binds to each number, with a way to
+// bind one.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -8,7 +9,9 @@
 #include <QString>
 
 #include "app/core/IMessageBox.h"
+#include "platform/comm/Line.h"
 #include "platform/comm/PortBindings.h"
+#include "platform/net/NetAddress.h"
 #include "ui/PropertySheet.h"
 
 class QComboBox;
@@ -32,6 +35,12 @@ public:
     // it; a device the user may not use is refused with a message and nothing is written. True
     // when the link was written.
     bool BindDevice(int listId, const std::string& device);
+    // Binds the network `address` (rfc2217://HOST:PORT, tcp://..., +tls) the same way, once it
+    // reads as one and the user has been told what a connection to it found: the server answered,
+    // or why not (then the user may bind it anyway, for a server that is off for now). The check
+    // connects once, within `timeout`, while the window keeps working. True when the link was
+    // written.
+    bool BindAddress(int listId, const std::string& address, int timeoutMs = 10000);
 
     QComboBox* m_cbDisplayPort = nullptr;
     QComboBox* m_cbMergePort = nullptr;
@@ -44,6 +53,10 @@ protected:
 
 private:
     void OnBind(int listId);
+    // The COM number a binding from list `listId` gets, 0 when none is left.
+    uint32_t NumberFor(int listId);
+    bool WriteBinding(int listId, uint32_t number, const std::string& target);
+    bool CheckAddress(const net::NetAddress& address, int timeoutMs, comm::LineError& why);
     QComboBox* List(int listId) const { return listId == IDC_DISPLAY_PORT ? m_cbDisplayPort : m_cbMergePort; }
     void WidenLists();
     void ShowProblem(const std::string& text);

@@ -70,7 +70,9 @@ std::map<uint32_t, PortBinding> CPortBindings::ReadBindings() {
         std::error_code linkError;
         const fs::path target = fs::read_symlink(it->path(), linkError);
         binding.target = linkError ? it->path().string() : target.string();
-        binding.present = fs::exists(it->path(), linkError);
+        // A network address (it has a scheme) names no file: whether it answers is for the line to
+        // find out when it connects.
+        binding.present = binding.target.find("://") != std::string::npos || fs::exists(it->path(), linkError);
         bindings[number] = binding;
     }
     return bindings;

@@ -7,14 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "common/Win32Codes.h"
+
 namespace tarvik::comm {
 
 inline constexpr uint32_t kHighestPortNumber = 256;
-inline constexpr uint32_t ERROR_NOT_SUPPORTED = 50;
+using tarvik::ERROR_NOT_SUPPORTED;
 
 struct PortBinding {
     std::string target;    // what the entry names: a link's target, else the entry itself
-    bool present = false;  // the target exists
+    bool present = false;  // the target exists, or is a network address
 };
 
 class IPortBindings {

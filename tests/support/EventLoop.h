@@ -18,8 +18,9 @@ inline QCoreApplication& EnsureCoreApplication() {
     return *app;
 }
 
-// Runs the loop until `done` holds; false when `limit` ran out first.
-inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+// Runs the loop until `done` holds; false when `limit` ran out first. The limit is generous: a
+// loaded machine may take seconds for a TLS handshake or a server's start.
+inline bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     EnsureCoreApplication();
     return QTest::qWaitFor(done, static_cast<int>(limit.count()));
 }

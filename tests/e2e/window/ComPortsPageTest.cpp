@@ -1,6 +1,11 @@
 // The Com Ports page over a private ports folder and pseudo-terminals: each list shows where the
-// folder binds a number, "Bind…" writes the link, and a device the user may not use is refused.
+// folder binds a number, "Bind…" writes the link, a device the user may not use is refused, and a
+// network address is tried before it is bound.
 #include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -85,6 +90,44 @@ TEST_F(ComPortsPage, ADeviceTheUserMayNotUseOrNoSerialDeviceIsRefused) {
     EXPECT_NE(box.shown.at(0).text.find("usermod -aG"), std::string::npos) << "says how to get access";
     EXPECT_EQ(Entry(5), "COM5");
     EXPECT_EQ(page.m_nMergePort, 5);
+}
+
+// A listener on loopback: the kernel completes a connection to it, which is all tcp:// asks.
+TEST_F(ComPortsPage, AnAddressIsTriedAndWhatWasFoundToldBeforeItIsBound) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    box.answer = IDYES;
+    ASSERT_TRUE(page.BindAddress(IDC_MERGE_PORT, url));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_NE(box.shown[0].text.find(url + " answered"), std::string::npos) << box.shown[0].text;
+    EXPECT_EQ(fs::read_symlink(Link(5)).string(), url);
+    EXPECT_EQ(Entry(5), "COM5 — " + url);
+
+    // Nobody listens now: the user is told why, and saying no writes nothing.
+    ::close(listener);
+    page.m_cbMergePort->setCurrentIndex(6);
+    box.shown.clear();
+    box.answer = IDNO;
+    EXPECT_FALSE(page.BindAddress(IDC_MERGE_PORT, url));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_NE(box.shown[0].text.find("Connection refused"), std::string::npos) << box.shown[0].text;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Link(6))));
+
+    // An address that does not read as one is refused before anything is tried.
+    box.shown.clear();
+    box.answer = IDYES;
+    EXPECT_FALSE(page.BindAddress(IDC_MERGE_PORT, "rfc2217://127.0.0.1"));
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_NE(box.shown[0].text.find("Nothing was changed"), std::string::npos) << box.shown[0].text;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Link(6))));
 }
 
 }  // namespace

@@ -3,12 +3,12 @@
 # hives, and the built Tarvik on that display. Real X key events and clicks go in through XTEST;
 # what comes out is read from the simulator's log and from Tarvik's display-line hook.
 #   x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|
-#              modifiers|instance
+#              modifiers|instance|a11y|network
 # Needs TARVIK_EXE, ONDRIX_SIM and XTEST_TYPE (set by CTest), and TARVIKCTL for the instance case. Every wait is bounded by a condition
 # and the whole run by a deadline below CTest's time-out, so cleanup always runs.
 set -uo pipefail
 
-case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|modifiers|instance}
+case_name=${1:?usage: x11-e2e.sh keys|macro|forward|international|mouse|mouse_leave|embedding|tray|reconnect|monitor|modifiers|instance|a11y|network}
 : "${TARVIK_EXE:?}" "${ONDRIX_SIM:?}" "${XTEST_TYPE:?}"
 deadline=$((SECONDS + ${E2E_BUDGET_SECONDS:-240}))
 
@@ -36,7 +36,7 @@ cleanup() {
   stop "$bus_pid"
   stop "$xvfb_pid"
   if [ "$status" -ne 0 ]; then
-    for f in sim.log display.log tarvik.out tarvik.err {a,b,c}.out {a,b,c}.err sim.err xvfb.err watcher.log \
+    for f in sim.log display.log tarvik.out tarvik.err refused.err ser2net.out {a,b,c}.out {a,b,c}.err sim.err xvfb.err watcher.log \
       watcher.err session-bus.err; do
       [ -s "$work/$f" ] && { echo "---- $f"; cat "$work/$f"; }
     done
@@ -550,8 +550,9 @@ case_monitor() {
   wait_until 30 "the Monitor window" monitor_shown
 }
 
-# Cases kept in files of their own: a11y.
+# Cases kept in files of their own: a11y, network.
 . "$(dirname "$0")/a11y-case.sh"
+. "$(dirname "$0")/net-case.sh"
 
 start_xvfb
 "case_$case_name"

@@ -1,0 +1,108 @@
+// A network line that cannot open says why, in the system's words and with the number a person
+// sees, and then leaves the process alone.
+#include <netdb.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/net/NetErrors.h"
+#include "platform/net/QtGensio.h"
+#include "tests/integration/net/NetHarness.h"
+
+namespace tarvik::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+comm::LineError OpenAndFail(net::NetworkLine& line) {
+    Probe probe(line);
+    line.open();
+    EXPECT_TRUE(probe.failures.empty()) << "the answer comes from the event loop";
+    EXPECT_TRUE(RunUntil([&] { return !probe.failures.empty() || probe.opened > 0; }));
+    EXPECT_EQ(probe.opened, 0);
+    EXPECT_FALSE(line.isOpen());
+    EXPECT_FALSE(line.isOpening());
+    return probe.failures.empty() ? comm::LineError{} : probe.failures[0];
+}
+
+TEST(NetFailures, ARefusedPortIsToldAndNothingRunsAfterwards) {
+    EnsureCoreApplication();
+    net::NetworkLine line(Address("rfc2217://127.0.0.1:" + std::to_string(FreePort())));
+    // What earlier tests' connections still do while gensio closes them is not this line's.
+    ASSERT_TRUE(RunUntil([] { return net::LiveSessions() == 0; }));
+    const comm::LineError why = OpenAndFail(line);
+    EXPECT_EQ(why.code, net::WSAECONNREFUSED);
+    EXPECT_EQ(why.reason, std::strerror(ECONNREFUSED));
+    const uint64_t after = net::QtGensioActivity().Total();
+    RunFor(300ms);
+    EXPECT_EQ(net::QtGensioActivity().Total(), after);
+}
+
+TEST(NetFailures, AnUnknownNameIsTold) {
+    EnsureCoreApplication();
+    net::NetworkLine line(Address("tcp://nonexistent.invalid:2001"));
+    const comm::LineError why = OpenAndFail(line);
+    // Not found, or no name server to ask where the tests run: either way in the resolver's words.
+    if (why.code == net::WSATRY_AGAIN) {
+        EXPECT_EQ(why.reason, ::gai_strerror(EAI_AGAIN));
+    } else {
+        EXPECT_EQ(why.code, net::WSAHOST_NOT_FOUND);
+        EXPECT_EQ(why.reason, ::gai_strerror(EAI_NONAME));
+    }
+}
+
+// A server that takes the connection and never answers: opening gives up after its time, and a
+// line closed or destroyed while opening says nothing more.
+TEST(NetFailures, AServerThatNeverAnswersTimesOutAndClosingWhileOpeningIsQuiet) {
+    EnsureCoreApplication();
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string url = "rfc2217+tls://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    net::LineSettings quick;
+    quick.openTimeout = 300ms;
+    net::NetworkLine waiting(Address(url), quick);
+    const comm::LineError why = OpenAndFail(waiting);
+    EXPECT_EQ(why.code, net::WSAETIMEDOUT);
+    EXPECT_EQ(why.reason, std::strerror(ETIMEDOUT));
+
+    net::NetworkLine closed(Address(url));
+    Probe probe(closed);
+    closed.open();
+    RunFor(200ms);
+    closed.close();
+    {
+        net::NetworkLine dropped(Address(url));
+        dropped.open();
+        RunFor(200ms);
+    }
+    RunFor(300ms);
+    EXPECT_EQ(probe.opened, 0);
+    EXPECT_TRUE(probe.failures.empty());
+    ::close(listener);
+}
+
+// An address that asks for RFC 2217 of a telnet server without it is refused rather than opened
+// with the far line's settings unknown.
+TEST(NetFailures, ATelnetServerWithoutRfc2217IsRefused) {
+    EnsureCoreApplication();
+    Pty pty;
+    const uint16_t port = FreePort();
+    Ser2net server(TempDir(), Ser2netConnection("plain", "telnet,tcp,127.0.0.1," + std::to_string(port), pty.Slave()));
+    ASSERT_TRUE(server.Start({port})) << server.Log();
+    net::NetworkLine line(Address("rfc2217://127.0.0.1:" + std::to_string(port)));
+    const comm::LineError why = OpenAndFail(line);
+    EXPECT_EQ(why.code, net::ERROR_NOT_SUPPORTED);
+    EXPECT_EQ(why.reason, "the server does not offer RFC 2217 (telnet COM-PORT option)");
+}
+
+}  // namespace
+}  // namespace tarvik::test
