@@ -10,7 +10,6 @@ inline constexpr uint32_t UWM_SHUTDOWN = WM_USER + 3;       // 1027
 inline constexpr uint32_t UWM_TRAYNOTIFY = WM_USER + 5;     // 1029
 inline constexpr uint32_t PortNotifyMessage = WM_USER + 8;  // 1032
 inline constexpr uint32_t UWM_KEYCODE = WM_USER + 15;       // 1039
-inline constexpr uint32_t UWM_MOUSEDATA = WM_USER + 19;     // 1043
 // Something changed on the way to the device of a lost line; lParam the port identifier.
 inline constexpr uint32_t UWM_PORTBACK = WM_USER + 24;  // 1048
 
