@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <memory>
 #include <vector>
@@ -172,25 +171,35 @@ TEST_F(MouseEmulationTest, PositionsAreThrottledAndTheLastOneStillArrives) {
     EXPECT_FALSE(host.timers.count(TIMER_PACKET_THROTTLE));
 }
 
-TEST_F(MouseEmulationTest, ButtonsBecomeTheButtonFlagEscCtrlAndShift) {
+// Each button alone, so that one taken for another (back for forward, Ctrl for Shift) shows.
+TEST_F(MouseEmulationTest, EachButtonSetsItsOwnFlagOnly) {
+    using Flag = Bool32 MouseState::*;
+    const Flag flags[] = {&MouseState::m_bMouseButton, &MouseState::m_bEsc, &MouseState::m_bCtrl,
+                          &MouseState::m_bShift};
+    const struct {
+        uint32_t xButton;
+        Flag flag;
+        std::vector<uint8_t> bytes;
+    } cases[] = {{1, &MouseState::m_bMouseButton, {}},
+                 {2, &MouseState::m_bEsc, {0x1B}},  // Esc once, on the press
+                 {8, &MouseState::m_bCtrl, {}},
+                 {9, &MouseState::m_bShift, {}}};
     Enter();
-    device->button(1, true);
-    Read();
-    EXPECT_TRUE(Last().m_bMouseButton);
-    device->button(8, true);
-    device->button(9, true);
-    Read();
-    EXPECT_TRUE(Last().m_bCtrl && Last().m_bShift);
-    const size_t packets = host.packets.size();
-
-    device->button(2, true);
-    Read();
-    device->button(2, false);
-    Read();
-    EXPECT_EQ(host.bytes, std::vector<uint8_t>{0x1B}) << "Esc once, on the press";
-    EXPECT_EQ(host.packets.size(), packets + 2);
-    EXPECT_EQ(host.escShown.back(), 0);
-    EXPECT_NE(std::find(host.escShown.begin(), host.escShown.end(), 1), host.escShown.end());
+    for (const auto& c : cases) {
+        host.bytes.clear();
+        host.escShown.clear();
+        device->button(c.xButton, true);
+        Read();
+        ASSERT_EQ(host.packets.size(), 1u) << "button " << c.xButton;
+        for (Flag flag : flags) EXPECT_EQ(Last().*flag != 0, flag == c.flag) << "button " << c.xButton;
+        EXPECT_EQ(host.escShown.back(), c.xButton == 2) << "the Esc button lights while the middle button is held";
+        device->button(c.xButton, false);
+        Read();
+        ASSERT_EQ(host.packets.size(), 2u) << "button " << c.xButton;
+        for (Flag flag : flags) EXPECT_EQ(Last().*flag, 0) << "button " << c.xButton;
+        EXPECT_EQ(host.bytes, c.bytes) << "button " << c.xButton;
+        host.packets.clear();
+    }
 }
 
 TEST_F(MouseEmulationTest, AClickInsideOneReadIsNotLost) {
