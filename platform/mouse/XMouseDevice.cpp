@@ -7,6 +7,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -94,6 +95,7 @@ private:
     Display* m_events;   // raw input and the window's focus, watched by m_notifier
     Display* m_control;  // grab, warp, settings; nothing is selected on it
     Window m_window;
+    Window m_cover = None;  // over the window while the mouse is acquired; see the constructor
     int m_opcode;
     Cursor m_invisible = None;
     QSocketNotifier m_notifier;
@@ -120,6 +122,13 @@ XMouseDevice::XMouseDevice(Display* events, Display* control, Window window, int
     XColor black{};
     m_invisible = XCreatePixmapCursor(control, pixmap, pixmap, &black, &black, 0, 0);
     XFreePixmap(control, pixmap);
+    // The toolkit selects every device's own pointer events on its windows (for tablets), and
+    // those reach it past the grab, which holds only the master pointer: it would wake for each
+    // move and drop it. While the mouse is acquired an input-only child of ours covers the window
+    // and keeps them from travelling up to it.
+    XSetWindowAttributes cover{};
+    cover.do_not_propagate_mask = PointerMotionMask | ButtonPressMask | ButtonReleaseMask;
+    m_cover = XCreateWindow(control, window, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, CWDontPropagate, &cover);
     XSync(control, False);
 }
 
@@ -127,6 +136,7 @@ XMouseDevice::~XMouseDevice() {
     Unacquire();
     m_notifier.setEnabled(false);
     if (m_invisible != None) XFreeCursor(m_control, m_invisible);
+    XDestroyWindow(m_control, m_cover);
     XCloseDisplay(m_events);
     XCloseDisplay(m_control);
     gOwnDisplays[0] = nullptr;
@@ -261,10 +271,12 @@ bool XMouseDevice::Acquire() {
         GrabSuccess) {
         return false;
     }
-    // XWayland locks the pointer (and passes on relative motion at the screen's edges) when a
-    // client that hides the cursor warps it into its window.
     XWindowAttributes attributes{};
     if (XGetWindowAttributes(m_control, m_window, &attributes)) {
+        XMoveResizeWindow(m_control, m_cover, 0, 0, std::max(attributes.width, 1), std::max(attributes.height, 1));
+        XMapRaised(m_control, m_cover);
+        // XWayland locks the pointer (and passes on relative motion at the screen's edges) when
+        // a client that hides the cursor warps it into its window.
         XWarpPointer(m_control, None, m_window, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
     }
     XSync(m_control, False);
@@ -284,6 +296,7 @@ void XMouseDevice::Unacquire() {
     if (!m_acquired) return;
     m_acquired = false;
     XUngrabPointer(m_control, CurrentTime);
+    XUnmapWindow(m_control, m_cover);
     XSync(m_control, False);
     selectInput(false);
     // What the round trip queued belongs to the mouse mode that ended.
