@@ -97,7 +97,8 @@ double CpuSeconds(pid_t pid) {
 }
 
 // Times any thread of the process blocked (each one a wake-up later): the sum of the threads'
-// voluntary context switches. Unlike CPU time this hardly moves with the machine's load.
+// voluntary context switches. Beside the CPU time, which on a shared machine also holds the cost
+// of competing for a core, it shows how the work is cut up.
 long long Wakeups(pid_t pid) {
     long long total = 0;
     std::error_code error;
