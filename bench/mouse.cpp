@@ -1,7 +1,8 @@
 // Mouse mode under load: XTest relative motion on the X display in DISPLAY, through a running
 // Tarvik in mouse mode, to its packet at the far end of the Merge Port. Prints the latency from
-// each motion to the first packet that shows it, Tarvik's CPU time and the packets per second;
-// nothing here is asserted. bench/mouse.sh runs it on a private Xvfb.
+// each motion to the first packet that shows it, Tarvik's CPU time, how often its threads went to
+// sleep and were woken, and the packets per second; nothing here is asserted. bench/mouse.sh runs
+// it on a private Xvfb.
 // Usage: tarvik-mouse TARVIK [SECONDS]
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -92,6 +94,21 @@ double CpuSeconds(pid_t pid) {
     }
     if (fields.size() < 14) return 0;
     return (std::stod(fields[11]) + std::stod(fields[12])) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Times any thread of the process blocked (each one a wake-up later): the sum of the threads'
+// voluntary context switches. Beside the CPU time, which on a shared machine also holds the cost
+// of competing for a core, it shows how the work is cut up.
+long long Wakeups(pid_t pid) {
+    long long total = 0;
+    std::error_code error;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0) total += std::stoll(line.substr(line.find(':') + 1));
+        }
+    }
+    return total;
 }
 
 Window FindViewable(Display* dpy, Window from, const char* name, int depth) {
@@ -179,9 +196,10 @@ std::vector<double> Latencies(const std::vector<Motion>& motions, const std::vec
     return ms;
 }
 
-void PrintRow(const char* load, const Stats& s, size_t sent, double cpu, double seconds, size_t packets) {
-    std::printf("| %-20s | %6zu | %6zu | %8.2f | %8.2f | %8.2f | %7.2f | %11.1f |\n", load, sent, s.n, s.p50, s.p99,
-                s.max, 100 * cpu / seconds, packets / seconds);
+void PrintRow(const char* load, const Stats& s, size_t sent, double cpu, long long wakeups, double seconds,
+              size_t packets) {
+    std::printf("| %-20s | %6zu | %6zu | %8.2f | %8.2f | %8.2f | %7.2f | %12.1f | %11.1f |\n", load, sent, s.n, s.p50,
+                s.p99, s.max, 100 * cpu / seconds, static_cast<double>(wakeups) / seconds, packets / seconds);
 }
 
 }  // namespace
@@ -213,9 +231,11 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "| load                 |   sent |  timed | p50 (ms) | p99 (ms) | max (ms) | CPU (%%) | packets / s |\n");
+        "| load                 |   sent |  timed | p50 (ms) | p99 (ms) | max (ms) | CPU (%%) "
+        "| wake-ups / s | packets / s |\n");
     std::printf(
-        "|----------------------|--------|--------|----------|----------|----------|---------|-------------|\n");
+        "|----------------------|--------|--------|----------|----------|----------|---------"
+        "|--------------|-------------|\n");
     int x = 512;
     const struct {
         const char* name;
@@ -229,6 +249,7 @@ int main(int argc, char** argv) {
         usleep(200000);
         const size_t before = reader.Count();
         const double cpu = CpuSeconds(app);
+        const long long wakeups = Wakeups(app);
         const auto start = Clock::now();
         std::vector<Motion> motions;
         if (load.count == 0) usleep(2000000);
@@ -237,8 +258,8 @@ int main(int argc, char** argv) {
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         usleep(500000);
         const std::vector<Arrival> arrivals = reader.Arrivals();
-        PrintRow(load.name, Summarise(Latencies(motions, arrivals)), motions.size(), CpuSeconds(app) - cpu, wall,
-                 arrivals.size() - before);
+        PrintRow(load.name, Summarise(Latencies(motions, arrivals)), motions.size(), CpuSeconds(app) - cpu,
+                 Wakeups(app) - wakeups, wall, arrivals.size() - before);
     }
     Stop(app);
     RemoveRig(rig);

@@ -9,7 +9,6 @@ inline constexpr uint32_t WM_CLOSE = 0x0010;
 inline constexpr uint32_t UWM_SHUTDOWN = WM_USER + 3;    // 1027
 inline constexpr uint32_t UWM_TRAYNOTIFY = WM_USER + 5;  // 1029
 inline constexpr uint32_t UWM_KEYCODE = WM_USER + 15;    // 1039
-inline constexpr uint32_t UWM_MOUSEDATA = WM_USER + 19;  // 1043
 
 // The two lines, as their states and traffic name them.
 inline constexpr int32_t PortIdDisplay = 101;

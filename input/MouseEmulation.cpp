@@ -24,11 +24,6 @@ CMouseEmulation::CMouseEmulation(MouseState& state, IMouseHost& host, IPortSende
       host_(host),
       ports_(ports) {}
 
-CMouseEmulation::~CMouseEmulation() {
-    // The worker waits on the device: it must end first, or the device must outlive it.
-    if (!m_worker.Stop(kWorkerStopLimit)) (void)m_pMouseDevice.release();
-}
-
 void CMouseEmulation::Initialise() {
     const DesktopSize desktop = host_.GetDesktopSize();
     m_nDesktopWidth = desktop.width;
@@ -37,10 +32,10 @@ void CMouseEmulation::Initialise() {
     state_.m_ptInstrumentCursor = ScreenToInstrument(state_.m_ptPcCursor);
 }
 
-bool CMouseEmulation::InitDirectInput(std::unique_ptr<IMouseDevice> device, IMessagePoster& window) {
+bool CMouseEmulation::InitDirectInput(std::unique_ptr<IMouseDevice> device) {
     if (m_pMouseDevice || !device) return false;
     m_pMouseDevice = std::move(device);
-    m_worker.Start(*m_pMouseDevice, window);
+    m_pMouseDevice->setInputHandler([this] { OnMouseData(); });
     m_bDirectInputReady = 1;
     return true;
 }
@@ -121,19 +116,26 @@ void CMouseEmulation::EndMouseMode() {
 }
 
 void CMouseEmulation::OnMouseData() {
-    MouseDeviceState data;
-    if (!m_pMouseDevice || !m_pMouseDevice->GetDeviceState(data)) {
-        // The window lost the focus or went away and took the capture with it: mouse mode must
-        // not stay on without it. A message left over from an earlier mouse mode is ignored.
-        if (acquired_) EndMouseMode();
-        return;
+    // A click quicker than one read shows its press in the first read and its release in the next.
+    for (bool more = true; more;) {
+        MouseDeviceState data;
+        if (!m_pMouseDevice || !m_pMouseDevice->GetDeviceState(data, more)) {
+            // The window lost the focus or went away and took the capture with it: mouse mode
+            // must not stay on without it. A read after mouse mode has ended is ignored.
+            if (acquired_) EndMouseMode();
+            return;
+        }
+        if (!applyRead(data)) return;
     }
+}
+
+bool CMouseEmulation::applyRead(const MouseDeviceState& data) {
     if (Pressed(data, m_bSwapButtons ? kLeft : kRight)) {
         // The click that ends mouse mode must not also open the context menu.
         m_bSuppressContextMenu = 1;
         host_.SetTimer(TIMER_SUPPRESS_CONTEXT_MENU, kSuppressContextMenuMs);
         EndMouseMode();
-        return;
+        return false;
     }
     state_.m_bMouseActive = 1;
     const bool changed = TakeButtons(data);
@@ -145,6 +147,7 @@ void CMouseEmulation::OnMouseData() {
         host_.RefreshControls();
         host_.SendMousePacket();
     }
+    return true;
 }
 
 bool CMouseEmulation::TakeButtons(const MouseDeviceState& data) {
@@ -237,8 +240,7 @@ void CMouseEmulation::UnacquireDevice() {
 }
 
 void CMouseEmulation::ReleaseDevice() {
-    // A worker that does not end in time is let go with its device; the shutdown goes on.
-    if (!m_worker.Stop(kWorkerStopLimit)) (void)m_pMouseDevice.release();
+    // The device's own connection closes with it, so nothing is watched any more.
     if (m_pMouseDevice) m_pMouseDevice->Unacquire();
     m_pMouseDevice.reset();
     m_bDirectInputReady = 0;

@@ -5,15 +5,12 @@
 // middle, fourth and fifth buttons and the wheel stand in for Esc, Ctrl, Shift and Page Up/Down;
 // the right button ends the mode.
 #include <array>
-#include <chrono>
 #include <cstdint>
 #include <memory>
 
 #include "common/IPortSender.h"
-#include "common/Messages.h"
 #include "common/MouseState.h"
 #include "common/Win32Codes.h"
-#include "input/MouseWorker.h"
 #include "platform/mouse/MouseDevice.h"
 
 namespace tarvik {
@@ -28,7 +25,6 @@ inline constexpr uint32_t TIMER_SUPPRESS_CONTEXT_MENU = 101;
 inline constexpr uint32_t TIMER_PACKET_THROTTLE = 102;
 inline constexpr uint32_t kSuppressContextMenuMs = 250;
 inline constexpr uint32_t kPacketThrottleMs = 20;
-inline constexpr auto kWorkerStopLimit = std::chrono::milliseconds(1000);
 
 inline constexpr int32_t kStartCentre = 0;
 inline constexpr int32_t kStartPcPosition = 1;
@@ -61,22 +57,21 @@ public:
 class CMouseEmulation {
 public:
     CMouseEmulation(MouseState& state, IMouseHost& host, IPortSender& ports);
-    ~CMouseEmulation();
 
     // The window's initialisation: measures the desktop and puts both cursors at its centre.
     void Initialise();
-    // Takes `device` (null when the desktop offers no capture) and starts the worker posting to
-    // `window`. False when there is no device, or one was already set up.
-    bool InitDirectInput(std::unique_ptr<IMouseDevice> device, IMessagePoster& window);
+    // Takes `device` (null when the desktop offers no capture); what it reads is handed to
+    // OnMouseData. False when there is no device, or one was already set up.
+    bool InitDirectInput(std::unique_ptr<IMouseDevice> device);
 
     bool EnterMouseMode();
     void LeaveMouseMode();
-    // One UWM_MOUSEDATA.
+    // The device has input: reads everything it gathered and applies it.
     void OnMouseData();
     // Timers 101 and 102; any other id is not ours (false).
     bool OnTimer(uint32_t id);
     // The mouse's part of the shutdown work: first the capture ends (before the last packet),
-    // then, once the lines are closed, the worker is stopped (at most 1 s) and the device goes.
+    // then, once the lines are closed, the device goes and nothing reads the mouse any more.
     void UnacquireDevice();
     void ReleaseDevice();
 
@@ -97,12 +92,13 @@ public:
     int32_t m_nMouseSpeed = 50;
     int32_t m_nMouseStartPosition = 0;
     Point m_ptSavedCursor;
-    CMouseWorker m_worker;
 
 private:
     void ApplyStartPosition();
     // The right button, or the capture lost: mouse mode ends and the button comes up.
     void EndMouseMode();
+    // One read; false when it ended mouse mode.
+    bool applyRead(const MouseDeviceState& data);
     bool TakeButtons(const MouseDeviceState& data);
     void TakeWheel(int32_t delta);
     void TakeMotion(int32_t dx, int32_t dy);

@@ -191,7 +191,6 @@ void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
 
 bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     switch (message) {
-        case UWM_MOUSEDATA: OnMouseData(); return true;
         case UWM_KEYCODE: OnKeyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
         case UWM_SHUTDOWN: OnShutdown(); return true;
         default: return CTrayDialogBase::OnMessage(message, wParam, lParam);

@@ -83,10 +83,9 @@ public:
     void SetMacroCaption(int index, const std::string& caption) override;
 
     // Mouse mode (input/MouseEmulation.h; the window's side is ui/MouseModeLink.h).
-    virtual bool InitDirectInput() { return m_mouse.InitDirectInput(m_mouseHost.OpenDevice(), *this); }
+    virtual bool InitDirectInput() { return m_mouse.InitDirectInput(m_mouseHost.OpenDevice()); }
     bool EnterMouseMode() { return m_mouse.EnterMouseMode(); }
     void LeaveMouseMode() override { m_mouse.LeaveMouseMode(); }
-    void OnMouseData() { m_mouse.OnMouseData(); }
     // Timers 101 and 102 belong to mouse mode.
     void OnTimer(uint32_t id) { m_mouse.OnTimer(id); }
 
@@ -115,7 +114,7 @@ public:
     CInstrumentLink m_link;
     PortManager& m_ports = m_link.Ports();
     CMouseModeLink m_mouseHost{*this};
-    // The mouse fields of the record ("Mouse Speed", "Mouse Position", the capture, the worker).
+    // The mouse fields of the record ("Mouse Speed", "Mouse Position", the capture).
     CMouseEmulation m_mouse{*this, m_mouseHost, m_ports};
     Bool32 m_bHelpKey = 0;
     IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists

@@ -1,9 +1,10 @@
 #pragma once
 // The PC mouse as mouse mode reads it: relative counts, a wheel in units of 120 per notch and
 // eight buttons, each read giving what happened since the previous one; and the desktop's
-// pointer settings. One device serves the whole process.
+// pointer settings. One device serves the whole process, on the GUI thread.
 #include <array>
 #include <cstdint>
+#include <functional>
 
 namespace tarvik::mouse {
 
@@ -30,20 +31,20 @@ class IMouseDevice {
 public:
     virtual ~IMouseDevice() = default;
 
-    // The worker's side. Blocks until there is something new to read (true), or for good once
-    // CancelWait was called (false).
-    virtual bool WaitForData() = 0;
-    // Any thread.
-    virtual void CancelWait() = 0;
+    // Called from the event loop, once for everything that arrived together, when a read would
+    // return something new or fail. Never called from inside one of the calls below.
+    virtual void setInputHandler(std::function<void()> handler) = 0;
 
-    // The GUI thread's side. Acquire takes the mouse exclusively for the window the device was
-    // opened for; false when it cannot (the window is not shown, another program holds the
-    // pointer). Acquiring again while acquired succeeds.
+    // Acquire takes the mouse exclusively for the window the device was opened for; false when
+    // it cannot (the window is not shown, another program holds the pointer). Acquiring again
+    // while acquired succeeds.
     virtual bool Acquire() = 0;
     virtual void Unacquire() = 0;
     // False when the mouse is not acquired, or no longer: the window lost the keyboard focus or
-    // was hidden. The state is then not filled in.
-    virtual bool GetDeviceState(MouseDeviceState& state) = 0;
+    // was hidden. The state is then not filled in. `more` is set when the read left something
+    // for the next one: a button pressed and released since the previous read reads as pressed
+    // now and as released next time, so a quick click is never lost.
+    virtual bool GetDeviceState(MouseDeviceState& state, bool& more) = 0;
     // False when the settings cannot be read; `settings` is then unchanged.
     virtual bool ReadSystemSettings(SystemMouseSettings& settings) = 0;
 };

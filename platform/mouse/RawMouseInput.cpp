@@ -37,14 +37,12 @@ bool Usable(double value) { return std::isfinite(value); }
 }  // namespace
 
 void CRawMouseInput::Reset() {
-    std::lock_guard lock(mutex_);
     dx_ = dy_ = wheel_ = 0;
     down_ = reported_ = toggled_ = 0;
 }
 
 bool CRawMouseInput::AddMotion(double dx, double dy) {
     if (!Usable(dx) || !Usable(dy) || (dx == 0 && dy == 0)) return false;
-    std::lock_guard lock(mutex_);
     dx_ += dx;
     dy_ += dy;
     return true;
@@ -52,7 +50,6 @@ bool CRawMouseInput::AddMotion(double dx, double dy) {
 
 bool CRawMouseInput::AddWheel(double notches) {
     if (!Usable(notches) || notches == 0) return false;
-    std::lock_guard lock(mutex_);
     wheel_ += notches * kWheelDelta;
     return true;
 }
@@ -62,7 +59,6 @@ bool CRawMouseInput::AddButton(uint32_t button, bool pressed) {
     const int index = ButtonIndex(button);
     if (index < 0) return false;
     const auto bit = static_cast<uint8_t>(1u << index);
-    std::lock_guard lock(mutex_);
     // A press of a held button (a second device on the same pointer) changes nothing.
     if (((down_ & bit) != 0) == pressed) return false;
     down_ ^= bit;
@@ -71,7 +67,6 @@ bool CRawMouseInput::AddButton(uint32_t button, bool pressed) {
 }
 
 MouseDeviceState CRawMouseInput::Take(bool& more) {
-    std::lock_guard lock(mutex_);
     MouseDeviceState state;
     state.lX = TakeWhole(dx_);
     state.lY = TakeWhole(dy_);

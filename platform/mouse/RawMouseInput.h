@@ -1,8 +1,6 @@
 #pragma once
-// What raw mouse events add up to between two reads of the device. The worker adds, the GUI
-// thread takes; both may do so at once.
+// What raw mouse events add up to between two reads of the device.
 #include <cstdint>
-#include <mutex>
 
 #include "platform/mouse/MouseDevice.h"
 
@@ -27,7 +25,6 @@ public:
     MouseDeviceState Take(bool& more);
 
 private:
-    std::mutex mutex_;
     double dx_ = 0;
     double dy_ = 0;
     double wheel_ = 0;      // in units of kWheelDelta

@@ -1,16 +1,17 @@
 #include "platform/mouse/XMouseDevice.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+// Qt before Xlib: Xlib's macros (None, Bool, FocusIn, ...) would break Qt's headers.
+#include <QMetaObject>
+#include <QSocketNotifier>
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 
+#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "platform/mouse/PointerControl.h"
 #include "platform/mouse/RawMouseInput.h"
@@ -70,149 +71,141 @@ Axes QueryAxes(Display* display, int deviceId) {
     return axes;
 }
 
-class CXMouseDevice final : public IMouseDevice {
+class XMouseDevice final : public IMouseDevice {
 public:
-    CXMouseDevice(Display* events, Display* control, Window window, int opcode);
-    ~CXMouseDevice() override;
+    XMouseDevice(Display* events, Display* control, Window window, int opcode);
+    ~XMouseDevice() override;
 
-    bool WaitForData() override;
-    void CancelWait() override;
+    void setInputHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
     bool Acquire() override;
     void Unacquire() override;
-    bool GetDeviceState(MouseDeviceState& state) override;
+    bool GetDeviceState(MouseDeviceState& state, bool& more) override;
     bool ReadSystemSettings(SystemMouseSettings& settings) override;
 
 private:
-    void Kick();
-    void SelectInput(bool on);
-    bool HandleEvent(XEvent& event);
-    bool HandleRaw(const XIRawEvent& raw);
-    bool FocusStillHere();
-    const Axes& AxesOf(int sourceId);
+    void onReadable();
+    bool readQueued(int mode);
+    void deliverLater();
+    void selectInput(bool on);
+    bool handleEvent(XEvent& event);
+    bool handleRaw(const XIRawEvent& raw);
+    bool focusStillHere();
+    const Axes& axesOf(int sourceId);
 
-    Display* events_;   // the worker's: raw input and the window's focus; the GUI thread only selects
-    Display* control_;  // the GUI thread's: grab, warp, settings
-    Window window_;
-    int opcode_;
-    Cursor invisible_ = None;
-    int wake_ = -1;  // eventfd: selection changed, a follow-up read is due, or the wait is cancelled
-    std::atomic<bool> cancelled_{false};
-    std::atomic<bool> acquired_{false};
-    std::atomic<bool> lost_{false};
-    std::atomic<bool> followUp_{false};
-    std::atomic<bool> notified_{false};  // a notification went out and was not read yet
-    std::atomic<bool> recheck_{true};    // Xlib's queues may hold events poll cannot see
-    std::atomic<bool> axesStale_{false};
-    CRawMouseInput input_;
-    std::map<int, Axes> axes_;  // worker only, by source device
+    Display* m_events;   // raw input and the window's focus, watched by m_notifier
+    Display* m_control;  // grab, warp, settings; nothing is selected on it
+    Window m_window;
+    Window m_cover = None;  // over the window while the mouse is acquired; see the constructor
+    int m_opcode;
+    Cursor m_invisible = None;
+    QSocketNotifier m_notifier;
+    std::function<void()> m_handler;
+    bool m_deliveryQueued = false;
+    bool m_acquired = false;
+    bool m_lost = false;
+    CRawMouseInput m_input;
+    std::map<int, Axes> m_axes;  // by source device, from the current mouse mode
 };
 
-CXMouseDevice::CXMouseDevice(Display* events, Display* control, Window window, int opcode)
-    : events_(events),
-      control_(control),
-      window_(window),
-      opcode_(opcode) {
+XMouseDevice::XMouseDevice(Display* events, Display* control, Window window, int opcode)
+    : m_events(events),
+      m_control(control),
+      m_window(window),
+      m_opcode(opcode),
+      m_notifier(ConnectionNumber(events), QSocketNotifier::Read) {
     gOwnDisplays[0] = events;
     gOwnDisplays[1] = control;
-    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { onReadable(); });
     // The grab's cursor: a 1x1 bitmap with nothing drawn, so the pointer vanishes while captured.
     char blank = 0;
     const Pixmap pixmap = XCreateBitmapFromData(control, DefaultRootWindow(control), &blank, 1, 1);
     XColor black{};
-    invisible_ = XCreatePixmapCursor(control, pixmap, pixmap, &black, &black, 0, 0);
+    m_invisible = XCreatePixmapCursor(control, pixmap, pixmap, &black, &black, 0, 0);
     XFreePixmap(control, pixmap);
+    // The toolkit selects every device's own pointer events on its windows (for tablets), and
+    // those reach it past the grab, which holds only the master pointer: it would wake for each
+    // move and drop it. While the mouse is acquired an input-only child of ours covers the window
+    // and keeps them from travelling up to it.
+    XSetWindowAttributes cover{};
+    cover.do_not_propagate_mask = PointerMotionMask | ButtonPressMask | ButtonReleaseMask;
+    m_cover = XCreateWindow(control, window, 0, 0, 1, 1, 0, 0, InputOnly, CopyFromParent, CWDontPropagate, &cover);
     XSync(control, False);
 }
 
-CXMouseDevice::~CXMouseDevice() {
+XMouseDevice::~XMouseDevice() {
     Unacquire();
-    if (invisible_ != None) XFreeCursor(control_, invisible_);
-    XCloseDisplay(events_);
-    XCloseDisplay(control_);
+    m_notifier.setEnabled(false);
+    if (m_invisible != None) XFreeCursor(m_control, m_invisible);
+    XDestroyWindow(m_control, m_cover);
+    XCloseDisplay(m_events);
+    XCloseDisplay(m_control);
     gOwnDisplays[0] = nullptr;
     gOwnDisplays[1] = nullptr;
-    if (wake_ >= 0) ::close(wake_);
 }
 
-void CXMouseDevice::Kick() {
-    const uint64_t one = 1;
-    (void)!::write(wake_, &one, sizeof one);
+void XMouseDevice::onReadable() {
+    // Everything that has arrived is read now and handed on as one: a busy GUI thread runs one
+    // step for a burst of motion, not one per event.
+    if (readQueued(QueuedAfterReading) && m_handler) m_handler();
 }
 
-bool CXMouseDevice::WaitForData() {
-    pollfd fds[2] = {{ConnectionNumber(events_), POLLIN, 0}, {wake_, POLLIN, 0}};
-    bool readable = false;
+// Handles what Xlib holds or, with QueuedAfterReading, what the connection has ready as well.
+// Round trips on the connection (our own, here and in the handlers) may leave events in Xlib's
+// queue that the descriptor no longer shows; the loop takes those too, so none waits unseen for
+// the next event.
+bool XMouseDevice::readQueued(int mode) {
     bool changed = false;
-    while (!cancelled_) {
-        if (followUp_.exchange(false)) changed = true;
-        // Xlib can hold events where poll cannot see them: after a round trip (the worker's own,
-        // or the GUI thread's when it changed the selection) they may sit in its queues. Then
-        // the queues are checked in full; otherwise only what poll found is read, which spares
-        // two reads of an empty socket for every event.
-        const int mode = recheck_.exchange(false) ? QueuedAfterFlush : readable ? QueuedAfterReading : QueuedAlready;
-        int queued = XEventsQueued(events_, mode);
-        while (!cancelled_ && queued > 0) {
-            XEvent event;
-            XNextEvent(events_, &event);
-            if (HandleEvent(event)) changed = true;
-            queued = XEventsQueued(events_, QueuedAlready);
-        }
-        if (cancelled_) break;
-        if (recheck_) {
-            readable = false;
-            continue;
-        }
-        // While a notification is waiting to be read, what comes meanwhile joins that read: the
-        // GUI thread is woken once however far behind it is.
-        if (changed && !notified_.exchange(true)) return true;
-        changed = false;
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) break;
-        // The server went away: there will be nothing more to read.
-        if (fds[0].revents & (POLLERR | POLLHUP)) break;
-        readable = (fds[0].revents & POLLIN) != 0;
-        uint64_t count = 0;
-        if (fds[1].revents & POLLIN) {
-            (void)!::read(wake_, &count, sizeof count);
-            recheck_ = true;
-        }
+    for (int queued = XEventsQueued(m_events, mode); queued > 0; queued = XEventsQueued(m_events, QueuedAlready)) {
+        XEvent event;
+        XNextEvent(m_events, &event);
+        if (handleEvent(event)) changed = true;
     }
-    return false;
+    return changed;
 }
 
-void CXMouseDevice::CancelWait() {
-    cancelled_ = true;
-    Kick();
+// Input read outside the notifier's slot (during Acquire) is handed on from the event loop, never
+// from inside the call that read it.
+void XMouseDevice::deliverLater() {
+    if (m_deliveryQueued) return;
+    m_deliveryQueued = true;
+    QMetaObject::invokeMethod(
+        &m_notifier,
+        [this] {
+            m_deliveryQueued = false;
+            if (m_handler) m_handler();
+        },
+        Qt::QueuedConnection);
 }
 
-bool CXMouseDevice::HandleEvent(XEvent& event) {
-    if (event.type == GenericEvent && event.xcookie.extension == opcode_) {
-        if (!XGetEventData(events_, &event.xcookie)) return false;
+bool XMouseDevice::handleEvent(XEvent& event) {
+    if (event.type == GenericEvent && event.xcookie.extension == m_opcode) {
+        if (!XGetEventData(m_events, &event.xcookie)) return false;
         bool changed = false;
-        if (event.xcookie.evtype == XI_HierarchyChanged) axes_.clear();
-        else if (acquired_) changed = HandleRaw(*static_cast<const XIRawEvent*>(event.xcookie.data));
-        XFreeEventData(events_, &event.xcookie);
+        if (event.xcookie.evtype == XI_HierarchyChanged) m_axes.clear();
+        else if (m_acquired) changed = handleRaw(*static_cast<const XIRawEvent*>(event.xcookie.data));
+        XFreeEventData(m_events, &event.xcookie);
         return changed;
     }
-    if (!acquired_ || event.xany.window != window_) return false;
+    if (!m_acquired || event.xany.window != m_window) return false;
     if (event.type == FocusOut) {
         // Keyboard grabs (a menu) and focus moving inside the window take nothing away.
         if (event.xfocus.mode == NotifyGrab || event.xfocus.mode == NotifyUngrab) return false;
-        if (event.xfocus.detail == NotifyInferior || FocusStillHere()) return false;
+        if (event.xfocus.detail == NotifyInferior || focusStillHere()) return false;
     } else if (event.type != UnmapNotify && event.type != DestroyNotify) {
         return false;
     }
-    lost_ = true;
+    m_lost = true;
     return true;
 }
 
-bool CXMouseDevice::HandleRaw(const XIRawEvent& raw) {
+bool XMouseDevice::handleRaw(const XIRawEvent& raw) {
     // A wheel notch comes once as a button and once as scroll travel; the copy the server made
     // from the other is marked, so each notch counts once.
     if (raw.flags & XIPointerEmulated) return false;
-    if (raw.evtype == XI_RawButtonPress) return input_.AddButton(static_cast<uint32_t>(raw.detail), true);
-    if (raw.evtype == XI_RawButtonRelease) return input_.AddButton(static_cast<uint32_t>(raw.detail), false);
+    if (raw.evtype == XI_RawButtonPress) return m_input.AddButton(static_cast<uint32_t>(raw.detail), true);
+    if (raw.evtype == XI_RawButtonRelease) return m_input.AddButton(static_cast<uint32_t>(raw.detail), false);
     if (raw.evtype != XI_RawMotion) return false;
-    const Axes& axes = AxesOf(raw.sourceid);
+    const Axes& axes = axesOf(raw.sourceid);
     double dx = 0, dy = 0, notches = 0;
     const double* value = raw.raw_values;
     for (int i = 0; i < raw.valuators.mask_len * 8; ++i) {
@@ -223,34 +216,29 @@ bool CXMouseDevice::HandleRaw(const XIRawEvent& raw) {
         // Scroll valuators grow toward the user; the wheel delta counts away from the user.
         else if (i == axes.verticalScroll) notches = -v / axes.increment;
     }
-    const bool moved = input_.AddMotion(dx, dy);
-    const bool scrolled = input_.AddWheel(notches);
+    const bool moved = m_input.AddMotion(dx, dy);
+    const bool scrolled = m_input.AddWheel(notches);
     return moved || scrolled;
 }
 
-const Axes& CXMouseDevice::AxesOf(int sourceId) {
-    if (axesStale_.exchange(false)) axes_.clear();
-    auto found = axes_.find(sourceId);
-    if (found == axes_.end()) {
-        recheck_ = true;
-        found = axes_.emplace(sourceId, QueryAxes(events_, sourceId)).first;
-    }
+const Axes& XMouseDevice::axesOf(int sourceId) {
+    auto found = m_axes.find(sourceId);
+    if (found == m_axes.end()) found = m_axes.emplace(sourceId, QueryAxes(m_events, sourceId)).first;
     return found->second;
 }
 
 // Whether the keyboard focus is still on the window or inside it. Focus that follows the pointer
 // counts as here: the pointer is held inside the window.
-bool CXMouseDevice::FocusStillHere() {
-    recheck_ = true;
+bool XMouseDevice::focusStillHere() {
     Window focus = None;
     int revert = 0;
-    XGetInputFocus(events_, &focus, &revert);
+    XGetInputFocus(m_events, &focus, &revert);
     if (focus == static_cast<Window>(PointerRoot)) return true;
     for (int depth = 0; focus != None && depth < kMaxTreeDepth; ++depth) {
-        if (focus == window_) return true;
+        if (focus == m_window) return true;
         Window root = None, parent = None, *children = nullptr;
         unsigned int count = 0;
-        if (!XQueryTree(events_, focus, &root, &parent, &children, &count)) return false;
+        if (!XQueryTree(m_events, focus, &root, &parent, &children, &count)) return false;
         if (children) XFree(children);
         if (parent == root) return false;
         focus = parent;
@@ -258,7 +246,7 @@ bool CXMouseDevice::FocusStillHere() {
     return false;
 }
 
-void CXMouseDevice::SelectInput(bool on) {
+void XMouseDevice::selectInput(bool on) {
     unsigned char raw[XIMaskLen(XI_LASTEVENT)] = {};
     unsigned char hierarchy[XIMaskLen(XI_LASTEVENT)] = {};
     if (on) {
@@ -270,61 +258,63 @@ void CXMouseDevice::SelectInput(bool on) {
     // Raw events of the master pointers only: each slave's event reaches its master too, and
     // counting both would double every move.
     XIEventMask masks[2] = {{XIAllMasterDevices, sizeof raw, raw}, {XIAllDevices, sizeof hierarchy, hierarchy}};
-    XISelectEvents(events_, DefaultRootWindow(events_), masks, 2);
-    XSelectInput(events_, window_, on ? FocusChangeMask | StructureNotifyMask : NoEventMask);
-    XSync(events_, False);
-    Kick();
+    XISelectEvents(m_events, DefaultRootWindow(m_events), masks, 2);
+    XSelectInput(m_events, m_window, on ? FocusChangeMask | StructureNotifyMask : NoEventMask);
+    XSync(m_events, False);
 }
 
-bool CXMouseDevice::Acquire() {
-    if (acquired_) Unacquire();
+bool XMouseDevice::Acquire() {
+    if (m_acquired) Unacquire();
     // Nothing is reported to anyone while the grab holds (no event mask, events not passed on
     // to the window), so a click in mouse mode never presses one of Tarvik's own buttons.
-    if (XGrabPointer(control_, window_, False, 0, GrabModeAsync, GrabModeAsync, window_, invisible_, CurrentTime) !=
+    if (XGrabPointer(m_control, m_window, False, 0, GrabModeAsync, GrabModeAsync, m_window, m_invisible, CurrentTime) !=
         GrabSuccess) {
         return false;
     }
-    // XWayland locks the pointer (and passes on relative motion at the screen's edges) when a
-    // client that hides the cursor warps it into its window.
     XWindowAttributes attributes{};
-    if (XGetWindowAttributes(control_, window_, &attributes)) {
-        XWarpPointer(control_, None, window_, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
+    if (XGetWindowAttributes(m_control, m_window, &attributes)) {
+        XMoveResizeWindow(m_control, m_cover, 0, 0, std::max(attributes.width, 1), std::max(attributes.height, 1));
+        XMapRaised(m_control, m_cover);
+        // XWayland locks the pointer (and passes on relative motion at the screen's edges) when
+        // a client that hides the cursor warps it into its window.
+        XWarpPointer(m_control, None, m_window, 0, 0, 0, 0, attributes.width / 2, attributes.height / 2);
     }
-    XSync(control_, False);
-    input_.Reset();
-    lost_ = false;
-    followUp_ = false;
-    notified_ = false;
-    axesStale_ = true;
-    acquired_ = true;
-    SelectInput(true);
+    XSync(m_control, False);
+    // Left over from before (nothing was selected, or only what the last mouse mode read).
+    readQueued(QueuedAlready);
+    m_input.Reset();
+    m_lost = false;
+    m_axes.clear();
+    m_acquired = true;
+    selectInput(true);
+    // The round trip may have queued the first events of this mouse mode.
+    if (readQueued(QueuedAlready)) deliverLater();
     return true;
 }
 
-void CXMouseDevice::Unacquire() {
-    if (!acquired_.exchange(false)) return;
-    XUngrabPointer(control_, CurrentTime);
-    XSync(control_, False);
-    SelectInput(false);
+void XMouseDevice::Unacquire() {
+    if (!m_acquired) return;
+    m_acquired = false;
+    XUngrabPointer(m_control, CurrentTime);
+    XUnmapWindow(m_control, m_cover);
+    XSync(m_control, False);
+    selectInput(false);
+    // What the round trip queued belongs to the mouse mode that ended.
+    readQueued(QueuedAlready);
 }
 
-bool CXMouseDevice::GetDeviceState(MouseDeviceState& state) {
-    notified_ = false;
-    if (!acquired_ || lost_) return false;
-    bool more = false;
-    state = input_.Take(more);
-    if (more) {
-        followUp_ = true;
-        Kick();
-    }
+bool XMouseDevice::GetDeviceState(MouseDeviceState& state, bool& more) {
+    more = false;
+    if (!m_acquired || m_lost) return false;
+    state = m_input.Take(more);
     return true;
 }
 
-bool CXMouseDevice::ReadSystemSettings(SystemMouseSettings& settings) {
+bool XMouseDevice::ReadSystemSettings(SystemMouseSettings& settings) {
     int numerator = 0, denominator = 0, threshold = 0;
-    XGetPointerControl(control_, &numerator, &denominator, &threshold);
+    XGetPointerControl(m_control, &numerator, &denominator, &threshold);
     unsigned char map[256] = {};
-    const int buttons = XGetPointerMapping(control_, map, sizeof map);
+    const int buttons = XGetPointerMapping(m_control, map, sizeof map);
     // The left-handed setting puts the right button's function on the physical left button.
     settings = FromPointerControl(numerator, denominator, threshold, buttons >= 3 && map[0] == 3);
     return true;
@@ -334,8 +324,6 @@ bool CXMouseDevice::ReadSystemSettings(SystemMouseSettings& settings) {
 
 std::unique_ptr<IMouseDevice> OpenXMouseDevice(const std::string& displayName, unsigned long window) {
     if (window == 0) return nullptr;
-    // Both threads use the worker's connection (the GUI thread to change what it selects).
-    XInitThreads();
     InstallErrorHandler();
     const char* name = displayName.empty() ? nullptr : displayName.c_str();
     Display* events = XOpenDisplay(name);
@@ -350,7 +338,7 @@ std::unique_ptr<IMouseDevice> OpenXMouseDevice(const std::string& displayName, u
         if (events) XCloseDisplay(events);
         return nullptr;
     }
-    return std::make_unique<CXMouseDevice>(events, control, static_cast<Window>(window), opcode);
+    return std::make_unique<XMouseDevice>(events, control, static_cast<Window>(window), opcode);
 }
 
 }  // namespace tarvik::mouse

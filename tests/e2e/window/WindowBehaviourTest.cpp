@@ -118,7 +118,7 @@ TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
     harness->module.Lock();                   // so the close request asks instead of ending the run
     dlg->m_mouse.m_bSuppressContextMenu = 1;  // and the context menu does not open
     std::thread([this] {
-        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, UWM_MOUSEDATA}) dlg->Post(message, 0, 0);
+        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, UWM_TRAYNOTIFY}) dlg->Post(message, 0, 0);
     }).join();
     harness->Pump();
     ASSERT_EQ(spy.seen.size(), 3u);

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <chrono>
 #include <map>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "input/MouseEmulation.h"
 #include "res/StringTable.h"
 #include "tests/support/FakeMouseDevice.h"
-#include "tests/support/Recorders.h"
 
 namespace tarvik {
 namespace {
@@ -51,19 +47,19 @@ protected:
         auto owned = std::make_unique<FakeMouseDevice>();
         device = owned.get();
         mouse.Initialise();
-        ASSERT_TRUE(mouse.InitDirectInput(std::move(owned), poster));
+        ASSERT_TRUE(mouse.InitDirectInput(std::move(owned)));
     }
     // Mouse mode on, with what entry sent cleared.
     void Enter() {
         ASSERT_TRUE(mouse.EnterMouseMode());
         host.packets.clear();
     }
-    void Read() { mouse.OnMouseData(); }
+    // The device hands its input to the emulation as its watch would when input arrives.
+    void Read() { ASSERT_TRUE(device->deliver()) << "nobody reads the device"; }
     const MouseState& Last() const { return host.packets.back(); }
 
     MouseState state;
     FakeHost host{state};
-    test::RecordingPoster poster;
     FakeMouseDevice* device = nullptr;
     CMouseEmulation mouse{state, host, host};
 };
@@ -95,7 +91,7 @@ TEST_F(MouseEmulationTest, WithoutCaptureEntryShowsTheFailureAndChangesNothing) 
     MouseState noDeviceState;
     FakeHost noDeviceHost{noDeviceState};
     CMouseEmulation noDevice{noDeviceState, noDeviceHost, noDeviceHost};
-    EXPECT_FALSE(noDevice.InitDirectInput(nullptr, poster));
+    EXPECT_FALSE(noDevice.InitDirectInput(nullptr));
     EXPECT_FALSE(noDevice.EnterMouseMode());
     EXPECT_EQ(noDeviceHost.alerts, std::vector<uint32_t>{IDS_DIRECTX_FAILURE});
 }
@@ -108,7 +104,7 @@ TEST_F(MouseEmulationTest, SpeedSettingScalesMotion) {
         mouse.m_nMouseSpeed = c.speed;
         device->settings.speed = c.systemSpeed;
         Enter();
-        device->Move(100, 0);
+        device->move(100, 0);
         Read();
         EXPECT_EQ(state.m_ptPcCursor.x, c.expectedX) << "speed " << c.speed << ", system " << c.systemSpeed;
         mouse.LeaveMouseMode();
@@ -120,7 +116,7 @@ TEST_F(MouseEmulationTest, AccelerationDoublesAboveEachThreshold) {
     for (const auto& c : cases) {
         device->settings.thresholds = {6, 10, c.level};
         Enter();
-        device->Move(0, c.move);
+        device->move(0, c.move);
         Read();
         EXPECT_EQ(state.m_ptPcCursor.y, 540 + c.expected) << "level " << c.level << ", move " << c.move;
         mouse.LeaveMouseMode();
@@ -129,12 +125,12 @@ TEST_F(MouseEmulationTest, AccelerationDoublesAboveEachThreshold) {
 
 TEST_F(MouseEmulationTest, TheVirtualCursorStopsAtTheEdgesAndLeavesThemAtOnce) {
     Enter();
-    device->Move(-5000, 5000);
+    device->move(-5000, 5000);
     Read();
     EXPECT_EQ(state.m_ptPcCursor, (Point{0, 1080}));
     EXPECT_EQ(Last().m_ptInstrumentCursor, (Point{0, 1023}));
     mouse.OnTimer(TIMER_PACKET_THROTTLE);
-    device->Move(1, -1);
+    device->move(1, -1);
     Read();
     EXPECT_EQ(state.m_ptPcCursor, (Point{1, 1079}));
 }
@@ -148,7 +144,7 @@ TEST_F(MouseEmulationTest, WheelSendsAtMostOneKeyPerReadAndDropsTheRest) {
         Enter();
         host.bytes.clear();
         for (double notches : c.notchesPerRead) {
-            device->Wheel(notches);
+            device->wheel(notches);
             Read();
         }
         EXPECT_EQ(host.bytes, c.bytes) << "first read " << c.notchesPerRead[0];
@@ -158,11 +154,11 @@ TEST_F(MouseEmulationTest, WheelSendsAtMostOneKeyPerReadAndDropsTheRest) {
 
 TEST_F(MouseEmulationTest, PositionsAreThrottledAndTheLastOneStillArrives) {
     Enter();
-    device->Move(10, 0);
+    device->move(10, 0);
     Read();
     ASSERT_EQ(host.packets.size(), 1u);
     EXPECT_EQ(host.timers[TIMER_PACKET_THROTTLE], 20u);
-    device->Move(10, 0);
+    device->move(10, 0);
     Read();
     EXPECT_EQ(host.packets.size(), 1u) << "a second position inside 20 ms";
 
@@ -175,33 +171,46 @@ TEST_F(MouseEmulationTest, PositionsAreThrottledAndTheLastOneStillArrives) {
     EXPECT_FALSE(host.timers.count(TIMER_PACKET_THROTTLE));
 }
 
-TEST_F(MouseEmulationTest, ButtonsBecomeTheButtonFlagEscCtrlAndShift) {
+// Each button alone, so that one taken for another (back for forward, Ctrl for Shift) shows.
+TEST_F(MouseEmulationTest, EachButtonSetsItsOwnFlagOnly) {
+    using Flag = Bool32 MouseState::*;
+    const Flag flags[] = {&MouseState::m_bMouseButton, &MouseState::m_bEsc, &MouseState::m_bCtrl,
+                          &MouseState::m_bShift};
+    const struct {
+        uint32_t xButton;
+        Flag flag;
+        std::vector<uint8_t> bytes;
+    } cases[] = {{1, &MouseState::m_bMouseButton, {}},
+                 {2, &MouseState::m_bEsc, {0x1B}},  // Esc once, on the press
+                 {8, &MouseState::m_bCtrl, {}},
+                 {9, &MouseState::m_bShift, {}}};
     Enter();
-    device->Button(1, true);
-    Read();
-    EXPECT_TRUE(Last().m_bMouseButton);
-    device->Button(8, true);
-    device->Button(9, true);
-    Read();
-    EXPECT_TRUE(Last().m_bCtrl && Last().m_bShift);
-    const size_t packets = host.packets.size();
-
-    device->Button(2, true);
-    Read();
-    device->Button(2, false);
-    Read();
-    EXPECT_EQ(host.bytes, std::vector<uint8_t>{0x1B}) << "Esc once, on the press";
-    EXPECT_EQ(host.packets.size(), packets + 2);
-    EXPECT_EQ(host.escShown.back(), 0);
-    EXPECT_NE(std::find(host.escShown.begin(), host.escShown.end(), 1), host.escShown.end());
+    for (const auto& c : cases) {
+        host.bytes.clear();
+        host.escShown.clear();
+        device->button(c.xButton, true);
+        Read();
+        ASSERT_EQ(host.packets.size(), 1u) << "button " << c.xButton;
+        for (Flag flag : flags) EXPECT_EQ(Last().*flag != 0, flag == c.flag) << "button " << c.xButton;
+        EXPECT_EQ(host.escShown.back(), c.xButton == 2) << "the Esc button lights while the middle button is held";
+        device->button(c.xButton, false);
+        Read();
+        ASSERT_EQ(host.packets.size(), 2u) << "button " << c.xButton;
+        for (Flag flag : flags) EXPECT_EQ(Last().*flag, 0) << "button " << c.xButton;
+        EXPECT_EQ(host.bytes, c.bytes) << "button " << c.xButton;
+        host.packets.clear();
+    }
 }
 
-TEST_F(MouseEmulationTest, AClickBetweenTwoReadsIsNotLost) {
+TEST_F(MouseEmulationTest, AClickInsideOneReadIsNotLost) {
     Enter();
-    device->Click(2);
-    Read();
+    device->click(2);
+    device->click(1);
     Read();
     EXPECT_EQ(host.bytes, std::vector<uint8_t>{0x1B});
+    ASSERT_EQ(host.packets.size(), 2u) << "pressed, then released";
+    EXPECT_TRUE(host.packets[0].m_bMouseButton && host.packets[0].m_bMouseActive);
+    EXPECT_FALSE(host.packets[1].m_bMouseButton);
     EXPECT_EQ(state.m_bEsc, 0);
 }
 
@@ -209,7 +218,7 @@ TEST_F(MouseEmulationTest, RightButtonLeavesAndHoldsBackTheContextMenu) {
     for (bool swapped : {false, true}) {
         device->settings.swapButtons = swapped;
         Enter();
-        device->Button(swapped ? 1 : 3, true);
+        device->button(swapped ? 1 : 3, true);
         Read();
         EXPECT_FALSE(state.m_bMouseMode) << "swapped " << swapped;
         EXPECT_FALSE(Last().m_bMouseActive);
@@ -223,7 +232,7 @@ TEST_F(MouseEmulationTest, RightButtonLeavesAndHoldsBackTheContextMenu) {
 
 TEST_F(MouseEmulationTest, LosingTheCaptureLeavesMouseMode) {
     Enter();
-    device->LoseCapture();
+    device->loseCapture();
     Read();
     EXPECT_FALSE(state.m_bMouseMode);
     ASSERT_EQ(host.packets.size(), 1u);
@@ -252,35 +261,6 @@ TEST_F(MouseEmulationTest, StartPositions) {
         EXPECT_EQ(state.m_ptInstrumentCursor, mouse.ScreenToInstrument(c.pc)) << "setting " << c.setting;
         mouse.LeaveMouseMode();
     }
-}
-
-TEST(MouseWorkerTest, PostsOncePerChangeAndStops) {
-    FakeMouseDevice device;
-    test::RecordingPoster poster;
-    CMouseWorker worker;
-    worker.Start(device, poster);
-    device.Move(1, 0);
-    test::PostedMessage message{};
-    ASSERT_TRUE(poster.Take(message));
-    EXPECT_EQ(message.message, UWM_MOUSEDATA);
-    EXPECT_TRUE(worker.Stop(std::chrono::seconds(5)));
-    EXPECT_FALSE(worker.Running());
-}
-
-TEST(MouseWorkerTest, AWorkerThatDoesNotEndIsLetGo) {
-    FakeMouseDevice device;
-    test::RecordingPoster poster;
-    CMouseWorker worker;
-    device.Hang();
-    worker.Start(device, poster);
-    EXPECT_FALSE(worker.Stop(std::chrono::milliseconds(50)));
-    device.Release();
-    // The thread ends once its device lets it; the device must live until then.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (worker.Running() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_FALSE(worker.Running());
 }
 
 }  // namespace
