@@ -221,18 +221,20 @@ private:
     bool Line(const std::vector<std::string_view>& lines, std::string_view line) {
         const std::string_view t = Trim(line);
         if (SameName(t, kHeader5) || SameName(t, kHeader4)) {
-            // Only the first header sets the format; a repeated one (two exports joined) is skipped.
-            if (!sawHeader_) doc_.wideStrings = SameName(t, kHeader5);
-            sawHeader_ = true;
+            // Only a header before any key or value sets the format; a later one (two exports
+            // joined, or a stray line) is skipped, so nothing already read changes meaning.
+            if (!formatFixed_) doc_.wideStrings = SameName(t, kHeader5);
+            formatFixed_ = true;
             return true;
         }
         if (IsBlankOrComment(line)) {
             KeepLine(line);
             return true;
         }
+        if (t.front() != '[' && t.front() != '"' && t.front() != '@') return Fail("neither a key nor a value");
+        formatFixed_ = true;
         if (t.front() == '[') return KeyLine(t);
-        if (t.front() == '"' || t.front() == '@') return ValueLine(lines, t);
-        return Fail("neither a key nor a value");
+        return ValueLine(lines, t);
     }
 
     bool KeyLine(std::string_view t) {
@@ -294,7 +296,7 @@ private:
     std::optional<size_t> current_;
     bool skipping_ = false;  // inside a deleted key's section, or one whose key line is broken
     bool badKey_ = false;
-    bool sawHeader_ = false;
+    bool formatFixed_ = false;
 };
 
 bool FitsInQuotes(const HiveValue& value) {

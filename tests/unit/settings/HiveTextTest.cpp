@@ -170,5 +170,15 @@ TEST(HiveTextTest, ARewriteOfOddlySpelledKeysIsAFixedPoint) {
     EXPECT_EQ(FormatHiveText(Parse(written)), written);
 }
 
+// A header line after keys or values does not change how they were read: a string in a hex list
+// read as UTF-16 would otherwise be written under a REGEDIT4 header and read back as other bytes.
+TEST(HiveTextTest, AHeaderAfterValuesDoesNotChangeTheFormat) {
+    const CHiveDocument doc = Parse("[HKEY_CURRENT_USER\\K]\n\"S\"=hex(1):00\nREGEDIT4\n");
+    EXPECT_TRUE(doc.wideStrings);
+    const std::string once = FormatHiveText(doc);
+    EXPECT_EQ(once.substr(0, once.find('\n')), "Windows Registry Editor Version 5.00");
+    EXPECT_EQ(FormatHiveText(Parse(once)), once);
+}
+
 }  // namespace
 }  // namespace tarvik::hive
