@@ -136,6 +136,8 @@ TEST_F(IdleBusFixture, AnUnreachedRunEndsItselfAndAServerLockKeepsOneAlive) {
     const QString held = locked.service();
     const QDBusMessage created = CreateInstance(a);  // the name is given up: the next start is a new run
     ASSERT_EQ(created.service(), held);
+    // What keeps the run now is one server lock and no object.
+    EXPECT_EQ(Call(a, held, PathOf(created), kObject, "Release").type(), QDBusMessage::ReplyMessage);
 
     const QDBusMessage started = Call(a, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                                       "StartServiceByName", {"Tarvik.TarvikObject", 0u});
@@ -144,9 +146,11 @@ TEST_F(IdleBusFixture, AnUnreachedRunEndsItselfAndAServerLockKeepsOneAlive) {
     ASSERT_TRUE(idle.startsWith(':'));
     EXPECT_TRUE(WaitUntil([&] { return !HasOwner(idle); })) << "nobody reached it: it ends after its time-out";
 
-    // The locked run started earlier, so its time-out has passed too: it still answers, after the
-    // object goes as well, until its lock is released.
-    EXPECT_EQ(Call(a, held, PathOf(created), kObject, "Release").type(), QDBusMessage::ReplyMessage);
+    // The locked run started earlier, so its time-out has passed too: it still answers until its
+    // lock is released.
+    const QDBusMessage again = Call(a, held, "/Tarvik", factory, "LockServer", {true});
+    EXPECT_EQ(again.type(), QDBusMessage::ReplyMessage) << "its time-out found the lock: it is not ending";
+    EXPECT_EQ(Call(a, held, "/Tarvik", factory, "LockServer", {false}).type(), QDBusMessage::ReplyMessage);
     EXPECT_EQ(Call(a, held, "/Tarvik", factory, "LockServer", {false}).type(), QDBusMessage::ReplyMessage);
     EXPECT_TRUE(WaitUntil([&] { return !HasOwner(held); }));
 }

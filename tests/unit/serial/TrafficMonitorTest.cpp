@@ -35,7 +35,9 @@ class TrafficMonitorTest : public ::testing::Test, public PortRig<FakeLines> {
 protected:
     std::shared_ptr<FakeLineState> com1 = lines.line("COM1");
     std::shared_ptr<FakeLineState> com2 = lines.line("COM2");
-    CTrafficMonitor monitor{[this](ITrafficTap* tap) { manager.setTrafficTap(tap); }, [] { return int64_t{42}; }};
+    ITrafficTap* tapped = nullptr;
+    CTrafficMonitor monitor{[this](ITrafficTap* tap) { manager.setTrafficTap(tapped = tap); },
+                            [] { return int64_t{42}; }};
     RecordingWatcher watcher;
 };
 
@@ -86,6 +88,7 @@ TEST_F(TrafficMonitorTest, TheLinesAreTappedOnlyWhileSomeoneWatches) {
     manager.SendByteToPorts('z');
     EXPECT_EQ(second.items.size(), 3u);
     EXPECT_FALSE(monitor.IsWatched());
+    EXPECT_EQ(tapped, nullptr) << "the lines are no longer tapped";
     manager.SendByteToPorts('w');
     EXPECT_EQ(second.items.size(), 3u);
     // A packet half sent while nobody watched does not run into what the next watcher sees.
@@ -123,6 +126,12 @@ TEST(TrafficFormatTest, OneLineForPeopleAndOneForScripts) {
     TrafficItem key;
     key.bytes = "\x1b";
     EXPECT_NE(FormatTrafficJson(key).find(R"("key":27,"name":"ESC")"), std::string::npos);
+    TrafficItem rubout;  // DEL is a control character too, not printable text
+    rubout.direction = TrafficDirection::In;
+    rubout.kind = TrafficItem::Kind::Text;
+    rubout.bytes = rubout.text = "a\x7f";
+    EXPECT_NE(FormatTrafficLine(rubout).find(R"(text "a\x7f")"), std::string::npos) << FormatTrafficLine(rubout);
+    EXPECT_NE(FormatTrafficJson(rubout).find(R"("text":"a\u007f")"), std::string::npos) << FormatTrafficJson(rubout);
 
     TrafficItem parsed;
     EXPECT_TRUE(ParseTrafficItemParts("merge", "in", "broken", parsed));
