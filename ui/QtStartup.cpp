@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QImageReader>
 #include <QtGlobal>
 
 #include "app/VersionInfo.h"
@@ -68,10 +69,17 @@ std::string NoDisplayMessage(bool activated) {
     return text;
 }
 
+QPixmap ArtPixmap(const QString& path) {
+    // Read as PNG and nothing else: a reader left to guess loads every image format plugin to
+    // ask whether it reads PNG, and those libraries cost each start time and memory.
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 QIcon ApplicationIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48})
-        icon.addFile(QStringLiteral(":/art/icon131_%1.png").arg(size), QSize(size, size));
+    for (const int size : {16, 32, 48}) icon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_%1.png").arg(size)));
     return icon;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 
 namespace tarvik {
 
@@ -16,6 +17,9 @@ std::string NoDisplayMessage(bool activated);
 
 // Whether the environment names any display or platform the toolkit could use.
 bool DisplayNamed();
+
+// One of Tarvik's PNG pictures (":/art/..."); null when it cannot be read.
+QPixmap ArtPixmap(const QString& path);
 
 // Tarvik's icon at the sizes desktops ask for.
 QIcon ApplicationIcon();
