@@ -195,6 +195,7 @@ DluBase MeasureDluBase(const QFont& font) {
 }
 
 DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
+    FontsReady();
     const QFont font = TemplateFont(dialogTemplate);
     const DluBase base = MeasureDluBase(font);
     dialog.setFont(font);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
+
+#include <fontconfig/fontconfig.h>
 
 #include <QImageReader>
 #include <QtGlobal>
@@ -27,6 +30,20 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
         std::fflush(stderr);
         std::_Exit(2);
     }
+}
+
+// Fontconfig reads its whole configuration (dozens of XML files) when the first font is asked
+// for, the largest single part of a start. A thread of its own reads it while the toolkit
+// connects to the display; the first font waits for it (FontsReady), so the reading is never done
+// twice at once.
+std::thread& FontConfigReader() {
+    static struct Reader {
+        std::thread thread;
+        ~Reader() {
+            if (thread.joinable()) thread.join();
+        }
+    } reader;
+    return reader.thread;
 }
 
 std::string EnvText(const char* name) {
@@ -83,6 +100,10 @@ QIcon ApplicationIcon() {
     return icon;
 }
 
+void FontsReady() {
+    if (FontConfigReader().joinable()) FontConfigReader().join();
+}
+
 bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
 
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool activated) {
@@ -94,6 +115,7 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool act
     // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also
     // offers one (XWayland) the window is put on it, unless the user chose a platform.
     if (EnvSet("DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!FontConfigReader().joinable()) FontConfigReader() = std::thread([] { FcInit(); });
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);

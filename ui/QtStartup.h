@@ -24,6 +24,10 @@ QPixmap ArtPixmap(const QString& path);
 // Tarvik's icon at the sizes desktops ask for.
 QIcon ApplicationIcon();
 
+// Returns once the fonts' configuration, which CreateApplication starts reading, has been read:
+// to be called before the first font is used.
+void FontsReady();
+
 // The application object, or null (with NoDisplayMessage(activated) on stderr) when the named
 // display cannot be opened. `argc` and `argv` must outlive the application.
 std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool activated);
