@@ -11,7 +11,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
   clang-14 libclang-rt-14-dev clang-format
-  xvfb xauth libx11-dev libxi-dev libxtst-dev x11-utils x11-xkb-utils xkb-data xdg-utils
+  xvfb xauth libx11-dev libxi-dev libxtst-dev libfontconfig-dev x11-utils x11-xkb-utils xkb-data xdg-utils
   dbus dbus-x11 socat procps python3 python3-dbus python3-gi python3-pyatspi at-spi2-core fonts-liberation2 openbox
   libgensio-dev libwrap0-dev libssl-dev ser2net openssl python3-serial
   dpkg-dev file lintian desktop-file-utils appstream man-db

@@ -19,6 +19,8 @@
 #include <QSlider>
 #include <QWidget>
 
+#include "ui/QtStartup.h"
+
 namespace tarvik {
 namespace {
 
@@ -66,7 +68,7 @@ QWidget* MakeStatic(QWidget& dialog, const DialogControl& control) {
 QWidget* MakeBitmap(QWidget& dialog, const DialogControl& control, const QSize& size) {
     auto* label = new QLabel(&dialog);
     if (control.style & kClientEdge) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    const QPixmap picture(QString::fromUtf8(control.text));
+    const QPixmap picture = ArtPixmap(QString::fromUtf8(control.text));
     // A missing picture leaves the control empty; nothing is reported.
     if (!picture.isNull()) {
         const int inside = 2 * label->frameWidth();
@@ -193,6 +195,7 @@ DluBase MeasureDluBase(const QFont& font) {
 }
 
 DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
+    FontsReady();
     const QFont font = TemplateFont(dialogTemplate);
     const DluBase base = MeasureDluBase(font);
     dialog.setFont(font);

@@ -1,5 +1,8 @@
 #include "ui/KeyEventFilter.h"
 
+#include <string>
+#include <utility>
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -37,11 +40,37 @@ uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout)
     return VirtualKeyFor(key);
 }
 
+namespace {
+
+// The layout's connection is opened by the first key that asks, not at start-up: it costs a
+// connection and a keymap read, and a run may see no key at all. Until then nothing can change
+// what it would read, since every answer is the layout of that moment.
+class CLayoutOnFirstKey final : public keyboard::IKeyboardLayout {
+public:
+    explicit CLayoutOnFirstKey(std::string displayName) : displayName_(std::move(displayName)) {}
+
+    keyboard::KeySymbols SymbolsOf(uint32_t keycode) override {
+        if (!opened_) {
+            opened_ = true;
+            layout_ = keyboard::OpenXkbLayout(displayName_);
+        }
+        // A display that cannot be asked leaves the key to its position, as no layout at all does.
+        return layout_ ? layout_->SymbolsOf(keycode) : keyboard::KeySymbols{};
+    }
+
+private:
+    std::string displayName_;
+    bool opened_ = false;
+    std::unique_ptr<keyboard::IKeyboardLayout> layout_;
+};
+
+}  // namespace
+
 std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout() {
     // The toolkit reaches X through DISPLAY; other platforms (offscreen, Wayland) have no X
     // keyboard to ask, and a display they do not use must not be opened behind their back.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    return keyboard::OpenXkbLayout(qEnvironmentVariable("DISPLAY").toStdString());
+    return std::make_unique<CLayoutOnFirstKey>(qEnvironmentVariable("DISPLAY").toStdString());
 }
 
 bool CapsLockOf(const QKeyEvent& event) {

@@ -23,8 +23,8 @@ namespace tarvik {
 // to ask; 0 when it has none.
 uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout = nullptr);
 
-// The desktop's keyboard layout: on X11, its own connection to the display the application uses;
-// null elsewhere (keys then go by position).
+// The desktop's keyboard layout: on X11, its own connection to the display the application uses,
+// opened when the first key asks; null elsewhere (keys then go by position).
 std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout();
 
 // Caps Lock as it was for this event: from the native modifier state when the platform reported

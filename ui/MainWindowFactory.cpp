@@ -19,7 +19,10 @@ public:
     explicit CLeaderUntitler(QWidget* window) : QObject(window) {}
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show) {
-            x11::UntitleClientLeader(static_cast<QWidget*>(watched)->internalWinId());
+            // On the toolkit's own connection: it made the leader, and its requests are ahead of ours.
+            const auto* native = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+            x11::UntitleClientLeader(native ? native->connection() : nullptr,
+                                     static_cast<QWidget*>(watched)->internalWinId());
             deleteLater();
         }
         return false;

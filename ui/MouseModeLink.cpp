@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPushButton>
 
+#include "platform/mouse/OpenOnFirstUse.h"
 #include "platform/mouse/XMouseDevice.h"
 #include "ui/Desktop.h"
 #include "ui/TarvikDlg.h"
@@ -21,9 +22,12 @@ CMouseModeLink::CMouseModeLink(CTarvikDlg& window) : window_(window) {
 }
 
 std::unique_ptr<IMouseDevice> CMouseModeLink::OpenDevice() {
+    // Without an X display there is no capture at all, and the start-up says so at once.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    // The toolkit's own display connection is the one named by DISPLAY; the capture opens its own.
-    return mouse::OpenXMouseDevice(std::string(), static_cast<unsigned long>(window_.winId()));
+    // The toolkit's own display connection is the one named by DISPLAY; the capture opens its own
+    // when mouse mode is first entered (and then the window is shown, so it has its X window).
+    return mouse::OpenOnFirstUse(
+        [this] { return mouse::OpenXMouseDevice(std::string(), static_cast<unsigned long>(window_.winId())); });
 }
 
 void CMouseModeLink::SendMousePacket() { window_.SendMousePacket(); }

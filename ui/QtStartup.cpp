@@ -2,7 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
+#include <fontconfig/fontconfig.h>
+
+#include <QImageReader>
 #include <QtGlobal>
 
 #include "app/VersionInfo.h"
@@ -26,6 +30,20 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
         std::fflush(stderr);
         std::_Exit(2);
     }
+}
+
+// Fontconfig reads its whole configuration (dozens of XML files) when the first font is asked
+// for, the largest single part of a start. A thread of its own reads it while the toolkit
+// connects to the display; the first font waits for it (FontsReady), so the reading is never done
+// twice at once.
+std::thread& FontConfigReader() {
+    static struct Reader {
+        std::thread thread;
+        ~Reader() {
+            if (thread.joinable()) thread.join();
+        }
+    } reader;
+    return reader.thread;
 }
 
 std::string EnvText(const char* name) {
@@ -68,11 +86,22 @@ std::string NoDisplayMessage(bool activated) {
     return text;
 }
 
+QPixmap ArtPixmap(const QString& path) {
+    // Read as PNG and nothing else: a reader left to guess loads every image format plugin to
+    // ask whether it reads PNG, and those libraries cost each start time and memory.
+    QImageReader reader(path, "png");
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 QIcon ApplicationIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48})
-        icon.addFile(QStringLiteral(":/art/icon131_%1.png").arg(size), QSize(size, size));
+    for (const int size : {16, 32, 48}) icon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_%1.png").arg(size)));
     return icon;
+}
+
+void FontsReady() {
+    if (FontConfigReader().joinable()) FontConfigReader().join();
 }
 
 bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
@@ -86,6 +115,7 @@ std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool act
     // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also
     // offers one (XWayland) the window is put on it, unless the user chose a platform.
     if (EnvSet("DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (!FontConfigReader().joinable()) FontConfigReader() = std::thread([] { FcInit(); });
     const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QPixmap>
 
 namespace tarvik {
 
@@ -17,8 +18,15 @@ std::string NoDisplayMessage(bool activated);
 // Whether the environment names any display or platform the toolkit could use.
 bool DisplayNamed();
 
+// One of Tarvik's PNG pictures (":/art/..."); null when it cannot be read.
+QPixmap ArtPixmap(const QString& path);
+
 // Tarvik's icon at the sizes desktops ask for.
 QIcon ApplicationIcon();
+
+// Returns once the fonts' configuration, which CreateApplication starts reading, has been read:
+// to be called before the first font is used.
+void FontsReady();
 
 // The application object, or null (with NoDisplayMessage(activated) on stderr) when the named
 // display cannot be opened. `argc` and `argv` must outlive the application.

@@ -12,6 +12,7 @@
 #include "ui/DialogTemplate.h"
 #include "ui/KeyEventFilter.h"
 #include "ui/MessageEvent.h"
+#include "ui/QtStartup.h"
 
 namespace tarvik {
 namespace {
@@ -74,7 +75,7 @@ bool CTarvikDlg::OnInitDialog() {
 }
 
 void CTarvikDlg::LoadImages() {
-    const QIcon helpIcon(QStringLiteral(":/art/icon134_16.png"));
+    const QIcon helpIcon(ArtPixmap(QStringLiteral(":/art/icon134_16.png")));
     if (!helpIcon.isNull()) {
         m_btnHelp->setToolTip(m_btnHelp->text());
         m_btnHelp->setText(QString());
@@ -83,8 +84,8 @@ void CTarvikDlg::LoadImages() {
     }
     // The bitmaps fill the button inside its bevel.
     const QSize size = m_btnMouse->size() - QSize(6, 6);
-    m_hbmMouseOn = QPixmap(QStringLiteral(":/art/bitmap133.png"));
-    m_hbmMouseOff = QPixmap(QStringLiteral(":/art/bitmap132.png"));
+    m_hbmMouseOn = ArtPixmap(QStringLiteral(":/art/bitmap133.png"));
+    m_hbmMouseOff = ArtPixmap(QStringLiteral(":/art/bitmap132.png"));
     if (!m_hbmMouseOn.isNull())
         m_hbmMouseOn = m_hbmMouseOn.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (!m_hbmMouseOff.isNull()) {

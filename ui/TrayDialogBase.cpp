@@ -46,7 +46,7 @@ CTrayDialogBase::CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, C
       m_module(module),
       m_displayLine(*this) {
     m_hIcon = ApplicationIcon();
-    m_hSmallIcon.addFile(QStringLiteral(":/art/icon131_16.png"), QSize(16, 16));
+    m_hSmallIcon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_16.png")));
     setFocusPolicy(Qt::ClickFocus);
 }
 

@@ -87,12 +87,19 @@ bool CBusServer::RegisterClassObjects() {
         return false;
     }
     // Queued behind another run that offers the class object, as several servers may: whoever owns
-    // the name serves the next client, and the next in line takes over when it lets go.
-    const auto reply =
-        connection_->interface()->registerService(Name(bus::kServiceName), QDBusConnectionInterface::QueueService,
-                                                  QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid())
-        Report("the session bus refused the name Tarvik.TarvikObject: " + reply.error().message().toStdString());
+    // the name serves the next client, and the next in line takes over when it lets go. Nothing
+    // waits for the answer, which only a refusal makes worth a word: the bus takes the name before
+    // it reads anything this connection sends later.
+    constexpr uint kQueueAndKeep = 0;  // RequestName flags: queue; let no one take the name over
+    auto* pending = new QDBusPendingCallWatcher(
+        connection_->interface()->asyncCall(QStringLiteral("RequestName"), Name(bus::kServiceName), kQueueAndKeep),
+        this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
+        const QDBusPendingReply<uint> reply = *call;
+        if (reply.isError())
+            Report("the session bus refused the name Tarvik.TarvikObject: " + reply.error().message().toStdString());
+        call->deleteLater();
+    });
     return true;
 }
 

@@ -88,6 +88,34 @@ bool ParseFile(const HiveFileContents& file, CHiveDocument& doc, std::string& wh
 
 }  // namespace
 
+// Most calls find a file exactly as the previous call did (a setting read opens its file up to
+// four times), so the bytes are compared rather than parsed again.
+struct CFileHiveStore::Parsed {
+    std::string path;
+    std::string bytes;
+    bool ok = false;
+    std::string why;
+    CHiveDocument doc{""};
+};
+
+CFileHiveStore::CFileHiveStore() = default;
+CFileHiveStore::~CFileHiveStore() = default;
+
+bool CFileHiveStore::Parse(const std::string& path, const HiveFileContents& file, CHiveDocument& doc,
+                           std::string& why) {
+    if (!file.exists || !file.regular || file.tooLarge) return ParseFile(file, doc, why);
+    std::unique_ptr<Parsed>& last = parsed_[doc.Root() == RootName(HKEY_LOCAL_MACHINE) ? 1 : 0];
+    if (last && last->path == path && last->bytes == file.bytes && last->doc.Root() == doc.Root()) {
+        doc = last->doc;
+        if (!last->ok) why = last->why;
+        return last->ok;
+    }
+    const bool ok = ParseFile(file, doc, why);
+    if (!last) last = std::make_unique<Parsed>();
+    *last = Parsed{path, file.bytes, ok, ok ? std::string() : why, doc};
+    return ok;
+}
+
 void CFileHiveStore::Begin() {
     detail_.clear();
     notice_.clear();
@@ -149,7 +177,7 @@ uint32_t CFileHiveStore::Load(uint32_t hive, CHiveDocument& doc) {
             if (lock.Acquire(path, true, shared) != ERROR_SUCCESS) break;
         }
         if (const uint32_t code = hive::ReadHiveFile(path, file); code != ERROR_SUCCESS) return Failed(path, code);
-        if (ParseFile(file, doc, why)) {
+        if (Parse(path, file, doc, why)) {
             NoteSkipped(path, file, doc, "");
             return ERROR_SUCCESS;
         }
@@ -176,7 +204,7 @@ uint32_t CFileHiveStore::Modify(uint32_t hive, Change change) {
     CHiveDocument doc(RootName(hive));
     std::string why;
     // A file we cannot read is never replaced: it goes aside first, and this write fails.
-    if (!ParseFile(file, doc, why)) return Unreadable(path, file, why, true);
+    if (!Parse(path, file, doc, why)) return Unreadable(path, file, why, true);
     bool changed = false;
     if (const uint32_t code = change(doc, changed); code != ERROR_SUCCESS) return code;
     std::string keptAs;

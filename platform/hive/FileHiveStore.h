@@ -3,6 +3,7 @@
 // replaced) and closed again on every call, so other processes' changes are always seen and a
 // crash never leaves half a file.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/hive/HiveStore.h"
@@ -16,6 +17,11 @@ namespace tarvik {
 
 class CFileHiveStore : public IHiveStore {
 public:
+    CFileHiveStore();
+    ~CFileHiveStore() override;
+    CFileHiveStore(const CFileHiveStore&) = delete;
+    CFileHiveStore& operator=(const CFileHiveStore&) = delete;
+
     uint32_t OpenKey(uint32_t hive, const std::string& keyPath) override;
     uint32_t QueryValue(uint32_t hive, const std::string& keyPath, const std::string& name, uint32_t* type,
                         uint8_t* data, uint32_t* size) override;
@@ -35,6 +41,9 @@ private:
     // `change` says it changed something.
     template <typename Change>
     uint32_t Modify(uint32_t hive, Change change);
+    // Parses a file just read into `doc` (whose root names the hive); false with the reason when
+    // it is no hive. Bytes parsed before are not parsed again.
+    bool Parse(const std::string& path, const hive::HiveFileContents& file, hive::CHiveDocument& doc, std::string& why);
     // A file that could not be parsed: set it aside and say where it went.
     uint32_t Unreadable(const std::string& path, const hive::HiveFileContents& file, const std::string& why,
                         bool locked);
@@ -48,6 +57,9 @@ private:
     std::string notice_;
     bool repeated_ = false;
     bool writingShared_ = false;  // the call changes the machine's hive
+    // The last file of each hive that was parsed, and what it gave.
+    struct Parsed;
+    std::unique_ptr<Parsed> parsed_[2];
 };
 
 }  // namespace tarvik
