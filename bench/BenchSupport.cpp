@@ -1,9 +1,11 @@
 #include "bench/BenchSupport.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -37,6 +39,36 @@ Pty OpenPty() {
     cfmakeraw(&t);
     tcsetattr(p.spareSlave, TCSANOW, &t);
     return p;
+}
+
+// `count` ports on 127.0.0.1 that nothing listened on a moment ago; each is held until all are
+// chosen, so they differ.
+std::vector<uint16_t> FreePorts(size_t count) {
+    std::vector<int> fds;
+    std::vector<uint16_t> ports;
+    for (size_t i = 0; i < count; ++i) {
+        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+        fds.push_back(fd);
+        ports.push_back(ntohs(address.sin_port));
+    }
+    for (int fd : fds) close(fd);
+    return ports;
+}
+
+// Read from the kernel's table: connecting to ask would make ser2net open the line.
+bool Listening(uint16_t port) {
+    std::ifstream table("/proc/net/tcp");
+    char wanted[40];
+    std::snprintf(wanted, sizeof wanted, ": 0100007F:%04X 00000000:0000 0A ", port);
+    for (std::string line; std::getline(table, line);)
+        if (line.find(wanted) != std::string::npos) return true;
+    return false;
 }
 
 }  // namespace
@@ -91,12 +123,41 @@ Rig MakeRig(const std::string& name) {
 
 void RemoveRig(const Rig& rig) { fs::remove_all(rig.dir); }
 
+pid_t ServeOverNetwork(const Rig& rig, bool rfc2217, bool chardelay) {
+    const std::vector<uint16_t> ports = FreePorts(2);
+    const Pty* lines[] = {&rig.display, &rig.merge};
+    const fs::path config = rig.dir / "ser2net.yaml";
+    {
+        std::ofstream yaml(config);
+        yaml << "%YAML 1.1\n---\n";
+        for (int i = 0; i < 2; ++i) {
+            yaml << "connection: &com" << i + 1 << "\n  accepter: " << (rfc2217 ? "telnet(rfc2217)," : "")
+                 << "tcp,127.0.0.1," << ports[i] << "\n  connector: serialdev," << lines[i]->slavePath
+                 << ",9600n81,local\n  options:\n"
+                 << "    kickolduser: true\n"
+                 << (chardelay ? "" : "    chardelay: false\n");
+        }
+    }
+    const pid_t pid = Spawn({"/usr/sbin/ser2net", "-n", "-u", "-c", config.string()});
+    for (int i = 0; pid > 0 && i < 1000 && !(Listening(ports[0]) && Listening(ports[1])); ++i) usleep(10000);
+    if (pid <= 0 || !Listening(ports[0]) || !Listening(ports[1])) {
+        Stop(pid);
+        return -1;
+    }
+    for (int i = 0; i < 2; ++i) {
+        const fs::path link = rig.dir / "ports" / ("COM" + std::to_string(i + 1));
+        fs::remove(link);
+        fs::create_symlink((rfc2217 ? "rfc2217://127.0.0.1:" : "tcp://127.0.0.1:") + std::to_string(ports[i]), link);
+    }
+    return pid;
+}
+
 Stats Summarise(std::vector<double> us) {
     // A run that lost its first bytes has nothing to summarise; say so in the table, not crash.
-    if (us.empty()) return {0, 0, 0, 0};
+    if (us.empty()) return {0, 0, 0, 0, 0};
     std::sort(us.begin(), us.end());
     auto at = [&](double q) { return us[std::min(us.size() - 1, static_cast<size_t>(q * (us.size() - 1) + 0.5))]; };
-    return {at(0.5), at(0.99), us.back(), us.size()};
+    return {at(0.5), at(0.9), at(0.99), us.back(), us.size()};
 }
 
 pid_t Spawn(const std::vector<std::string>& argv) {

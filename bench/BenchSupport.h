@@ -24,6 +24,11 @@ struct Rig {
 };
 Rig MakeRig(const std::string& name);
 void RemoveRig(const Rig& rig);
+// ser2net on 127.0.0.1 serving both lines of `rig` over RFC 2217 (or as raw TCP), and COM1 and
+// COM2 linked to its addresses instead of the pseudo-terminals. Without `chardelay` it sends each
+// byte as it comes (`chardelay: false`, as docs/serial-ports.md recommends); with it, ser2net's
+// default, which waits a few character times for more. -1 if it is not listening within 10 s.
+pid_t ServeOverNetwork(const Rig& rig, bool rfc2217, bool chardelay);
 
 void MakeRaw(int fd);
 // Reads from every fd until each has delivered `want` bytes; false on time-out.
@@ -33,7 +38,7 @@ pid_t Spawn(const std::vector<std::string>& argv);
 void Stop(pid_t pid);
 
 struct Stats {
-    double p50, p99, max;
+    double p50, p90, p99, max;
     size_t n;
 };
 Stats Summarise(std::vector<double> values);

@@ -25,6 +25,7 @@ extern "C" {  // these two headers, meant for writers of os funcs, declare no C 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -531,6 +532,10 @@ gensio_os_funcs* Make() {
     o->control = Control;
     gensio_addr_addrinfo_set_os_funcs(o);
     if (gensio_stdsock_set_os_funcs(o) != 0) std::abort();
+    // gensio sends on its sockets without MSG_NOSIGNAL: a send on a connection the server has
+    // closed would end Tarvik with SIGPIPE instead of failing with EPIPE, which the line reports
+    // as lost.
+    std::signal(SIGPIPE, SIG_IGN);
     // Failures gensio has no code for are logged at INFO; keep them so their words reach the user.
     gensio_set_log_mask(gensio_get_log_mask() | (1u << GENSIO_LOG_INFO));
     return o;

@@ -27,6 +27,21 @@ comm::LineError OpenAndFail(net::NetworkLine& line) {
     return probe.failures.empty() ? comm::LineError{} : probe.failures[0];
 }
 
+// A socket on 127.0.0.1 that listens and never accepts by itself; its address is `tcp://` + `where`.
+int Listener(std::string& where) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 8) != 0) {
+        return -1;
+    }
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    where = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    return listener;
+}
+
 TEST(NetFailures, ARefusedPortIsToldAndNothingRunsAfterwards) {
     EnsureCoreApplication();
     net::NetworkLine line(Address("rfc2217://127.0.0.1:" + std::to_string(FreePort())));
@@ -57,15 +72,10 @@ TEST(NetFailures, AnUnknownNameIsTold) {
 // line closed or destroyed while opening says nothing more.
 TEST(NetFailures, AServerThatNeverAnswersTimesOutAndClosingWhileOpeningIsQuiet) {
     EnsureCoreApplication();
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(listener, 8), 0);
-    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string url = "rfc2217+tls://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    std::string where;
+    const int listener = Listener(where);
+    ASSERT_GE(listener, 0);
+    const std::string url = "rfc2217+tls://" + where;
 
     net::LineSettings quick;
     quick.openTimeout = 300ms;
@@ -88,6 +98,30 @@ TEST(NetFailures, AServerThatNeverAnswersTimesOutAndClosingWhileOpeningIsQuiet) 
     EXPECT_EQ(probe.opened, 0);
     EXPECT_TRUE(probe.failures.empty());
     ::close(listener);
+}
+
+// The server goes away while keys are being sent, before the line has read that it went: the
+// writes meet a connection the server has closed, which the line reports as lost. The process
+// lives on (a send on such a connection would otherwise end it with SIGPIPE).
+TEST(NetFailures, WritesToAServerThatWentAwayLoseTheLineNotTheProcess) {
+    EnsureCoreApplication();
+    std::string where;
+    const int listener = Listener(where);
+    ASSERT_GE(listener, 0);
+    net::NetworkLine line(Address("tcp://" + where));
+    Probe probe(line);
+    line.open();
+    ASSERT_TRUE(RunUntil([&] { return probe.opened > 0; }));
+    const int server = ::accept(listener, nullptr, nullptr);
+    ASSERT_GE(server, 0);
+    ::close(server);
+    ::close(listener);
+    // No return to the event loop between the writes: the first draws the closed end's reset, the
+    // ones after it fail with EPIPE.
+    for (int i = 0; i < 20; ++i) Write(line, "key");
+    ASSERT_TRUE(RunUntil([&] { return !probe.losses.empty(); }));
+    EXPECT_EQ(probe.losses.size(), 1u);
+    EXPECT_NE(Write(line, "key"), 0u);
 }
 
 // An address that asks for RFC 2217 of a telnet server without it is refused rather than opened
