@@ -10,15 +10,17 @@ namespace {
 constexpr char kClearByte = 0x0C;
 constexpr char kReturnByte = 0x0D;
 
-std::string ValueName(const char* prefix, int index) { return std::string(prefix) + static_cast<char>('1' + index); }
-
 // All four reads are made even after a failure, so each field present is still taken.
 bool LoadOne(CMacro& macro, int index, ISettings& settings) {
-    bool ok = settings.ReadSettingString(HKEY_CURRENT_USER, ValueName("Macro", index), macro.Text);
-    ok &= settings.ReadSettingString(HKEY_CURRENT_USER, ValueName("Name", index), macro.Caption);
-    ok &= settings.ReadSettingNumber(HKEY_CURRENT_USER, ValueName("Clear", index), macro.Clear);
-    ok &= settings.ReadSettingNumber(HKEY_CURRENT_USER, ValueName("Return", index), macro.Return);
-    return ok;
+    const auto text = settings.macroText(index);
+    const auto caption = settings.macroCaption(index);
+    const auto clear = settings.macroClear(index, macro.Clear);
+    const auto addReturn = settings.macroReturn(index, macro.Return);
+    macro.Text = text.value_or(macro.Text);
+    macro.Caption = caption.value_or(macro.Caption);
+    macro.Clear = clear.value_or(macro.Clear);
+    macro.Return = addReturn.value_or(macro.Return);
+    return text && caption && clear && addReturn;
 }
 
 }  // namespace
@@ -47,10 +49,10 @@ bool SaveMacros(MacroArray& macros, ISettings& settings, IMacroButtons& buttons)
     // A failed write is reported by the store itself; the rest are still attempted.
     for (int i = 0; i < kMacroCount; ++i) {
         const CMacro& m = macros[static_cast<size_t>(i)];
-        settings.WriteSettingString(HKEY_CURRENT_USER, ValueName("Macro", i), m.Text);
-        settings.WriteSettingString(HKEY_CURRENT_USER, ValueName("Name", i), m.Caption);
-        settings.WriteSettingNumber(HKEY_CURRENT_USER, ValueName("Clear", i), m.Clear);
-        settings.WriteSettingNumber(HKEY_CURRENT_USER, ValueName("Return", i), m.Return);
+        settings.setMacroText(i, m.Text);
+        settings.setMacroCaption(i, m.Caption);
+        settings.setMacroClear(i, m.Clear);
+        settings.setMacroReturn(i, m.Return);
     }
     // The buttons show what was stored: when it cannot be read back they keep the captions of the
     // last load that succeeded (none on a first run), while the macros keep what they were given.

@@ -23,17 +23,16 @@ PortManager::PortManager(ISettings& settings, CDisplayLine& display, PortEvents&
 PortManager::~PortManager() { closeLines(); }
 
 bool PortManager::openPorts() {
-    int32_t display = 0;
-    int32_t merge = 0;
-    const bool haveDisplay = m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, display);
-    const bool haveMerge = m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, merge);
-    int32_t baud = 0;
-    m_baudRate = m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud) ? baud : comm::kLineBaudRate;
+    const std::optional<int32_t> display = m_settings.displayPort();
+    const std::optional<int32_t> merge = m_settings.mergePort();
+    const bool haveDisplay = display.has_value();
+    const bool haveMerge = merge.has_value();
+    m_baudRate = m_settings.baudRate().value_or(comm::kLineBaudRate);
     if (haveDisplay && haveMerge) {
         m_displayLine.RestoreRemembered();
         closeLines();
-        openDisplayPort(display);
-        openMergePort(merge);
+        openDisplayPort(*display);
+        openMergePort(*merge);
     } else {
         // Lines already open or tried keep their state, as they keep their ports.
         for (auto [port, have] : {std::pair{&m_display, haveDisplay}, std::pair{&m_merge, haveMerge}}) {

@@ -163,12 +163,8 @@ void CTarvikDlg::CloseFromClient(std::function<void(bool)> answered) {
 
 void CTarvikDlg::StartUp() {
     RestorePlacement();
-    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_mouse.m_nMouseStartPosition)) {
-        m_mouse.m_nMouseStartPosition = 0;
-    }
-    if (!m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_mouse.m_nMouseSpeed)) {
-        m_mouse.m_nMouseSpeed = 50;
-    }
+    m_mouse.m_nMouseStartPosition = m_settings.mouseStartPosition(m_mouse.m_nMouseStartPosition).value_or(0);
+    m_mouse.m_nMouseSpeed = m_settings.mouseSpeed(m_mouse.m_nMouseSpeed).value_or(50);
     if (m_bStandAlone) OpenPorts();
     if (!LoadMacros()) SetDefaultMacros();
     if (!InitDirectInput()) ShowAlertId(IDS_DIRECTX_FAILURE);

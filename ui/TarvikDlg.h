@@ -160,7 +160,7 @@ private:
     int32_t PortShown(int32_t portId);
     // Stores `chosen` when it differs from `shown`, else rewrites the stored number; true when
     // the user changed it.
-    bool StorePort(uint32_t nameId, int32_t chosen, int32_t shown);
+    bool StorePort(bool display, int32_t chosen, int32_t shown);
 
     CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
     comm::CPortBindings ownPortBindings_;

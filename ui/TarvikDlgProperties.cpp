@@ -44,33 +44,28 @@ int32_t CTarvikDlg::PortShown(int32_t portId) {
         return display ? m_ports.displayPortNumber() : m_ports.mergePortNumber();
     // A run that opened nothing (started for a client, or with one number missing) has 0 in use,
     // which is not the user's choice: the page shows what is stored.
-    int32_t stored = 0;
-    return m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, display ? IDS_DISPLAY_PORT : IDS_MERGE_PORT, stored)
-               ? stored
-               : kNoPortStored;
+    return (display ? m_settings.displayPort() : m_settings.mergePort()).value_or(kNoPortStored);
 }
 
 void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts& shown) {
     m_bFloat = sheet.m_prefs.m_bFloat;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, m_bFloat);
+    m_settings.setFloatOnTop(m_bFloat);
     SetFloat(m_bFloat != 0);
     m_bRememberPosition = sheet.m_prefs.m_bRememberPosition;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_REM_POSITION, m_bRememberPosition);
+    m_settings.setRememberPosition(m_bRememberPosition);
     m_nStartMode = sheet.m_prefs.m_nStartMode;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, m_nStartMode);
+    m_settings.setStartMode(m_nStartMode);
     // Mouse mode reads these the next time it starts.
     m_mouse.m_nMouseStartPosition = sheet.m_mouse.m_nStartPosition;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, m_mouse.m_nMouseStartPosition);
+    m_settings.setMouseStartPosition(m_mouse.m_nMouseStartPosition);
     m_mouse.m_nMouseSpeed = sheet.m_mouse.m_nMouseSpeed;
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, m_mouse.m_nMouseSpeed);
+    m_settings.setMouseSpeed(m_mouse.m_nMouseSpeed);
 
-    const bool displayChanged = StorePort(IDS_DISPLAY_PORT, sheet.m_comms.m_nDisplayPort, shown.display);
-    const bool mergeChanged = StorePort(IDS_MERGE_PORT, sheet.m_comms.m_nMergePort, shown.merge);
+    const bool displayChanged = StorePort(true, sheet.m_comms.m_nDisplayPort, shown.display);
+    const bool mergeChanged = StorePort(false, sheet.m_comms.m_nMergePort, shown.merge);
     // The sheet does not edit the speed: it goes back as stored, which a run that never opened
     // the lines has not read yet.
-    int32_t baud = 0;
-    if (!m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud)) baud = m_ports.baudRate();
-    m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud);
+    m_settings.setBaudRate(m_settings.baudRate().value_or(m_ports.baudRate()));
     // The lines are reopened from what the machine's settings now hold, which is the old numbers
     // when they could not be written.
     if (displayChanged || mergeChanged) OpenPorts();
@@ -79,16 +74,17 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts&
     SaveMacros();
 }
 
-bool CTarvikDlg::StorePort(uint32_t nameId, int32_t chosen, int32_t shown) {
+bool CTarvikDlg::StorePort(bool display, int32_t chosen, int32_t shown) {
+    const auto store = [&](int32_t port) {
+        return display ? m_settings.setDisplayPort(port) : m_settings.setMergePort(port);
+    };
     if (chosen != shown) {
-        m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, nameId, chosen);
+        store(chosen);
         return true;
     }
     // A number the user left alone is written back as the machine's settings hold it, and not
     // made up where they hold none.
-    int32_t stored = 0;
-    if (m_settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, nameId, stored))
-        m_settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, nameId, stored);
+    if (const auto stored = display ? m_settings.displayPort() : m_settings.mergePort()) store(*stored);
     return false;
 }
 

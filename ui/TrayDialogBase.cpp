@@ -167,17 +167,17 @@ void CTrayDialogBase::SetFloat(bool on) {
 }
 
 void CTrayDialogBase::RestorePlacement() {
-    int32_t x = 0, y = 0, visible = 1;
-    bool incomplete = !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, x) ||
-                      !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, y) ||
-                      !m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, visible);
+    // The first part missing makes the placement incomplete; the parts after it are not read.
+    const std::optional<int32_t> x = m_settings.windowX();
+    std::optional<int32_t> y;
+    std::optional<int32_t> visible;
+    if (x) y = m_settings.windowY();
+    if (y) visible = m_settings.windowVisible(1);
+    const bool incomplete = !visible;
 
-    m_bFloat = 1;
-    m_bRememberPosition = 1;
-    m_nStartMode = 0;
-    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, m_bFloat);
-    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_REM_POSITION, m_bRememberPosition);
-    m_settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, m_nStartMode);
+    m_bFloat = m_settings.floatOnTop(1).value_or(1);
+    m_bRememberPosition = m_settings.rememberPosition(1).value_or(1);
+    m_nStartMode = m_settings.startMode().value_or(0);
     SetFloat(m_bFloat != 0);
 
     if (m_bStandAlone && incomplete) {
@@ -185,12 +185,13 @@ void CTrayDialogBase::RestorePlacement() {
         return;
     }
 
-    const QPoint placed = BringBackOnScreen(QPoint(x, y), OuterSize(*this), DesktopRect(), WorkAreaRect());
+    const QPoint placed =
+        BringBackOnScreen(QPoint(x.value_or(0), y.value_or(0)), OuterSize(*this), DesktopRect(), WorkAreaRect());
     MoveWindowTo(placed.x(), placed.y());
 
     if (!m_bStandAlone) SetShowState(SW_HIDE);
     else if (m_nStartMode == 0) SetShowState(SW_RESTORE);
-    else if (m_nStartMode == 2) SetShowState(visible ? SW_RESTORE : SW_HIDE);
+    else if (m_nStartMode == 2) SetShowState(visible.value_or(1) ? SW_RESTORE : SW_HIDE);
     else SetShowState(SW_HIDE);
 }
 
@@ -205,10 +206,10 @@ void CTrayDialogBase::MoveWindowTo(int x, int y) {
 
 void CTrayDialogBase::SaveWindowState() {
     if (m_bRememberPosition) {
-        m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, m_nPosX);
-        m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, m_nPosY);
+        m_settings.setWindowX(m_nPosX);
+        m_settings.setWindowY(m_nPosY);
     }
-    m_settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, m_bVisible);
+    m_settings.setWindowVisible(m_bVisible);
 }
 
 void CTrayDialogBase::AddTrayIcon() {
