@@ -1,12 +1,14 @@
 #pragma once
-// Makes the real main window with everything it needs: the settings store, message boxes and the
-// server module, and connects its help requests and its end to the application.
+// Makes the real main window with everything it needs: the settings store, message boxes, the
+// server module and the session it is a client of, and connects its help requests and its end to
+// the application.
 #include <memory>
 
 #include "app/MainWindow.h"
 #include "app/TarvikApp.h"
-#include "app/core/Settings.h"
-#include "ui/QtMessageBox.h"
+#include "app/core/IMessageBox.h"
+#include "app/core/ISettings.h"
+#include "session/InstrumentSession.h"
 
 namespace tarvik {
 
@@ -14,7 +16,8 @@ class CTarvikDlg;
 
 class CMainWindowFactory : public IMainWindowFactory {
 public:
-    CMainWindowFactory(CTarvikApp& app, CTarvikModule& module);
+    CMainWindowFactory(CTarvikApp& app, CTarvikModule& module, ISettings& settings, IMessageBox& messageBox,
+                       InstrumentSession& session);
     ~CMainWindowFactory() override;
 
     // Null when the window cannot be initialised; it then no longer exists.
@@ -26,8 +29,9 @@ public:
 private:
     CTarvikApp& m_app;
     CTarvikModule& m_module;
-    CQtMessageBox m_messageBox;
-    CSettings m_settings;
+    ISettings& m_settings;
+    IMessageBox& m_messageBox;
+    InstrumentSession& m_session;
     CTarvikDlg* m_window = nullptr;
 };
 
