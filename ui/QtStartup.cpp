@@ -5,7 +5,7 @@
 
 #include <QtGlobal>
 
-#include "app/VersionInfo.h"
+#include "res/VersionInfo.h"
 
 namespace tarvik {
 namespace {

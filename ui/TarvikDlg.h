@@ -10,7 +10,6 @@
 #include <QFont>
 #include <QPixmap>
 
-#include "app/MainWindow.h"
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
 #include "platform/comm/PortBindings.h"
@@ -36,18 +35,14 @@ inline constexpr int IDC_HELP_BUTTON = 57670;
 // The function buttons, macro 1 to macro 8: left column top to bottom, then the right column.
 inline constexpr std::array<int, kMacroCount> kMacroButtonIds{1008, 1002, 1003, 1004, 1009, 1005, 1006, 1007};
 
-class CTarvikDlg : public CTrayDialogBase, public IMainWindow {
+class CTarvikDlg : public CTrayDialogBase {
 public:
     CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module, InstrumentSession& session);
     ~CTarvikDlg() override;
 
-    // IMainWindow
-    void SetStandAlone(bool standAlone) override { m_bStandAlone = standAlone ? 1 : 0; }
-    void StartUp() override;
-    bool HelpKey() const override { return m_session.helpKey(); }
-    void ClearHelpKey() override { m_session.clearHelpKey(); }
-    IMessagePoster& Poster() override { return *this; }
-    IAutomationHost& AutomationHost() override { return m_session; }
+    void SetStandAlone(bool standAlone) { m_bStandAlone = standAlone ? 1 : 0; }
+    // The post-creation start-up: placement and visibility, mouse settings, ports, macros, mouse.
+    void StartUp();
 
     // As a click on the notification-area icon, and as its menu's Close.
     void ShowFromClient(bool show);

@@ -2,8 +2,8 @@
 // here before ordinary processing.
 #include <QEvent>
 
-#include "app/HelpPages.h"
 #include "input/VirtualKeyCodes.h"
+#include "res/HelpPages.h"
 #include "ui/KeyEventFilter.h"
 #include "ui/TarvikDlg.h"
 

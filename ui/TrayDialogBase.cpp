@@ -20,7 +20,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "app/HelpPages.h"
+#include "res/HelpPages.h"
 #include "res/StringTable.h"
 #include "ui/AboutDialog.h"
 #include "ui/Desktop.h"

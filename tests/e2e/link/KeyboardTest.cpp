@@ -65,7 +65,7 @@ TEST_F(Keyboard, F1GoesToTheInstrumentAndLeavesHelpForTheHelpButton) {
     Tap(kKeyF1, kSymF1);
     EXPECT_EQ(Collect(1), Both("81"));
     EXPECT_TRUE(harness->viewer.calls.empty());
-    EXPECT_FALSE(dlg->HelpKey());
+    EXPECT_FALSE(dlg->Session().helpKey());
 
     Tap(kKeyF1, kSymF1, kShift, kXShift);
     EXPECT_EQ(Collect(1), Both("91"));

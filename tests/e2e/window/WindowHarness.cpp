@@ -64,7 +64,8 @@ IMainWindow* Harness::CreateMainWindow() {
         shutdowns = window->shutdowns;
     });
     window = dlg;
-    return dlg;
+    adapter = std::make_unique<MainWindowAdapter>(*dlg);
+    return adapter.get();
 }
 
 bool PumpUntil(const std::function<bool()>& done) {

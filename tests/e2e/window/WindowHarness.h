@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/MainWindowFactory.h"
 #include "app/TarvikApp.h"
 #include "tests/support/FakeClassObjects.h"
 #include "tests/support/Recorders.h"
@@ -104,6 +105,7 @@ public:
     // Made after the toolkit, as the program makes it; outlives the window.
     std::unique_ptr<InstrumentSession> session;
     CTestDlg* window = nullptr;
+    std::unique_ptr<MainWindowAdapter> adapter;
     bool destroyed = false;
     int shutdowns = 0;  // the window's shutdown work, counted as it went
 

@@ -9,10 +9,26 @@
 #include "app/core/IMessageBox.h"
 #include "app/core/ISettings.h"
 #include "session/InstrumentSession.h"
+#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 
-class CTarvikDlg;
+// The window as the application object drives it; the automation objects and the help key are the
+// session's.
+class MainWindowAdapter : public IMainWindow {
+public:
+    explicit MainWindowAdapter(CTarvikDlg& window) : m_window(window) {}
+
+    void SetStandAlone(bool standAlone) override { m_window.SetStandAlone(standAlone); }
+    void StartUp() override { m_window.StartUp(); }
+    bool HelpKey() const override { return m_window.Session().helpKey(); }
+    void ClearHelpKey() override { m_window.Session().clearHelpKey(); }
+    IMessagePoster& Poster() override { return m_window; }
+    IAutomationHost& AutomationHost() override { return m_window.Session(); }
+
+private:
+    CTarvikDlg& m_window;
+};
 
 class CMainWindowFactory : public IMainWindowFactory {
 public:
@@ -33,6 +49,9 @@ private:
     IMessageBox& m_messageBox;
     InstrumentSession& m_session;
     CTarvikDlg* m_window = nullptr;
+    // Kept until the factory goes: the application object may still be inside a call on it when
+    // the window goes.
+    std::unique_ptr<MainWindowAdapter> m_adapter;
 };
 
 }  // namespace tarvik

@@ -1,4 +1,4 @@
-#include "ui/MainWindowFactory.h"
+#include "app/MainWindowFactory.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -6,7 +6,6 @@
 #include <QWidget>
 
 #include "platform/x11/ClientLeader.h"
-#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 namespace {
@@ -58,7 +57,8 @@ IMainWindow* CMainWindowFactory::CreateMainWindow() {
         QCoreApplication::exit(0);
     });
     m_window = window;
-    return window;
+    m_adapter = std::make_unique<MainWindowAdapter>(*window);
+    return m_adapter.get();
 }
 
 void CMainWindowFactory::ExitApplication() {
