@@ -6,11 +6,11 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/HelpPages.h"
 #include "app/MainWindow.h"
 #include "automation/ClassObjects.h"
 #include "automation/TarvikModule.h"
 #include "common/Win32Codes.h"
+#include "res/HelpPages.h"
 
 namespace tarvik {
 

@@ -12,14 +12,17 @@
 #include <QTimer>
 
 #include "app/CommandLine.h"
-#include "app/HelpPages.h"
+#include "app/MainWindowFactory.h"
 #include "app/TarvikApp.h"
-#include "app/VersionInfo.h"
+#include "app/core/Settings.h"
 #include "automation/TarvikModule.h"
 #include "automation/dbus/BusServer.h"
+#include "res/HelpPages.h"
+#include "res/VersionInfo.h"
+#include "session/InstrumentSession.h"
 #include "ui/DesktopHelpViewer.h"
 #include "ui/ExitSignals.h"
-#include "ui/MainWindowFactory.h"
+#include "ui/QtMessageBox.h"
 #include "ui/QtStartup.h"
 #include "ui/TestHooks.h"
 
@@ -78,7 +81,10 @@ int main(int argc, char** argv) {
     }
     // The toolkit has taken its own options (-platform, -display, ...) out of argv by now.
     ReportUnknownArguments(std::vector<std::string>(argv, argv + argc));
-    CMainWindowFactory factory(app, module);
+    CQtMessageBox messageBox;
+    CSettings settings(messageBox);
+    InstrumentSession session(settings);
+    CMainWindowFactory factory(app, module, settings, messageBox, session);
     ExitOnSignals([&factory] { factory.ExitApplication(); });
     // A window closed while its start-up waited in a message box (a run nobody reached, a signal)
     // asked an event loop to end before this one ran: then there is no loop to run.

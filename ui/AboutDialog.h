@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "app/VersionInfo.h"
+#include "res/VersionInfo.h"
 #include "ui/DataExchange.h"
 
 namespace tarvik {

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QTextBrowser>
 
-#include "app/HelpPages.h"
+#include "res/HelpPages.h"
 
 namespace tarvik {
 

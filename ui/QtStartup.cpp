@@ -9,7 +9,7 @@
 #include <QImageReader>
 #include <QtGlobal>
 
-#include "app/VersionInfo.h"
+#include "res/VersionInfo.h"
 
 namespace tarvik {
 namespace {

@@ -21,15 +21,36 @@ QPushButton* Button(const QWidget& dialog, int id) { return qobject_cast<QPushBu
 
 }  // namespace
 
-CTarvikDlg::CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module)
-    : CTrayDialogBase(settings, messageBox, module),
-      m_link(settings, m_displayLine, *this),
-      m_keyTranslator(*this) {}
+CTarvikDlg::CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module, InstrumentSession& session)
+    : CTrayDialogBase(settings, messageBox, module, session.displayLine()),
+      m_session(session) {
+    ConnectSession();
+}
 
 CTarvikDlg::~CTarvikDlg() {
-    // The lines report to this window; they must be gone before it is.
-    m_ports.setCommsEnabled(false);
-    m_ports.closePorts();
+    // The session outlives its window: nothing of the window may be reached from it any more.
+    m_session.setDesktop(nullptr);
+    m_session.setWindowRequests({}, {});
+}
+
+void CTarvikDlg::ConnectSession() {
+    m_session.setDesktop(&m_desktop);
+    m_session.setWindowRequests([this](bool show) { ShowFromClient(show); },
+                                [this](std::function<void(bool)> answered) { CloseFromClient(std::move(answered)); });
+    connect(&m_session, &InstrumentSession::displayTextChanged, this, [this](const std::string& text) {
+        if (m_display) SetDisplayText(text);
+    });
+    connect(&m_session, &InstrumentSession::windowWanted, this, [this] { RestoreWindow(); });
+    // The text is the last thing the user sees while the lines close; paint it now.
+    connect(&m_session, &InstrumentSession::shutdownShown, this, [this] {
+        if (isVisible()) m_display->repaint();
+    });
+    connect(&m_session, &InstrumentSession::controlsChanged, this, [this] { UpdateData(false); });
+    connect(&m_session, &InstrumentSession::mouseModeChanged, this, [this](bool on) { SetMouseImage(on); });
+    connect(&m_session, &InstrumentSession::macroCaptionChanged, this,
+            [this](int index, const std::string& caption) { SetMacroCaption(index, caption); });
+    connect(&m_session, &InstrumentSession::lineStatusChanged, this,
+            [this](const std::string& text) { SetStatusTip(text); });
 }
 
 void CTarvikDlg::BindControls() {
@@ -60,14 +81,8 @@ bool CTarvikDlg::OnInitDialog() {
     NameControls();
 
     m_bPortsConfigured = 0;
-    // Both cursors start at the desktop's centre.
-    m_mouse.Initialise();
-    m_bMouseActive = 0;
-    m_bMouseButton = 0;
-    m_bHelpKey = 0;
-    m_ports.setCommsEnabled(true);
-    m_ports.status().SetObserver([this] { SetStatusTip(m_ports.status().Text()); });
-    SetStatusTip(m_ports.status().Text());
+    m_session.initialise();
+    SetStatusTip(m_session.ports().status().Text());
 
     ConnectButtons();
     InstallKeyFilter();
@@ -97,6 +112,11 @@ void CTarvikDlg::LoadImages() {
     }
 }
 
+void CTarvikDlg::SetMouseImage(bool on) {
+    const QPixmap& image = on ? m_hbmMouseOn : m_hbmMouseOff;
+    if (m_btnMouse && !image.isNull()) m_btnMouse->setIcon(QIcon(image));
+}
+
 void CTarvikDlg::NameControls() {
     // What a screen reader speaks. The picture buttons and the display line have no text of their
     // own, and the short captions read badly aloud; captions and tooltips stay as they are.
@@ -110,33 +130,32 @@ void CTarvikDlg::NameControls() {
 
 void CTarvikDlg::ConnectButtons() {
     for (int i = 0; i < kMacroCount; ++i) {
-        QObject::connect(m_btnMacro[i], &QPushButton::clicked, this, [this, i] { SendMacro(i); });
+        QObject::connect(m_btnMacro[i], &QPushButton::clicked, this, [this, i] { m_session.sendMacro(i); });
     }
     QObject::connect(m_btnEsc, &QPushButton::clicked, this, [this] {
         UpdateData(true);
-        if (m_bEsc) {
-            m_ports.SendByteToPorts(0x1B);
-            m_bEsc = 0;
-            UpdateData(false);
-        }
+        m_session.pressEsc();
     });
     for (QPushButton* modifier : {m_btnShift, m_btnCtrl}) {
         QObject::connect(modifier, &QPushButton::clicked, this, [this] {
             UpdateData(true);
-            SendMousePacket();
+            m_session.sendMousePacket();
         });
     }
     QObject::connect(m_btnMouse, &QPushButton::clicked, this, [this] {
         UpdateData(true);
-        if (m_bMouseMode) EnterMouseMode();
-        else LeaveMouseMode();
+        if (m_session.mouseState().m_bMouseMode) m_session.enterMouseMode();
+        else m_session.leaveMouseMode();
     });
     QObject::connect(m_btnHelp, &QPushButton::clicked, this, [this] { OnCommand(ID_HELP); });
 }
 
 void CTarvikDlg::UpdateData(bool saveAndValidate) {
-    const std::array<std::pair<QPushButton*, Bool32*>, 4> bound{
-        {{m_btnEsc, &m_bEsc}, {m_btnShift, &m_bShift}, {m_btnCtrl, &m_bCtrl}, {m_btnMouse, &m_bMouseMode}}};
+    MouseState& mouse = m_session.mouseState();
+    const std::array<std::pair<QPushButton*, Bool32*>, 4> bound{{{m_btnEsc, &mouse.m_bEsc},
+                                                                 {m_btnShift, &mouse.m_bShift},
+                                                                 {m_btnCtrl, &mouse.m_bCtrl},
+                                                                 {m_btnMouse, &mouse.m_bMouseMode}}};
     for (const auto& [button, state] : bound) {
         if (button == nullptr) continue;
         if (saveAndValidate) {
@@ -163,17 +182,11 @@ void CTarvikDlg::CloseFromClient(std::function<void(bool)> answered) {
 
 void CTarvikDlg::StartUp() {
     RestorePlacement();
-    m_mouse.m_nMouseStartPosition = m_settings.mouseStartPosition(m_mouse.m_nMouseStartPosition).value_or(0);
-    m_mouse.m_nMouseSpeed = m_settings.mouseSpeed(m_mouse.m_nMouseSpeed).value_or(50);
-    if (m_bStandAlone) OpenPorts();
-    if (!LoadMacros()) SetDefaultMacros();
+    m_session.readMouseSettings();
+    if (m_bStandAlone) m_session.openPorts();
+    if (!m_session.loadMacros()) m_session.setDefaultMacros();
     if (!InitDirectInput()) ShowAlertId(IDS_DIRECTX_FAILURE);
 }
-
-bool CTarvikDlg::LoadMacros() { return tarvik::LoadMacros(m_macros, m_settings, *this); }
-bool CTarvikDlg::SaveMacros() { return tarvik::SaveMacros(m_macros, m_settings, *this); }
-void CTarvikDlg::SetDefaultMacros() { tarvik::SetDefaultMacros(m_macros, m_settings, *this); }
-void CTarvikDlg::SendMacro(int index) { tarvik::SendMacro(m_macros, index, m_ports); }
 
 void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
     if (index >= 0 && index < kMacroCount && m_btnMacro[index]) {
@@ -188,7 +201,7 @@ void CTarvikDlg::SetMacroCaption(int index, const std::string& caption) {
 
 bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
     switch (message) {
-        case UWM_KEYCODE: OnKeyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
+        case UWM_KEYCODE: m_session.keyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)); return true;
         case UWM_SHUTDOWN: OnShutdown(); return true;
         default: return CTrayDialogBase::OnMessage(message, wParam, lParam);
     }
@@ -196,20 +209,10 @@ bool CTarvikDlg::OnMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
 
 void CTarvikDlg::OnContextMenu(const QPoint& screenPos) {
     // A right click that just ended mouse mode must not also open the menu.
-    if (m_mouse.m_bSuppressContextMenu) return;
+    if (m_session.contextMenuSuppressed()) return;
     CTrayDialogBase::OnContextMenu(screenPos);
 }
 
-void CTarvikDlg::OnShutdown() {
-    m_ports.setCommsEnabled(false);
-    ShowRememberedId(IDS_SHUTDOWN);
-    // The text is the last thing the user sees while the lines close; paint it now.
-    if (isVisible()) m_display->repaint();
-    m_mouse.UnacquireDevice();
-    m_bMouseActive = 0;
-    SendMousePacket();
-    m_ports.closePorts();
-    m_mouse.ReleaseDevice();
-}
+void CTarvikDlg::OnShutdown() { m_session.shutdown(); }
 
 }  // namespace tarvik

@@ -1,25 +1,21 @@
 #pragma once
-// The main window: the instrument controls and all instrument-related state. It owns the two
-// serial lines, the macros, the keyboard translator and the shared mouse state.
+// The main window: the instrument controls, a client of the session with the instrument. It shows
+// what the session tells it and hands clicks and keys to the session's operations.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include <QFont>
 #include <QPixmap>
 
-#include "app/MainWindow.h"
-#include "automation/AutomationHost.h"
-#include "automation/IInstrumentEvents.h"
-#include "common/MouseState.h"
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
-#include "input/MouseEmulation.h"
 #include "platform/comm/PortBindings.h"
-#include "serial/InstrumentLink.h"
-#include "ui/MouseModeLink.h"
+#include "session/InstrumentSession.h"
 #include "ui/TrayDialogBase.h"
+#include "ui/WindowDesktop.h"
 
 class QPushButton;
 
@@ -39,68 +35,29 @@ inline constexpr int IDC_HELP_BUTTON = 57670;
 // The function buttons, macro 1 to macro 8: left column top to bottom, then the right column.
 inline constexpr std::array<int, kMacroCount> kMacroButtonIds{1008, 1002, 1003, 1004, 1009, 1005, 1006, 1007};
 
-class CTarvikDlg : public CTrayDialogBase,
-                   public MouseState,
-                   public IMainWindow,
-                   public IAutomationHost,
-                   public IMacroButtons,
-                   public IKeyCodeSink,
-                   public ILinkHost {
+class CTarvikDlg : public CTrayDialogBase {
 public:
-    CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
+    CTarvikDlg(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module, InstrumentSession& session);
     ~CTarvikDlg() override;
 
-    // IMainWindow
-    void SetStandAlone(bool standAlone) override { m_bStandAlone = standAlone ? 1 : 0; }
-    void StartUp() override;
-    bool HelpKey() const override { return m_bHelpKey != 0; }
-    void ClearHelpKey() override { m_bHelpKey = 0; }
-    IMessagePoster& Poster() override { return *this; }
-    IAutomationHost& AutomationHost() override { return *this; }
+    void SetStandAlone(bool standAlone) { m_bStandAlone = standAlone ? 1 : 0; }
+    // The post-creation start-up: placement and visibility, mouse settings, ports, macros, mouse.
+    void StartUp();
 
-    // IAutomationHost
-    IPortSender& Ports() override { return m_ports; }
-    IInstrumentEvents* GetAutomationObject() const override { return m_pAutomationObject; }
-    void SetAutomationObject(IInstrumentEvents* object) override { m_pAutomationObject = object; }
-    void SetInstrumentListener(IInstrumentEvents* listener) override { instrumentListener_ = listener; }
-    std::string InstrumentName() const override { return m_link.LastReportedName().Last(); }
     // As a click on the notification-area icon, and as its menu's Close.
-    void ShowFromClient(bool show) override;
-    void CloseFromClient(std::function<void(bool ends)> answered) override;
-    ITrafficSource* Traffic() override { return &m_link.Monitor(); }
+    void ShowFromClient(bool show);
+    void CloseFromClient(std::function<void(bool ends)> answered);
 
-    // The instrument link (the protocol glue lives in TarvikDlgLink.cpp).
-    bool OpenPorts() { return m_ports.openPorts(); }
-    void ReportInstrumentName(const std::string& name) { m_link.ReportInstrumentName(name); }
-    void SendMousePacket() override;
-    void OnKeyCode(uint32_t code, uint32_t action) override;
-
-    // Macros and function buttons.
-    bool LoadMacros();
-    bool SaveMacros();
-    void SetDefaultMacros();
-    void SendMacro(int index);
-    void SetMacroCaption(int index, const std::string& caption) override;
-
-    // Mouse mode (input/MouseEmulation.h; the window's side is ui/MouseModeLink.h).
-    virtual bool InitDirectInput() { return m_mouse.InitDirectInput(m_mouseHost.OpenDevice()); }
-    bool EnterMouseMode() { return m_mouse.EnterMouseMode(); }
-    void LeaveMouseMode() override { m_mouse.LeaveMouseMode(); }
-    // Timers 101 and 102 belong to mouse mode.
-    void OnTimer(uint32_t id) { m_mouse.OnTimer(id); }
-
-    // ILinkHost: what a new name and a packet from the instrument's own mouse need of the window.
-    void FireInstrumentChanged(const std::string& name) override;
-    void ShowInstrumentName(const std::string& name) override { ShowRemembered(name); }
-    MouseState& SharedMouseState() override { return *this; }
-    void RefreshControls() override { UpdateData(false); }
-    Point InstrumentToScreen(Point instrument) override { return m_mouse.InstrumentToScreen(instrument); }
+    InstrumentSession& Session() { return m_session; }
+    // The capture of the PC mouse for this window; false when the desktop offers none.
+    virtual bool InitDirectInput() { return m_session.initMouseDevice(); }
+    void SetMacroCaption(int index, const std::string& caption);
 
     // Control refresh: false = fields to controls, true = controls to fields.
     void UpdateData(bool saveAndValidate);
 
     void OnContextMenu(const QPoint& screenPos) override;
-    bool ContextMenuSuppressed() const override { return m_mouse.m_bSuppressContextMenu != 0; }
+    bool ContextMenuSuppressed() const override { return m_session.contextMenuSuppressed(); }
 
     // The preferences sheet (TarvikDlgProperties.cpp).
     void OnProperties() override;
@@ -111,13 +68,6 @@ public:
     void OnMonitor() override;
     CMonitorWindow* MonitorWindow() const { return m_pMonitorWindow.get(); }
 
-    CInstrumentLink m_link;
-    PortManager& m_ports = m_link.Ports();
-    CMouseModeLink m_mouseHost{*this};
-    // The mouse fields of the record ("Mouse Speed", "Mouse Position", the capture).
-    CMouseEmulation m_mouse{*this, m_mouseHost, m_ports};
-    Bool32 m_bHelpKey = 0;
-    IInstrumentEvents* m_pAutomationObject = nullptr;  // not owned; set while the object exists
     QPushButton* m_btnMouse = nullptr;
     QPushButton* m_btnHelp = nullptr;
     std::array<QPushButton*, kMacroCount> m_btnMacro{};
@@ -128,8 +78,6 @@ public:
     QPixmap m_hbmMouseOff;
     QPixmap m_hbmMouseOn;
     QFont m_fontButtons;
-    CKeyTranslator m_keyTranslator;
-    MacroArray m_macros;
 
 protected:
     bool OnInitDialog() override;
@@ -147,6 +95,8 @@ private:
     void NameControls();
     void ConnectButtons();
     void InstallKeyFilter();
+    void ConnectSession();
+    void SetMouseImage(bool on);
 
     // The Com Ports page's numbers as the sheet opened: OK stores only what the user changed.
     struct SheetPorts {
@@ -162,16 +112,17 @@ private:
     // the user changed it.
     bool StorePort(bool display, int32_t chosen, int32_t shown);
 
+    InstrumentSession& m_session;
+    WindowDesktop m_desktop{*this};
     CKeyEventFilter* m_pKeyFilter = nullptr;  // a child of this window
     comm::CPortBindings ownPortBindings_;
     comm::IPortBindings* portBindings_ = &ownPortBindings_;
-    // A child of this window and a window of its own. Owned here, so it goes before the link whose
-    // traffic it watches (the toolkit would delete it only after every member is gone).
+    // A child of this window and a window of its own. Owned here, so it stops watching the
+    // session's traffic as the window goes (the toolkit would delete it only after every member).
     struct MonitorWindowDeleter {
         void operator()(CMonitorWindow* window) const;
     };
     std::unique_ptr<CMonitorWindow, MonitorWindowDeleter> m_pMonitorWindow;
-    IInstrumentEvents* instrumentListener_ = nullptr;  // not owned: the control interface
 };
 
 }  // namespace tarvik

@@ -2,9 +2,8 @@
 // here before ordinary processing.
 #include <QEvent>
 
-#include "app/HelpPages.h"
-#include "input/KeyCodeHandler.h"
 #include "input/VirtualKeyCodes.h"
+#include "res/HelpPages.h"
 #include "ui/KeyEventFilter.h"
 #include "ui/TarvikDlg.h"
 
@@ -16,11 +15,11 @@ void CTarvikDlg::InstallKeyFilter() {
 }
 
 bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {
-    if (!m_keyTranslator.TranslateMessage(message)) return false;
+    if (!m_session.translateKey(message)) return false;
     // F1 went to the instrument and marked the help key as used. The help request that should
     // follow it (and find the mark, clear it and show nothing) is not raised by anything on this
     // platform, so make it here, or the mark would swallow the user's next Help click.
-    if (!message.release && message.vk == vk::VK_F1 && m_bHelpKey) {
+    if (!message.release && message.vk == vk::VK_F1 && m_session.helpKey()) {
         RequestHelp(kMainWindowHelpContext, HELP_CONTEXT);
     }
     return true;
@@ -30,8 +29,7 @@ void CTarvikDlg::changeEvent(QEvent* event) {
     CTrayDialogBase::changeEvent(event);
     // The releases of keys held now go to whichever window has the keyboard next.
     if (event->type() != QEvent::ActivationChange || isActiveWindow()) return;
-    ReleaseHeldModifiers(m_keyTranslator, *this, [this] { SendMousePacket(); });
-    UpdateData(false);
+    m_session.releaseHeldModifiers();
 }
 
 }  // namespace tarvik

@@ -13,7 +13,7 @@ constexpr int32_t kNoPortStored = -1;
 }  // namespace
 
 void CTarvikDlg::OnProperties() {
-    m_mouse.m_bSuppressContextMenu = 1;
+    m_session.setContextMenuSuppressed(true);
     {
         CModalScope modal(*this);
         CTarvikPropertySheet sheet(*portBindings_, m_messageBox, this);
@@ -22,7 +22,7 @@ void CTarvikDlg::OnProperties() {
         const SheetPorts shown = CopyToSheet(sheet);
         if (sheet.DoModal() == IDOK) ApplySheet(sheet, shown);
     }
-    m_mouse.m_bSuppressContextMenu = 0;
+    m_session.setContextMenuSuppressed(false);
 }
 
 CTarvikDlg::SheetPorts CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
@@ -32,16 +32,17 @@ CTarvikDlg::SheetPorts CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
     sheet.m_prefs.m_bFloat = m_bFloat;
     sheet.m_prefs.m_bRememberPosition = m_bRememberPosition;
     sheet.m_prefs.m_nStartMode = m_nStartMode;
-    sheet.m_mouse.m_nStartPosition = m_mouse.m_nMouseStartPosition;
-    sheet.m_mouse.m_nMouseSpeed = m_mouse.m_nMouseSpeed;
-    sheet.m_macros.m_macros = m_macros;
+    sheet.m_mouse.m_nStartPosition = m_session.mouseStartPosition();
+    sheet.m_mouse.m_nMouseSpeed = m_session.mouseSpeed();
+    sheet.m_macros.m_macros = m_session.macros();
     return shown;
 }
 
 int32_t CTarvikDlg::PortShown(int32_t portId) {
     const bool display = portId == PortIdDisplay;
-    if (m_ports.isOpen(portId) || m_ports.isWaitingForDevice(portId))
-        return display ? m_ports.displayPortNumber() : m_ports.mergePortNumber();
+    const PortManager& ports = m_session.ports();
+    if (ports.isOpen(portId) || ports.isWaitingForDevice(portId))
+        return display ? ports.displayPortNumber() : ports.mergePortNumber();
     // A run that opened nothing (started for a client, or with one number missing) has 0 in use,
     // which is not the user's choice: the page shows what is stored.
     return (display ? m_settings.displayPort() : m_settings.mergePort()).value_or(kNoPortStored);
@@ -56,22 +57,22 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts&
     m_nStartMode = sheet.m_prefs.m_nStartMode;
     m_settings.setStartMode(m_nStartMode);
     // Mouse mode reads these the next time it starts.
-    m_mouse.m_nMouseStartPosition = sheet.m_mouse.m_nStartPosition;
-    m_settings.setMouseStartPosition(m_mouse.m_nMouseStartPosition);
-    m_mouse.m_nMouseSpeed = sheet.m_mouse.m_nMouseSpeed;
-    m_settings.setMouseSpeed(m_mouse.m_nMouseSpeed);
+    m_session.setMouseStartPosition(sheet.m_mouse.m_nStartPosition);
+    m_settings.setMouseStartPosition(m_session.mouseStartPosition());
+    m_session.setMouseSpeed(sheet.m_mouse.m_nMouseSpeed);
+    m_settings.setMouseSpeed(m_session.mouseSpeed());
 
     const bool displayChanged = StorePort(true, sheet.m_comms.m_nDisplayPort, shown.display);
     const bool mergeChanged = StorePort(false, sheet.m_comms.m_nMergePort, shown.merge);
     // The sheet does not edit the speed: it goes back as stored, which a run that never opened
     // the lines has not read yet.
-    m_settings.setBaudRate(m_settings.baudRate().value_or(m_ports.baudRate()));
+    m_settings.setBaudRate(m_settings.baudRate().value_or(m_session.ports().baudRate()));
     // The lines are reopened from what the machine's settings now hold, which is the old numbers
     // when they could not be written.
-    if (displayChanged || mergeChanged) OpenPorts();
+    if (displayChanged || mergeChanged) m_session.openPorts();
 
-    m_macros = sheet.m_macros.m_macros;
-    SaveMacros();
+    m_session.setMacros(sheet.m_macros.m_macros);
+    m_session.saveMacros();
 }
 
 bool CTarvikDlg::StorePort(bool display, int32_t chosen, int32_t shown) {

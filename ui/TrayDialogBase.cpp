@@ -20,7 +20,7 @@
 #include <QSystemTrayIcon>
 #include <QTimer>
 
-#include "app/HelpPages.h"
+#include "res/HelpPages.h"
 #include "res/StringTable.h"
 #include "ui/AboutDialog.h"
 #include "ui/Desktop.h"
@@ -38,13 +38,14 @@ std::string ExecutableTitle() {
 
 }  // namespace
 
-CTrayDialogBase::CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module)
+CTrayDialogBase::CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module,
+                                 CDisplayLine& displayLine)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       m_settings(settings),
       m_messageBox(messageBox),
       m_module(module),
-      m_displayLine(*this) {
+      m_displayLine(displayLine) {
     m_hIcon = ApplicationIcon();
     m_hSmallIcon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_16.png")));
     setFocusPolicy(Qt::ClickFocus);

@@ -18,7 +18,6 @@
 #include "common/Messages.h"
 #include "common/Win32Codes.h"
 #include "serial/DisplayLine.h"
-#include "serial/IDisplayView.h"
 
 class QLineEdit;
 class QMenu;
@@ -26,9 +25,10 @@ class QSystemTrayIcon;
 
 namespace tarvik {
 
-class CTrayDialogBase : public QWidget, public IMessagePoster, public IDisplayView {
+class CTrayDialogBase : public QWidget, public IMessagePoster {
 public:
-    CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module);
+    // `displayLine` is the session's: the window shows what it says.
+    CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module, CDisplayLine& displayLine);
     ~CTrayDialogBase() override;
 
     // Builds the window from its template and runs the dialog initialisation. The window stays
@@ -41,9 +41,9 @@ public:
     bool SendMessage(uint32_t message, uint64_t wParam, int64_t lParam);
 
     // The display line.
-    void SetDisplayText(const std::string& text) override;
-    std::string GetDisplayText() const override;
-    void RestoreWindow() override;
+    void SetDisplayText(const std::string& text);
+    std::string GetDisplayText() const;
+    void RestoreWindow();
     void ShowRemembered(const std::string& text) { m_displayLine.ShowRemembered(text); }
     void ShowRememberedId(uint32_t id) { m_displayLine.ShowRememberedId(id); }
     void ShowText(const std::string& text) { m_displayLine.ShowText(text); }
@@ -139,7 +139,7 @@ protected:
     ISettings& m_settings;
     IMessageBox& m_messageBox;
     CTarvikModule& m_module;
-    CDisplayLine m_displayLine;
+    CDisplayLine& m_displayLine;
 
 private:
     void CloseModalDialogs();

@@ -6,9 +6,9 @@
 set -uo pipefail
 cd "${1:-$(dirname "$0")/../..}" || exit 2
 
-# Bottom up. A folder may include its own layer and those listed before it. The executable's
-# main.cpp sits in app/ but above the window, which it starts.
-layers=(common platform res app/core input serial automation app ui app/main.cpp tools bench fuzz tests)
+# Bottom up. A folder may include its own layer and those listed before it. app/ (with the
+# executable's main.cpp) sits above the window, which it starts.
+layers=(common platform res app/core input serial automation session ui app tools bench fuzz tests)
 
 rank_of() {  # longest matching folder wins, so app/core is not taken for app
     local path=$1 best=-1 len=0 i

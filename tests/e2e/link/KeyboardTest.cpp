@@ -47,7 +47,7 @@ TEST_F(Keyboard, CapsLockComesFromTheEventAndTurnsOnlyLetters) {
 
 TEST_F(Keyboard, CtrlTravelsInPacketsAndUntranslatedCombinationsPassOn) {
     KeySpy spy(focus);
-    MouseState on = *dlg, off = *dlg;
+    MouseState on = dlg->Session().mouseState(), off = on;
     on.m_bCtrl = 1;
     Key(Press, kKeyCtrlL, kSymCtrlL, kCtrl);
     Key(Press, kKeyCtrlL, kSymCtrlL, kCtrl, kXCtrl, /*repeat=*/true);
@@ -65,7 +65,7 @@ TEST_F(Keyboard, F1GoesToTheInstrumentAndLeavesHelpForTheHelpButton) {
     Tap(kKeyF1, kSymF1);
     EXPECT_EQ(Collect(1), Both("81"));
     EXPECT_TRUE(harness->viewer.calls.empty());
-    EXPECT_FALSE(dlg->m_bHelpKey);
+    EXPECT_FALSE(dlg->Session().helpKey());
 
     Tap(kKeyF1, kSymF1, kShift, kXShift);
     EXPECT_EQ(Collect(1), Both("91"));
@@ -95,7 +95,7 @@ TEST_F(Keyboard, AutoRepeatSendsPressesOnlyAndOnePacketPerShiftHold) {
     EXPECT_EQ(Collect(3), Both("61 61 61"));
     EXPECT_EQ(spy.seen, 0);
 
-    MouseState on = *dlg, off = *dlg;
+    MouseState on = dlg->Session().mouseState(), off = on;
     on.m_bShift = 1;
     Key(Press, kKeyShiftL, kSymShiftL, kShift);
     for (int i = 0; i < 3; ++i) {
@@ -111,7 +111,7 @@ TEST_F(Keyboard, AutoRepeatSendsPressesOnlyAndOnePacketPerShiftHold) {
     Key(Press, kKeyShiftR, kSymShiftR, kShift, kXShift);
     Key(Release, kKeyShiftR, kSymShiftR, kShift, kXShift);
     EXPECT_EQ(Collect(12), Both(Joined({Packet(on), Packet(off)})));
-    EXPECT_FALSE(dlg->m_bShift);
+    EXPECT_FALSE(dlg->Session().mouseState().m_bShift);
 }
 
 TEST_F(Keyboard, TabSpaceReturnAndEscapeBelongToTheInstrument) {

@@ -13,8 +13,8 @@ using LineProtocol = LinkTest;
 TEST_F(LineProtocol, InstrumentMousePacketsAreTakenOverSentOnAndRepeatsDropped) {
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4})));
     EXPECT_EQ(Collect(6), Both("80 F0 E1 E2 E3 E4"));
-    EXPECT_EQ(dlg->m_ptInstrumentCursor, (Point{65, 892}));
-    EXPECT_TRUE(dlg->m_bMouseActive);
+    EXPECT_EQ(dlg->Session().mouseState().m_ptInstrumentCursor, (Point{65, 892}));
+    EXPECT_TRUE(dlg->Session().mouseState().m_bMouseActive);
 
     // The same packet again goes nowhere; the key byte after it shows it was handled.
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4, 0x41})));
@@ -23,20 +23,20 @@ TEST_F(LineProtocol, InstrumentMousePacketsAreTakenOverSentOnAndRepeatsDropped) 
     // Shift and Ctrl from the instrument's mouse light the buttons; bit 0 never goes out. A packet
     // split across notifications is assembled.
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF7, 0xE1})));
-    ASSERT_TRUE(RunUntil([&] { return dlg->m_link.MergeParser().PendingPacket().size() == 3; }));
+    ASSERT_TRUE(RunUntil([&] { return dlg->Session().link().MergeParser().PendingPacket().size() == 3; }));
     ASSERT_TRUE(merge.Send(Bytes({0xE2, 0xE3, 0xE4})));
     EXPECT_EQ(Collect(6), Both("80 F6 E1 E2 E3 E4"));
     EXPECT_TRUE(dlg->m_btnShift->isChecked() && dlg->m_btnCtrl->isChecked());
     // Broken packets and key bytes are passed on unchanged, and leave nothing pending.
     ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0x41, 0x80, 0x80, 0x41, 0xE5})));
     EXPECT_EQ(Collect(7), Both("80 F0 41 80 80 41 E5"));
-    EXPECT_TRUE(dlg->m_link.MergeParser().PendingPacket().empty());
+    EXPECT_TRUE(dlg->Session().link().MergeParser().PendingPacket().empty());
 }
 
 TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
     RecordingClients clients;
     clients.dlg = dlg;
-    dlg->m_pAutomationObject = &clients;
+    dlg->Session().SetAutomationObject(&clients);
     auto shows = [&](const std::string& text) { return RunUntil([&] { return dlg->GetDisplayText() == text; }); };
 
     // Text before the first field is ignored.
@@ -54,13 +54,13 @@ TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
 
     // Control and high bytes count towards the twelve but are not shown; a field may span reads.
     ASSERT_TRUE(display.Send(Bytes({0x0D, 0x01, 0x85}) + "Str"));
-    ASSERT_TRUE(RunUntil([&] { return dlg->m_link.DisplayParser().NameCount() == 5; }));
+    ASSERT_TRUE(RunUntil([&] { return dlg->Session().link().DisplayParser().NameCount() == 5; }));
     ASSERT_TRUE(display.Send("ings 12"));
     ASSERT_TRUE(shows("Strings 12"));
     dlg->ShowText("passing alert");
     dlg->RestoreRemembered();
     EXPECT_EQ(dlg->GetDisplayText(), "Strings 12");
-    dlg->m_pAutomationObject = nullptr;
+    dlg->Session().SetAutomationObject(nullptr);
 }
 
 TEST_F(LineProtocol, ButtonsSendMacrosEscAndModifierPackets) {
@@ -68,12 +68,12 @@ TEST_F(LineProtocol, ButtonsSendMacrosEscAndModifierPackets) {
     EXPECT_EQ(Collect(4), Both("0C 69 31 0D"));
 
     dlg->m_btnShift->click();
-    EXPECT_TRUE(dlg->m_bShift);
-    EXPECT_EQ(Collect(6), Both(Packet(*dlg)));
-    EXPECT_EQ(Packet(*dlg).substr(3, 2), "E4");
+    EXPECT_TRUE(dlg->Session().mouseState().m_bShift);
+    EXPECT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
+    EXPECT_EQ(Packet(dlg->Session().mouseState()).substr(3, 2), "E4");
     dlg->m_btnShift->click();
-    EXPECT_EQ(Collect(6), Both(Packet(*dlg)));
-    EXPECT_FALSE(dlg->m_bShift);
+    EXPECT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
+    EXPECT_FALSE(dlg->Session().mouseState().m_bShift);
 
     dlg->m_btnEsc->click();
     EXPECT_EQ(Collect(1), Both("1B"));

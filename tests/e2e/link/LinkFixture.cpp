@@ -73,11 +73,11 @@ void LinkTest::SetUp() {
     ASSERT_TRUE(harness->Start());
     dlg = harness->window;
     ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdDisplay));
-    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdMerge));
+    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay));
+    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdMerge));
     focus = dlg->m_btnMacro[0];
     // Opening the lines sends the mouse state once.
-    ASSERT_EQ(Collect(6), Both(Packet(*dlg)));
+    ASSERT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
 }
 
 LinkTest::Lines LinkTest::Collect(size_t want) {

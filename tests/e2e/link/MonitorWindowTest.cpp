@@ -28,7 +28,7 @@ TEST_F(MonitorWindowTest, ShowsBothLinesLiveFilteredPausedAndSaved) {
     CMonitorWindow* monitor = dlg->MonitorWindow();
     ASSERT_NE(monitor, nullptr);
     ASSERT_TRUE(monitor->isVisible());
-    EXPECT_TRUE(dlg->m_link.Monitor().IsWatched());
+    EXPECT_TRUE(dlg->Session().monitor().IsWatched());
 
     Tap(38, 'a');  // X keycode of A
     // One line at a time: the two lines' listeners are not ordered against each other.
@@ -57,8 +57,8 @@ TEST_F(MonitorWindowTest, ShowsBothLinesLiveFilteredPausedAndSaved) {
 
     monitor->SetPaused(true);
     ASSERT_TRUE(merge.Send("\x82"));
-    ASSERT_TRUE(
-        RunUntil([&] { return dlg->m_link.MergeParser().PendingPacket().empty() && merge.Receive(1) == "\x82"; }));
+    ASSERT_TRUE(RunUntil(
+        [&] { return dlg->Session().link().MergeParser().PendingPacket().empty() && merge.Receive(1) == "\x82"; }));
     EXPECT_EQ(Decoded(monitor->ViewText()).size(), 1u) << "nothing new while paused";
     monitor->SetPaused(false);
     EXPECT_EQ(Decoded(monitor->ViewText()),
@@ -74,7 +74,7 @@ TEST_F(MonitorWindowTest, ShowsBothLinesLiveFilteredPausedAndSaved) {
     EXPECT_FALSE(error.empty());
 
     monitor->close();
-    EXPECT_FALSE(dlg->m_link.Monitor().IsWatched()) << "a hidden monitor costs nothing";
+    EXPECT_FALSE(dlg->Session().monitor().IsWatched()) << "a hidden monitor costs nothing";
 }
 
 }  // namespace

@@ -66,10 +66,10 @@ TEST_F(FirstStart, StandAloneShowsTopmostWindowWithDefaultMacros) {
     // up again and sends nothing.
     dlg.SetDisplayText("x");
     QTest::mouseClick(dlg.m_btnMouse, Qt::LeftButton);
-    EXPECT_TRUE(dlg.m_bMouseMode && dlg.m_btnMouse->isChecked());
+    EXPECT_TRUE(dlg.Session().mouseState().m_bMouseMode && dlg.m_btnMouse->isChecked());
     EXPECT_EQ(dlg.GetDisplayText(), "DirectX Failure");
     QTest::mouseClick(dlg.m_btnMouse, Qt::LeftButton);
-    EXPECT_FALSE(dlg.m_bMouseMode || dlg.m_btnMouse->isChecked());
+    EXPECT_FALSE(dlg.Session().mouseState().m_bMouseMode || dlg.m_btnMouse->isChecked());
 }
 
 // Keys go nowhere until the lines are chosen: the empty display line says where to choose them,
@@ -81,12 +81,12 @@ TEST_F(FirstStart, WithoutPortsTheDisplayLineSaysWhereToSetThem) {
     ASSERT_TRUE(harness.Start());
     CTarvikDlg& dlg = *harness.window;
     EXPECT_EQ(dlg.GetDisplayText(), "Set Com Ports in Properties");
-    EXPECT_EQ(dlg.m_ports.status().Text(), "Display: not configured\nMerge: not configured");
+    EXPECT_EQ(dlg.Session().ports().status().Text(), "Display: not configured\nMerge: not configured");
 
     settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1);
     settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 2);
-    dlg.OpenPorts();  // as OK on the Com Ports page does
-    EXPECT_TRUE(dlg.m_ports.isOpen(PortIdDisplay) && dlg.m_ports.isOpen(PortIdMerge));
+    dlg.Session().openPorts();  // as OK on the Com Ports page does
+    EXPECT_TRUE(dlg.Session().ports().isOpen(PortIdDisplay) && dlg.Session().ports().isOpen(PortIdMerge));
     EXPECT_EQ(dlg.GetDisplayText(), "");
 }
 
@@ -129,7 +129,7 @@ TEST_F(FirstStart, StartUpStepsKeepTheirOrderWithPortsConfigured) {
     Harness harness(settings, {"tarvik"});
     ASSERT_TRUE(harness.Start());
     CTarvikDlg& dlg = *harness.window;
-    EXPECT_TRUE(dlg.m_ports.isOpen(PortIdDisplay) && dlg.m_ports.isOpen(PortIdMerge));
+    EXPECT_TRUE(dlg.Session().ports().isOpen(PortIdDisplay) && dlg.Session().ports().isOpen(PortIdMerge));
     EXPECT_EQ(dlg.GetDisplayText(), "DirectX Failure");
     EXPECT_TRUE(dlg.isVisible()) << "the alert brings up a window the settings start hidden";
     EXPECT_EQ(dlg.m_btnMacro[0]->text(), "I1");
@@ -144,8 +144,8 @@ TEST_F(FirstStart, ClientRunsStayHiddenWithPortsClosed) {
         ASSERT_TRUE(harness.Start()) << arg;
         CTarvikDlg& dlg = *harness.window;
         EXPECT_FALSE(dlg.isVisible() || dlg.m_bVisible || dlg.m_bStandAlone) << arg;
-        EXPECT_EQ(dlg.m_ports.displayPortNumber(), 0) << arg;
-        EXPECT_FALSE(dlg.m_ports.isOpen(PortIdDisplay)) << arg;
+        EXPECT_EQ(dlg.Session().ports().displayPortNumber(), 0) << arg;
+        EXPECT_FALSE(dlg.Session().ports().isOpen(PortIdDisplay)) << arg;
         EXPECT_EQ(dlg.GetDisplayText(), "") << arg;
         EXPECT_TRUE(dlg.windowFlags().testFlag(Qt::WindowStaysOnTopHint)) << "float applies while hidden";
     }

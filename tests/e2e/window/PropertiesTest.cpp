@@ -97,8 +97,8 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     EXPECT_EQ(Number(HKLM, "Baud"), 9600);
     EXPECT_EQ(settings.strings.at({HKCU, "Name1"}), "Boot");
     // In force at once: the window's fields, its float state and the button caption.
-    EXPECT_EQ(dlg->m_mouse.m_nMouseSpeed, 61);
-    EXPECT_EQ(dlg->m_mouse.m_nMouseStartPosition, 1);
+    EXPECT_EQ(dlg->Session().mouseSpeed(), 61);
+    EXPECT_EQ(dlg->Session().mouseStartPosition(), 1);
     EXPECT_EQ(dlg->m_nStartMode, 1);
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_EQ(dlg->m_btnMacro[0]->text(), "Boot");
@@ -117,7 +117,7 @@ TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
             remember ? Writes{{HKCU, "Main Pos x"}, {HKCU, "Main Pos y"}, {HKCU, "Main Visible"}} : Writes{};
         EXPECT_EQ(settings.written, expected) << remember;
         EXPECT_TRUE(dlg->m_bFloat);
-        EXPECT_NE(dlg->m_macros[0].Text, "changed");
+        EXPECT_NE(dlg->Session().macros()[0].Text, "changed");
         harness.reset();
     }
 }
@@ -128,10 +128,12 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
     Start();
     dlg->m_bFloat = 5;
     dlg->m_nStartMode = 7;
-    dlg->m_mouse.m_nMouseStartPosition = 9;
-    dlg->m_mouse.m_nMouseSpeed = 150;
+    dlg->Session().setMouseStartPosition(9);
+    dlg->Session().setMouseSpeed(150);
     // Bytes no text control can show survive a Macros page the user did not touch.
-    dlg->m_macros[2].Text = "\xE9t\xE9";
+    MacroArray macros = dlg->Session().macros();
+    macros[2].Text = "\xE9t\xE9";
+    dlg->Session().setMacros(macros);
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Number(HKCU, "Main Float"), 5);
     EXPECT_EQ(Number(HKCU, "Main Start"), 7);
@@ -146,7 +148,7 @@ TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
     settings.numbers[{HKLM, "Display Port"}] = 300;
     settings.numbers[{HKLM, "Merge Port"}] = 0;
     Start();
-    dlg->m_mouse.m_nMouseSpeed = 150;
+    dlg->Session().setMouseSpeed(150);
     RunSheet([](CTarvikPropertySheet& sheet) {
         QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
         QComboBox* merge = On<QComboBox>(sheet, kComms, 1045);
@@ -169,14 +171,15 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
     OpenPorts(1, 2);
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;
     Start();
-    ASSERT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge));
+    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay) && dlg->Session().ports().isOpen(PortIdMerge));
     // With the names gone from the ports folder, a reopening would fail and show.
     std::filesystem::remove(sandbox.PortsDir() + "/COM1");
     std::filesystem::remove(sandbox.PortsDir() + "/COM2");
     RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Writes(settings.written.begin() + 5, settings.written.begin() + 8),
               (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
-    EXPECT_TRUE(dlg->m_ports.isOpen(PortIdDisplay) && dlg->m_ports.isOpen(PortIdMerge)) << "not reopened";
+    EXPECT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay) && dlg->Session().ports().isOpen(PortIdMerge))
+        << "not reopened";
 
     // One port changed is enough: the lines are reopened and the new one gets the mouse state.
     PtyLine fresh(sandbox, 3);
@@ -185,14 +188,14 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
         On<QComboBox>(sheet, kComms, 1045)->setCurrentIndex(3);
         Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 3);
+    EXPECT_EQ(dlg->Session().ports().mergePortNumber(), 3);
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
     RunSheet([](CTarvikPropertySheet& sheet) {
         On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
         Press(sheet, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(Number(HKLM, "Display Port"), 0);
-    EXPECT_EQ(dlg->m_ports.displayPortNumber(), 0);
+    EXPECT_EQ(dlg->Session().ports().displayPortNumber(), 0);
     EXPECT_EQ(Number(HKLM, "Merge Port"), 3);
 }
 
@@ -225,7 +228,7 @@ TEST(PropertiesOnHiveFiles, OkKeepsTheStoredPortsOfARunThatOpenedNone) {
         EXPECT_EQ(settings.ReadSettingNumber(HKLM, IDS_MERGE_PORT, merge), client) << client;
         EXPECT_EQ(merge, client ? 4 : 0);
         EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_BAUD, baud) && baud == 19200) << client;
-        EXPECT_FALSE(harness.window->m_ports.isOpen(PortIdDisplay)) << "nothing reopened";
+        EXPECT_FALSE(harness.window->Session().ports().isOpen(PortIdDisplay)) << "nothing reopened";
     }
     EXPECT_TRUE(box.shown.empty());
 }
@@ -251,7 +254,7 @@ TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithThe
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n5: ", 0), 0u);
     EXPECT_NE(box.shown[0].text.find("sudo install -d -m 2775 -g dialout"), std::string::npos) << box.shown[0].text;
-    EXPECT_EQ(dlg->m_ports.mergePortNumber(), 0) << "reopened on what the machine's settings hold";
+    EXPECT_EQ(dlg->Session().ports().mergePortNumber(), 0) << "reopened on what the machine's settings hold";
 }
 
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {

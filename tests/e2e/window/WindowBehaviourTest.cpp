@@ -115,8 +115,8 @@ TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
     } spy;
     Start();
     dlg->installEventFilter(&spy);
-    harness->module.Lock();                   // so the close request asks instead of ending the run
-    dlg->m_mouse.m_bSuppressContextMenu = 1;  // and the context menu does not open
+    harness->module.Lock();                         // so the close request asks instead of ending the run
+    dlg->Session().setContextMenuSuppressed(true);  // and the context menu does not open
     std::thread([this] {
         for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, UWM_TRAYNOTIFY}) dlg->Post(message, 0, 0);
     }).join();
@@ -141,7 +141,7 @@ TEST_F(Behaviour, LastClientLeavingEndsTheProgramWithoutAQuestion) {
     EXPECT_TRUE(harness->destroyed);
     EXPECT_EQ(window->shutdowns, 1);
     EXPECT_EQ(window->GetDisplayText(), "Shutdown - Please Wait");
-    EXPECT_FALSE(window->m_ports.commsEnabled());
+    EXPECT_FALSE(window->Session().ports().commsEnabled());
     EXPECT_TRUE(harness->box.shown.empty());
     EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1);
     harness->Pump();
@@ -160,8 +160,9 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     settings.numbers[{HKEY_CURRENT_USER, "Main Start"}] = 2;  // Last Used
     settings.numbers[{HKEY_CURRENT_USER, "Main Float"}] = 0;
     Start();
-    EXPECT_EQ(dlg->m_mouse.m_nDesktopWidth, desktop.width()) << "the mouse's virtual screen is the primary one";
-    EXPECT_EQ(dlg->m_mouse.m_nDesktopHeight, desktop.height());
+    EXPECT_EQ(dlg->Session().mouseEmulation().m_nDesktopWidth, desktop.width())
+        << "the mouse's virtual screen is the primary one";
+    EXPECT_EQ(dlg->Session().mouseEmulation().m_nDesktopHeight, desktop.height());
     EXPECT_EQ(dlg->m_nPosY, -40) << "a position above the screen stays as stored";
     EXPECT_FALSE(dlg->isVisible()) << "Last Used after a hidden run";
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
@@ -215,7 +216,7 @@ TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
     EXPECT_EQ(MenuOpenedBy(rightClick, &at), kWindowMenu);
     EXPECT_EQ(at, QCursor::pos());
 
-    dlg->m_mouse.m_bSuppressContextMenu = 1;
+    dlg->Session().setContextMenuSuppressed(true);
     EXPECT_EQ(MenuOpenedBy(rightClick), "");
 }
 

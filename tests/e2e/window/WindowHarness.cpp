@@ -39,6 +39,7 @@ Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseC
       m_settings(settings),
       m_mouseCapture(mouseCapture) {
     EnsureApplication();
+    session = std::make_unique<InstrumentSession>(settings);
 }
 
 Harness::~Harness() {
@@ -51,7 +52,7 @@ Harness::~Harness() {
 }
 
 IMainWindow* Harness::CreateMainWindow() {
-    auto* dlg = new CTestDlg(m_settings, box, module, m_mouseCapture);
+    auto* dlg = new CTestDlg(m_settings, box, module, *session, m_mouseCapture);
     if (!dlg->Create()) {
         delete dlg;
         return nullptr;
@@ -63,7 +64,8 @@ IMainWindow* Harness::CreateMainWindow() {
         shutdowns = window->shutdowns;
     });
     window = dlg;
-    return dlg;
+    adapter = std::make_unique<MainWindowAdapter>(*dlg);
+    return adapter.get();
 }
 
 bool PumpUntil(const std::function<bool()>& done) {

@@ -12,6 +12,7 @@
 #include <QDialog>
 #include <QTimer>
 
+#include "app/MainWindowFactory.h"
 #include "app/TarvikApp.h"
 #include "tests/support/FakeClassObjects.h"
 #include "tests/support/Recorders.h"
@@ -64,8 +65,9 @@ struct FakeHelpViewer : IHelpViewer {
 // The window as created by the start-up, with mouse capture available or not.
 class CTestDlg : public CTarvikDlg {
 public:
-    CTestDlg(ISettings& settings, IMessageBox& box, CTarvikModule& module, bool mouseCapture)
-        : CTarvikDlg(settings, box, module),
+    CTestDlg(ISettings& settings, IMessageBox& box, CTarvikModule& module, InstrumentSession& session,
+             bool mouseCapture)
+        : CTarvikDlg(settings, box, module, session),
           m_mouseCapture(mouseCapture) {}
     bool InitDirectInput() override { return m_mouseCapture || CTarvikDlg::InitDirectInput(); }
     int shutdowns = 0;
@@ -80,7 +82,7 @@ private:
     bool m_mouseCapture;
 };
 
-// Runs a whole start-up: application object, module, window. The class objects are a fake unless
+// Runs a whole start-up: application object, module, session, window. The class objects are a fake unless
 // `makeClassObjects` makes real ones for the module.
 class Harness : public IMainWindowFactory {
 public:
@@ -100,7 +102,10 @@ public:
     FakeHelpViewer viewer;
     RecordingBox box;
     CTarvikApp app;
+    // Made after the toolkit, as the program makes it; outlives the window.
+    std::unique_ptr<InstrumentSession> session;
     CTestDlg* window = nullptr;
+    std::unique_ptr<MainWindowAdapter> adapter;
     bool destroyed = false;
     int shutdowns = 0;  // the window's shutdown work, counted as it went
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/HelpPages.h"
 #include "app/TarvikApp.h"
+#include "res/HelpPages.h"
 #include "tests/support/FakeAutomationHost.h"
 #include "tests/support/Recorders.h"
 #include "tests/support/TestSandbox.h"

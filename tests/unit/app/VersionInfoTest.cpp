@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "app/VersionInfo.h"
+#include "res/VersionInfo.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {

@@ -1,4 +1,4 @@
-#include "ui/MainWindowFactory.h"
+#include "app/MainWindowFactory.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -6,7 +6,6 @@
 #include <QWidget>
 
 #include "platform/x11/ClientLeader.h"
-#include "ui/TarvikDlg.h"
 
 namespace tarvik {
 namespace {
@@ -31,19 +30,22 @@ public:
 
 }  // namespace
 
-CMainWindowFactory::CMainWindowFactory(CTarvikApp& app, CTarvikModule& module)
+CMainWindowFactory::CMainWindowFactory(CTarvikApp& app, CTarvikModule& module, ISettings& settings,
+                                       IMessageBox& messageBox, InstrumentSession& session)
     : m_app(app),
       m_module(module),
-      m_settings(m_messageBox) {}
+      m_settings(settings),
+      m_messageBox(messageBox),
+      m_session(session) {}
 
 CMainWindowFactory::~CMainWindowFactory() {
     // A window still alive here (the event loop ended some other way) must not outlive the
-    // settings and message boxes it uses.
+    // settings, message boxes and session it uses.
     delete m_window;
 }
 
 IMainWindow* CMainWindowFactory::CreateMainWindow() {
-    auto* window = new CTarvikDlg(m_settings, m_messageBox, m_module);
+    auto* window = new CTarvikDlg(m_settings, m_messageBox, m_module, m_session);
     if (!window->Create()) {
         delete window;
         return nullptr;
@@ -58,7 +60,8 @@ IMainWindow* CMainWindowFactory::CreateMainWindow() {
         QCoreApplication::exit(0);
     });
     m_window = window;
-    return window;
+    m_adapter = std::make_unique<MainWindowAdapter>(*window);
+    return m_adapter.get();
 }
 
 void CMainWindowFactory::ExitApplication() {

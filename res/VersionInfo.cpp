@@ -1,4 +1,4 @@
-#include "app/VersionInfo.h"
+#include "res/VersionInfo.h"
 
 #include <elf.h>
 #include <fcntl.h>

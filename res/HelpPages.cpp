@@ -1,4 +1,4 @@
-#include "app/HelpPages.h"
+#include "res/HelpPages.h"
 
 namespace tarvik {
 
