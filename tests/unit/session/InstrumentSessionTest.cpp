@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,16 +28,26 @@ std::string PacketOf(const MouseState& state) {
 }
 
 struct FakeDesktop : DesktopAccess {
+    // Tells when the session lets its device go, and whether it was still acquired then.
+    struct Device : test::FakeMouseDevice {
+        explicit Device(FakeDesktop& desktop) : desktop(desktop) {}
+        ~Device() override {
+            desktop.device = nullptr;
+            desktop.releasedAcquired = acquired;
+        }
+        FakeDesktop& desktop;
+    };
     DesktopSize desktopSize() override { return {1024, 768}; }
     Point cursorPos() override { return cursor; }
     void setCursorPos(Point position) override { cursor = position; }
     std::unique_ptr<IMouseDevice> openMouseDevice() override {
-        auto made = std::make_unique<test::FakeMouseDevice>();
+        auto made = std::make_unique<Device>(*this);
         device = made.get();
         return made;
     }
     Point cursor;
     test::FakeMouseDevice* device = nullptr;
+    std::optional<bool> releasedAcquired;  // set when the device is released
 };
 
 // Who hears of a new name, and what the display line said at that moment.
@@ -165,7 +176,7 @@ TEST_F(SessionTest, ShutdownShowsItsTextThenSendsTheLastPacketAndClosesTheLines)
     });
     session.shutdown();
     EXPECT_TRUE(quietWhenShown) << "the text is up before anything else happens";
-    EXPECT_FALSE(desktop.device->acquired);
+    EXPECT_EQ(desktop.releasedAcquired, std::optional<bool>(false)) << "unacquired, then released";
     EXPECT_FALSE(session.mouseState().m_bMouseActive);
     EXPECT_EQ(sent(), PacketOf(session.mouseState()));
     EXPECT_FALSE(com1->open() || com2->open());
