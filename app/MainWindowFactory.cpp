@@ -5,7 +5,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#include "platform/x11/ClientLeader.h"
+#include "x11/ClientLeader.h"
 
 namespace tarvik {
 namespace {

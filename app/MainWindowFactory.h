@@ -4,12 +4,12 @@
 // the application.
 #include <memory>
 
-#include "app/MainWindow.h"
+#include "app/ShellWindow.h"
 #include "app/TarvikApp.h"
-#include "app/core/IMessageBox.h"
-#include "app/core/ISettings.h"
 #include "session/InstrumentSession.h"
-#include "ui/TarvikDlg.h"
+#include "settings/MessageBox.h"
+#include "settings/Settings.h"
+#include "ui/MainWindow.h"
 
 namespace tarvik {
 

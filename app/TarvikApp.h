@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
-#include "app/MainWindow.h"
+#include "app/ShellWindow.h"
 #include "automation/ClassObjects.h"
 #include "automation/TarvikModule.h"
 #include "common/Win32Codes.h"

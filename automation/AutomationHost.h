@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "automation/IInstrumentEvents.h"
-#include "common/IPortSender.h"
+#include "automation/InstrumentEvents.h"
 #include "common/MouseState.h"
+#include "common/PortSender.h"
 #include "common/Traffic.h"
 
 namespace tarvik {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "automation/AutomationHost.h"
-#include "automation/IInstrumentEvents.h"
+#include "automation/InstrumentEvents.h"
 #include "automation/SinkList.h"
 #include "automation/TarvikModule.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "platform/hive/HiveText.h"
+#include "settings/HiveText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);

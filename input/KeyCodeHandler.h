@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "common/IPortSender.h"
 #include "common/MouseState.h"
+#include "common/PortSender.h"
 #include "common/Win32Codes.h"
 #include "input/KeyTranslator.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <utility>
 
-#include "app/core/ISettings.h"
-#include "common/IPortSender.h"
+#include "common/PortSender.h"
 #include "common/Win32Codes.h"
+#include "settings/Settings.h"
 
 namespace tarvik {
 

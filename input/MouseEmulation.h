@@ -8,10 +8,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/IPortSender.h"
 #include "common/MouseState.h"
+#include "common/PortSender.h"
 #include "common/Win32Codes.h"
-#include "platform/mouse/MouseDevice.h"
+#include "x11/MouseDevice.h"
 
 namespace tarvik {
 

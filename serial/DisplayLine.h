@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "serial/IDisplayView.h"
+#include "serial/DisplayView.h"
 
 namespace tarvik {
 

@@ -6,12 +6,12 @@
 #include <cstdint>
 #include <string>
 
-#include "app/core/ISettings.h"
 #include "serial/DisplayLine.h"
 #include "serial/DisplayProtocol.h"
 #include "serial/MergeProtocol.h"
 #include "serial/PortManager.h"
 #include "serial/TrafficMonitor.h"
+#include "settings/Settings.h"
 
 namespace tarvik {
 

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "common/IPortSender.h"
 #include "common/MouseState.h"
+#include "common/PortSender.h"
 
 namespace tarvik {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "common/Win32Codes.h"
-#include "platform/net/NetworkLine.h"
+#include "lines/NetworkLine.h"
 #include "res/StringTable.h"
 #include "serial/TrafficMonitor.h"
 

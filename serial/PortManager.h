@@ -10,17 +10,17 @@
 #include <memory>
 #include <string>
 
-#include "app/core/ISettings.h"
-#include "common/IPortSender.h"
 #include "common/Messages.h"
+#include "common/PortSender.h"
 #include "common/Traffic.h"
-#include "platform/comm/DeviceWatch.h"
-#include "platform/comm/Line.h"
-#include "platform/comm/SerialLine.h"
-#include "platform/net/NetworkLineOpener.h"
-#include "platform/net/Reconnector.h"
+#include "lines/DeviceWatch.h"
+#include "lines/Line.h"
+#include "lines/NetworkLineOpener.h"
+#include "lines/Reconnector.h"
+#include "lines/SerialLine.h"
 #include "serial/DisplayLine.h"
 #include "serial/LineStatus.h"
+#include "settings/Settings.h"
 
 namespace tarvik {
 

@@ -11,17 +11,17 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/core/ISettings.h"
 #include "automation/AutomationHost.h"
-#include "automation/IInstrumentEvents.h"
+#include "automation/InstrumentEvents.h"
 #include "common/MouseState.h"
 #include "input/KeyTranslator.h"
 #include "input/Macros.h"
 #include "input/MouseEmulation.h"
 #include "serial/DisplayLine.h"
-#include "serial/IDisplayView.h"
+#include "serial/DisplayView.h"
 #include "serial/InstrumentLink.h"
 #include "session/DesktopAccess.h"
+#include "settings/Settings.h"
 
 namespace tarvik {
 

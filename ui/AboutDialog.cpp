@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <map>
 
-#include "app/core/IMessageBox.h"
+#include "settings/MessageBox.h"
 #include "ui/DialogTemplate.h"
 #include "ui/PropertySheet.h"
 

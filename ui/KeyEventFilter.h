@@ -12,7 +12,7 @@
 #include <QObject>
 
 #include "input/KeyTranslator.h"
-#include "platform/keyboard/KeyboardLayout.h"
+#include "x11/KeyboardLayout.h"
 
 class QKeyEvent;
 class QWidget;

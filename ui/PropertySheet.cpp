@@ -4,7 +4,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/core/IMessageBox.h"
+#include "settings/MessageBox.h"
 
 namespace tarvik {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Message boxes on screen.
-#include "app/core/IMessageBox.h"
+#include "settings/MessageBox.h"
 
 namespace tarvik {
 

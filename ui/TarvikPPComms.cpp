@@ -13,8 +13,8 @@
 #include <QStringList>
 
 #include "common/Win32Codes.h"
-#include "platform/comm/PortsFolder.h"
-#include "platform/net/NetworkLine.h"
+#include "lines/NetworkLine.h"
+#include "lines/PortsFolder.h"
 #include "res/StringTable.h"
 
 namespace tarvik {

@@ -8,10 +8,10 @@
 
 #include <QString>
 
-#include "app/core/IMessageBox.h"
-#include "platform/comm/Line.h"
-#include "platform/comm/PortBindings.h"
-#include "platform/net/NetAddress.h"
+#include "lines/Line.h"
+#include "lines/NetAddress.h"
+#include "lines/PortBindings.h"
+#include "settings/MessageBox.h"
 #include "ui/PropertySheet.h"
 
 class QComboBox;

@@ -8,7 +8,7 @@
 #include <QWidget>
 
 #include "ui/DialogTemplate.h"
-#include "ui/TarvikDlg.h"
+#include "ui/MainWindow.h"
 
 namespace tarvik {
 namespace {

@@ -12,12 +12,12 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/core/IMessageBox.h"
-#include "app/core/ISettings.h"
 #include "automation/TarvikModule.h"
 #include "common/Messages.h"
 #include "common/Win32Codes.h"
 #include "serial/DisplayLine.h"
+#include "settings/MessageBox.h"
+#include "settings/Settings.h"
 
 class QLineEdit;
 class QMenu;

@@ -6,9 +6,9 @@
 #include <QGuiApplication>
 #include <QWidget>
 
-#include "platform/mouse/OpenOnFirstUse.h"
-#include "platform/mouse/XMouseDevice.h"
 #include "ui/Desktop.h"
+#include "x11/OpenOnFirstUse.h"
+#include "x11/XMouseDevice.h"
 
 namespace tarvik {
 

@@ -8,9 +8,9 @@ cd "${1:-$(dirname "$0")/../..}" || exit 2
 
 # Bottom up. A folder may include its own layer and those listed before it. app/ (with the
 # executable's main.cpp) sits above the window, which it starts.
-layers=(common platform res app/core input serial automation session ui app tools bench fuzz tests)
+layers=(common res settings lines x11 input serial automation bus session ui app tools bench fuzz tests)
 
-rank_of() {  # longest matching folder wins, so app/core is not taken for app
+rank_of() {  # longest matching folder wins, so app/main.cpp is not taken for app
     local path=$1 best=-1 len=0 i
     for i in "${!layers[@]}"; do
         local l=${layers[$i]}

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/comm/DeviceWatch.h"
+#include "lines/DeviceWatch.h"
 
 namespace tarvik::test {
 

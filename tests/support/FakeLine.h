@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "common/Win32Codes.h"
-#include "platform/comm/Line.h"
+#include "lines/Line.h"
 
 namespace tarvik::test {
 

@@ -4,8 +4,8 @@
 #include <functional>
 #include <utility>
 
-#include "platform/mouse/MouseDevice.h"
-#include "platform/mouse/RawMouseInput.h"
+#include "x11/MouseDevice.h"
+#include "x11/RawMouseInput.h"
 
 namespace tarvik::test {
 

@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "app/core/ISettings.h"
 #include "res/StringTable.h"
+#include "settings/Settings.h"
 
 namespace tarvik::test {
 

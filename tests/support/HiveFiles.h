@@ -5,7 +5,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/hive/HiveUnicode.h"
+#include "settings/HiveUnicode.h"
 
 namespace tarvik::test {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "common/IPortSender.h"
-#include "serial/IDisplayView.h"
+#include "common/PortSender.h"
+#include "serial/DisplayView.h"
 
 namespace tarvik::test {
 

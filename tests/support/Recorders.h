@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/core/IMessageBox.h"
 #include "common/Messages.h"
+#include "settings/MessageBox.h"
 
 namespace tarvik::test {
 

@@ -12,8 +12,8 @@
 
 #include <QEvent>
 
-#include "app/core/Settings.h"
-#include "automation/IInstrumentEvents.h"
+#include "automation/InstrumentEvents.h"
+#include "settings/HiveSettings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/PtyLine.h"
 #include "tests/support/TestSandbox.h"

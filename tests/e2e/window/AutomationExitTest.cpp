@@ -7,7 +7,7 @@
 #include <QDBusPendingCall>
 #include <QDBusPendingReply>
 
-#include "automation/dbus/BusServer.h"
+#include "bus/BusServer.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/FakeSettings.h"

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/core/Settings.h"
 #include "res/StringTable.h"
+#include "settings/HiveSettings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/HiveFiles.h"
 #include "tests/support/PtyLine.h"

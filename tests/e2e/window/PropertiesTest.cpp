@@ -16,7 +16,7 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/core/Settings.h"
+#include "settings/HiveSettings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
 #include "tests/support/HiveFiles.h"

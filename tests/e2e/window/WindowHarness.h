@@ -16,7 +16,7 @@
 #include "app/TarvikApp.h"
 #include "tests/support/FakeClassObjects.h"
 #include "tests/support/Recorders.h"
-#include "ui/TarvikDlg.h"
+#include "ui/MainWindow.h"
 
 namespace tarvik::test {
 

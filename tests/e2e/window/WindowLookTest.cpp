@@ -11,7 +11,7 @@
 #include <QStyleOptionButton>
 #include <QStyleOptionFrame>
 
-#include "app/core/Settings.h"
+#include "settings/HiveSettings.h"
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/TestSandbox.h"
 

@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/net/NetErrors.h"
-#include "platform/net/QtGensio.h"
+#include "lines/NetErrors.h"
+#include "lines/QtGensio.h"
 #include "tests/integration/net/NetHarness.h"
 
 namespace tarvik::test {

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/net/NetAddress.h"
-#include "platform/net/NetworkLine.h"
+#include "lines/NetAddress.h"
+#include "lines/NetworkLine.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/EventLoop.h"
 

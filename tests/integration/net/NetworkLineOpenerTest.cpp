@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "common/Win32Codes.h"
-#include "platform/net/NetErrors.h"
-#include "platform/net/NetworkLineOpener.h"
+#include "lines/NetErrors.h"
+#include "lines/NetworkLineOpener.h"
 #include "tests/integration/net/NetHarness.h"
 
 namespace tarvik::test {

@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "common/Win32Codes.h"
-#include "platform/net/NetErrors.h"
-#include "platform/net/QtGensio.h"
-#include "platform/net/Reconnector.h"
+#include "lines/NetErrors.h"
+#include "lines/QtGensio.h"
+#include "lines/Reconnector.h"
 #include "tests/integration/net/NetHarness.h"
 
 namespace tarvik::test {

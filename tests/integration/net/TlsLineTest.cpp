@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "common/Win32Codes.h"
-#include "platform/net/NetErrors.h"
+#include "lines/NetErrors.h"
 #include "tests/integration/net/NetHarness.h"
 
 namespace tarvik::test {

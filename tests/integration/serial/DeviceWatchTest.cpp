@@ -5,7 +5,7 @@
 #include <fstream>
 #include <ostream>
 
-#include "platform/comm/DeviceWatch.h"
+#include "lines/DeviceWatch.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/TestSandbox.h"
 

@@ -8,7 +8,7 @@
 #include <fstream>
 
 #include "common/Win32Codes.h"
-#include "platform/comm/PortBindings.h"
+#include "lines/PortBindings.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PtyLine.h"
 #include "tests/support/TestSandbox.h"

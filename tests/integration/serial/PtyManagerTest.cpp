@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "platform/comm/SerialLine.h"
+#include "lines/SerialLine.h"
 #include "tests/support/EventLoop.h"
 #include "tests/support/PortRig.h"
 #include "tests/support/PtyLine.h"

@@ -1,4 +1,4 @@
-#include "platform/comm/SerialLine.h"
+#include "lines/SerialLine.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

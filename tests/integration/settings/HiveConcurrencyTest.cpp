@@ -11,7 +11,7 @@
 #include <random>
 
 #include "common/Win32Codes.h"
-#include "platform/hive/FileHiveStore.h"
+#include "settings/FileHiveStore.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik {

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <regex>
 
-#include "app/core/Settings.h"
 #include "common/Win32Codes.h"
-#include "platform/hive/FileHiveStore.h"
 #include "res/StringTable.h"
+#include "settings/FileHiveStore.h"
+#include "settings/HiveSettings.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/HiveFiles.h"
 #include "tests/support/Recorders.h"

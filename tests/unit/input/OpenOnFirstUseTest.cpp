@@ -1,4 +1,4 @@
-#include "platform/mouse/OpenOnFirstUse.h"
+#include "x11/OpenOnFirstUse.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "platform/mouse/PointerControl.h"
-#include "platform/mouse/RawMouseInput.h"
+#include "x11/PointerControl.h"
+#include "x11/RawMouseInput.h"
 
 namespace tarvik::mouse {
 namespace {

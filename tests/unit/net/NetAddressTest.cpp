@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/net/NetAddress.h"
+#include "lines/NetAddress.h"
 
 namespace tarvik::net {
 namespace {

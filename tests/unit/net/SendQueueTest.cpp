@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/net/SendQueue.h"
+#include "lines/SendQueue.h"
 
 namespace tarvik::net {
 namespace {

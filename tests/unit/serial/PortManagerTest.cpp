@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "platform/comm/SerialLine.h"
+#include "lines/SerialLine.h"
 #include "tests/support/FakeLine.h"
 #include "tests/support/PortRig.h"
 

@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "common/Win32Codes.h"
-#include "platform/comm/PortsFolder.h"
-#include "platform/hive/HiveFile.h"
+#include "lines/PortsFolder.h"
+#include "settings/HiveFile.h"
 #include "tests/support/TestSandbox.h"
 
 namespace tarvik::test {

@@ -1,8 +1,8 @@
 // The hive file format: what the registry editor and people write, and what we write back.
 #include <gtest/gtest.h>
 
-#include "platform/hive/HiveStore.h"
-#include "platform/hive/HiveText.h"
+#include "settings/HiveStore.h"
+#include "settings/HiveText.h"
 #include "tests/support/HiveFiles.h"
 
 namespace tarvik::hive {
