@@ -3,38 +3,38 @@
 namespace tarvik {
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool IsSwitchChar(char c) { return c == '-' || c == '/'; }
+bool isSwitchChar(char c) { return c == '-' || c == '/'; }
 
 // The name of a switch with its one or two leading switch characters taken off, or empty.
-std::string_view SwitchName(std::string_view arg) {
-    if (arg.empty() || !IsSwitchChar(arg[0])) return {};
+std::string_view switchName(std::string_view arg) {
+    if (arg.empty() || !isSwitchChar(arg[0])) return {};
     arg.remove_prefix(1);
     if (!arg.empty() && arg[0] == '-') arg.remove_prefix(1);
     return arg;
 }
 
-bool IsSwitch(std::string_view arg, std::string_view name) { return EqualsNoCase(SwitchName(arg), name); }
+bool isSwitch(std::string_view arg, std::string_view name) { return equalsNoCase(switchName(arg), name); }
 
-bool IsKnownSwitch(std::string_view arg) {
+bool isKnownSwitch(std::string_view arg) {
     for (const char* known : {"RegServer", "UnregServer", "Embedding", "Automation", "help", "h", "version"}) {
-        if (IsSwitch(arg, known)) return true;
+        if (isSwitch(arg, known)) return true;
     }
     return false;
 }
 
 }  // namespace
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
+bool equalsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     }
     return true;
 }
 
-std::string JoinArguments(const std::vector<std::string>& argv) {
+std::string joinArguments(const std::vector<std::string>& argv) {
     std::string line;
     for (size_t i = 1; i < argv.size(); ++i) {
         if (i != 1) line += ' ';
@@ -43,35 +43,35 @@ std::string JoinArguments(const std::vector<std::string>& argv) {
     return line;
 }
 
-RegistrationSwitch ScanRegistrationSwitch(std::string_view commandLine) {
+RegistrationSwitch scanRegistrationSwitch(std::string_view commandLine) {
     for (size_t i = 0; i < commandLine.size(); ++i) {
-        if (!IsSwitchChar(commandLine[i])) continue;
+        if (!isSwitchChar(commandLine[i])) continue;
         const std::string_view rest = commandLine.substr(i + 1);
-        if (EqualsNoCase(rest, "UnregServer")) return RegistrationSwitch::Unregister;
-        if (EqualsNoCase(rest, "RegServer")) return RegistrationSwitch::Register;
+        if (equalsNoCase(rest, "UnregServer")) return RegistrationSwitch::Unregister;
+        if (equalsNoCase(rest, "RegServer")) return RegistrationSwitch::Register;
     }
     return RegistrationSwitch::None;
 }
 
-CCommandLineInfo ParseCommandLine(const std::vector<std::string>& argv) {
-    CCommandLineInfo info;
+CommandLineInfo parseCommandLine(const std::vector<std::string>& argv) {
+    CommandLineInfo info;
     for (size_t i = 1; i < argv.size(); ++i) {
-        if (IsSwitch(argv[i], "Embedding")) info.m_bEmbedded = 1;
-        else if (IsSwitch(argv[i], "Automation")) info.m_bAutomated = 1;
+        if (isSwitch(argv[i], "Embedding")) info.m_embedded = 1;
+        else if (isSwitch(argv[i], "Automation")) info.m_automated = 1;
     }
     return info;
 }
 
-InfoRequest ScanInfoRequest(const std::vector<std::string>& argv) {
+InfoRequest scanInfoRequest(const std::vector<std::string>& argv) {
     InfoRequest request = InfoRequest::None;
     for (size_t i = 1; i < argv.size(); ++i) {
-        if (IsSwitch(argv[i], "help") || IsSwitch(argv[i], "h")) return InfoRequest::Help;
-        if (IsSwitch(argv[i], "version")) request = InfoRequest::Version;
+        if (isSwitch(argv[i], "help") || isSwitch(argv[i], "h")) return InfoRequest::Help;
+        if (isSwitch(argv[i], "version")) request = InfoRequest::Version;
     }
     return request;
 }
 
-const char* UsageText() {
+const char* usageText() {
     return "Usage: tarvik [OPTION]\n"
            "Lets this PC stand in for the keyboard and mouse of an Ondrix instrument.\n"
            "\n"
@@ -94,10 +94,10 @@ const char* UsageText() {
            "See tarvik(1), tarvikctl(1) and the help pages for more.\n";
 }
 
-std::vector<std::string> UnknownArguments(const std::vector<std::string>& argv) {
+std::vector<std::string> unknownArguments(const std::vector<std::string>& argv) {
     std::vector<std::string> unknown;
     for (size_t i = 1; i < argv.size(); ++i) {
-        if (!IsKnownSwitch(argv[i])) unknown.push_back(argv[i]);
+        if (!isKnownSwitch(argv[i])) unknown.push_back(argv[i]);
     }
     return unknown;
 }

@@ -15,40 +15,40 @@ namespace tarvik {
 
 // The window as the application object drives it; the automation objects and the help key are the
 // session's.
-class MainWindowAdapter : public IMainWindow {
+class MainWindowAdapter : public ShellWindow {
 public:
-    explicit MainWindowAdapter(CTarvikDlg& window) : m_window(window) {}
+    explicit MainWindowAdapter(MainWindow& window) : m_window(window) {}
 
-    void SetStandAlone(bool standAlone) override { m_window.SetStandAlone(standAlone); }
-    void StartUp() override { m_window.StartUp(); }
-    bool HelpKey() const override { return m_window.Session().helpKey(); }
-    void ClearHelpKey() override { m_window.Session().clearHelpKey(); }
-    IMessagePoster& Poster() override { return m_window; }
-    IAutomationHost& AutomationHost() override { return m_window.Session(); }
+    void setStandAlone(bool standAlone) override { m_window.setStandAlone(standAlone); }
+    void startUp() override { m_window.startUp(); }
+    bool helpKey() const override { return m_window.session().helpKey(); }
+    void clearHelpKey() override { m_window.session().clearHelpKey(); }
+    MessagePoster& poster() override { return m_window; }
+    AutomationHost& automationHost() override { return m_window.session(); }
 
 private:
-    CTarvikDlg& m_window;
+    MainWindow& m_window;
 };
 
-class CMainWindowFactory : public IMainWindowFactory {
+class MainWindowFactory : public ShellWindowFactory {
 public:
-    CMainWindowFactory(CTarvikApp& app, CTarvikModule& module, ISettings& settings, IMessageBox& messageBox,
-                       InstrumentSession& session);
-    ~CMainWindowFactory() override;
+    MainWindowFactory(TarvikApp& app, TarvikModule& module, Settings& settings, MessageBox& messageBox,
+                      InstrumentSession& session);
+    ~MainWindowFactory() override;
 
     // Null when the window cannot be initialised; it then no longer exists.
-    IMainWindow* CreateMainWindow() override;
-    CTarvikDlg* Window() const { return m_window; }
+    ShellWindow* createMainWindow() override;
+    MainWindow* mainWindow() const { return m_window; }
     // Exit without asking about clients, for a signal to end the program.
-    void ExitApplication();
+    void exitApplication();
 
 private:
-    CTarvikApp& m_app;
-    CTarvikModule& m_module;
-    ISettings& m_settings;
-    IMessageBox& m_messageBox;
+    TarvikApp& m_app;
+    TarvikModule& m_module;
+    Settings& m_settings;
+    MessageBox& m_messageBox;
     InstrumentSession& m_session;
-    CTarvikDlg* m_window = nullptr;
+    MainWindow* m_window = nullptr;
     // Kept until the factory goes: the application object may still be inside a call on it when
     // the window goes.
     std::unique_ptr<MainWindowAdapter> m_adapter;

@@ -6,28 +6,28 @@
 
 namespace tarvik {
 
-class IMainWindow {
+class ShellWindow {
 public:
-    virtual ~IMainWindow() = default;
-    virtual void SetStandAlone(bool standAlone) = 0;
+    virtual ~ShellWindow() = default;
+    virtual void setStandAlone(bool standAlone) = 0;
     // The post-creation start-up: placement and visibility, mouse settings, ports, macros, mouse.
-    virtual void StartUp() = 0;
+    virtual void startUp() = 0;
     // Set when F1 went to the instrument; the next help request only clears it.
-    virtual bool HelpKey() const = 0;
-    virtual void ClearHelpKey() = 0;
+    virtual bool helpKey() const = 0;
+    virtual void clearHelpKey() = 0;
     // Where the server module posts its WM_CLOSE.
-    virtual IMessagePoster& Poster() = 0;
+    virtual MessagePoster& poster() = 0;
     // What automation objects reach of the window.
-    virtual IAutomationHost& AutomationHost() = 0;
+    virtual AutomationHost& automationHost() = 0;
 };
 
-class IMainWindowFactory {
+class ShellWindowFactory {
 public:
-    virtual ~IMainWindowFactory() = default;
+    virtual ~ShellWindowFactory() = default;
     // Creates and initialises the window, hidden. Null when it cannot be created. The window
     // object owns itself: it goes away after its window is destroyed and tells the application
-    // through CTarvikApp::OnMainWindowDestroyed.
-    virtual IMainWindow* CreateMainWindow() = 0;
+    // through TarvikApp::onMainWindowDestroyed.
+    virtual ShellWindow* createMainWindow() = 0;
 };
 
 }  // namespace tarvik

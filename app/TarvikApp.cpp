@@ -4,90 +4,90 @@
 
 namespace tarvik {
 
-CTarvikApp::CTarvikApp(CTarvikModule& module, IClassObjects& classObjects, IHelpViewer& helpViewer,
-                       std::vector<std::string> argv, std::string helpFolder)
-    : m_pszHelpFilePath(std::move(helpFolder)),
+TarvikApp::TarvikApp(TarvikModule& module, ClassObjects& classObjects, HelpViewer& helpViewer,
+                     std::vector<std::string> argv, std::string helpFolder)
+    : m_helpFilePath(std::move(helpFolder)),
       m_module(module),
       m_classObjects(classObjects),
       m_helpViewer(helpViewer),
       m_argv(std::move(argv)) {}
 
-bool CTarvikApp::BeginInstance() {
-    m_bComInitialised = 1;
-    m_module.Init();
+bool TarvikApp::beginInstance() {
+    m_comInitialised = 1;
+    m_module.init();
 
-    m_registration = ScanRegistrationSwitch(JoinArguments(m_argv));
+    m_registration = scanRegistrationSwitch(joinArguments(m_argv));
     if (m_registration == RegistrationSwitch::None) return true;
 
     // A failed registration is reported by the class objects and ends the process with 1: a
     // silent 0 would tell an installer that the server can be activated when it cannot.
-    const bool done = m_registration == RegistrationSwitch::Unregister ? m_classObjects.UnregisterServer()
-                                                                       : m_classObjects.RegisterServer();
-    m_bRegistrationFailed = !done;
-    m_bComInitialised = 0;
-    m_module.Term();
+    const bool done = m_registration == RegistrationSwitch::Unregister ? m_classObjects.unregisterServer()
+                                                                       : m_classObjects.registerServer();
+    m_registrationFailed = !done;
+    m_comInitialised = 0;
+    m_module.term();
     return false;
 }
 
-bool CTarvikApp::ContinueInstance(IMainWindowFactory& factory) {
-    m_cmdInfo = ParseCommandLine(m_argv);
-    const bool standAlone = m_cmdInfo.m_bEmbedded == 0 && m_cmdInfo.m_bAutomated == 0;
+bool TarvikApp::continueInstance(ShellWindowFactory& factory) {
+    m_cmdInfo = parseCommandLine(m_argv);
+    const bool standAlone = m_cmdInfo.m_embedded == 0 && m_cmdInfo.m_automated == 0;
     // Decided before any window or line exists: a second stand-alone run would find its lines
     // taken by the first, and its keys would go nowhere.
     if (standAlone) {
-        const InstanceClaim claim = m_classObjects.ClaimStandAlone();
+        const InstanceClaim claim = m_classObjects.claimStandAlone();
         if (claim != InstanceClaim::Mine) {
-            m_bStartFailed = claim == InstanceClaim::OtherUnreachable;
+            m_startFailed = claim == InstanceClaim::OtherUnreachable;
             return false;
         }
     }
-    if (!m_classObjects.RegisterClassObjects()) {
+    if (!m_classObjects.registerClassObjects()) {
         // Nothing was offered, so there is nothing to revoke at the end.
-        m_bComInitialised = 0;
+        m_comInitialised = 0;
         return false;
     }
 
-    IMainWindow* window = factory.CreateMainWindow();
+    ShellWindow* window = factory.createMainWindow();
     if (window == nullptr) return false;
 
-    m_pMainDlg = window;
-    m_module.SetMainWindow(&window->Poster());
-    m_classObjects.SetMainWindow(&window->AutomationHost());
-    m_module.m_bCloseOnLastUnlock.store(1);
-    window->SetStandAlone(standAlone);
-    m_classObjects.BeginRun(standAlone);
+    m_mainDlg = window;
+    m_module.setMainWindow(&window->poster());
+    m_classObjects.setMainWindow(&window->automationHost());
+    m_module.m_closeOnLastUnlock.store(1);
+    window->setStandAlone(standAlone);
+    m_classObjects.beginRun(standAlone);
 
-    window->StartUp();
+    window->startUp();
     return true;
 }
 
-int CTarvikApp::ExitInstance() {
-    if (m_bComInitialised != 0) {
-        m_classObjects.RevokeClassObjects();
-        m_module.Term();
-        m_bComInitialised = 0;
+int TarvikApp::exitInstance() {
+    if (m_comInitialised != 0) {
+        m_classObjects.revokeClassObjects();
+        m_module.term();
+        m_comInitialised = 0;
     }
-    return m_bRegistrationFailed || m_bStartFailed ? 1 : 0;
+    return m_registrationFailed || m_startFailed ? 1 : 0;
 }
 
-void CTarvikApp::WinHelp(uint32_t data, uint32_t command) {
-    if (m_pMainDlg != nullptr && m_pMainDlg->HelpKey()) {
-        m_pMainDlg->ClearHelpKey();
+void TarvikApp::winHelp(uint32_t data, uint32_t command) {
+    if (m_mainDlg != nullptr && m_mainDlg->helpKey()) {
+        m_mainDlg->clearHelpKey();
         return;
     }
     switch (command) {
-        case HELP_CONTEXT: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, data); break;
-        case HELP_FINDER: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_DISPLAY_TOPIC, 0); break;
-        case HELP_HELPONHELP: m_helpViewer.HtmlHelp(m_pszHelpFilePath, HH_HELP_CONTEXT, 0); break;
+        case HELP_CONTEXT: m_helpViewer.htmlHelp(m_helpFilePath, HH_HELP_CONTEXT, data); break;
+        case HELP_FINDER: m_helpViewer.htmlHelp(m_helpFilePath, HH_DISPLAY_TOPIC, 0); break;
+        case HELP_HELPONHELP: m_helpViewer.htmlHelp(m_helpFilePath, HH_HELP_CONTEXT, 0); break;
         default: break;
     }
 }
 
-void CTarvikApp::OnMainWindowDestroyed() {
-    m_module.SetMainWindow(nullptr);
+void TarvikApp::onMainWindowDestroyed() {
+    m_module.setMainWindow(nullptr);
     // Objects may outlive the window (an exit confirmed with clients connected).
-    m_classObjects.SetMainWindow(nullptr);
-    m_pMainDlg = nullptr;
+    m_classObjects.setMainWindow(nullptr);
+    m_mainDlg = nullptr;
 }
 
 }  // namespace tarvik

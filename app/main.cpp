@@ -28,16 +28,16 @@
 
 namespace {
 
-std::string HelpFolder(const char* argv0) {
+std::string helpFolder(const char* argv0) {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) exe = std::filesystem::absolute(argv0 ? argv0 : "tarvik", error);
-    return tarvik::HelpFolderFor(exe, TARVIK_INSTALLED_HELP);
+    return tarvik::helpFolderFor(exe, TARVIK_INSTALLED_HELP);
 }
 
 // With TARVIK_BENCH_IDLE_MARK set, one line on stderr tells when the event loop first has
 // nothing to do, for the start-up benchmark.
-void MarkFirstIdle(std::chrono::steady_clock::time_point started) {
+void markFirstIdle(std::chrono::steady_clock::time_point started) {
     if (std::getenv("TARVIK_BENCH_IDLE_MARK") == nullptr) return;
     QTimer::singleShot(0, [started] {
         const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started);
@@ -47,8 +47,8 @@ void MarkFirstIdle(std::chrono::steady_clock::time_point started) {
 }
 
 // Named once each; they are otherwise ignored.
-void ReportUnknownArguments(const std::vector<std::string>& args) {
-    for (const std::string& arg : tarvik::UnknownArguments(args)) {
+void reportUnknownArguments(const std::vector<std::string>& args) {
+    for (const std::string& arg : tarvik::unknownArguments(args)) {
         std::fprintf(stderr, "tarvik: ignoring unknown argument \"%s\" (see tarvik --help)\n", arg.c_str());
     }
 }
@@ -59,41 +59,41 @@ int main(int argc, char** argv) {
     using namespace tarvik;
     const auto started = std::chrono::steady_clock::now();
     std::vector<std::string> args(argv, argv + argc);
-    switch (ScanInfoRequest(args)) {
-        case InfoRequest::Help: std::fputs(UsageText(), stdout); return 0;
-        case InfoRequest::Version: std::printf("%s %s\n", FileDescription(), FileVersion()); return 0;
+    switch (scanInfoRequest(args)) {
+        case InfoRequest::Help: std::fputs(usageText(), stdout); return 0;
+        case InfoRequest::Version: std::printf("%s %s\n", fileDescription(), fileVersion()); return 0;
         case InfoRequest::None: break;
     }
-    CTarvikModule& module = TheModule();
-    CBusServer classObjects(module);
-    CDesktopHelpViewer helpViewer;
-    CTarvikApp app(module, classObjects, helpViewer, args, HelpFolder(argc > 0 ? argv[0] : nullptr));
+    TarvikModule& module = theModule();
+    BusServer classObjects(module);
+    DesktopHelpViewer helpViewer;
+    TarvikApp app(module, classObjects, helpViewer, args, helpFolder(argc > 0 ? argv[0] : nullptr));
 
-    if (!app.BeginInstance()) {
-        ReportUnknownArguments(args);
-        return app.ExitInstance();
+    if (!app.beginInstance()) {
+        reportUnknownArguments(args);
+        return app.exitInstance();
     }
 
-    auto qapp = CreateApplication(argc, argv, ParseCommandLine(args).m_bEmbedded != 0);
+    auto qapp = createApplication(argc, argv, parseCommandLine(args).m_embedded != 0);
     if (!qapp) {
-        app.ExitInstance();
+        app.exitInstance();
         return 2;
     }
     // The toolkit has taken its own options (-platform, -display, ...) out of argv by now.
-    ReportUnknownArguments(std::vector<std::string>(argv, argv + argc));
-    CQtMessageBox messageBox;
-    CSettings settings(messageBox);
+    reportUnknownArguments(std::vector<std::string>(argv, argv + argc));
+    QtMessageBox messageBox;
+    HiveSettings settings(messageBox);
     InstrumentSession session(settings);
-    CMainWindowFactory factory(app, module, settings, messageBox, session);
-    ExitOnSignals([&factory] { factory.ExitApplication(); });
+    MainWindowFactory factory(app, module, settings, messageBox, session);
+    exitOnSignals([&factory] { factory.exitApplication(); });
     // A window closed while its start-up waited in a message box (a run nobody reached, a signal)
     // asked an event loop to end before this one ran: then there is no loop to run.
-    if (app.ContinueInstance(factory) && app.m_pMainDlg != nullptr) {
-        InstallTestHooks();
-        MarkFirstIdle(started);
+    if (app.continueInstance(factory) && app.m_mainDlg != nullptr) {
+        installTestHooks();
+        markFirstIdle(started);
         QCoreApplication::exec();
     }
     // The window deletes itself once destroyed; let that happen while its helpers still exist.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return app.ExitInstance();
+    return app.exitInstance();
 }

@@ -12,34 +12,34 @@
 
 namespace tarvik {
 
-class IAutomationHost {
+class AutomationHost {
 public:
-    virtual ~IAutomationHost() = default;
+    virtual ~AutomationHost() = default;
 
-    virtual IPortSender& Ports() = 0;
-    virtual MouseState& SharedMouseState() = 0;
+    virtual PortSender& ports() = 0;
+    virtual MouseState& sharedMouseState() = 0;
     // Encodes the whole shared mouse state as one packet and sends it to both lines.
-    virtual void SendMousePacket() = 0;
+    virtual void sendMousePacket() = 0;
 
-    // The window's m_pAutomationObject: the one object whose clients hear of a new name.
-    virtual IInstrumentEvents* GetAutomationObject() const = 0;
-    virtual void SetAutomationObject(IInstrumentEvents* object) = 0;
+    // The window's m_automationObject: the one object whose clients hear of a new name.
+    virtual InstrumentEvents* getAutomationObject() const = 0;
+    virtual void setAutomationObject(InstrumentEvents* object) = 0;
 
     // Hears of every changed name whether or not an automation object exists (the control
     // interface); null to stop.
-    virtual void SetInstrumentListener(IInstrumentEvents* listener) = 0;
+    virtual void setInstrumentListener(InstrumentEvents* listener) = 0;
     // The name the instrument reported last, as its bytes; empty before the first.
-    virtual std::string InstrumentName() const = 0;
+    virtual std::string instrumentName() const = 0;
     // Shows (restored, raised, active) or hides the window, as its notification-area icon and its
     // Close command do.
-    virtual void ShowFromClient(bool show) = 0;
+    virtual void showFromClient(bool show) = 0;
     // A close request from a program: asked as every close request is, from the event loop once
     // the caller has returned, so no question ever runs inside a bus call. `answered` hears
     // whether Tarvik ends (before its shutdown work) or the user kept it.
-    virtual void CloseFromClient(std::function<void(bool ends)> answered) = 0;
+    virtual void closeFromClient(std::function<void(bool ends)> answered) = 0;
 
     // Both lines' traffic, for the bus's subscribers; null where there is none to watch.
-    virtual ITrafficSource* Traffic() { return nullptr; }
+    virtual TrafficSource* traffic() { return nullptr; }
 };
 
 }  // namespace tarvik

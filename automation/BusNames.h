@@ -4,27 +4,27 @@
 namespace tarvik::bus {
 
 // The class object: whoever owns this name serves the next client's CreateInstance.
-inline constexpr char kServiceName[] = "Tarvik.TarvikObject";
-inline constexpr char kClassFactoryPath[] = "/Tarvik";
-inline constexpr char kClassFactoryInterface[] = "Tarvik.ClassFactory";
-// Objects are kObjectPathPrefix followed by a number, never reused within a process.
-inline constexpr char kObjectPathPrefix[] = "/Tarvik/TarvikObject/";
-inline constexpr char kObjectInterface[] = "Tarvik.ITarvikObject";
-inline constexpr char kConnectionPointInterface[] = "Tarvik.IConnectionPoint";
-inline constexpr char kEventsInterface[] = "Tarvik._ITarvikObjectEvents";
-inline constexpr char kInstrumentChanged[] = "InstrumentChanged";
+inline constexpr char ServiceName[] = "Tarvik.TarvikObject";
+inline constexpr char ClassFactoryPath[] = "/Tarvik";
+inline constexpr char ClassFactoryInterface[] = "Tarvik.ClassFactory";
+// Objects are ObjectPathPrefix followed by a number, never reused within a process.
+inline constexpr char ObjectPathPrefix[] = "/Tarvik/TarvikObject/";
+inline constexpr char ObjectInterface[] = "Tarvik.ITarvikObject";
+inline constexpr char ConnectionPointInterface[] = "Tarvik.IConnectionPoint";
+inline constexpr char EventsInterface[] = "Tarvik._ITarvikObjectEvents";
+inline constexpr char InstrumentChanged[] = "InstrumentChanged";
 
 // Owned by a stand-alone run for its whole life; calls to it hold no lock.
-inline constexpr char kControlName[] = "Tarvik.Control";
-inline constexpr char kControlPath[] = "/Tarvik/Control";
-inline constexpr char kControlInterface[] = "Tarvik.Control";
+inline constexpr char ControlBusName[] = "Tarvik.Control";
+inline constexpr char ControlPath[] = "/Tarvik/Control";
+inline constexpr char ControlInterface[] = "Tarvik.Control";
 // The error of a Quit the user turned down.
-inline constexpr char kRefusedError[] = "Tarvik.Error.Refused";
+inline constexpr char RefusedError[] = "Tarvik.Error.Refused";
 // On the same object: the lines' traffic for subscribers.
-inline constexpr char kMonitorInterface[] = "Tarvik.Monitor";
-inline constexpr char kTraffic[] = "Traffic";
+inline constexpr char MonitorInterface[] = "Tarvik.Monitor";
+inline constexpr char Traffic[] = "Traffic";
 
 // The switch with which the bus starts the executable for a client.
-inline constexpr char kActivationSwitch[] = "-Embedding";
+inline constexpr char ActivationSwitch[] = "-Embedding";
 
 }  // namespace tarvik::bus

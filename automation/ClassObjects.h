@@ -3,7 +3,7 @@
 // withdrawn at the end, and the server's registration written or removed on request.
 namespace tarvik {
 
-class IAutomationHost;
+class AutomationHost;
 
 // What a stand-alone start learns before its window exists.
 enum class InstanceClaim {
@@ -12,23 +12,23 @@ enum class InstanceClaim {
     OtherUnreachable,  // another was there but did not answer (reported): end
 };
 
-class IClassObjects {
+class ClassObjects {
 public:
-    virtual ~IClassObjects() = default;
+    virtual ~ClassObjects() = default;
     // A stand-alone start claims the control name first; whoever fails to get it asks the owner
     // to show its window instead of starting a second one.
-    virtual InstanceClaim ClaimStandAlone() = 0;
+    virtual InstanceClaim claimStandAlone() = 0;
     // False when the class object cannot be offered; the process then does not start.
-    virtual bool RegisterClassObjects() = 0;
-    virtual void RevokeClassObjects() = 0;
+    virtual bool registerClassObjects() = 0;
+    virtual void revokeClassObjects() = 0;
     // The main window once it exists, null once it is gone; objects reach it only through this.
-    virtual void SetMainWindow(IAutomationHost* window) = 0;
+    virtual void setMainWindow(AutomationHost* window) = 0;
     // The kind of run is known and the window exists: a run started by a client ends itself when
     // no client reaches it in time.
-    virtual void BeginRun(bool standAlone) = 0;
+    virtual void beginRun(bool standAlone) = 0;
     // Registration runs. False when something could not be written or removed (it is reported).
-    virtual bool RegisterServer() = 0;
-    virtual bool UnregisterServer() = 0;
+    virtual bool registerServer() = 0;
+    virtual bool unregisterServer() = 0;
 };
 
 }  // namespace tarvik

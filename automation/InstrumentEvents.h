@@ -5,11 +5,11 @@
 
 namespace tarvik {
 
-class IInstrumentEvents {
+class InstrumentEvents {
 public:
-    virtual ~IInstrumentEvents() = default;
+    virtual ~InstrumentEvents() = default;
     // Called on the window's thread, before the window shows the name.
-    virtual void FireInstrumentChanged(const std::string& name) = 0;
+    virtual void fireInstrumentChanged(const std::string& name) = 0;
 };
 
 }  // namespace tarvik

@@ -5,6 +5,6 @@
 
 namespace tarvik {
 
-std::string_view InterfaceXml();
+std::string_view interfaceXml();
 
 }  // namespace tarvik

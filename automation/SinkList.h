@@ -18,37 +18,37 @@ struct SinkRef {
     friend bool operator==(const SinkRef&, const SinkRef&) = default;
 };
 
-class CSinkList {
+class SinkList {
 public:
     // Storage never grows past this many slots; Advise then fails as at the advise limit.
-    static constexpr size_t kMaxSlots = 1024;
+    static constexpr size_t MaxSlots = 1024;
 
     // The new sink's cookie (never 0), or 0 when no slot can be had.
-    uint32_t Advise(SinkRef sink);
+    uint32_t advise(SinkRef sink);
 
     enum class Removal { Removed, NoConnection, NotOwner };
     // Empties the slot of `cookie` if `caller` is the connection that advised it.
-    Removal Unadvise(uint32_t cookie, const std::string& caller);
+    Removal unadvise(uint32_t cookie, const std::string& caller);
     // Empties every slot of `connection`, as if each were unadvised.
-    void RemoveConnection(const std::string& connection);
-    bool HasConnection(const std::string& connection) const;
+    void removeConnection(const std::string& connection);
+    bool hasConnection(const std::string& connection) const;
 
     // The number of slots, empty or not (the single-entry form counts 1).
-    size_t SlotCount() const { return slots_.size(); }
+    size_t slotCount() const { return m_slots.size(); }
     // Each connected sink in slot order, the count read once before the loop.
-    void ForEach(const std::function<void(const SinkRef&)>& visit) const;
+    void forEach(const std::function<void(const SinkRef&)>& visit) const;
     // The cookie held in `slot`, or 0 when it is empty.
-    uint32_t CookieAt(size_t slot) const;
+    uint32_t cookieAt(size_t slot) const;
 
 private:
     struct Entry {
         SinkRef sink;
         uint32_t cookie;
     };
-    void Empty(size_t slot);
+    void empty(size_t slot);
 
-    std::vector<std::optional<Entry>> slots_;
-    uint32_t nextCookie_ = 1;
+    std::vector<std::optional<Entry>> m_slots;
+    uint32_t m_nextCookie = 1;
 };
 
 }  // namespace tarvik

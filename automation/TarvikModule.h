@@ -13,43 +13,43 @@
 
 namespace tarvik {
 
-class CTarvikModule {
+class TarvikModule {
 public:
-    CTarvikModule() = default;
-    CTarvikModule(const CTarvikModule&) = delete;
-    CTarvikModule& operator=(const CTarvikModule&) = delete;
+    TarvikModule() = default;
+    TarvikModule(const TarvikModule&) = delete;
+    TarvikModule& operator=(const TarvikModule&) = delete;
 
     // Starts the module: no locks, no clean-up work queued, the calling thread is the main thread.
-    void Init();
+    void init();
     // Runs the queued clean-up work, newest first, exactly once.
-    void Term();
+    void term();
 
     // Returns the new count.
-    int32_t Lock();
-    // Returns the new count. The Unlock that reaches exactly 0 while m_bCloseOnLastUnlock is set
+    int32_t lock();
+    // Returns the new count. The Unlock that reaches exactly 0 while m_closeOnLastUnlock is set
     // says so on standard error and posts WM_CLOSE to the main window: the close then runs from
     // the event loop, after the caller has returned, never from inside a client call.
-    int32_t Unlock();
-    int32_t GetLockCount() const { return m_nLockCnt.load(); }
+    int32_t unlock();
+    int32_t getLockCount() const { return m_lockCnt.load(); }
 
     // The window that receives WM_CLOSE; none until the main window exists.
-    void SetMainWindow(IMessagePoster* window) { m_pMainWindow.store(window); }
-    IMessagePoster* GetMainWindow() const { return m_pMainWindow.load(); }
+    void setMainWindow(MessagePoster* window) { m_mainWindow.store(window); }
+    MessagePoster* getMainWindow() const { return m_mainWindow.load(); }
 
     // Clean-up work for Term (the automation layer queues its caches here).
-    void AddTermFunc(std::function<void()> func);
+    void addTermFunc(std::function<void()> func);
 
-    std::thread::id m_dwMainThreadID;
-    std::atomic<int32_t> m_nLockCnt{0};
-    std::atomic<Bool32> m_bCloseOnLastUnlock{0};
+    std::thread::id m_mainThreadId;
+    std::atomic<int32_t> m_lockCnt{0};
+    std::atomic<int32_t> m_closeOnLastUnlock{0};
 
 private:
-    std::atomic<IMessagePoster*> m_pMainWindow{nullptr};
-    std::mutex m_csModule;
+    std::atomic<MessagePoster*> m_mainWindow{nullptr};
+    std::mutex m_moduleLock;
     std::vector<std::function<void()>> m_termFuncs;
 };
 
 // The process's one module.
-CTarvikModule& TheModule();
+TarvikModule& theModule();
 
 }  // namespace tarvik

@@ -2,27 +2,27 @@
 
 namespace tarvik {
 
-void CTrafficSubscribers::SetSource(ITrafficSource* source) {
-    source_ = source;
-    Update();
+void TrafficSubscribers::setSource(TrafficSource* source) {
+    m_source = source;
+    update();
 }
 
-void CTrafficSubscribers::Subscribe(const std::string& connection) {
-    connections_.insert(connection);
-    Update();
+void TrafficSubscribers::subscribe(const std::string& connection) {
+    m_connections.insert(connection);
+    update();
 }
 
-void CTrafficSubscribers::Unsubscribe(const std::string& connection) {
-    connections_.erase(connection);
-    Update();
+void TrafficSubscribers::unsubscribe(const std::string& connection) {
+    m_connections.erase(connection);
+    update();
 }
 
-void CTrafficSubscribers::Update() {
-    ITrafficSource* wanted = connections_.empty() ? nullptr : source_;
-    if (wanted == watching_) return;
-    if (watching_) watching_->Detach(relay_);
-    watching_ = wanted;
-    if (watching_) watching_->Attach(relay_);
+void TrafficSubscribers::update() {
+    TrafficSource* wanted = m_connections.empty() ? nullptr : m_source;
+    if (wanted == m_watching) return;
+    if (m_watching) m_watching->detach(m_relay);
+    m_watching = wanted;
+    if (m_watching) m_watching->attach(m_relay);
 }
 
 }  // namespace tarvik

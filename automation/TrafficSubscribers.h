@@ -8,30 +8,30 @@
 
 namespace tarvik {
 
-class CTrafficSubscribers {
+class TrafficSubscribers {
 public:
     // `relay` is what watches the traffic on the subscribers' behalf (it sends the signals).
-    explicit CTrafficSubscribers(ITrafficWatcher& relay) : relay_(relay) {}
-    ~CTrafficSubscribers() { SetSource(nullptr); }
-    CTrafficSubscribers(const CTrafficSubscribers&) = delete;
-    CTrafficSubscribers& operator=(const CTrafficSubscribers&) = delete;
+    explicit TrafficSubscribers(TrafficWatcher& relay) : m_relay(relay) {}
+    ~TrafficSubscribers() { setSource(nullptr); }
+    TrafficSubscribers(const TrafficSubscribers&) = delete;
+    TrafficSubscribers& operator=(const TrafficSubscribers&) = delete;
 
     // The window's traffic; null while there is no window. Subscriptions carry over.
-    void SetSource(ITrafficSource* source);
+    void setSource(TrafficSource* source);
     // Once per connection: a second Subscribe changes nothing, one Unsubscribe ends it.
-    void Subscribe(const std::string& connection);
-    void Unsubscribe(const std::string& connection);
-    bool Holds(const std::string& connection) const { return connections_.count(connection) != 0; }
-    size_t Count() const { return connections_.size(); }
-    bool Watching() const { return watching_ != nullptr; }
+    void subscribe(const std::string& connection);
+    void unsubscribe(const std::string& connection);
+    bool holds(const std::string& connection) const { return m_connections.count(connection) != 0; }
+    size_t count() const { return m_connections.size(); }
+    bool watching() const { return m_watching != nullptr; }
 
 private:
-    void Update();
+    void update();
 
-    ITrafficWatcher& relay_;
-    ITrafficSource* source_ = nullptr;
-    ITrafficSource* watching_ = nullptr;  // the source the relay is attached to
-    std::set<std::string> connections_;
+    TrafficWatcher& m_relay;
+    TrafficSource* m_source = nullptr;
+    TrafficSource* m_watching = nullptr;  // the source the relay is attached to
+    std::set<std::string> m_connections;
 };
 
 }  // namespace tarvik

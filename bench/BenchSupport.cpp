@@ -141,7 +141,7 @@ pid_t ServeOverNetwork(const Rig& rig, bool rfc2217, bool chardelay) {
     const pid_t pid = Spawn({"/usr/sbin/ser2net", "-n", "-u", "-c", config.string()});
     for (int i = 0; pid > 0 && i < 1000 && !(Listening(ports[0]) && Listening(ports[1])); ++i) usleep(10000);
     if (pid <= 0 || !Listening(ports[0]) || !Listening(ports[1])) {
-        Stop(pid);
+        stop(pid);
         return -1;
     }
     for (int i = 0; i < 2; ++i) {
@@ -169,7 +169,7 @@ pid_t Spawn(const std::vector<std::string>& argv) {
     return pid;
 }
 
-void Stop(pid_t pid) {
+void stop(pid_t pid) {
     if (pid <= 0) return;
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);

@@ -35,7 +35,7 @@ void MakeRaw(int fd);
 bool AwaitBytes(const std::vector<int>& fds, size_t want, int timeoutMs);
 
 pid_t Spawn(const std::vector<std::string>& argv);
-void Stop(pid_t pid);
+void stop(pid_t pid);
 
 struct Stats {
     double p50, p90, p99, max;

@@ -41,7 +41,7 @@ void Row(const char* what, const char* unit, const bench::Stats& s) {
 }
 
 // Sinks under /sinks: counts the events and when the last of a round arrived.
-class Sinks : public QDBusVirtualObject {
+class sinks : public QDBusVirtualObject {
 public:
     bool handleMessage(const QDBusMessage&, const QDBusConnection&) override {
         ++count;
@@ -118,7 +118,7 @@ SendFigures MeasureSends(QDBusConnection& bus, const QString& server, const QStr
 
 std::vector<double> MeasureEvents(QDBusConnection& bus, const QString& server, const QString& path, const Pty& display,
                                   int rounds) {
-    Sinks sinks;
+    sinks sinks;
     bus.registerVirtualObject("/sinks", &sinks, QDBusConnection::SubPath);
     for (int s = 0; s < 100; ++s) {
         Call(bus, server, path, "Tarvik.IConnectionPoint", "Advise",
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "automation: the stand-alone run did not come up\n");
     }
     waitpid(standAlone, nullptr, 0);
-    bench::Stop(daemon);
+    bench::stop(daemon);
     bench::RemoveRig(rig);
 
     std::printf("| %-44s | %5s | %9s | %9s | %9s |\n", "measurement", "n", "p50", "p99", "max");

@@ -23,7 +23,7 @@ using namespace tarvik::bench;
 using Clock = std::chrono::steady_clock;
 
 // One way through: bytes written to `in` must arrive on every fd of `outs`.
-struct Path {
+struct path {
     std::string name;
     int in;
     std::vector<int> outs;
@@ -34,11 +34,11 @@ struct Path {
 // Times `burst` bytes through each path, the paths taking turns round by round, so load that
 // comes and goes on the machine meanwhile falls on all alike. The first `warmUp` rounds of each
 // are not kept.
-void Measure(const std::vector<Path*>& paths, size_t burst, int rounds, int warmUp) {
+void Measure(const std::vector<path*>& paths, size_t burst, int rounds, int warmUp) {
     std::vector<unsigned char> bytes(burst);
     for (size_t i = 0; i < burst; ++i) bytes[i] = static_cast<unsigned char>('a' + i % 26);
     for (int r = 0; r < warmUp + rounds; ++r) {
-        for (Path* path : paths) {
+        for (path* path : paths) {
             if (path->lost) continue;
             auto t0 = Clock::now();
             if (write(path->in, bytes.data(), burst) != static_cast<ssize_t>(burst) ||
@@ -59,8 +59,8 @@ struct Instance {
     pid_t server = -1;
 
     ~Instance() {
-        Stop(app);
-        Stop(server);
+        stop(app);
+        stop(server);
         RemoveRig(rig);
     }
 };
@@ -124,7 +124,7 @@ pid_t StartSocat(const std::filesystem::path& dir, int& a, int& b) {
     }
     if (a < 0 || b < 0) {
         std::fprintf(stderr, "latency: socat did not start\n");
-        Stop(socat);
+        stop(socat);
         return -1;
     }
     MakeRaw(a);
@@ -132,14 +132,14 @@ pid_t StartSocat(const std::filesystem::path& dir, int& a, int& b) {
     return socat;
 }
 
-void PrintTable(const std::vector<Path>& singles, const std::vector<Path>& bursts) {
+void PrintTable(const std::vector<path>& singles, const std::vector<path>& bursts) {
     std::printf("| %-34s | %-14s | %6s | %9s | %9s | %9s | %9s |\n", "path", "load", "n", "p50 (us)", "p90 (us)",
                 "p99 (us)", "max (us)");
     std::printf("|%s|%s|%s|%s|%s|%s|%s|\n", std::string(36, '-').c_str(), std::string(16, '-').c_str(),
                 std::string(8, '-').c_str(), std::string(11, '-').c_str(), std::string(11, '-').c_str(),
                 std::string(11, '-').c_str(), std::string(11, '-').c_str());
     for (const auto* set : {&singles, &bursts}) {
-        for (const Path& path : *set) {
+        for (const path& path : *set) {
             const Stats s = Summarise(path.us);
             std::printf("| %-34s | %-14s | %6zu | %9.1f | %9.1f | %9.1f | %9.1f |\n", path.name.c_str(),
                         set == &singles ? "single bytes" : "64-byte bursts", s.n, s.p50, s.p90, s.p99, s.max);
@@ -191,7 +191,7 @@ int main(int argc, char** argv) {
     if (socat < 0) return 1;
 
     // Tarvik on local lines first and socat second: the ratios are taken against those two.
-    std::vector<Path> single, burst;
+    std::vector<path> single, burst;
     for (size_t i = 0; i < instances.size(); ++i) {
         const Rig& rig = instances[i]->rig;
         std::vector<int> outs{rig.display.master, rig.merge.master};
@@ -203,7 +203,7 @@ int main(int argc, char** argv) {
     // ser2net's character delay leaves the machine idle for milliseconds a round, which would slow
     // the paths after it (the cores drop into deeper sleep): that path is timed on its own, after.
     const size_t apart = delayed ? delayed + 1 : single.size();  // +1: socat's path comes second
-    std::vector<Path*> singlePaths, burstPaths;
+    std::vector<path*> singlePaths, burstPaths;
     for (size_t i = 0; i < single.size(); ++i) {
         if (i == apart) continue;
         singlePaths.push_back(&single[i]);
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
         Measure({&single[apart]}, 1, singles / 10, warmUp / 10);
         Measure({&burst[apart]}, burstSize, bursts, warmUp / 10);
     }
-    Stop(socat);
+    stop(socat);
     instances.clear();
     PrintTable(single, burst);
     return 0;

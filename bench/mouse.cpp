@@ -40,25 +40,25 @@ struct Arrival {
 // the Merge Port's packets with the time they arrived.
 class LineReader {
 public:
-    LineReader(int display, int merge) : thread_([this, display, merge] { Run(display, merge); }) {}
+    LineReader(int display, int merge) : m_thread([this, display, merge] { run(display, merge); }) {}
     ~LineReader() {
-        stop_ = true;
-        thread_.join();
+        m_stop = true;
+        m_thread.join();
     }
     std::vector<Arrival> Arrivals() {
-        std::lock_guard lock(mutex_);
-        return arrivals_;
+        std::lock_guard lock(m_mutex);
+        return m_arrivals;
     }
-    size_t Count() {
-        std::lock_guard lock(mutex_);
-        return arrivals_.size();
+    size_t count() {
+        std::lock_guard lock(m_mutex);
+        return m_arrivals.size();
     }
 
 private:
-    void Run(int display, int merge) {
+    void run(int display, int merge) {
         std::vector<unsigned char> packet;
         unsigned char buffer[4096];
-        while (!stop_) {
+        while (!m_stop) {
             pollfd fds[2] = {{display, POLLIN, 0}, {merge, POLLIN, 0}};
             if (::poll(fds, 2, 50) <= 0) continue;
             if (fds[0].revents & POLLIN) (void)!::read(display, buffer, sizeof buffer);
@@ -69,16 +69,16 @@ private:
                 if (buffer[i] == 0x80) packet.clear();
                 packet.push_back(buffer[i]);
                 if (packet.size() != 6 || packet[0] != 0x80) continue;
-                std::lock_guard lock(mutex_);
-                arrivals_.push_back({now, ((packet[3] & 0x1F) << 5) | (packet[2] & 0x1F), (packet[1] & 0x10) != 0});
+                std::lock_guard lock(m_mutex);
+                m_arrivals.push_back({now, ((packet[3] & 0x1F) << 5) | (packet[2] & 0x1F), (packet[1] & 0x10) != 0});
             }
         }
     }
 
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<Arrival> arrivals_;
-    std::thread thread_;
+    std::atomic<bool> m_stop{false};
+    std::mutex m_mutex;
+    std::vector<Arrival> m_arrivals;
+    std::thread m_thread;
 };
 
 double CpuSeconds(pid_t pid) {
@@ -220,12 +220,12 @@ int main(int argc, char** argv) {
     LineReader reader(rig.display.master, rig.merge.master);
     const pid_t app = Spawn({tarvik});
     auto waitFor = [&](size_t packets) {
-        for (int i = 0; i < 400 && reader.Count() < packets; ++i) usleep(50000);
-        return reader.Count() >= packets;
+        for (int i = 0; i < 400 && reader.count() < packets; ++i) usleep(50000);
+        return reader.count() >= packets;
     };
     if (app < 0 || !waitFor(1) || !ClickMouseButton(dpy) || !waitFor(2)) {
         std::fprintf(stderr, "mouse: Tarvik did not open its ports or did not enter mouse mode\n");
-        Stop(app);
+        stop(app);
         RemoveRig(rig);
         return 1;
     }
@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
                  {"1000 moves / s", std::chrono::microseconds(1000), 1000 * seconds}};
     for (const auto& load : loads) {
         usleep(200000);
-        const size_t before = reader.Count();
+        const size_t before = reader.count();
         const double cpu = CpuSeconds(app);
         const long long wakeups = Wakeups(app);
         const auto start = Clock::now();
@@ -261,7 +261,7 @@ int main(int argc, char** argv) {
         PrintRow(load.name, Summarise(Latencies(motions, arrivals)), motions.size(), CpuSeconds(app) - cpu,
                  Wakeups(app) - wakeups, wall, arrivals.size() - before);
     }
-    Stop(app);
+    stop(app);
     RemoveRig(rig);
     XCloseDisplay(dpy);
     return 0;

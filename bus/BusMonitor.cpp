@@ -8,19 +8,19 @@
 namespace tarvik {
 namespace {
 
-QByteArray Bytes(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())); }
+QByteArray bytes(const std::string& bytes) { return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())); }
 
 }  // namespace
 
-void CBusMonitor::OnTraffic(const TrafficItem& item) {
+void BusMonitor::onTraffic(const TrafficItem& item) {
     QDBusMessage signal =
-        QDBusMessage::createSignal(QString::fromLatin1(bus::kControlPath), QString::fromLatin1(bus::kMonitorInterface),
-                                   QString::fromLatin1(bus::kTraffic));
-    signal << qulonglong(item.sequence) << qlonglong(item.timeUs) << QString::fromLatin1(LineName(item.line))
-           << QString::fromLatin1(DirectionName(item.direction)) << QString::fromLatin1(KindName(item.kind))
-           << Bytes(item.bytes) << Bytes(item.text) << QString::fromStdString(item.decoded);
+        QDBusMessage::createSignal(QString::fromLatin1(bus::ControlPath), QString::fromLatin1(bus::MonitorInterface),
+                                   QString::fromLatin1(bus::Traffic));
+    signal << qulonglong(item.sequence) << qlonglong(item.timeUs) << QString::fromLatin1(lineName(item.line))
+           << QString::fromLatin1(directionName(item.direction)) << QString::fromLatin1(kindName(item.kind))
+           << bytes(item.bytes) << bytes(item.text) << QString::fromStdString(item.decoded);
     // Queued, never waited for: a slow subscriber does not hold up the lines.
-    connection_.send(signal);
+    m_connection.send(signal);
 }
 
 }  // namespace tarvik

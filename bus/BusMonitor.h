@@ -8,16 +8,16 @@
 
 namespace tarvik {
 
-class CBusMonitor : public ITrafficWatcher {
+class BusMonitor : public TrafficWatcher {
 public:
-    explicit CBusMonitor(QDBusConnection connection) : connection_(std::move(connection)) {}
+    explicit BusMonitor(QDBusConnection connection) : m_connection(std::move(connection)) {}
 
-    CTrafficSubscribers& Subscribers() { return subscribers_; }
-    void OnTraffic(const TrafficItem& item) override;
+    TrafficSubscribers& subscribers() { return m_subscribers; }
+    void onTraffic(const TrafficItem& item) override;
 
 private:
-    QDBusConnection connection_;
-    CTrafficSubscribers subscribers_{*this};
+    QDBusConnection m_connection;
+    TrafficSubscribers m_subscribers{*this};
 };
 
 }  // namespace tarvik

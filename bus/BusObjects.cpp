@@ -12,7 +12,7 @@ namespace tarvik {
 namespace {
 
 // A refused call gets the bus error for its kind; `why` is the message the client reads.
-void Answer(const QDBusContext& context, CallStatus status, const QString& why) {
+void answer(const QDBusContext& context, CallStatus status, const QString& why) {
     if (!context.calledFromDBus()) return;
     switch (status) {
         case CallStatus::Ok: return;
@@ -25,129 +25,130 @@ void Answer(const QDBusContext& context, CallStatus status, const QString& why) 
     }
 }
 
-QString Caller(const QDBusContext& context) {
+QString caller(const QDBusContext& context) {
     return context.calledFromDBus() ? context.message().service() : QString();
 }
 
-QString TooLong() {
+QString tooLong() {
     return QStringLiteral("SendString takes at most %1 bytes of text at once; nothing was sent")
-        .arg(kMaxSendStringBytes);
+        .arg(MaxSendStringBytes);
 }
 
 // A run that is ending says so rather than grant what its end would take away again.
-bool RefuseWhileEnding(const CBusServer& server, const QDBusContext& context) {
-    if (!server.Ending() || !context.calledFromDBus()) return false;
+bool refuseWhileEnding(const BusServer& server, const QDBusContext& context) {
+    if (!server.ending() || !context.calledFromDBus()) return false;
     context.sendErrorReply(QDBusError::Failed, QStringLiteral("Tarvik is ending; call again to start a new run"));
     return true;
 }
 
 }  // namespace
 
-CBusClassFactory::CBusClassFactory(CBusServer& server) : server_(server) {}
+BusClassFactory::BusClassFactory(BusServer& server) : m_server(server) {}
 
-QDBusObjectPath CBusClassFactory::CreateInstance() {
-    if (RefuseWhileEnding(server_, *this)) return QDBusObjectPath(QStringLiteral("/"));
+QDBusObjectPath BusClassFactory::CreateInstance() {
+    if (refuseWhileEnding(m_server, *this)) return QDBusObjectPath(QStringLiteral("/"));
     CallStatus status = CallStatus::Ok;
-    const QString path = server_.CreateInstance(Caller(*this), status);
-    Answer(*this, status,
-           QStringLiteral("too many objects: at most %1 live at once").arg(CAutomationServer::kMaxObjects));
+    const QString path = m_server.createInstance(caller(*this), status);
+    answer(*this, status,
+           QStringLiteral("too many objects: at most %1 live at once").arg(AutomationServer::MaxObjects));
     return QDBusObjectPath(path.isEmpty() ? QStringLiteral("/") : path);
 }
 
-void CBusClassFactory::LockServer(bool lock) {
-    if (lock && RefuseWhileEnding(server_, *this)) return;
-    const CallStatus status = server_.LockServer(Caller(*this), lock);
-    Answer(*this, status,
+void BusClassFactory::LockServer(bool lock) {
+    if (lock && refuseWhileEnding(m_server, *this)) return;
+    const CallStatus status = m_server.lockServer(caller(*this), lock);
+    answer(*this, status,
            lock ? QStringLiteral("too many server locks on this connection")
                 : QStringLiteral("this connection holds no server lock to release"));
 }
 
-CBusTarvikObject::CBusTarvikObject(CBusServer& server, uint32_t id) : QObject(&server), server_(server), id_(id) {}
+BusTarvikObject::BusTarvikObject(BusServer& server, uint32_t id) : QObject(&server), m_server(server), m_id(id) {}
 
-CInstrumentSends* CBusTarvikObject::Sends() {
-    CTarvikObject* object = server_.Server().Find(id_);
-    if (!object) Answer(*this, CallStatus::NoObject, {});
+InstrumentSends* BusTarvikObject::instrumentSends() {
+    TarvikObject* object = m_server.server().find(m_id);
+    if (!object) answer(*this, CallStatus::NoObject, {});
     return object;
 }
 
-void CBusTarvikObject::SendString(const QString& text) {
-    if (CInstrumentSends* sends = Sends()) Answer(*this, sends->SendString(text.toUtf8().toStdString()), TooLong());
+void BusTarvikObject::SendString(const QString& text) {
+    if (InstrumentSends* sends = instrumentSends())
+        answer(*this, sends->sendString(text.toUtf8().toStdString()), tooLong());
 }
 
-void CBusTarvikObject::SendRawByte(int value) {
-    if (CInstrumentSends* sends = Sends()) sends->SendRawByte(value);
+void BusTarvikObject::SendRawByte(int value) {
+    if (InstrumentSends* sends = instrumentSends()) sends->sendRawByte(value);
 }
 
-void CBusTarvikObject::SetMousePosition(short x, short y) {
-    if (CInstrumentSends* sends = Sends()) sends->SetMousePosition(x, y);
+void BusTarvikObject::SetMousePosition(short x, short y) {
+    if (InstrumentSends* sends = instrumentSends()) sends->setMousePosition(x, y);
 }
 
-void CBusTarvikObject::SetMouseActive(bool active) {
-    if (CInstrumentSends* sends = Sends()) sends->SetMouseActive(active);
+void BusTarvikObject::SetMouseActive(bool active) {
+    if (InstrumentSends* sends = instrumentSends()) sends->setMouseActive(active);
 }
 
-void CBusTarvikObject::SetMouseButton(bool down) {
-    if (CInstrumentSends* sends = Sends()) sends->SetMouseButton(down);
+void BusTarvikObject::SetMouseButton(bool down) {
+    if (InstrumentSends* sends = instrumentSends()) sends->setMouseButton(down);
 }
 
-void CBusTarvikObject::Release() {
-    Answer(*this, server_.Release(Caller(*this), id_),
-           QStringLiteral("object %1 belongs to the connection that created it").arg(id_));
+void BusTarvikObject::Release() {
+    answer(*this, m_server.release(caller(*this), m_id),
+           QStringLiteral("object %1 belongs to the connection that created it").arg(m_id));
 }
 
-uint CBusTarvikObject::Advise(const QDBusObjectPath& sink) {
+uint BusTarvikObject::Advise(const QDBusObjectPath& sink) {
     uint32_t cookie = 0;
-    Answer(*this, server_.Advise(Caller(*this), id_, sink.path(), cookie),
+    answer(*this, m_server.advise(caller(*this), m_id, sink.path(), cookie),
            QStringLiteral("no more sinks can connect to this object"));
     return cookie;
 }
 
-void CBusTarvikObject::Unadvise(uint cookie) {
-    const CallStatus status = server_.Unadvise(Caller(*this), id_, cookie);
-    Answer(*this, status,
+void BusTarvikObject::Unadvise(uint cookie) {
+    const CallStatus status = m_server.unadvise(caller(*this), m_id, cookie);
+    answer(*this, status,
            status == CallStatus::AccessDenied
                ? QStringLiteral("cookie %1 was advised by another connection").arg(cookie)
                : QStringLiteral("no sink is connected with cookie %1").arg(cookie));
 }
 
-CBusControl::CBusControl(CBusServer& server, CInstrumentSends& sends) : server_(server), sends_(sends) {}
+BusControl::BusControl(BusServer& server, InstrumentSends& sends) : m_server(server), m_sends(sends) {}
 
-QString CBusControl::InstrumentName() const {
-    IAutomationHost* host = sends_.Host();
-    return host ? QString::fromStdString(BusText(host->InstrumentName())) : QString();
+QString BusControl::instrumentName() const {
+    AutomationHost* host = m_sends.host();
+    return host ? QString::fromStdString(busText(host->instrumentName())) : QString();
 }
 
-void CBusControl::FireInstrumentChanged(const std::string& name) {
-    const QString text = QString::fromStdString(BusText(name));
+void BusControl::fireInstrumentChanged(const std::string& name) {
+    const QString text = QString::fromStdString(busText(name));
     emit InstrumentChanged(text);
-    server_.NotifyPropertyChanged(QString::fromLatin1(bus::kControlPath), QString::fromLatin1(bus::kControlInterface),
-                                  QStringLiteral("InstrumentName"), text);
+    m_server.notifyPropertyChanged(QString::fromLatin1(bus::ControlPath), QString::fromLatin1(bus::ControlInterface),
+                                   QStringLiteral("InstrumentName"), text);
 }
 
-void CBusControl::SendString(const QString& text) {
-    Answer(*this, sends_.SendString(text.toUtf8().toStdString()), TooLong());
+void BusControl::SendString(const QString& text) {
+    answer(*this, m_sends.sendString(text.toUtf8().toStdString()), tooLong());
 }
 
-void CBusControl::SendRawByte(int value) { sends_.SendRawByte(value); }
-void CBusControl::SetMousePosition(short x, short y) { sends_.SetMousePosition(x, y); }
-void CBusControl::SetMouseActive(bool active) { sends_.SetMouseActive(active); }
-void CBusControl::SetMouseButton(bool down) { sends_.SetMouseButton(down); }
+void BusControl::SendRawByte(int value) { m_sends.sendRawByte(value); }
+void BusControl::SetMousePosition(short x, short y) { m_sends.setMousePosition(x, y); }
+void BusControl::SetMouseActive(bool active) { m_sends.setMouseActive(active); }
+void BusControl::SetMouseButton(bool down) { m_sends.setMouseButton(down); }
 
-void CBusControl::Show() { ShowWindow(true); }
-void CBusControl::Hide() { ShowWindow(false); }
+void BusControl::Show() { showWindow(true); }
+void BusControl::Hide() { showWindow(false); }
 
-void CBusControl::ShowWindow(bool show) {
-    IAutomationHost* host = sends_.Host();
+void BusControl::showWindow(bool show) {
+    AutomationHost* host = m_sends.host();
     // The window goes before the name does; a start that asked meanwhile must not think it shown.
     if (host == nullptr) {
         if (calledFromDBus()) sendErrorReply(QDBusError::Failed, QStringLiteral("Tarvik is ending"));
         return;
     }
-    host->ShowFromClient(show);
+    host->showFromClient(show);
 }
 
-void CBusControl::Quit() {
-    IAutomationHost* host = sends_.Host();
+void BusControl::Quit() {
+    AutomationHost* host = m_sends.host();
     // Without a window Tarvik is ending already, as the caller asked.
     if (host == nullptr) return;
     std::function<void(bool)> answer = [](bool) {};
@@ -159,15 +160,15 @@ void CBusControl::Quit() {
         answer = [call = message(), bus = connection()](bool ends) {
             bus.send(
                 ends ? call.createReply()
-                     : call.createErrorReply(QString::fromLatin1(bus::kRefusedError),
+                     : call.createErrorReply(QString::fromLatin1(bus::RefusedError),
                                              QStringLiteral("the user chose to keep Tarvik running for its clients")));
         };
     }
-    host->CloseFromClient(std::move(answer));
+    host->closeFromClient(std::move(answer));
 }
 
-uint CBusControl::Subscribers() const { return server_.TrafficSubscriberCount(); }
-void CBusControl::Subscribe() { server_.SubscribeTraffic(Caller(*this), true); }
-void CBusControl::Unsubscribe() { server_.SubscribeTraffic(Caller(*this), false); }
+uint BusControl::subscribers() const { return m_server.trafficSubscriberCount(); }
+void BusControl::Subscribe() { m_server.subscribeTraffic(caller(*this), true); }
+void BusControl::Unsubscribe() { m_server.subscribeTraffic(caller(*this), false); }
 
 }  // namespace tarvik

@@ -12,28 +12,28 @@
 
 namespace tarvik {
 
-class CBusServer;
+class BusServer;
 
 // /Tarvik: Tarvik.ClassFactory.
-class CBusClassFactory : public QObject, protected QDBusContext {
+class BusClassFactory : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    explicit CBusClassFactory(CBusServer& server);
+    explicit BusClassFactory(BusServer& server);
 
 public Q_SLOTS:
     QDBusObjectPath CreateInstance();
     void LockServer(bool lock);
 
 private:
-    CBusServer& server_;
+    BusServer& m_server;
 };
 
 // /Tarvik/TarvikObject/N: Tarvik.ITarvikObject and Tarvik.IConnectionPoint.
-class CBusTarvikObject : public QObject, protected QDBusContext {
+class BusTarvikObject : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    CBusTarvikObject(CBusServer& server, uint32_t id);
-    uint32_t Id() const { return id_; }
+    BusTarvikObject(BusServer& server, uint32_t id);
+    uint32_t id() const { return m_id; }
 
 public Q_SLOTS:
     void SendString(const QString& text);
@@ -46,22 +46,22 @@ public Q_SLOTS:
     void Unadvise(uint cookie);
 
 private:
-    CInstrumentSends* Sends();
-    CBusServer& server_;
-    uint32_t id_;
+    InstrumentSends* instrumentSends();
+    BusServer& m_server;
+    uint32_t m_id;
 };
 
 // /Tarvik/Control: Tarvik.Control and Tarvik.Monitor. Holds no lock; hears of every name the
 // instrument reports.
-class CBusControl : public QObject, protected QDBusContext, public IInstrumentEvents {
+class BusControl : public QObject, protected QDBusContext, public InstrumentEvents {
     Q_OBJECT
-    Q_PROPERTY(QString InstrumentName READ InstrumentName)
-    Q_PROPERTY(uint Subscribers READ Subscribers)
+    Q_PROPERTY(QString InstrumentName READ instrumentName)
+    Q_PROPERTY(uint Subscribers READ subscribers)
 public:
-    CBusControl(CBusServer& server, CInstrumentSends& sends);
-    QString InstrumentName() const;
-    uint Subscribers() const;
-    void FireInstrumentChanged(const std::string& name) override;
+    BusControl(BusServer& server, InstrumentSends& sends);
+    QString instrumentName() const;
+    uint subscribers() const;
+    void fireInstrumentChanged(const std::string& name) override;
 
 public Q_SLOTS:
     void SendString(const QString& text);
@@ -81,9 +81,9 @@ public Q_SLOTS:  // Tarvik.Monitor
     void Unsubscribe();
 
 private:
-    void ShowWindow(bool show);
-    CBusServer& server_;
-    CInstrumentSends& sends_;
+    void showWindow(bool show);
+    BusServer& m_server;
+    InstrumentSends& m_sends;
 };
 
 }  // namespace tarvik

@@ -24,84 +24,84 @@ class QTimer;
 
 namespace tarvik {
 
-class CBusClassFactory;
-class CBusControl;
-class CBusMonitor;
-class CBusTarvikObject;
+class BusClassFactory;
+class BusControl;
+class BusMonitor;
+class BusTarvikObject;
 
-class CBusServer : public QObject, public IClassObjects, public IEventSender {
+class BusServer : public QObject, public ClassObjects, public EventSender {
     Q_OBJECT
 public:
     // How long a run started by a client waits for one before it ends itself.
-    static constexpr int kIdleExitMs = 30000;
+    static constexpr int DefaultIdleExitMs = 30000;
     // How long a stand-alone start waits for the run that owns the control name to show its
     // window: that run answers once its own start-up is over.
-    static constexpr int kShowWaitMs = 30000;
-    static constexpr int kClaimAttempts = 3;
+    static constexpr int ShowWaitMs = 30000;
+    static constexpr int ClaimAttempts = 3;
 
     // `connect` gives the bus when the class object is first offered: the session bus in the
     // program, a private bus in tests.
-    explicit CBusServer(CTarvikModule& module, std::function<QDBusConnection()> connect = &QDBusConnection::sessionBus);
-    ~CBusServer() override;
+    explicit BusServer(TarvikModule& module, std::function<QDBusConnection()> connect = &QDBusConnection::sessionBus);
+    ~BusServer() override;
 
-    InstanceClaim ClaimStandAlone() override;
-    bool RegisterClassObjects() override;
-    void RevokeClassObjects() override;
-    void SetMainWindow(IAutomationHost* window) override;
-    void BeginRun(bool standAlone) override;
+    InstanceClaim claimStandAlone() override;
+    bool registerClassObjects() override;
+    void revokeClassObjects() override;
+    void setMainWindow(AutomationHost* window) override;
+    void beginRun(bool standAlone) override;
     // True once a client run has decided to end: it grants no new object or lock, as they would
     // vanish with the process a moment after the client was told yes.
-    bool Ending() const { return ending_; }
-    bool RegisterServer() override;
-    bool UnregisterServer() override;
+    bool ending() const { return m_ending; }
+    bool registerServer() override;
+    bool unregisterServer() override;
 
-    void SendInstrumentChanged(const SinkRef& sink, const std::string& name) override;
+    void sendInstrumentChanged(const SinkRef& sink, const std::string& name) override;
 
     // The bus objects' calls, on behalf of the connection `caller`.
-    CAutomationServer& Server() { return server_; }
-    QString CreateInstance(const QString& caller, CallStatus& status);
-    CallStatus Release(const QString& caller, uint32_t id);
-    CallStatus LockServer(const QString& caller, bool lock);
-    CallStatus Advise(const QString& caller, uint32_t id, const QString& sinkPath, uint32_t& cookie);
-    CallStatus Unadvise(const QString& caller, uint32_t id, uint32_t cookie);
-    void NotifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
+    AutomationServer& server() { return m_server; }
+    QString createInstance(const QString& caller, CallStatus& status);
+    CallStatus release(const QString& caller, uint32_t id);
+    CallStatus lockServer(const QString& caller, bool lock);
+    CallStatus advise(const QString& caller, uint32_t id, const QString& sinkPath, uint32_t& cookie);
+    CallStatus unadvise(const QString& caller, uint32_t id, uint32_t cookie);
+    void notifyPropertyChanged(const QString& path, const QString& interface, const QString& property,
                                const QVariant& value);
     // Tarvik.Monitor: a connection's subscription to the lines' traffic, watched like what it holds.
-    void SubscribeTraffic(const QString& caller, bool subscribe);
-    uint TrafficSubscriberCount() const;
+    void subscribeTraffic(const QString& caller, bool subscribe);
+    uint trafficSubscriberCount() const;
 
 private Q_SLOTS:
-    void OnConnectionGone(const QString& connection);
-    void OnIdleTimeout();
-    void OnBusLost();
+    void onConnectionGone(const QString& connection);
+    void onIdleTimeout();
+    void onBusLost();
 
 private:
     // The bus connection, made once; false without a bus.
-    bool Connect();
-    QDBusMessage AskOwnerToShow();
-    void DropControl();
-    void GiveUpServiceName();
-    void UnregisterObjects(const std::vector<uint32_t>& ids);
+    bool connectToBus();
+    QDBusMessage askOwnerToShow();
+    void dropControl();
+    void giveUpServiceName();
+    void unregisterObjects(const std::vector<uint32_t>& ids);
     // Watches a connection while it holds something, so its end releases it at once.
-    void UpdateWatch(const QString& connection);
+    void updateWatch(const QString& connection);
 
-    CTarvikModule& module_;
-    std::function<QDBusConnection()> connect_;
-    std::optional<QDBusConnection> connection_;  // none until the class object is offered
-    CAutomationServer server_;
-    IAutomationHost* host_ = nullptr;
-    std::unique_ptr<CBusClassFactory> factory_;
-    std::unique_ptr<CBusControl> control_;
-    std::unique_ptr<CBusMonitor> monitor_;           // with control_, once the control name is ours
-    std::map<uint32_t, CBusTarvikObject*> objects_;  // children of this object
-    QDBusServiceWatcher* watcher_ = nullptr;         // a child of this object
-    std::set<QString> watched_;
-    bool triedBus_ = false;
-    bool connected_ = false;
-    bool ownsControlName_ = false;
-    bool serviceNameGiven_ = false;
-    bool ending_ = false;  // the run has decided to end; what it would grant now dies with it
-    bool standAlone_ = true;
+    TarvikModule& m_module;
+    std::function<QDBusConnection()> m_connect;
+    std::optional<QDBusConnection> m_connection;  // none until the class object is offered
+    AutomationServer m_server;
+    AutomationHost* m_host = nullptr;
+    std::unique_ptr<BusClassFactory> m_factory;
+    std::unique_ptr<BusControl> m_control;
+    std::unique_ptr<BusMonitor> m_monitor;           // with m_control, once the control name is ours
+    std::map<uint32_t, BusTarvikObject*> m_objects;  // children of this object
+    QDBusServiceWatcher* m_watcher = nullptr;        // a child of this object
+    std::set<QString> m_watched;
+    bool m_triedBus = false;
+    bool m_connected = false;
+    bool m_ownsControlName = false;
+    bool m_serviceNameGiven = false;
+    bool m_ending = false;  // the run has decided to end; what it would grant now dies with it
+    bool m_standAlone = true;
 };
 
 }  // namespace tarvik

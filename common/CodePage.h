@@ -9,19 +9,19 @@ namespace tarvik {
 
 // The Windows-1252 byte of `c`, or '?' when the code page has none for it. No look-alike is
 // chosen: a character without its own byte is plainly a '?' on the instrument.
-char ToAnsiByte(char32_t c);
+char toAnsiByte(char32_t c);
 
 // Each character of `text` as its Windows-1252 byte.
-std::string ToAnsiBytes(std::u32string_view text);
+std::string toAnsiBytes(std::u32string_view text);
 
 // Text as the program keeps it (UTF-8, as the hive files give it whether they were written by hand
 // or exported as UTF-16) to Windows-1252 bytes. A byte that starts no UTF-8 sequence is already a
 // byte of the code page (a file saved in it) and goes out unchanged; an encoded surrogate, which
 // names no character, becomes '?'.
-std::string ToAnsiBytes(std::string_view utf8);
+std::string toAnsiBytes(std::string_view utf8);
 
 // The other way, for text that came from the instrument: Windows-1252 bytes as UTF-8. The five
 // unassigned bytes become the control characters of the same number.
-std::string FromAnsiBytes(std::string_view bytes);
+std::string fromAnsiBytes(std::string_view bytes);
 
 }  // namespace tarvik

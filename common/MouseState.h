@@ -15,14 +15,14 @@ struct Point {
 };
 
 struct MouseState {
-    Point m_ptInstrumentCursor;  // instrument position, 0..1023 each, y from the top
-    Point m_ptPcCursor;          // integrated PC motion on the virtual screen, 0..W and 0..H
-    Bool32 m_bMouseActive = 0;   // packet flag 0x10
-    Bool32 m_bMouseButton = 0;   // packet flag 0x08
-    Bool32 m_bShift = 0;         // packet flag 0x04, also the Shft button
-    Bool32 m_bCtrl = 0;          // packet flag 0x02, also the Ctrl button
-    Bool32 m_bEsc = 0;           // the Esc button; never on the wire as a flag
-    Bool32 m_bMouseMode = 0;     // the Mouse button: PC mouse capture on
+    Point m_instrumentCursor;   // instrument position, 0..1023 each, y from the top
+    Point m_pcCursor;           // integrated PC motion on the virtual screen, 0..W and 0..H
+    int32_t m_mouseActive = 0;  // packet flag 0x10
+    int32_t m_mouseButton = 0;  // packet flag 0x08
+    int32_t m_shift = 0;        // packet flag 0x04, also the Shft button
+    int32_t m_ctrl = 0;         // packet flag 0x02, also the Ctrl button
+    int32_t m_esc = 0;          // the Esc button; never on the wire as a flag
+    int32_t m_mouseMode = 0;    // the Mouse button: PC mouse capture on
 };
 
 }  // namespace tarvik

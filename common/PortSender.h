@@ -6,13 +6,13 @@
 
 namespace tarvik {
 
-class IPortSender {
+class PortSender {
 public:
-    virtual ~IPortSender() = default;
-    virtual void SendByteToPorts(uint8_t byte) = 0;
+    virtual ~PortSender() = default;
+    virtual void sendByteToPorts(uint8_t byte) = 0;
     // The characters of `text`, as bytes, in one write per port (no terminator is sent).
-    virtual void SendTextToPorts(const std::string& text) = 0;
-    virtual void SendBufferToPorts(const uint8_t* bytes, size_t length) = 0;
+    virtual void sendTextToPorts(const std::string& text) = 0;
+    virtual void sendBufferToPorts(const uint8_t* bytes, size_t length) = 0;
 };
 
 }  // namespace tarvik

@@ -2,7 +2,7 @@
 
 namespace tarvik {
 
-const char* SystemErrorText(uint32_t code) {
+const char* systemErrorText(uint32_t code) {
     switch (code) {
         case ERROR_SUCCESS: return "The operation completed successfully.\n";
         case ERROR_FILE_NOT_FOUND: return "The system cannot find the file specified.\n";

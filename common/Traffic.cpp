@@ -6,12 +6,12 @@
 namespace tarvik {
 namespace {
 
-constexpr const char* kLineNames[] = {"display", "merge"};
-constexpr const char* kDirectionNames[] = {"in", "out"};
-constexpr const char* kKindNames[] = {"key", "packet", "broken", "text", "name"};
+constexpr const char* LineNames[] = {"display", "merge"};
+constexpr const char* DirectionNames[] = {"in", "out"};
+constexpr const char* KindNames[] = {"key", "packet", "broken", "text", "name"};
 
 template <class Enum, size_t N>
-bool FromName(const char* const (&names)[N], const std::string& name, Enum& value) {
+bool fromName(const char* const (&names)[N], const std::string& name, Enum& value) {
     const auto found = std::find_if(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
     if (found == std::end(names)) return false;
     value = static_cast<Enum>(found - std::begin(names));
@@ -20,14 +20,14 @@ bool FromName(const char* const (&names)[N], const std::string& name, Enum& valu
 
 }  // namespace
 
-const char* LineName(TrafficLine line) { return kLineNames[static_cast<size_t>(line)]; }
-const char* DirectionName(TrafficDirection dir) { return kDirectionNames[static_cast<size_t>(dir)]; }
-const char* KindName(TrafficItem::Kind kind) { return kKindNames[static_cast<size_t>(kind)]; }
+const char* lineName(TrafficLine line) { return LineNames[static_cast<size_t>(line)]; }
+const char* directionName(TrafficDirection dir) { return DirectionNames[static_cast<size_t>(dir)]; }
+const char* kindName(TrafficItem::Kind kind) { return KindNames[static_cast<size_t>(kind)]; }
 
-bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
+bool parseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
                            TrafficItem& item) {
-    return FromName(kLineNames, line, item.line) && FromName(kDirectionNames, direction, item.direction) &&
-           FromName(kKindNames, kind, item.kind);
+    return fromName(LineNames, line, item.line) && fromName(DirectionNames, direction, item.direction) &&
+           fromName(KindNames, kind, item.kind);
 }
 
 }  // namespace tarvik

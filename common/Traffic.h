@@ -26,26 +26,26 @@ struct TrafficItem {
     std::string decoded;  // for people: "key 0x61 'a'", "packet x=65 y=892 active", "name \"Piano\""
 };
 
-const char* LineName(TrafficLine line);           // "display", "merge"
-const char* DirectionName(TrafficDirection dir);  // "in", "out"
-const char* KindName(TrafficItem::Kind kind);     // "key", "packet", "broken", "text", "name"
+const char* lineName(TrafficLine line);           // "display", "merge"
+const char* directionName(TrafficDirection dir);  // "in", "out"
+const char* kindName(TrafficItem::Kind kind);     // "key", "packet", "broken", "text", "name"
 // The names above back into `item`; false if one is unknown.
-bool ParseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
+bool parseTrafficItemParts(const std::string& line, const std::string& direction, const std::string& kind,
                            TrafficItem& item);
 
 // Told of each item, on the window's thread, in order.
-class ITrafficWatcher {
+class TrafficWatcher {
 public:
-    virtual ~ITrafficWatcher() = default;
-    virtual void OnTraffic(const TrafficItem& item) = 0;
+    virtual ~TrafficWatcher() = default;
+    virtual void onTraffic(const TrafficItem& item) = 0;
 };
 
-class ITrafficSource {
+class TrafficSource {
 public:
-    virtual ~ITrafficSource() = default;
-    // A watcher may attach or detach itself or another from inside OnTraffic.
-    virtual void Attach(ITrafficWatcher& watcher) = 0;
-    virtual void Detach(ITrafficWatcher& watcher) = 0;
+    virtual ~TrafficSource() = default;
+    // A watcher may attach or detach itself or another from inside onTraffic.
+    virtual void attach(TrafficWatcher& watcher) = 0;
+    virtual void detach(TrafficWatcher& watcher) = 0;
 };
 
 }  // namespace tarvik

@@ -4,8 +4,6 @@
 
 namespace tarvik {
 
-using Bool32 = int32_t;  // the record's booleans are 32-bit integers
-
 inline constexpr uint32_t ERROR_SUCCESS = 0;
 inline constexpr uint32_t ERROR_INVALID_FUNCTION = 1;
 inline constexpr uint32_t ERROR_FILE_NOT_FOUND = 2;
@@ -57,6 +55,6 @@ inline constexpr uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
 
 // The system's text for an error number, as shown in the "Application Error" box.
 // Ends with a line break, as the system's own texts do.
-const char* SystemErrorText(uint32_t code);
+const char* systemErrorText(uint32_t code);
 
 }  // namespace tarvik

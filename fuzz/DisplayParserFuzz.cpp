@@ -10,11 +10,11 @@
 
 namespace {
 
-using tarvik::CDisplayParser;
+using tarvik::DisplayParser;
 
-void CheckState(const CDisplayParser& parser) {
-    TARVIK_FUZZ_CHECK(parser.NameText().size() <= 12);
-    TARVIK_FUZZ_CHECK(parser.NameCount() >= 0 && parser.NameCount() <= 11);
+void CheckState(const DisplayParser& parser) {
+    TARVIK_FUZZ_CHECK(parser.nameText().size() <= 12);
+    TARVIK_FUZZ_CHECK(parser.nameCount() >= 0 && parser.nameCount() <= 11);
 }
 
 void CheckName(const std::string& name) {
@@ -26,31 +26,31 @@ void CheckName(const std::string& name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // One parser for the whole run, as in the program: its state must stay bounded across inputs.
-    static CDisplayParser longLived;
-    static tarvik::CLastReportedName last;
+    static DisplayParser longLived;
+    static tarvik::LastReportedName last;
 
     std::string whole;
     const std::vector<std::string> feeds = tarvik::fuzz::SplitIntoFeeds(data, size, whole);
 
     std::vector<std::string> inOne;
-    CDisplayParser once;
-    once.Parse(whole, [&](const std::string& n) { inOne.push_back(n); });
+    DisplayParser once;
+    once.parse(whole, [&](const std::string& n) { inOne.push_back(n); });
     CheckState(once);
 
     std::vector<std::string> inPieces;
-    CDisplayParser pieces;
+    DisplayParser pieces;
     for (const std::string& feed : feeds) {
-        pieces.Parse(feed, [&](const std::string& n) { inPieces.push_back(n); });
+        pieces.parse(feed, [&](const std::string& n) { inPieces.push_back(n); });
         CheckState(pieces);
-        longLived.Parse(feed, [&](const std::string& n) {
+        longLived.parse(feed, [&](const std::string& n) {
             CheckName(n);
-            last.Report(n, nullptr, nullptr);
-            TARVIK_FUZZ_CHECK(last.Last() == n);
+            last.report(n, nullptr, nullptr);
+            TARVIK_FUZZ_CHECK(last.last() == n);
         });
         CheckState(longLived);
     }
     TARVIK_FUZZ_CHECK(inOne == inPieces);
     for (const std::string& n : inOne) CheckName(n);
-    TARVIK_FUZZ_CHECK(once.NameText() == pieces.NameText());
+    TARVIK_FUZZ_CHECK(once.nameText() == pieces.nameText());
     return 0;
 }

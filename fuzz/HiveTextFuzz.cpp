@@ -9,16 +9,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    tarvik::hive::CHiveDocument doc("HKEY_CURRENT_USER");
+    tarvik::hive::HiveDocument doc("HKEY_CURRENT_USER");
     std::string error;
-    if (!tarvik::hive::ParseHiveText(bytes, doc, error)) {
+    if (!tarvik::hive::parseHiveText(bytes, doc, error)) {
         TARVIK_FUZZ_CHECK(!error.empty());
         return 0;
     }
-    const std::string written = tarvik::hive::FormatHiveText(doc);
-    tarvik::hive::CHiveDocument again("HKEY_CURRENT_USER");
-    TARVIK_FUZZ_CHECK(tarvik::hive::ParseHiveText(written, again, error));
+    const std::string written = tarvik::hive::formatHiveText(doc);
+    tarvik::hive::HiveDocument again("HKEY_CURRENT_USER");
+    TARVIK_FUZZ_CHECK(tarvik::hive::parseHiveText(written, again, error));
     TARVIK_FUZZ_CHECK(again.skipped.empty());
-    TARVIK_FUZZ_CHECK(tarvik::hive::FormatHiveText(again) == written);
+    TARVIK_FUZZ_CHECK(tarvik::hive::formatHiveText(again) == written);
     return 0;
 }

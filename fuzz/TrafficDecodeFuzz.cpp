@@ -13,13 +13,13 @@ namespace {
 
 using namespace tarvik;
 
-struct Recorder : ITrafficWatcher {
+struct Recorder : TrafficWatcher {
     std::string bytes;
     std::vector<std::string> solid;  // items other than text, which is cut where the reads end
-    void OnTraffic(const TrafficItem& item) override {
+    void onTraffic(const TrafficItem& item) override {
         bytes += item.bytes;
         if (item.kind != TrafficItem::Kind::Text) solid.push_back(item.bytes);
-        for (const std::string& line : {FormatTrafficLine(item), FormatTrafficJson(item)}) {
+        for (const std::string& line : {formatTrafficLine(item), formatTrafficJson(item)}) {
             for (char c : line) TARVIK_FUZZ_CHECK(static_cast<uint8_t>(c) >= 0x20 && static_cast<uint8_t>(c) < 0x7F);
         }
         if (item.kind == TrafficItem::Kind::Packet) TARVIK_FUZZ_CHECK(item.bytes.size() == 6);
@@ -36,16 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto direction = size > 0 && (data[0] & 0x40) ? TrafficDirection::Out : TrafficDirection::In;
     const bool displayText = line == TrafficLine::Display && direction == TrafficDirection::In;
 
-    CTrafficMonitor once([](ITrafficTap*) {});
+    TrafficMonitor once([](TrafficTap*) {});
     Recorder onceSeen;
-    once.Attach(onceSeen);
-    once.OnLineTraffic(line, direction, reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
+    once.attach(onceSeen);
+    once.onLineTraffic(line, direction, reinterpret_cast<const uint8_t*>(whole.data()), whole.size());
 
-    CTrafficMonitor pieces([](ITrafficTap*) {});
+    TrafficMonitor pieces([](TrafficTap*) {});
     Recorder piecesSeen;
-    pieces.Attach(piecesSeen);
+    pieces.attach(piecesSeen);
     for (const std::string& feed : feeds) {
-        pieces.OnLineTraffic(line, direction, reinterpret_cast<const uint8_t*>(feed.data()), feed.size());
+        pieces.onLineTraffic(line, direction, reinterpret_cast<const uint8_t*>(feed.data()), feed.size());
     }
 
     TARVIK_FUZZ_CHECK(onceSeen.solid == piecesSeen.solid);

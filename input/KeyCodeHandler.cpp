@@ -4,44 +4,44 @@ namespace tarvik {
 
 namespace {
 
-constexpr uint32_t kEscapeCode = 0x1B;
+constexpr uint32_t EscapeCode = 0x1B;
 
 }  // namespace
 
-void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey, IPortSender& ports,
+void handleKeyCode(uint32_t code, uint32_t action, MouseState& state, int32_t& helpKey, PortSender& ports,
                    const std::function<void()>& sendMousePacket) {
     const bool press = action == KEY_ACTION_PRESS;
     switch (code) {
         case KEYCODE_SHIFT:
-            state.m_bShift = press ? 1 : 0;
+            state.m_shift = press ? 1 : 0;
             if (sendMousePacket) sendMousePacket();
             return;
         case KEYCODE_CTRL:
-            state.m_bCtrl = press ? 1 : 0;
+            state.m_ctrl = press ? 1 : 0;
             if (sendMousePacket) sendMousePacket();
             return;
-        case kEscapeCode:
-            state.m_bEsc = press ? 1 : 0;
-            if (press) ports.SendByteToPorts(static_cast<uint8_t>(kEscapeCode));
+        case EscapeCode:
+            state.m_esc = press ? 1 : 0;
+            if (press) ports.sendByteToPorts(static_cast<uint8_t>(EscapeCode));
             return;
         case KEYCODE_HELP:
             // The help request that F1 would also raise must find the flag already set.
             if (press) {
                 helpKey = 1;
-                ports.SendByteToPorts(static_cast<uint8_t>(code & 0xFF));
+                ports.sendByteToPorts(static_cast<uint8_t>(code & 0xFF));
             }
             return;
         default:
-            if (press) ports.SendByteToPorts(static_cast<uint8_t>(code & 0xFF));
+            if (press) ports.sendByteToPorts(static_cast<uint8_t>(code & 0xFF));
             return;
     }
 }
 
-void ReleaseHeldModifiers(CKeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket) {
-    const CKeyTranslator::HeldModifiers held = translator.TakeHeldModifiers();
+void releaseHeldModifiers(KeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket) {
+    const KeyTranslator::HeldModifiers held = translator.takeHeldModifiers();
     if (!held.shift && !held.ctrl) return;
-    if (held.shift) state.m_bShift = 0;
-    if (held.ctrl) state.m_bCtrl = 0;
+    if (held.shift) state.m_shift = 0;
+    if (held.ctrl) state.m_ctrl = 0;
     if (sendMousePacket) sendMousePacket();
 }
 

@@ -11,14 +11,14 @@
 
 namespace tarvik {
 
-// Acts on `state` (m_bShift, m_bCtrl, m_bEsc) and `helpKey`; sends through `ports`, or calls
+// Acts on `state` (m_shift, m_ctrl, m_esc) and `helpKey`; sends through `ports`, or calls
 // `sendMousePacket` for modifier changes. The caller refreshes its controls afterwards.
-void HandleKeyCode(uint32_t code, uint32_t action, MouseState& state, Bool32& helpKey, IPortSender& ports,
+void handleKeyCode(uint32_t code, uint32_t action, MouseState& state, int32_t& helpKey, PortSender& ports,
                    const std::function<void()>& sendMousePacket);
 
 // The window lost the keyboard: Shift and Ctrl held on the PC keyboard would stay set in every
 // packet until pressed again, so they are cleared now, with one packet for both. A state the
 // keyboard does not hold (an on-screen toggle, the instrument's own modifiers) stays as it is.
-void ReleaseHeldModifiers(CKeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket);
+void releaseHeldModifiers(KeyTranslator& translator, MouseState& state, const std::function<void()>& sendMousePacket);
 
 }  // namespace tarvik

@@ -23,15 +23,15 @@ inline constexpr uint32_t WM_SYSKEYDOWN = 0x104;
 inline constexpr uint32_t WM_SYSKEYUP = 0x105;
 
 // Modifier index: the table's column.
-inline constexpr int kModNone = 0;
-inline constexpr int kModShift = 1;
-inline constexpr int kModCtrl = 2;
-inline constexpr int kModCtrlShift = 3;
+inline constexpr int ModNone = 0;
+inline constexpr int ModShift = 1;
+inline constexpr int ModCtrl = 2;
+inline constexpr int ModCtrlShift = 3;
 
 using KeyTable = std::array<std::array<uint32_t, 4>, 256>;
 
 // The constant translation table, indexed [virtual key][modifier index].
-const KeyTable& KeyTranslationTable();
+const KeyTable& keyTranslationTable();
 
 // One key event as the window sees it, with the keyboard state at that moment.
 struct KeyMessage {
@@ -43,33 +43,33 @@ struct KeyMessage {
     bool capsLock = false;          // Caps Lock is on (or held)
 };
 
-// Receives the translated codes; the window's handler of UWM_KEYCODE.
-class IKeyCodeSink {
+// Receives the translated codes; the window's handler of MessageKeyCode.
+class KeyCodeSink {
 public:
-    virtual ~IKeyCodeSink() = default;
-    virtual void OnKeyCode(uint32_t code, uint32_t action) = 0;
+    virtual ~KeyCodeSink() = default;
+    virtual void onKeyCode(uint32_t code, uint32_t action) = 0;
 };
 
-class CKeyTranslator {
+class KeyTranslator {
 public:
-    explicit CKeyTranslator(IKeyCodeSink& sink) : sink_(sink) {}
-    virtual ~CKeyTranslator() = default;
-    CKeyTranslator(const CKeyTranslator&) = delete;
-    CKeyTranslator& operator=(const CKeyTranslator&) = delete;
+    explicit KeyTranslator(KeyCodeSink& sink) : m_sink(sink) {}
+    virtual ~KeyTranslator() = default;
+    KeyTranslator(const KeyTranslator&) = delete;
+    KeyTranslator& operator=(const KeyTranslator&) = delete;
 
     // True when the message is consumed: it must then get no further processing (no text input).
-    bool TranslateMessage(const KeyMessage& msg);
-    // Whether TranslateMessage would consume `msg`, without delivering anything.
-    static bool WouldConsume(const KeyMessage& msg);
+    bool translateMessage(const KeyMessage& msg);
+    // Whether translateMessage would consume `msg`, without delivering anything.
+    static bool wouldConsume(const KeyMessage& msg);
 
     // The modifier and table stage: Shift and Ctrl keys become modifier codes, other keys their
     // table entry. False when the key has no translation in that column.
-    bool TranslateKey(uint32_t vk, int modifierIndex, uint32_t action);
+    bool translateKey(uint32_t vk, int modifierIndex, uint32_t action);
 
-    void DeliverKeyCode(uint32_t code, uint32_t action) { sink_.OnKeyCode(code, action); }
+    void deliverKeyCode(uint32_t code, uint32_t action) { m_sink.onKeyCode(code, action); }
 
-    bool ShiftHeld() const { return shiftHeld_; }
-    bool CtrlHeld() const { return ctrlHeld_; }
+    bool shiftHeld() const { return m_shiftHeld; }
+    bool ctrlHeld() const { return m_ctrlHeld; }
 
     struct HeldModifiers {
         bool shift = false;
@@ -77,16 +77,16 @@ public:
     };
     // For a window that lost the keyboard: the releases of the modifiers held now will go
     // elsewhere. Returns which were held and forgets them, delivering nothing.
-    HeldModifiers TakeHeldModifiers() { return {std::exchange(shiftHeld_, false), std::exchange(ctrlHeld_, false)}; }
+    HeldModifiers takeHeldModifiers() { return {std::exchange(m_shiftHeld, false), std::exchange(m_ctrlHeld, false)}; }
 
 private:
     // The table column of `msg`, or -1 when the message is not examined at all.
-    static int ModifierIndexOf(const KeyMessage& msg);
-    bool TranslateModifier(bool& held, uint32_t code, uint32_t action);
+    static int modifierIndexOf(const KeyMessage& msg);
+    bool translateModifier(bool& held, uint32_t code, uint32_t action);
 
-    IKeyCodeSink& sink_;
-    bool shiftHeld_ = false;
-    bool ctrlHeld_ = false;
+    KeyCodeSink& m_sink;
+    bool m_shiftHeld = false;
+    bool m_ctrlHeld = false;
 };
 
 }  // namespace tarvik

@@ -9,182 +9,182 @@
 namespace tarvik {
 namespace {
 
-constexpr uint8_t kEscByte = 0x1B;
-constexpr uint8_t kWheelAwayByte = 0x0E;    // Page Up
-constexpr uint8_t kWheelTowardByte = 0x0F;  // Page Down
+constexpr uint8_t EscByte = 0x1B;
+constexpr uint8_t WheelAwayByte = 0x0E;    // Page Up
+constexpr uint8_t WheelTowardByte = 0x0F;  // Page Down
 
-enum ButtonIndex { kLeft = 0, kRight = 1, kMiddle = 2, kFourth = 3, kFifth = 4 };
+enum ButtonIndex { Left = 0, Right = 1, Middle = 2, Fourth = 3, Fifth = 4 };
 
-Bool32 Pressed(const MouseDeviceState& data, int index) { return data.rgbButtons[index] != 0 ? 1 : 0; }
+int32_t pressed(const MouseDeviceState& data, int index) { return data.rgbButtons[index] != 0 ? 1 : 0; }
 
 }  // namespace
 
-CMouseEmulation::CMouseEmulation(MouseState& state, IMouseHost& host, IPortSender& ports)
-    : state_(state),
-      host_(host),
-      ports_(ports) {}
+MouseEmulation::MouseEmulation(MouseState& state, MouseHost& host, PortSender& ports)
+    : m_state(state),
+      m_host(host),
+      m_ports(ports) {}
 
-void CMouseEmulation::Initialise() {
-    const DesktopSize desktop = host_.GetDesktopSize();
-    m_nDesktopWidth = desktop.width;
-    m_nDesktopHeight = desktop.height;
-    state_.m_ptPcCursor = Point{m_nDesktopWidth / 2, m_nDesktopHeight / 2};
-    state_.m_ptInstrumentCursor = ScreenToInstrument(state_.m_ptPcCursor);
+void MouseEmulation::initialise() {
+    const DesktopSize desktop = m_host.getDesktopSize();
+    m_desktopWidth = desktop.width;
+    m_desktopHeight = desktop.height;
+    m_state.m_pcCursor = Point{m_desktopWidth / 2, m_desktopHeight / 2};
+    m_state.m_instrumentCursor = screenToInstrument(m_state.m_pcCursor);
 }
 
-bool CMouseEmulation::InitDirectInput(std::unique_ptr<IMouseDevice> device) {
-    if (m_pMouseDevice || !device) return false;
-    m_pMouseDevice = std::move(device);
-    m_pMouseDevice->setInputHandler([this] { OnMouseData(); });
-    m_bDirectInputReady = 1;
+bool MouseEmulation::initDirectInput(std::unique_ptr<MouseDevice> device) {
+    if (m_mouseDevice || !device) return false;
+    m_mouseDevice = std::move(device);
+    m_mouseDevice->setInputHandler([this] { onMouseData(); });
+    m_directInputReady = 1;
     return true;
 }
 
-Point CMouseEmulation::ScreenToInstrument(Point screen) const {
-    return tarvik::ScreenToInstrument(screen, m_nDesktopWidth, m_nDesktopHeight);
+Point MouseEmulation::screenToInstrument(Point screen) const {
+    return tarvik::screenToInstrument(screen, m_desktopWidth, m_desktopHeight);
 }
 
-Point CMouseEmulation::InstrumentToScreen(Point instrument) const {
-    return tarvik::InstrumentToScreen(instrument, m_nDesktopWidth, m_nDesktopHeight);
+Point MouseEmulation::instrumentToScreen(Point instrument) const {
+    return tarvik::instrumentToScreen(instrument, m_desktopWidth, m_desktopHeight);
 }
 
-bool CMouseEmulation::EnterMouseMode() {
-    m_ptSavedCursor = host_.GetCursorPos();
-    if (!m_bDirectInputReady || !m_pMouseDevice->Acquire()) {
+bool MouseEmulation::enterMouseMode() {
+    m_savedCursor = m_host.getCursorPos();
+    if (!m_directInputReady || !m_mouseDevice->acquire()) {
         // The Mouse button stays down although mouse mode did not start; the next click takes
         // it up again.
-        host_.ShowAlertId(IDS_DIRECTX_FAILURE);
+        m_host.showAlertId(StringDirectxFailure);
         return false;
     }
-    acquired_ = true;
-    positionPending_ = false;
+    m_acquired = true;
+    m_positionPending = false;
 
     // Settings that cannot be read keep the values they had.
-    SystemMouseSettings system{m_nSystemMouseSpeed, m_mouseThresholds, m_bSwapButtons != 0};
-    if (m_pMouseDevice->ReadSystemSettings(system)) {
-        m_bSwapButtons = system.swapButtons ? 1 : 0;
-        m_nSystemMouseSpeed = system.speed;
+    SystemMouseSettings system{m_systemMouseSpeed, m_mouseThresholds, m_swapButtons != 0};
+    if (m_mouseDevice->readSystemSettings(system)) {
+        m_swapButtons = system.swapButtons ? 1 : 0;
+        m_systemMouseSpeed = system.speed;
         m_mouseThresholds = system.thresholds;
     }
-    const DesktopSize desktop = host_.GetDesktopSize();
-    m_nDesktopWidth = desktop.width;
-    m_nDesktopHeight = desktop.height;
-    ApplyStartPosition();
-    m_dMouseScale = MouseScale(m_nMouseSpeed, m_nSystemMouseSpeed);
-    m_nWheelAccumulator = 0;
+    const DesktopSize desktop = m_host.getDesktopSize();
+    m_desktopWidth = desktop.width;
+    m_desktopHeight = desktop.height;
+    applyStartPosition();
+    m_mouseScale = mouseScale(m_mouseSpeed, m_systemMouseSpeed);
+    m_wheelAccumulator = 0;
 
-    state_.m_bMouseMode = 1;
-    host_.RefreshControls();
-    host_.SetMouseImage(true);
-    state_.m_bMouseActive = 1;
-    host_.SendMousePacket();
+    m_state.m_mouseMode = 1;
+    m_host.refreshControls();
+    m_host.setMouseImage(true);
+    m_state.m_mouseActive = 1;
+    m_host.sendMousePacket();
     return true;
 }
 
-void CMouseEmulation::ApplyStartPosition() {
-    if (m_nMouseStartPosition == kStartCentre) {
-        state_.m_ptPcCursor = Point{m_nDesktopWidth / 2, m_nDesktopHeight / 2};
-    } else if (m_nMouseStartPosition == kStartPcPosition) {
-        state_.m_ptPcCursor = m_ptSavedCursor;
+void MouseEmulation::applyStartPosition() {
+    if (m_mouseStartPosition == StartCentre) {
+        m_state.m_pcCursor = Point{m_desktopWidth / 2, m_desktopHeight / 2};
+    } else if (m_mouseStartPosition == StartPcPosition) {
+        m_state.m_pcCursor = m_savedCursor;
     } else {
         // Last Position: wherever the PC mouse or the instrument's own mouse left both cursors.
         return;
     }
-    state_.m_ptInstrumentCursor = ScreenToInstrument(state_.m_ptPcCursor);
+    m_state.m_instrumentCursor = screenToInstrument(m_state.m_pcCursor);
 }
 
-void CMouseEmulation::LeaveMouseMode() {
-    if (!m_bDirectInputReady) return;
-    m_pMouseDevice->Unacquire();
-    acquired_ = false;
-    positionPending_ = false;
-    state_.m_bEsc = 0;
-    state_.m_bShift = 0;
-    state_.m_bCtrl = 0;
-    state_.m_bMouseMode = 0;
-    host_.RefreshControls();
-    host_.SetMouseImage(false);
-    state_.m_bMouseActive = 0;
-    host_.SendMousePacket();
-    host_.SetCursorPos(m_ptSavedCursor);
+void MouseEmulation::leaveMouseMode() {
+    if (!m_directInputReady) return;
+    m_mouseDevice->unacquire();
+    m_acquired = false;
+    m_positionPending = false;
+    m_state.m_esc = 0;
+    m_state.m_shift = 0;
+    m_state.m_ctrl = 0;
+    m_state.m_mouseMode = 0;
+    m_host.refreshControls();
+    m_host.setMouseImage(false);
+    m_state.m_mouseActive = 0;
+    m_host.sendMousePacket();
+    m_host.setCursorPos(m_savedCursor);
 }
 
-void CMouseEmulation::EndMouseMode() {
-    LeaveMouseMode();
-    state_.m_bMouseMode = 0;
-    host_.RefreshControls();
+void MouseEmulation::endMouseMode() {
+    leaveMouseMode();
+    m_state.m_mouseMode = 0;
+    m_host.refreshControls();
 }
 
-void CMouseEmulation::OnMouseData() {
+void MouseEmulation::onMouseData() {
     // A click quicker than one read shows its press in the first read and its release in the next.
     for (bool more = true; more;) {
         MouseDeviceState data;
-        if (!m_pMouseDevice || !m_pMouseDevice->GetDeviceState(data, more)) {
+        if (!m_mouseDevice || !m_mouseDevice->getDeviceState(data, more)) {
             // The window lost the focus or went away and took the capture with it: mouse mode
             // must not stay on without it. A read after mouse mode has ended is ignored.
-            if (acquired_) EndMouseMode();
+            if (m_acquired) endMouseMode();
             return;
         }
         if (!applyRead(data)) return;
     }
 }
 
-bool CMouseEmulation::applyRead(const MouseDeviceState& data) {
-    if (Pressed(data, m_bSwapButtons ? kLeft : kRight)) {
+bool MouseEmulation::applyRead(const MouseDeviceState& data) {
+    if (pressed(data, m_swapButtons ? Left : Right)) {
         // The click that ends mouse mode must not also open the context menu.
-        m_bSuppressContextMenu = 1;
-        host_.SetTimer(TIMER_SUPPRESS_CONTEXT_MENU, kSuppressContextMenuMs);
-        EndMouseMode();
+        m_suppressContextMenu = 1;
+        m_host.setTimer(TIMER_SUPPRESS_CONTEXT_MENU, SuppressContextMenuMs);
+        endMouseMode();
         return false;
     }
-    state_.m_bMouseActive = 1;
-    const bool changed = TakeButtons(data);
-    TakeWheel(data.lZ);
-    const Point before = state_.m_ptInstrumentCursor;
-    TakeMotion(data.lX, data.lY);
-    // A position sent by TakeMotion carried the button changes with it.
-    if (changed && state_.m_ptInstrumentCursor == before) {
-        host_.RefreshControls();
-        host_.SendMousePacket();
+    m_state.m_mouseActive = 1;
+    const bool changed = takeButtons(data);
+    takeWheel(data.lZ);
+    const Point before = m_state.m_instrumentCursor;
+    takeMotion(data.lX, data.lY);
+    // A position sent by takeMotion carried the button changes with it.
+    if (changed && m_state.m_instrumentCursor == before) {
+        m_host.refreshControls();
+        m_host.sendMousePacket();
     }
     return true;
 }
 
-bool CMouseEmulation::TakeButtons(const MouseDeviceState& data) {
+bool MouseEmulation::takeButtons(const MouseDeviceState& data) {
     bool changed = false;
-    const Bool32 left = Pressed(data, m_bSwapButtons ? kRight : kLeft);
-    if (left != state_.m_bMouseButton) changed = true;
-    state_.m_bMouseButton = left;
+    const int32_t left = pressed(data, m_swapButtons ? Right : Left);
+    if (left != m_state.m_mouseButton) changed = true;
+    m_state.m_mouseButton = left;
 
-    const Bool32 middle = Pressed(data, kMiddle);
-    if (middle != state_.m_bEsc) {
-        state_.m_bEsc = middle;
-        host_.RefreshControls();
-        if (middle) ports_.SendByteToPorts(kEscByte);
+    const int32_t middle = pressed(data, Middle);
+    if (middle != m_state.m_esc) {
+        m_state.m_esc = middle;
+        m_host.refreshControls();
+        if (middle) m_ports.sendByteToPorts(EscByte);
         changed = true;
     }
-    const Bool32 ctrl = Pressed(data, kFourth);
-    if (ctrl != state_.m_bCtrl) changed = true;
-    state_.m_bCtrl = ctrl;
-    const Bool32 shift = Pressed(data, kFifth);
-    if (shift != state_.m_bShift) changed = true;
-    state_.m_bShift = shift;
+    const int32_t ctrl = pressed(data, Fourth);
+    if (ctrl != m_state.m_ctrl) changed = true;
+    m_state.m_ctrl = ctrl;
+    const int32_t shift = pressed(data, Fifth);
+    if (shift != m_state.m_shift) changed = true;
+    m_state.m_shift = shift;
     return changed;
 }
 
-void CMouseEmulation::TakeWheel(int32_t delta) {
+void MouseEmulation::takeWheel(int32_t delta) {
     // At most one byte per read; what is left over is dropped.
-    m_nWheelAccumulator += delta;
-    if (m_nWheelAccumulator >= kWheelDelta) {
-        ports_.SendByteToPorts(kWheelAwayByte);
-        m_nWheelAccumulator = 0;
-    } else if (m_nWheelAccumulator <= -kWheelDelta) {
-        ports_.SendByteToPorts(kWheelTowardByte);
-        m_nWheelAccumulator = 0;
+    m_wheelAccumulator += delta;
+    if (m_wheelAccumulator >= WheelDelta) {
+        m_ports.sendByteToPorts(WheelAwayByte);
+        m_wheelAccumulator = 0;
+    } else if (m_wheelAccumulator <= -WheelDelta) {
+        m_ports.sendByteToPorts(WheelTowardByte);
+        m_wheelAccumulator = 0;
     }
 }
 
-void CMouseEmulation::TakeMotion(int32_t dx, int32_t dy) {
+void MouseEmulation::takeMotion(int32_t dx, int32_t dy) {
     const int32_t level = m_mouseThresholds[2];
     if (level != 0 && (std::abs(dx) > m_mouseThresholds[0] || std::abs(dy) > m_mouseThresholds[0])) {
         dx *= 2;
@@ -194,56 +194,56 @@ void CMouseEmulation::TakeMotion(int32_t dx, int32_t dy) {
             dy *= 2;
         }
     }
-    state_.m_ptPcCursor.x = MoveAxis(state_.m_ptPcCursor.x, dx, m_dMouseScale, m_nDesktopWidth);
-    state_.m_ptPcCursor.y = MoveAxis(state_.m_ptPcCursor.y, dy, m_dMouseScale, m_nDesktopHeight);
-    const Point position = ScreenToInstrument(state_.m_ptPcCursor);
-    if (position == state_.m_ptInstrumentCursor) return;
-    if (m_bPacketThrottle) {
-        positionPending_ = true;
+    m_state.m_pcCursor.x = moveAxis(m_state.m_pcCursor.x, dx, m_mouseScale, m_desktopWidth);
+    m_state.m_pcCursor.y = moveAxis(m_state.m_pcCursor.y, dy, m_mouseScale, m_desktopHeight);
+    const Point position = screenToInstrument(m_state.m_pcCursor);
+    if (position == m_state.m_instrumentCursor) return;
+    if (m_packetThrottle) {
+        m_positionPending = true;
         return;
     }
-    SendPosition(position);
+    sendPosition(position);
 }
 
-void CMouseEmulation::SendPosition(Point position) {
-    state_.m_ptInstrumentCursor = position;
-    host_.SetTimer(TIMER_PACKET_THROTTLE, kPacketThrottleMs);
-    m_bPacketThrottle = 1;
-    positionPending_ = false;
-    host_.RefreshControls();
-    host_.SendMousePacket();
+void MouseEmulation::sendPosition(Point position) {
+    m_state.m_instrumentCursor = position;
+    m_host.setTimer(TIMER_PACKET_THROTTLE, PacketThrottleMs);
+    m_packetThrottle = 1;
+    m_positionPending = false;
+    m_host.refreshControls();
+    m_host.sendMousePacket();
 }
 
-bool CMouseEmulation::OnTimer(uint32_t id) {
+bool MouseEmulation::onTimer(uint32_t id) {
     if (id == TIMER_SUPPRESS_CONTEXT_MENU) {
-        m_bSuppressContextMenu = 0;
-        host_.KillTimer(id);
+        m_suppressContextMenu = 0;
+        m_host.stopTimer(id);
         return true;
     }
     if (id != TIMER_PACKET_THROTTLE) return false;
-    m_bPacketThrottle = 0;
-    host_.KillTimer(id);
+    m_packetThrottle = 0;
+    m_host.stopTimer(id);
     // Where the mouse stopped inside the last 20 ms has not been sent yet; without this the
     // instrument's cursor would stop short of the PC mouse until the next device event.
-    if (positionPending_ && acquired_) {
-        const Point position = ScreenToInstrument(state_.m_ptPcCursor);
-        positionPending_ = false;
-        if (!(position == state_.m_ptInstrumentCursor)) SendPosition(position);
+    if (m_positionPending && m_acquired) {
+        const Point position = screenToInstrument(m_state.m_pcCursor);
+        m_positionPending = false;
+        if (!(position == m_state.m_instrumentCursor)) sendPosition(position);
     }
     return true;
 }
 
-void CMouseEmulation::UnacquireDevice() {
-    if (m_pMouseDevice) m_pMouseDevice->Unacquire();
-    acquired_ = false;
-    positionPending_ = false;
+void MouseEmulation::unacquireDevice() {
+    if (m_mouseDevice) m_mouseDevice->unacquire();
+    m_acquired = false;
+    m_positionPending = false;
 }
 
-void CMouseEmulation::ReleaseDevice() {
+void MouseEmulation::releaseDevice() {
     // The device's own connection closes with it, so nothing is watched any more.
-    if (m_pMouseDevice) m_pMouseDevice->Unacquire();
-    m_pMouseDevice.reset();
-    m_bDirectInputReady = 0;
+    if (m_mouseDevice) m_mouseDevice->unacquire();
+    m_mouseDevice.reset();
+    m_directInputReady = 0;
 }
 
 }  // namespace tarvik

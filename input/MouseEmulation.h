@@ -15,20 +15,20 @@
 
 namespace tarvik {
 
-using mouse::IMouseDevice;
-using mouse::kButtonDown;
-using mouse::kWheelDelta;
+using mouse::ButtonDown;
+using mouse::MouseDevice;
 using mouse::MouseDeviceState;
 using mouse::SystemMouseSettings;
+using mouse::WheelDelta;
 
 inline constexpr uint32_t TIMER_SUPPRESS_CONTEXT_MENU = 101;
 inline constexpr uint32_t TIMER_PACKET_THROTTLE = 102;
-inline constexpr uint32_t kSuppressContextMenuMs = 250;
-inline constexpr uint32_t kPacketThrottleMs = 20;
+inline constexpr uint32_t SuppressContextMenuMs = 250;
+inline constexpr uint32_t PacketThrottleMs = 20;
 
-inline constexpr int32_t kStartCentre = 0;
-inline constexpr int32_t kStartPcPosition = 1;
-inline constexpr int32_t kStartLastPosition = 2;
+inline constexpr int32_t StartCentre = 0;
+inline constexpr int32_t StartPcPosition = 1;
+inline constexpr int32_t StartLastPosition = 2;
 
 struct DesktopSize {
     int32_t width = 0;
@@ -36,80 +36,80 @@ struct DesktopSize {
 };
 
 // What mouse mode needs of the window it belongs to.
-class IMouseHost {
+class MouseHost {
 public:
-    virtual ~IMouseHost() = default;
-    virtual void SendMousePacket() = 0;
+    virtual ~MouseHost() = default;
+    virtual void sendMousePacket() = 0;
     // Fields to controls: the toggle buttons follow Esc, Shift, Ctrl and mouse mode.
-    virtual void RefreshControls() = 0;
+    virtual void refreshControls() = 0;
     // The Mouse button's image for mouse mode on or off.
-    virtual void SetMouseImage(bool on) = 0;
-    virtual void ShowAlertId(uint32_t id) = 0;
-    // One timer per id: setting it again restarts it; when it fires the window calls OnTimer.
-    virtual void SetTimer(uint32_t id, uint32_t milliseconds) = 0;
-    virtual void KillTimer(uint32_t id) = 0;
+    virtual void setMouseImage(bool on) = 0;
+    virtual void showAlertId(uint32_t id) = 0;
+    // One timer per id: setting it again restarts it; when it fires the window calls onTimer.
+    virtual void setTimer(uint32_t id, uint32_t milliseconds) = 0;
+    virtual void stopTimer(uint32_t id) = 0;
     // The desktop is the primary screen; cursor positions count from its top-left corner.
-    virtual DesktopSize GetDesktopSize() = 0;
-    virtual Point GetCursorPos() = 0;
-    virtual void SetCursorPos(Point position) = 0;
+    virtual DesktopSize getDesktopSize() = 0;
+    virtual Point getCursorPos() = 0;
+    virtual void setCursorPos(Point position) = 0;
 };
 
-class CMouseEmulation {
+class MouseEmulation {
 public:
-    CMouseEmulation(MouseState& state, IMouseHost& host, IPortSender& ports);
+    MouseEmulation(MouseState& state, MouseHost& host, PortSender& ports);
 
     // The window's initialisation: measures the desktop and puts both cursors at its centre.
-    void Initialise();
+    void initialise();
     // Takes `device` (null when the desktop offers no capture); what it reads is handed to
-    // OnMouseData. False when there is no device, or one was already set up.
-    bool InitDirectInput(std::unique_ptr<IMouseDevice> device);
+    // onMouseData. False when there is no device, or one was already set up.
+    bool initDirectInput(std::unique_ptr<MouseDevice> device);
 
-    bool EnterMouseMode();
-    void LeaveMouseMode();
+    bool enterMouseMode();
+    void leaveMouseMode();
     // The device has input: reads everything it gathered and applies it.
-    void OnMouseData();
+    void onMouseData();
     // Timers 101 and 102; any other id is not ours (false).
-    bool OnTimer(uint32_t id);
+    bool onTimer(uint32_t id);
     // The mouse's part of the shutdown work: first the capture ends (before the last packet),
     // then, once the lines are closed, the device goes and nothing reads the mouse any more.
-    void UnacquireDevice();
-    void ReleaseDevice();
+    void unacquireDevice();
+    void releaseDevice();
 
-    Point ScreenToInstrument(Point screen) const;
-    Point InstrumentToScreen(Point instrument) const;
+    Point screenToInstrument(Point screen) const;
+    Point instrumentToScreen(Point instrument) const;
 
     // The device state as the window's record names it.
-    Bool32 m_bDirectInputReady = 0;
-    Bool32 m_bSuppressContextMenu = 0;
-    Bool32 m_bPacketThrottle = 0;
-    int32_t m_nDesktopWidth = 0;
-    int32_t m_nDesktopHeight = 0;
+    int32_t m_directInputReady = 0;
+    int32_t m_suppressContextMenu = 0;
+    int32_t m_packetThrottle = 0;
+    int32_t m_desktopWidth = 0;
+    int32_t m_desktopHeight = 0;
     std::array<int32_t, 3> m_mouseThresholds{0, 0, 0};
-    int32_t m_nSystemMouseSpeed = 10;
-    Bool32 m_bSwapButtons = 0;
-    double m_dMouseScale = 1.0;
-    int32_t m_nWheelAccumulator = 0;
-    int32_t m_nMouseSpeed = 50;
-    int32_t m_nMouseStartPosition = 0;
-    Point m_ptSavedCursor;
+    int32_t m_systemMouseSpeed = 10;
+    int32_t m_swapButtons = 0;
+    double m_mouseScale = 1.0;
+    int32_t m_wheelAccumulator = 0;
+    int32_t m_mouseSpeed = 50;
+    int32_t m_mouseStartPosition = 0;
+    Point m_savedCursor;
 
 private:
-    void ApplyStartPosition();
+    void applyStartPosition();
     // The right button, or the capture lost: mouse mode ends and the button comes up.
-    void EndMouseMode();
+    void endMouseMode();
     // One read; false when it ended mouse mode.
     bool applyRead(const MouseDeviceState& data);
-    bool TakeButtons(const MouseDeviceState& data);
-    void TakeWheel(int32_t delta);
-    void TakeMotion(int32_t dx, int32_t dy);
-    void SendPosition(Point position);
+    bool takeButtons(const MouseDeviceState& data);
+    void takeWheel(int32_t delta);
+    void takeMotion(int32_t dx, int32_t dy);
+    void sendPosition(Point position);
 
-    MouseState& state_;
-    IMouseHost& host_;
-    IPortSender& ports_;
-    std::unique_ptr<IMouseDevice> m_pMouseDevice;
-    bool acquired_ = false;         // the device is acquired for the current mouse mode
-    bool positionPending_ = false;  // a position was held back by the throttle
+    MouseState& m_state;
+    MouseHost& m_host;
+    PortSender& m_ports;
+    std::unique_ptr<MouseDevice> m_mouseDevice;
+    bool m_acquired = false;         // the device is acquired for the current mouse mode
+    bool m_positionPending = false;  // a position was held back by the throttle
 };
 
 }  // namespace tarvik

@@ -59,9 +59,9 @@ inline constexpr uint32_t VK_OEM_7 = 0xDE;       // '"
 inline constexpr uint32_t VK_OEM_8 = 0xDF;
 inline constexpr uint32_t VK_OEM_102 = 0xE2;  // the extra key beside left Shift on ISO boards
 
-constexpr uint32_t Digit(char d) { return VK_0 + static_cast<uint32_t>(d - '0'); }
-constexpr uint32_t Letter(char l) { return VK_A + static_cast<uint32_t>(l - 'A'); }
-constexpr uint32_t Numpad(int n) { return VK_NUMPAD0 + static_cast<uint32_t>(n); }
-constexpr uint32_t F(int n) { return VK_F1 + static_cast<uint32_t>(n - 1); }
+constexpr uint32_t digit(char d) { return VK_0 + static_cast<uint32_t>(d - '0'); }
+constexpr uint32_t letter(char l) { return VK_A + static_cast<uint32_t>(l - 'A'); }
+constexpr uint32_t numpad(int n) { return VK_NUMPAD0 + static_cast<uint32_t>(n); }
+constexpr uint32_t f(int n) { return VK_F1 + static_cast<uint32_t>(n - 1); }
 
 }  // namespace tarvik::vk

@@ -10,7 +10,7 @@ namespace {
 
 using namespace vk;
 
-constexpr uint32_t kEvdevOffset = 8;  // X keycodes are evdev codes + 8
+constexpr uint32_t EvdevOffset = 8;  // X keycodes are evdev codes + 8
 
 struct Pos {
     uint32_t evdev;
@@ -19,50 +19,50 @@ struct Pos {
 
 // Positions by evdev code (linux/input-event-codes.h), as a US board labels them.
 // clang-format off
-constexpr Pos kPositions[] = {
+constexpr Pos Positions[] = {
     {1, VK_ESCAPE},
-    {2, Digit('1')}, {3, Digit('2')}, {4, Digit('3')}, {5, Digit('4')}, {6, Digit('5')},
-    {7, Digit('6')}, {8, Digit('7')}, {9, Digit('8')}, {10, Digit('9')}, {11, Digit('0')},
+    {2, digit('1')}, {3, digit('2')}, {4, digit('3')}, {5, digit('4')}, {6, digit('5')},
+    {7, digit('6')}, {8, digit('7')}, {9, digit('8')}, {10, digit('9')}, {11, digit('0')},
     {12, VK_OEM_MINUS}, {13, VK_OEM_PLUS}, {14, VK_BACK}, {15, VK_TAB},
-    {16, Letter('Q')}, {17, Letter('W')}, {18, Letter('E')}, {19, Letter('R')}, {20, Letter('T')},
-    {21, Letter('Y')}, {22, Letter('U')}, {23, Letter('I')}, {24, Letter('O')}, {25, Letter('P')},
+    {16, letter('Q')}, {17, letter('W')}, {18, letter('E')}, {19, letter('R')}, {20, letter('T')},
+    {21, letter('Y')}, {22, letter('U')}, {23, letter('I')}, {24, letter('O')}, {25, letter('P')},
     {26, VK_OEM_4}, {27, VK_OEM_6}, {28, VK_RETURN}, {29, VK_CONTROL},
-    {30, Letter('A')}, {31, Letter('S')}, {32, Letter('D')}, {33, Letter('F')}, {34, Letter('G')},
-    {35, Letter('H')}, {36, Letter('J')}, {37, Letter('K')}, {38, Letter('L')},
+    {30, letter('A')}, {31, letter('S')}, {32, letter('D')}, {33, letter('F')}, {34, letter('G')},
+    {35, letter('H')}, {36, letter('J')}, {37, letter('K')}, {38, letter('L')},
     {39, VK_OEM_1}, {40, VK_OEM_7}, {41, VK_OEM_3}, {42, VK_SHIFT}, {43, VK_OEM_5},
-    {44, Letter('Z')}, {45, Letter('X')}, {46, Letter('C')}, {47, Letter('V')}, {48, Letter('B')},
-    {49, Letter('N')}, {50, Letter('M')},
+    {44, letter('Z')}, {45, letter('X')}, {46, letter('C')}, {47, letter('V')}, {48, letter('B')},
+    {49, letter('N')}, {50, letter('M')},
     {51, VK_OEM_COMMA}, {52, VK_OEM_PERIOD}, {53, VK_OEM_2}, {54, VK_SHIFT},
     {55, VK_MULTIPLY}, {56, VK_MENU}, {57, VK_SPACE}, {58, VK_CAPITAL},
-    {59, F(1)}, {60, F(2)}, {61, F(3)}, {62, F(4)}, {63, F(5)},
-    {64, F(6)}, {65, F(7)}, {66, F(8)}, {67, F(9)}, {68, F(10)},
+    {59, f(1)}, {60, f(2)}, {61, f(3)}, {62, f(4)}, {63, f(5)},
+    {64, f(6)}, {65, f(7)}, {66, f(8)}, {67, f(9)}, {68, f(10)},
     {69, VK_NUMLOCK}, {70, VK_SCROLL},
     // Keypad digits and point with Num Lock on; the keysym decides when it is known.
-    {71, Numpad(7)}, {72, Numpad(8)}, {73, Numpad(9)}, {74, VK_SUBTRACT},
-    {75, Numpad(4)}, {76, Numpad(5)}, {77, Numpad(6)}, {78, VK_ADD},
-    {79, Numpad(1)}, {80, Numpad(2)}, {81, Numpad(3)}, {82, Numpad(0)}, {83, VK_DECIMAL},
-    {86, VK_OEM_102}, {87, F(11)}, {88, F(12)},
+    {71, numpad(7)}, {72, numpad(8)}, {73, numpad(9)}, {74, VK_SUBTRACT},
+    {75, numpad(4)}, {76, numpad(5)}, {77, numpad(6)}, {78, VK_ADD},
+    {79, numpad(1)}, {80, numpad(2)}, {81, numpad(3)}, {82, numpad(0)}, {83, VK_DECIMAL},
+    {86, VK_OEM_102}, {87, f(11)}, {88, f(12)},
     {96, VK_RETURN}, {97, VK_CONTROL}, {98, VK_DIVIDE}, {99, VK_SNAPSHOT}, {100, VK_MENU},
     {102, VK_HOME}, {103, VK_UP}, {104, VK_PRIOR}, {105, VK_LEFT}, {106, VK_RIGHT},
     {107, VK_END}, {108, VK_DOWN}, {109, VK_NEXT}, {110, VK_INSERT}, {111, VK_DELETE},
     {119, VK_PAUSE}, {121, VK_SEPARATOR}, {125, VK_LWIN}, {126, VK_RWIN}, {127, VK_APPS},
-    {183, F(13)}, {184, F(14)}, {185, F(15)}, {186, F(16)}, {187, F(17)}, {188, F(18)},
-    {189, F(19)}, {190, F(20)}, {191, F(21)}, {192, F(22)}, {193, F(23)}, {194, F(24)},
+    {183, f(13)}, {184, f(14)}, {185, f(15)}, {186, f(16)}, {187, f(17)}, {188, f(18)},
+    {189, f(19)}, {190, f(20)}, {191, f(21)}, {192, f(22)}, {193, f(23)}, {194, f(24)},
 };
 // clang-format on
 
-constexpr uint32_t kMaxEvdev = 255;
+constexpr uint32_t MaxEvdev = 255;
 
-constexpr std::array<uint8_t, kMaxEvdev + 1> BuildPositionTable() {
-    std::array<uint8_t, kMaxEvdev + 1> table{};
-    for (const Pos& p : kPositions) table[p.evdev] = static_cast<uint8_t>(p.vk);
+constexpr std::array<uint8_t, MaxEvdev + 1> buildPositionTable() {
+    std::array<uint8_t, MaxEvdev + 1> table{};
+    for (const Pos& p : Positions) table[p.evdev] = static_cast<uint8_t>(p.vk);
     return table;
 }
 
-constexpr auto kPositionTable = BuildPositionTable();
+constexpr auto PositionTable = buildPositionTable();
 
 // Keypad keysyms (X11/keysymdef.h): what the keypad key means with the current Num Lock state.
-uint32_t VirtualKeyFromKeypadKeysym(uint32_t keysym) {
+uint32_t virtualKeyFromKeypadKeysym(uint32_t keysym) {
     constexpr uint32_t XK_KP_0 = 0xFFB0, XK_KP_9 = 0xFFB9;
     if (keysym >= XK_KP_0 && keysym <= XK_KP_9) return VK_NUMPAD0 + (keysym - XK_KP_0);
     switch (keysym) {
@@ -89,14 +89,14 @@ uint32_t VirtualKeyFromKeypadKeysym(uint32_t keysym) {
 }
 
 // The keypad keys whose meaning changes with Num Lock (7 8 9 / 4 5 6 / 1 2 3 / 0 .).
-bool IsKeypadDigitPosition(uint32_t evdev) { return evdev >= 71 && evdev <= 83 && evdev != 74 && evdev != 78; }
+bool isKeypadDigitPosition(uint32_t evdev) { return evdev >= 71 && evdev <= 83 && evdev != 74 && evdev != 78; }
 
 // Qt::Key numbers of the special keys (stable across Qt versions).
-constexpr int kQtF1 = 0x01000030;
-constexpr int kQtF24 = kQtF1 + 23;
+constexpr int QtF1 = 0x01000030;
+constexpr int QtF24 = QtF1 + 23;
 
-uint32_t VirtualKeyFromQtSpecial(int key) {
-    if (key >= kQtF1 && key <= kQtF24) return VK_F1 + static_cast<uint32_t>(key - kQtF1);
+uint32_t virtualKeyFromQtSpecial(int key) {
+    if (key >= QtF1 && key <= QtF24) return VK_F1 + static_cast<uint32_t>(key - QtF1);
     switch (key) {
         case 0x01000000: return VK_ESCAPE;
         case 0x01000001: return VK_TAB;
@@ -130,12 +130,12 @@ uint32_t VirtualKeyFromQtSpecial(int key) {
 }
 
 // Printable keys: the toolkit reports the symbol, shifted or not; bring it back to its US key.
-uint32_t VirtualKeyFromQtSymbol(int key) {
+uint32_t virtualKeyFromQtSymbol(int key) {
     if (key >= 'A' && key <= 'Z') return static_cast<uint32_t>(key);
     if (key >= '0' && key <= '9') return static_cast<uint32_t>(key);
-    constexpr char kShiftedDigits[] = ")!@#$%^&*(";  // Shift + 0..9 on a US board
+    constexpr char ShiftedDigits[] = ")!@#$%^&*(";  // Shift + 0..9 on a US board
     for (int d = 0; d < 10; ++d) {
-        if (key == kShiftedDigits[d]) return VK_0 + static_cast<uint32_t>(d);
+        if (key == ShiftedDigits[d]) return VK_0 + static_cast<uint32_t>(d);
     }
     switch (key) {
         case ' ': return VK_SPACE;
@@ -165,7 +165,7 @@ uint32_t VirtualKeyFromQtSymbol(int key) {
     }
 }
 
-uint32_t VirtualKeyFromQtKeypad(int key) {
+uint32_t virtualKeyFromQtKeypad(int key) {
     if (key >= '0' && key <= '9') return VK_NUMPAD0 + static_cast<uint32_t>(key - '0');
     switch (key) {
         case '*': return VK_MULTIPLY;
@@ -180,7 +180,7 @@ uint32_t VirtualKeyFromQtKeypad(int key) {
 
 }  // namespace
 
-uint32_t VirtualKeyFromLayout(uint32_t unshifted, uint32_t shifted) {
+uint32_t virtualKeyFromLayout(uint32_t unshifted, uint32_t shifted) {
     // Latin keysyms are their ASCII codes.
     if (unshifted >= 'a' && unshifted <= 'z') return VK_A + (unshifted - 'a');
     if (unshifted >= 'A' && unshifted <= 'Z') return VK_A + (unshifted - 'A');
@@ -204,27 +204,27 @@ uint32_t VirtualKeyFromLayout(uint32_t unshifted, uint32_t shifted) {
     }
 }
 
-uint32_t VirtualKeyFromX11(uint32_t xKeycode, uint32_t keysym, bool keypad) {
-    if (xKeycode < kEvdevOffset || xKeycode - kEvdevOffset > kMaxEvdev) return 0;
-    const uint32_t evdev = xKeycode - kEvdevOffset;
-    if (keypad || IsKeypadDigitPosition(evdev)) {
-        if (uint32_t byKeysym = VirtualKeyFromKeypadKeysym(keysym)) return byKeysym;
+uint32_t virtualKeyFromX11(uint32_t xKeycode, uint32_t keysym, bool keypad) {
+    if (xKeycode < EvdevOffset || xKeycode - EvdevOffset > MaxEvdev) return 0;
+    const uint32_t evdev = xKeycode - EvdevOffset;
+    if (keypad || isKeypadDigitPosition(evdev)) {
+        if (uint32_t byKeysym = virtualKeyFromKeypadKeysym(keysym)) return byKeysym;
     }
-    return kPositionTable[evdev];
+    return PositionTable[evdev];
 }
 
-uint32_t VirtualKeyFromQtKey(int qtKey, bool keypad) {
+uint32_t virtualKeyFromQtKey(int qtKey, bool keypad) {
     if (keypad) {
-        if (uint32_t k = VirtualKeyFromQtKeypad(qtKey)) return k;
+        if (uint32_t k = virtualKeyFromQtKeypad(qtKey)) return k;
     }
-    if (uint32_t k = VirtualKeyFromQtSpecial(qtKey)) return k;
-    return VirtualKeyFromQtSymbol(qtKey);
+    if (uint32_t k = virtualKeyFromQtSpecial(qtKey)) return k;
+    return virtualKeyFromQtSymbol(qtKey);
 }
 
-uint32_t VirtualKeyFor(const LinuxKeyEvent& event) {
-    if (uint32_t k = VirtualKeyFromLayout(event.layoutUnshifted, event.layoutShifted)) return k;
-    if (uint32_t k = VirtualKeyFromX11(event.nativeScanCode, event.keysym, event.keypad)) return k;
-    return VirtualKeyFromQtKey(event.qtKey, event.keypad);
+uint32_t virtualKeyFor(const LinuxKeyEvent& event) {
+    if (uint32_t k = virtualKeyFromLayout(event.layoutUnshifted, event.layoutShifted)) return k;
+    if (uint32_t k = virtualKeyFromX11(event.nativeScanCode, event.keysym, event.keypad)) return k;
+    return virtualKeyFromQtKey(event.qtKey, event.keypad);
 }
 
 }  // namespace tarvik

@@ -25,11 +25,11 @@ struct LinuxKeyEvent {
 // The virtual key a key's layout symbols name: its letter, its digit (on either level, as on a
 // French board's top row), or the US punctuation key of its unshifted character; 0 when they name
 // none of these, and the key's position decides.
-uint32_t VirtualKeyFromLayout(uint32_t unshifted, uint32_t shifted);
-uint32_t VirtualKeyFromX11(uint32_t xKeycode, uint32_t keysym, bool keypad);
-uint32_t VirtualKeyFromQtKey(int qtKey, bool keypad);
+uint32_t virtualKeyFromLayout(uint32_t unshifted, uint32_t shifted);
+uint32_t virtualKeyFromX11(uint32_t xKeycode, uint32_t keysym, bool keypad);
+uint32_t virtualKeyFromQtKey(int qtKey, bool keypad);
 // The layout first, then the native code's position; the toolkit's key number when neither gives
 // anything.
-uint32_t VirtualKeyFor(const LinuxKeyEvent& event);
+uint32_t virtualKeyFor(const LinuxKeyEvent& event);
 
 }  // namespace tarvik

@@ -18,12 +18,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // Links followed from the entry; a longer chain is almost certainly a loop.
-constexpr int kMaxLinks = 16;
+constexpr int MaxLinks = 16;
 
 // A device node appears (CREATE), a link is put in place by rename (MOVED_TO), udev hands the node
 // to the right group after creating it (ATTRIB); what goes away changes the way (DELETE,
 // MOVED_FROM, and the folder itself going).
-constexpr uint32_t kFolderEvents =
+constexpr uint32_t FolderEvents =
     IN_CREATE | IN_MOVED_TO | IN_ATTRIB | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 WatchPoint nearestExisting(fs::path folder, std::string name) {
@@ -54,7 +54,7 @@ public:
     bool rewatch() {
         std::map<int, std::set<std::string>> names;
         for (const WatchPoint& point : wayToDevice(m_entry)) {
-            const int wd = ::inotify_add_watch(m_fd, point.folder.c_str(), kFolderEvents);
+            const int wd = ::inotify_add_watch(m_fd, point.folder.c_str(), FolderEvents);
             if (wd >= 0) names[wd].insert(point.name);
         }
         for (const auto& [wd, unused] : m_names) {
@@ -103,7 +103,7 @@ class InotifyDeviceWatcher final : public DeviceWatcher {
 public:
     std::unique_ptr<DeviceWatch> watch(const std::string& name, std::function<void()> changed) override {
         std::string entry;
-        if (ResolvePortName(name, entry) != 0) return nullptr;
+        if (resolvePortName(name, entry) != 0) return nullptr;
         const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
         if (fd < 0) return nullptr;
         auto made = std::make_unique<InotifyDeviceWatch>(fd, entry, std::move(changed));
@@ -119,7 +119,7 @@ std::vector<WatchPoint> wayToDevice(const std::string& entry) {
     std::error_code ec;
     fs::path path = fs::absolute(entry, ec).lexically_normal();
     if (ec) return way;
-    for (int hop = 0; hop < kMaxLinks; ++hop) {
+    for (int hop = 0; hop < MaxLinks; ++hop) {
         way.push_back(nearestExisting(path.parent_path(), path.filename().string()));
         if (!fs::is_symlink(fs::symlink_status(path, ec))) break;
         const fs::path target = fs::read_symlink(path, ec);

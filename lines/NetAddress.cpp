@@ -9,35 +9,35 @@ namespace tarvik::net {
 
 namespace {
 
-constexpr std::string_view kSchemes = "rfc2217://, tcp://, rfc2217+tls:// or tcp+tls://";
+constexpr std::string_view Schemes = "rfc2217://, tcp://, rfc2217+tls:// or tcp+tls://";
 
-std::string Lower(std::string_view text) {
+std::string lowerCase(std::string_view text) {
     std::string lower(text);
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
     return lower;
 }
 
-std::string_view Trim(std::string_view text) {
+std::string_view trim(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     return text;
 }
 
-bool ParseScheme(std::string_view scheme, NetAddress& address, std::string& error) {
-    const std::string lower = Lower(scheme);
+bool parseScheme(std::string_view scheme, NetAddress& address, std::string& error) {
+    const std::string lower = lowerCase(scheme);
     if (lower == "rfc2217" || lower == "rfc2217+tls") {
         address.framing = Framing::Rfc2217;
     } else if (lower == "tcp" || lower == "tcp+tls") {
         address.framing = Framing::Raw;
     } else {
-        error = "unknown scheme \"" + std::string(scheme) + "\"; use " + std::string(kSchemes);
+        error = "unknown scheme \"" + std::string(scheme) + "\"; use " + std::string(Schemes);
         return false;
     }
     address.tls = lower.ends_with("+tls");
     return true;
 }
 
-bool IsDnsName(std::string_view host) {
+bool isDnsName(std::string_view host) {
     if (host.size() > 253) return false;
     size_t label = 0;
     for (const char c : host) {
@@ -53,7 +53,7 @@ bool IsDnsName(std::string_view host) {
     return true;
 }
 
-bool ParseHost(std::string_view host, bool bracketed, NetAddress& address, std::string& error) {
+bool parseHost(std::string_view host, bool bracketed, NetAddress& address, std::string& error) {
     if (host.empty()) {
         error = "missing host";
         return false;
@@ -76,7 +76,7 @@ bool ParseHost(std::string_view host, bool bracketed, NetAddress& address, std::
             error = "bad IPv4 address \"" + name + "\"";
             return false;
         }
-    } else if (!IsDnsName(host)) {
+    } else if (!isDnsName(host)) {
         error = "bad host name \"" + name + "\"";
         return false;
     }
@@ -84,7 +84,7 @@ bool ParseHost(std::string_view host, bool bracketed, NetAddress& address, std::
     return true;
 }
 
-bool ParsePort(std::string_view port, NetAddress& address, std::string& error) {
+bool parsePort(std::string_view port, NetAddress& address, std::string& error) {
     if (port.empty()) {
         error = "missing port (HOST:PORT)";
         return false;
@@ -106,7 +106,7 @@ bool ParsePort(std::string_view port, NetAddress& address, std::string& error) {
 }
 
 // HOST:PORT or [IPv6]:PORT, with nothing after the port.
-bool ParseAuthority(std::string_view rest, NetAddress& address, std::string& error) {
+bool parseAuthority(std::string_view rest, NetAddress& address, std::string& error) {
     std::string_view host;
     bool bracketed = false;
     if (rest.starts_with('[')) {
@@ -127,7 +127,7 @@ bool ParseAuthority(std::string_view rest, NetAddress& address, std::string& err
         host = rest.substr(0, colon == std::string_view::npos ? rest.size() : colon);
         rest.remove_prefix(host.size());
     }
-    if (!ParseHost(host, bracketed, address, error)) return false;
+    if (!parseHost(host, bracketed, address, error)) return false;
     if (rest.empty()) {
         error = "missing port (HOST:PORT)";
         return false;
@@ -138,10 +138,10 @@ bool ParseAuthority(std::string_view rest, NetAddress& address, std::string& err
         error = "unexpected \"" + std::string(rest.substr(junk)) + "\" after the port";
         return false;
     }
-    return ParsePort(rest, address, error);
+    return parsePort(rest, address, error);
 }
 
-bool ParseQuery(std::string_view query, NetAddress& address, std::string& error) {
+bool parseQuery(std::string_view query, NetAddress& address, std::string& error) {
     if (!query.starts_with("ca=")) {
         error = "unknown option \"" + std::string(query) + "\"; the only option is ca=FILE";
         return false;
@@ -160,23 +160,23 @@ bool ParseQuery(std::string_view query, NetAddress& address, std::string& error)
 
 }  // namespace
 
-bool IsNetworkAddress(std::string_view target) { return Trim(target).find("://") != std::string_view::npos; }
+bool isNetworkAddress(std::string_view target) { return trim(target).find("://") != std::string_view::npos; }
 
-bool ParseNetAddress(std::string_view text, NetAddress& address, std::string& error) {
+bool parseNetAddress(std::string_view text, NetAddress& address, std::string& error) {
     address = NetAddress{};
-    const std::string_view whole = Trim(text);
+    const std::string_view whole = trim(text);
     const size_t separator = whole.find("://");
     if (separator == std::string_view::npos) {
-        error = "not a network address; use " + std::string(kSchemes) + " HOST:PORT";
+        error = "not a network address; use " + std::string(Schemes) + " HOST:PORT";
         return false;
     }
-    if (!ParseScheme(whole.substr(0, separator), address, error)) return false;
+    if (!parseScheme(whole.substr(0, separator), address, error)) return false;
     std::string_view rest = whole.substr(separator + 3);
     const size_t question = rest.find('?');
     const std::string_view query = question == std::string_view::npos ? std::string_view{} : rest.substr(question + 1);
     rest = rest.substr(0, question);
-    if (!ParseAuthority(rest, address, error)) return false;
-    if (question != std::string_view::npos && !ParseQuery(query, address, error)) return false;
+    if (!parseAuthority(rest, address, error)) return false;
+    if (question != std::string_view::npos && !parseQuery(query, address, error)) return false;
     address.text = std::string(whole);
     return true;
 }

@@ -24,9 +24,9 @@ struct NetAddress {
 
 // True when `target` is meant as a network address (it has a scheme), so a mistyped one is told
 // what is wrong with it instead of being taken for a file name.
-bool IsNetworkAddress(std::string_view target);
+bool isNetworkAddress(std::string_view target);
 
 // Reads `text`; on failure `error` says what is wrong in words a user can act on.
-bool ParseNetAddress(std::string_view text, NetAddress& address, std::string& error);
+bool parseNetAddress(std::string_view text, NetAddress& address, std::string& error);
 
 }  // namespace tarvik::net

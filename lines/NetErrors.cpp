@@ -12,7 +12,7 @@
 
 namespace tarvik::net {
 
-comm::LineError FromErrno(int error) {
+comm::LineError fromErrno(int error) {
     uint32_t code = ERROR_GEN_FAILURE;
     switch (error) {
         case ECONNREFUSED: code = WSAECONNREFUSED; break;
@@ -31,9 +31,9 @@ comm::LineError FromErrno(int error) {
     return {code, std::strerror(error)};
 }
 
-comm::LineError FromResolver(int gaiError, int systemError) {
+comm::LineError fromResolver(int gaiError, int systemError) {
     switch (gaiError) {
-        case EAI_SYSTEM: return FromErrno(systemError);
+        case EAI_SYSTEM: return fromErrno(systemError);
         case EAI_NONAME:
         case EAI_NODATA:
         case EAI_ADDRFAMILY: return {WSAHOST_NOT_FOUND, ::gai_strerror(gaiError)};
@@ -43,26 +43,26 @@ comm::LineError FromResolver(int gaiError, int systemError) {
     }
 }
 
-comm::LineError FromGensio(int gensioError) {
+comm::LineError fromGensio(int gensioError) {
     switch (gensioError) {
         // gensio's codes for errno values it knows; the errno gives the system's words back.
-        case GE_CONNREFUSE: return FromErrno(ECONNREFUSED);
-        case GE_HOSTDOWN: return FromErrno(EHOSTUNREACH);
-        case GE_TIMEDOUT: return FromErrno(ETIMEDOUT);
-        case GE_PERM: return FromErrno(EACCES);
-        case GE_NOMEM: return FromErrno(ENOMEM);
+        case GE_CONNREFUSE: return fromErrno(ECONNREFUSED);
+        case GE_HOSTDOWN: return fromErrno(EHOSTUNREACH);
+        case GE_TIMEDOUT: return fromErrno(ETIMEDOUT);
+        case GE_PERM: return fromErrno(EACCES);
+        case GE_NOMEM: return fromErrno(ENOMEM);
         case GE_OSERR: {
-            const int error = LastUnnamedErrno();
-            return error ? FromErrno(error) : comm::LineError{ERROR_GEN_FAILURE, gensio_err_to_str(gensioError)};
+            const int error = lastUnnamedErrno();
+            return error ? fromErrno(error) : comm::LineError{ERROR_GEN_FAILURE, gensio_err_to_str(gensioError)};
         }
-        case GE_REMCLOSE: return {ERROR_NETNAME_DELETED, kClosedByServer};
+        case GE_REMCLOSE: return {ERROR_NETNAME_DELETED, ClosedByServer};
         case GE_PROTOERR:
             return {SEC_E_ILLEGAL_MESSAGE, "TLS refused: the handshake failed (does the server use TLS?)"};
         default: return {ERROR_GEN_FAILURE, gensio_err_to_str(gensioError)};
     }
 }
 
-comm::LineError FromCertificate(int gensioError, const std::string& why) {
+comm::LineError fromCertificate(int gensioError, const std::string& why) {
     uint32_t code = SEC_E_CERT_UNKNOWN;
     switch (gensioError) {
         case GE_CERTNOTFOUND: code = SEC_E_UNTRUSTED_ROOT; break;

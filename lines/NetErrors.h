@@ -31,15 +31,15 @@ using tarvik::WSANO_RECOVERY;
 using tarvik::WSATRY_AGAIN;
 
 // The reason a line closed by the far end gives.
-inline constexpr const char* kClosedByServer = "closed by the server";
+inline constexpr const char* ClosedByServer = "closed by the server";
 
 // An errno from a socket call, in the system's words.
-comm::LineError FromErrno(int error);
+comm::LineError fromErrno(int error);
 // A failed name lookup (getaddrinfo's EAI_ codes; `systemError` for EAI_SYSTEM).
-comm::LineError FromResolver(int gaiError, int systemError);
+comm::LineError fromResolver(int gaiError, int systemError);
 // A failure gensio reported (GE_ codes), while connecting or on an open line.
-comm::LineError FromGensio(int gensioError);
+comm::LineError fromGensio(int gensioError);
 // The server's certificate did not verify: gensio's code and OpenSSL's words for why.
-comm::LineError FromCertificate(int gensioError, const std::string& why);
+comm::LineError fromCertificate(int gensioError, const std::string& why);
 
 }  // namespace tarvik::net

@@ -24,26 +24,26 @@ namespace tarvik::net {
 namespace {
 
 // Debian's hashed folder of the CAs the system trusts (ca-certificates).
-constexpr const char* kSystemCaStore = "/etc/ssl/certs/";
+constexpr const char* SystemCaStore = "/etc/ssl/certs/";
 // Received bytes kept for the reader before gensio is told to stop reading: the connection's
 // own flow control then holds the far end back instead of this buffer growing.
-constexpr size_t kInputLimit = 64 * 1024;
-constexpr size_t kReadChunk = 4096;
+constexpr size_t InputLimit = 64 * 1024;
+constexpr size_t ReadChunk = 4096;
 // How long an RFC 2217 server may take to agree to COM-PORT after the telnet layer opened.
-constexpr int kSettingTries = 20;
-constexpr std::chrono::milliseconds kSettingRetry{100};
+constexpr int SettingTries = 20;
+constexpr std::chrono::milliseconds SettingRetry{100};
 
 }  // namespace
 
 namespace {
-size_t g_sessions = 0;  // sessions alive: a line's, or one gensio is still closing
+size_t gSessions = 0;  // sessions alive: a line's, or one gensio is still closing
 }  // namespace
 
 // gensio's side of one connection. Its callbacks reach the line through `line`, which the line
 // clears when it lets go; the session then lives on until gensio has closed and freed the stack.
 struct Session {
-    Session() { ++g_sessions; }
-    ~Session() { --g_sessions; }
+    Session() { ++gSessions; }
+    ~Session() { --gSessions; }
     Session(const Session&) = delete;
     Session& operator=(const Session&) = delete;
 
@@ -55,15 +55,15 @@ struct Session {
     std::optional<comm::LineError> certificateError;
     int unanswered = 0;  // RFC 2217 requests the server has neither answered nor timed out
 
-    gensio* Outermost() const { return top ? top : transport; }
-    static int OnEvent(gensio* io, void* data, int event, int error, unsigned char* buffer, gensiods* length,
+    gensio* outermost() const { return top ? top : transport; }
+    static int onEvent(gensio* io, void* data, int event, int error, unsigned char* buffer, gensiods* length,
                        const char* const* auxdata);
-    static void Answered(sergensio*, int, unsigned, void* data) { --static_cast<Session*>(data)->unanswered; }
+    static void answered(sergensio*, int, unsigned, void* data) { --static_cast<Session*>(data)->unanswered; }
 };
 
 namespace {
 
-std::string PeerCertificate(gensio* io) {
+std::string peerCertificate(gensio* io) {
     std::string pem(8192, '\0');
     for (int attempt = 0; attempt < 2; ++attempt) {
         gensiods length = pem.size();
@@ -79,15 +79,15 @@ std::string PeerCertificate(gensio* io) {
 
 // gensio has checked the chain against the CA store (`error` and OpenSSL's words in auxdata);
 // the name is checked here. Anything but 0 refuses the connection before a byte of data flows.
-int CheckCertificate(Session* session, gensio* io, int error, const char* const* auxdata) {
+int checkCertificate(Session* session, gensio* io, int error, const char* const* auxdata) {
     session->certificateChecked = true;
     if (error) {
         session->certificateError =
-            FromCertificate(error, auxdata && auxdata[0] ? auxdata[0] : gensio_err_to_str(error));
+            fromCertificate(error, auxdata && auxdata[0] ? auxdata[0] : gensio_err_to_str(error));
         return error;
     }
     std::string why;
-    if (!CertificateNamesHost(PeerCertificate(io), session->host, why)) {
+    if (!certificateNamesHost(peerCertificate(io), session->host, why)) {
         session->certificateError = comm::LineError{SEC_E_WRONG_PRINCIPAL, "TLS refused: " + why};
         return GE_CERTINVALID;
     }
@@ -96,52 +96,52 @@ int CheckCertificate(Session* session, gensio* io, int error, const char* const*
 
 }  // namespace
 
-int Session::OnEvent(gensio* io, void* data, int event, int error, unsigned char* buffer, gensiods* length,
+int Session::onEvent(gensio* io, void* data, int event, int error, unsigned char* buffer, gensiods* length,
                      const char* const* auxdata) {
     auto* session = static_cast<Session*>(data);
     NetworkLine* line = session->line;
     switch (event) {
         case GENSIO_EVENT_READ:
             if (!line || error) {
-                if (line) line->OnBroken(error);
+                if (line) line->onBroken(error);
                 return 0;  // a let-go session takes and drops what is still arriving
             }
             {
                 size_t taken = *length;
-                line->OnData(buffer, taken);
+                line->onData(buffer, taken);
                 *length = taken;
             }
             return 0;
         case GENSIO_EVENT_WRITE_READY:
             if (line) {
-                line->Flush();
+                line->flush();
             } else {
                 gensio_set_write_callback_enable(io, false);
             }
             return 0;
-        case GENSIO_EVENT_POSTCERT_VERIFY: return CheckCertificate(session, io, error, auxdata);
+        case GENSIO_EVENT_POSTCERT_VERIFY: return checkCertificate(session, io, error, auxdata);
         default: return GE_NOTSUP;
     }
 }
 
 namespace {
 
-void Closed(gensio* io, void* data) {
+void closed(gensio* io, void* data) {
     gensio_free(io);
     delete static_cast<Session*>(data);
 }
 
 // Ends a session whose line has let go of it: gensio closes the stack (from its own callbacks
 // too, which is allowed) and the session goes with it.
-void Dispose(Session* session) {
+void dispose(Session* session) {
     session->line = nullptr;
-    gensio* io = session->Outermost();
-    if (io && gensio_close(io, Closed, session) == 0) return;
+    gensio* io = session->outermost();
+    if (io && gensio_close(io, closed, session) == 0) return;
     if (io) gensio_free(io);
     delete session;
 }
 
-gensio_addr* AddressesOf(gensio_os_funcs* o, const std::vector<sockaddr_storage>& found, uint16_t port) {
+gensio_addr* addressesOf(gensio_os_funcs* o, const std::vector<sockaddr_storage>& found, uint16_t port) {
     gensio_addr* all = nullptr;
     for (const sockaddr_storage& entry : found) {
         gensio_addr* one = nullptr;
@@ -171,156 +171,156 @@ gensio_addr* AddressesOf(gensio_os_funcs* o, const std::vector<sockaddr_storage>
 
 NetworkLine::NetworkLine(NetAddress address, LineSettings settings, QObject* parent)
     : comm::Line(parent),
-      address_(std::move(address)),
-      settings_(settings),
-      output_(settings.baud) {
-    openTimer_.setSingleShot(true);
-    connect(&openTimer_, &QTimer::timeout, this, [this] { Fail(FromErrno(ETIMEDOUT)); });
+      m_address(std::move(address)),
+      m_settings(settings),
+      m_output(settings.baud) {
+    m_openTimer.setSingleShot(true);
+    connect(&m_openTimer, &QTimer::timeout, this, [this] { fail(fromErrno(ETIMEDOUT)); });
 }
 
 NetworkLine::~NetworkLine() { close(); }
 
 void NetworkLine::open() {
-    if (isOpening() || state_ == State::Open) return;
+    if (isOpening() || m_state == State::Open) return;
     close();  // a lost line its owner did not close yet
-    state_ = State::Resolving;
-    openTimer_.start(settings_.openTimeout);
-    lookup_ = Resolve(address_.host, address_.port, this, [this](Resolved result) { OnResolved(result); });
+    m_state = State::Resolving;
+    m_openTimer.start(m_settings.openTimeout);
+    m_lookup = resolve(m_address.host, m_address.port, this, [this](Resolved result) { onResolved(result); });
 }
 
-void NetworkLine::OnResolved(const Resolved& result) {
-    lookup_.reset();
-    if (result.gaiError) return Fail(FromResolver(result.gaiError, result.systemError));
-    gensio_os_funcs* o = QtGensioFuncs();
-    session_ = new Session;
-    session_->line = this;
-    session_->host = address_.host;
-    gensio_addr* addresses = AddressesOf(o, result.addresses, address_.port);
-    if (!addresses) return Fail(FromErrno(ENOMEM));
+void NetworkLine::onResolved(const Resolved& result) {
+    m_lookup.reset();
+    if (result.gaiError) return fail(fromResolver(result.gaiError, result.systemError));
+    gensio_os_funcs* o = qtGensioFuncs();
+    m_session = new Session;
+    m_session->line = this;
+    m_session->host = m_address.host;
+    gensio_addr* addresses = addressesOf(o, result.addresses, m_address.port);
+    if (!addresses) return fail(fromErrno(ENOMEM));
     const char* const tcpArgs[] = {"nodelay", nullptr};
-    int error = gensio_terminal_alloc("tcp", addresses, tcpArgs, o, Session::OnEvent, session_, &session_->transport);
+    int error = gensio_terminal_alloc("tcp", addresses, tcpArgs, o, Session::onEvent, m_session, &m_session->transport);
     gensio_addr_free(addresses);
-    if (error) return Fail(FromGensio(error));
-    if (address_.tls) {
-        const std::string ca = address_.caFile.empty() ? kSystemCaStore : address_.caFile;
+    if (error) return fail(fromGensio(error));
+    if (m_address.tls) {
+        const std::string ca = m_address.caFile.empty() ? SystemCaStore : m_address.caFile;
         if (::access(ca.c_str(), R_OK) != 0) {
-            return Fail({SEC_E_UNTRUSTED_ROOT, "TLS refused: cannot read " + ca + ": " + std::strerror(errno)});
+            return fail({SEC_E_UNTRUSTED_ROOT, "TLS refused: cannot read " + ca + ": " + std::strerror(errno)});
         }
         const std::string caArg = "CA=" + ca;
         const char* const tlsArgs[] = {caArg.c_str(), "mode=client", nullptr};
         gensio* tls = nullptr;
-        error = gensio_filter_alloc("ssl", session_->transport, tlsArgs, o, Session::OnEvent, session_, &tls);
-        if (error) return Fail(FromGensio(error));
-        session_->transport = tls;
+        error = gensio_filter_alloc("ssl", m_session->transport, tlsArgs, o, Session::onEvent, m_session, &tls);
+        if (error) return fail(fromGensio(error));
+        m_session->transport = tls;
     }
-    state_ = State::Connecting;
+    m_state = State::Connecting;
     error = gensio_open(
-        session_->transport,
+        m_session->transport,
         [](gensio*, int e, void* data) {
-            if (auto* line = static_cast<Session*>(data)->line) line->OnTransportOpen(e);
+            if (auto* line = static_cast<Session*>(data)->line) line->onTransportOpen(e);
         },
-        session_);
-    if (error) Fail(FromGensio(error));
+        m_session);
+    if (error) fail(fromGensio(error));
 }
 
-void NetworkLine::OnTransportOpen(int error) {
-    if (address_.tls && session_->certificateError) return Fail(*session_->certificateError);
-    if (error) return Fail(FromGensio(error));
+void NetworkLine::onTransportOpen(int error) {
+    if (m_address.tls && m_session->certificateError) return fail(*m_session->certificateError);
+    if (error) return fail(fromGensio(error));
     // Never trust a TLS connection whose certificate this line did not see checked.
-    if (address_.tls && !session_->certificateChecked) {
-        return Fail({SEC_E_CERT_UNKNOWN, "TLS refused: the server's certificate was not checked"});
+    if (m_address.tls && !m_session->certificateChecked) {
+        return fail({SEC_E_CERT_UNKNOWN, "TLS refused: the server's certificate was not checked"});
     }
-    if (address_.framing == Framing::Raw) return Ready();
+    if (m_address.framing == Framing::Raw) return ready();
     const char* const telnetArgs[] = {"rfc2217=true", "mode=client", nullptr};
-    error = gensio_filter_alloc("telnet", session_->transport, telnetArgs, QtGensioFuncs(), Session::OnEvent, session_,
-                                &session_->top);
-    if (error) return Fail(FromGensio(error));
-    state_ = State::Negotiating;
+    error = gensio_filter_alloc("telnet", m_session->transport, telnetArgs, qtGensioFuncs(), Session::onEvent,
+                                m_session, &m_session->top);
+    if (error) return fail(fromGensio(error));
+    m_state = State::Negotiating;
     error = gensio_open_nochild(
-        session_->top,
+        m_session->top,
         [](gensio*, int e, void* data) {
-            if (auto* line = static_cast<Session*>(data)->line) line->OnTelnetOpen(e);
+            if (auto* line = static_cast<Session*>(data)->line) line->onTelnetOpen(e);
         },
-        session_);
-    if (error) Fail(FromGensio(error));
+        m_session);
+    if (error) fail(fromGensio(error));
 }
 
-void NetworkLine::OnTelnetOpen(int error) {
-    if (error) return Fail(FromGensio(error));
+void NetworkLine::onTelnetOpen(int error) {
+    if (error) return fail(fromGensio(error));
     // Reading lets the telnet negotiation go on: a server that offers COM-PORT with its own WILL
     // (pyserial's does) before answering ours with DO has that DO still on its way.
-    gensio_set_read_callback_enable(session_->top, true);
-    settingTries_ = 0;
-    SetFarLine();
+    gensio_set_read_callback_enable(m_session->top, true);
+    m_settingTries = 0;
+    setFarLine();
 }
 
 // The far end's line is set as a local line is opened: the requests travel in the telnet stream
 // ahead of any data, so the server applies them before the first byte typed.
-void NetworkLine::SetFarLine() {
-    sergensio* serial = gensio_to_sergensio(session_->top);
-    const int error = serial ? sergensio_baud(serial, settings_.baud, Session::Answered, session_) : GE_NOTSUP;
-    if (error == GE_NOTSUP && ++settingTries_ < kSettingTries) {
-        QTimer::singleShot(kSettingRetry, this, [this, connection = connection_] {
-            if (connection_ == connection && state_ == State::Negotiating) SetFarLine();
+void NetworkLine::setFarLine() {
+    sergensio* serial = gensio_to_sergensio(m_session->top);
+    const int error = serial ? sergensio_baud(serial, m_settings.baud, Session::answered, m_session) : GE_NOTSUP;
+    if (error == GE_NOTSUP && ++m_settingTries < SettingTries) {
+        QTimer::singleShot(SettingRetry, this, [this, connection = m_connection] {
+            if (m_connection == connection && m_state == State::Negotiating) setFarLine();
         });
         return;
     }
-    if (error) return Fail({ERROR_NOT_SUPPORTED, "the server does not offer RFC 2217 (telnet COM-PORT option)"});
-    session_->unanswered = 1;
-    const auto asked = [this](int result) { session_->unanswered += result == 0 ? 1 : 0; };
-    asked(sergensio_datasize(serial, 8, Session::Answered, session_));
-    asked(sergensio_parity(serial, SERGENSIO_PARITY_NONE, Session::Answered, session_));
-    asked(sergensio_stopbits(serial, 1, Session::Answered, session_));
-    asked(sergensio_dtr(serial, settings_.dtr ? SERGENSIO_DTR_ON : SERGENSIO_DTR_OFF, Session::Answered, session_));
-    asked(sergensio_rts(serial, settings_.rts ? SERGENSIO_RTS_ON : SERGENSIO_RTS_OFF, Session::Answered, session_));
-    Ready();
+    if (error) return fail({ERROR_NOT_SUPPORTED, "the server does not offer RFC 2217 (telnet COM-PORT option)"});
+    m_session->unanswered = 1;
+    const auto asked = [this](int result) { m_session->unanswered += result == 0 ? 1 : 0; };
+    asked(sergensio_datasize(serial, 8, Session::answered, m_session));
+    asked(sergensio_parity(serial, SERGENSIO_PARITY_NONE, Session::answered, m_session));
+    asked(sergensio_stopbits(serial, 1, Session::answered, m_session));
+    asked(sergensio_dtr(serial, m_settings.dtr ? SERGENSIO_DTR_ON : SERGENSIO_DTR_OFF, Session::answered, m_session));
+    asked(sergensio_rts(serial, m_settings.rts ? SERGENSIO_RTS_ON : SERGENSIO_RTS_OFF, Session::answered, m_session));
+    ready();
 }
 
-void NetworkLine::Ready() {
-    openTimer_.stop();
-    state_ = State::Open;
-    if (!session_->top) session_->top = session_->transport;
-    gensio_set_read_callback_enable(session_->top, true);
+void NetworkLine::ready() {
+    m_openTimer.stop();
+    m_state = State::Open;
+    if (!m_session->top) m_session->top = m_session->transport;
+    gensio_set_read_callback_enable(m_session->top, true);
     emit opened();
     // What the server sent during the telnet negotiation, once the owner can read it.
-    if (!input_.empty() && state_ == State::Open) Announce();
+    if (!m_input.empty() && m_state == State::Open) announce();
 }
 
-void NetworkLine::Fail(comm::LineError why) {
+void NetworkLine::fail(comm::LineError why) {
     close();
     emit openFailed(why);
 }
 
-void NetworkLine::OnData(const unsigned char* data, size_t& length) {
-    length = std::min(length, kInputLimit - std::min(kInputLimit, input_.size()));
-    input_.insert(input_.end(), data, data + length);
-    if (input_.size() >= kInputLimit) gensio_set_read_callback_enable(session_->top, false);
-    if (length > 0 && state_ == State::Open) Announce();
+void NetworkLine::onData(const unsigned char* data, size_t& length) {
+    length = std::min(length, InputLimit - std::min(InputLimit, m_input.size()));
+    m_input.insert(m_input.end(), data, data + length);
+    if (m_input.size() >= InputLimit) gensio_set_read_callback_enable(m_session->top, false);
+    if (length > 0 && m_state == State::Open) announce();
 }
 
 // One readyRead per arrival until the owner reads again.
-void NetworkLine::Announce() {
-    if (!readArmed_) return;
-    readArmed_ = false;
+void NetworkLine::announce() {
+    if (!m_readArmed) return;
+    m_readArmed = false;
     emit readyRead();
 }
 
 uint32_t NetworkLine::read(uint8_t* buffer, size_t size, size_t& count) {
     count = 0;
     if (!isOpen()) return ERROR_INVALID_HANDLE;
-    readArmed_ = true;
-    count = std::min(size, input_.size());
-    std::copy_n(input_.begin(), count, buffer);
-    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(count));
-    if (count > 0 && state_ == State::Open && input_.size() + kReadChunk <= kInputLimit) {
-        gensio_set_read_callback_enable(session_->top, true);
+    m_readArmed = true;
+    count = std::min(size, m_input.size());
+    std::copy_n(m_input.begin(), count, buffer);
+    m_input.erase(m_input.begin(), m_input.begin() + static_cast<std::ptrdiff_t>(count));
+    if (count > 0 && m_state == State::Open && m_input.size() + ReadChunk <= InputLimit) {
+        gensio_set_read_callback_enable(m_session->top, true);
     }
     // Data left over is told again from the loop; an owner that read nothing is not told again.
-    if (count > 0 && !input_.empty()) {
+    if (count > 0 && !m_input.empty()) {
         QMetaObject::invokeMethod(
             this,
-            [this, connection = connection_] {
-                if (connection_ == connection && !input_.empty()) Announce();
+            [this, connection = m_connection] {
+                if (m_connection == connection && !m_input.empty()) announce();
             },
             Qt::QueuedConnection);
     }
@@ -329,68 +329,68 @@ uint32_t NetworkLine::read(uint8_t* buffer, size_t size, size_t& count) {
 
 // The connection broke. An open line stays open for its owner, who closes it (as a local line
 // after a hang-up): what arrived before can still be read, writes fail with the reason's code.
-void NetworkLine::OnBroken(int error) {
-    if (state_ == State::Open) {
-        loss_ = FromGensio(error);
-        Disconnect();
-        state_ = State::Lost;
-        emit lost(loss_);
+void NetworkLine::onBroken(int error) {
+    if (m_state == State::Open) {
+        m_loss = fromGensio(error);
+        disconnectTransport();
+        m_state = State::Lost;
+        emit lost(m_loss);
     } else if (isOpening()) {
-        Fail(FromGensio(error));
+        fail(fromGensio(error));
     }
 }
 
 uint32_t NetworkLine::write(const uint8_t* bytes, size_t length, size_t& count) {
     count = 0;
-    if (state_ == State::Lost) return loss_.code;
-    if (state_ != State::Open) return ERROR_INVALID_HANDLE;
-    if (!output_.Add({bytes, length}, SendQueue::Clock::now())) return ERROR_TIMEOUT;
+    if (m_state == State::Lost) return m_loss.code;
+    if (m_state != State::Open) return ERROR_INVALID_HANDLE;
+    if (!m_output.add({bytes, length}, SendQueue::Clock::now())) return ERROR_TIMEOUT;
     count = length;
-    Flush();
+    flush();
     return ERROR_SUCCESS;
 }
 
-void NetworkLine::Flush() {
-    if (state_ != State::Open) return;
-    while (!output_.Empty()) {
-        const std::span<const uint8_t> next = output_.Next();
+void NetworkLine::flush() {
+    if (m_state != State::Open) return;
+    while (!m_output.empty()) {
+        const std::span<const uint8_t> next = m_output.next();
         gensiods count = 0;
-        const int error = gensio_write(session_->top, &count, next.data(), next.size(), nullptr);
+        const int error = gensio_write(m_session->top, &count, next.data(), next.size(), nullptr);
         if (error) {
             // Told from the event loop, not from inside the caller's write, and only if this
             // connection is still the line's by then.
             QMetaObject::invokeMethod(
                 this,
-                [this, error, connection = connection_] {
-                    if (connection_ == connection) OnBroken(error);
+                [this, error, connection = m_connection] {
+                    if (m_connection == connection) onBroken(error);
                 },
                 Qt::QueuedConnection);
             return;
         }
-        output_.Took(count);
+        m_output.took(count);
         if (count < next.size()) break;
     }
-    gensio_set_write_callback_enable(session_->top, !output_.Empty());
+    gensio_set_write_callback_enable(m_session->top, !m_output.empty());
 }
 
-bool NetworkLine::awaitingServer() const { return session_ && session_->unanswered > 0; }
+bool NetworkLine::awaitingServer() const { return m_session && m_session->unanswered > 0; }
 
 void NetworkLine::close() {
-    Disconnect();
-    state_ = State::Closed;
-    input_.clear();
-    readArmed_ = true;
+    disconnectTransport();
+    m_state = State::Closed;
+    m_input.clear();
+    m_readArmed = true;
 }
 
-void NetworkLine::Disconnect() {
-    openTimer_.stop();
-    lookup_.reset();
-    if (session_) Dispose(session_);
-    session_ = nullptr;
-    ++connection_;
-    output_.Clear();
+void NetworkLine::disconnectTransport() {
+    m_openTimer.stop();
+    m_lookup.reset();
+    if (m_session) dispose(m_session);
+    m_session = nullptr;
+    ++m_connection;
+    m_output.clear();
 }
 
-size_t LiveSessions() { return g_sessions; }
+size_t liveSessions() { return gSessions; }
 
 }  // namespace tarvik::net

@@ -32,7 +32,7 @@ struct LineSettings {
 };
 
 // Connections gensio still holds, also those of lines gone and being closed.
-size_t LiveSessions();
+size_t liveSessions();
 
 class NetworkLine final : public comm::Line {
     Q_OBJECT
@@ -43,10 +43,10 @@ public:
     // Starts opening a closed (or lost) line. `opened` or `openFailed` follows from the event
     // loop, never from inside this call. Slots must not delete the line (deleteLater does).
     void open();
-    bool isOpening() const { return state_ >= State::Resolving && state_ <= State::Negotiating; }
+    bool isOpening() const { return m_state >= State::Resolving && m_state <= State::Negotiating; }
 
     // Open, or lost and not yet closed by its owner.
-    bool isOpen() const override { return state_ == State::Open || state_ == State::Lost; }
+    bool isOpen() const override { return m_state == State::Open || m_state == State::Lost; }
     uint32_t read(uint8_t* buffer, size_t size, size_t& count) override;
     // Takes all of `bytes` (count = length) and sends them as fast as the connection takes them,
     // or none with ERROR_TIMEOUT while what was taken before has outstayed its time: see
@@ -54,9 +54,9 @@ public:
     uint32_t write(const uint8_t* bytes, size_t length, size_t& count) override;
     void close() override;
 
-    const NetAddress& address() const { return address_; }
+    const NetAddress& address() const { return m_address; }
     // Bytes queued and not yet taken by the connection.
-    size_t pending() const { return output_.Pending(); }
+    size_t pending() const { return m_output.pending(); }
     // Whether RFC 2217 requests of the opening are still unanswered. gensio checks them once a
     // second until the server answers or 5 s have passed; a server that leaves some unanswered
     // (ser2net in front of a pseudo-terminal, which has no DTR or RTS) costs those wake-ups.
@@ -66,30 +66,30 @@ private:
     enum class State { Closed, Resolving, Connecting, Negotiating, Open, Lost };
     friend struct Session;
 
-    void OnResolved(const Resolved& result);
-    void OnTransportOpen(int error);
-    void OnTelnetOpen(int error);
-    void SetFarLine();
-    void Ready();
-    void Fail(comm::LineError why);
-    void OnData(const unsigned char* data, size_t& length);
-    void OnBroken(int error);
-    void Announce();
-    void Flush();
-    void Disconnect();
+    void onResolved(const Resolved& result);
+    void onTransportOpen(int error);
+    void onTelnetOpen(int error);
+    void setFarLine();
+    void ready();
+    void fail(comm::LineError why);
+    void onData(const unsigned char* data, size_t& length);
+    void onBroken(int error);
+    void announce();
+    void flush();
+    void disconnectTransport();
 
-    NetAddress address_;
-    LineSettings settings_;
-    State state_ = State::Closed;
-    std::unique_ptr<PendingLookup> lookup_;
-    Session* session_ = nullptr;  // gensio's side; outlives the line while gensio closes it
-    uint64_t connection_ = 0;     // counts connections let go, so a late call can tell it is stale
-    QTimer openTimer_;
-    comm::LineError loss_;
-    std::vector<uint8_t> input_;
-    bool readArmed_ = true;
-    int settingTries_ = 0;
-    SendQueue output_;
+    NetAddress m_address;
+    LineSettings m_settings;
+    State m_state = State::Closed;
+    std::unique_ptr<PendingLookup> m_lookup;
+    Session* m_session = nullptr;  // gensio's side; outlives the line while gensio closes it
+    uint64_t m_connection = 0;     // counts connections let go, so a late call can tell it is stale
+    QTimer m_openTimer;
+    comm::LineError m_loss;
+    std::vector<uint8_t> m_input;
+    bool m_readArmed = true;
+    int m_settingTries = 0;
+    SendQueue m_output;
 };
 
 }  // namespace tarvik::net

@@ -12,18 +12,18 @@ namespace tarvik::net {
 std::unique_ptr<comm::Line> NetworkLineOpener::open(const std::string& name, comm::OpenReport& report) {
     std::string entry;
     std::error_code error;
-    if (comm::ResolvePortName(name, entry) != ERROR_SUCCESS) return local_.open(name, report);
+    if (comm::resolvePortName(name, entry) != ERROR_SUCCESS) return m_local.open(name, report);
     const std::string target = std::filesystem::read_symlink(entry, error).string();
-    if (error || !IsNetworkAddress(target)) return local_.open(name, report);
+    if (error || !isNetworkAddress(target)) return m_local.open(name, report);
     report = {};
     report.target = target;
     NetAddress address;
     std::string problem;
-    if (!ParseNetAddress(target, address, problem)) {
+    if (!parseNetAddress(target, address, problem)) {
         report.error = {ERROR_INVALID_PARAMETER, "bad network address: " + problem};
         return nullptr;
     }
-    auto line = std::make_unique<NetworkLine>(address, settings_);
+    auto line = std::make_unique<NetworkLine>(address, m_settings);
     line->open();
     return line;
 }

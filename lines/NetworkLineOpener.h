@@ -13,16 +13,16 @@ namespace tarvik::net {
 class NetworkLineOpener final : public comm::LineOpener {
 public:
     explicit NetworkLineOpener(comm::LineOpener& local, LineSettings settings = {})
-        : local_(local),
-          settings_(settings) {}
+        : m_local(local),
+          m_settings(settings) {}
 
     // A link whose target has a scheme but does not read as an address fails here, with the
     // target after the arrow and what is wrong with it as the reason.
     std::unique_ptr<comm::Line> open(const std::string& name, comm::OpenReport& report) override;
 
 private:
-    comm::LineOpener& local_;
-    LineSettings settings_;
+    comm::LineOpener& m_local;
+    LineSettings m_settings;
 };
 
 // The port manager's lines: network ones where the ports folder links to an address, local serial

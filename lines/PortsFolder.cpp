@@ -10,12 +10,12 @@
 namespace tarvik::comm {
 namespace {
 
-std::string FromEnv(const char* name) {
+std::string fromEnv(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
 }
 
-bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
     if (text.size() < prefix.size()) return false;
     for (size_t i = 0; i < prefix.size(); ++i) {
         if (std::toupper(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
@@ -25,16 +25,16 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
 
 }  // namespace
 
-std::string PortsFolder() {
-    std::string dir = FromEnv("TARVIK_PORTS_DIR");
+std::string portsFolder() {
+    std::string dir = fromEnv("TARVIK_PORTS_DIR");
     if (!dir.empty()) return dir;
-    return UserConfigFolder() + "/ports";
+    return userConfigFolder() + "/ports";
 }
 
-uint32_t ParsePortName(const std::string& name) {
+uint32_t parsePortName(const std::string& name) {
     std::string rest = name;
     if (rest.rfind("\\\\.\\", 0) == 0) rest = rest.substr(4);
-    if (!StartsWithNoCase(rest, "COM")) return 0;
+    if (!startsWithNoCase(rest, "COM")) return 0;
     rest = rest.substr(3);
     // At most ten digits, no leading zero and no sign: anything else is not a port name.
     if (rest.empty() || rest.size() > 10 || rest[0] == '0') return 0;
@@ -46,15 +46,15 @@ uint32_t ParsePortName(const std::string& name) {
     return number > 0xFFFFFFFFull ? 0 : static_cast<uint32_t>(number);
 }
 
-uint32_t ResolvePortName(const std::string& name, std::string& path) {
-    const uint32_t number = ParsePortName(name);
-    const std::string folder = PortsFolder();
+uint32_t resolvePortName(const std::string& name, std::string& path) {
+    const uint32_t number = parsePortName(name);
+    const std::string folder = portsFolder();
     if (number == 0 || folder.empty()) return ERROR_FILE_NOT_FOUND;
     path = folder + "/COM" + std::to_string(number);
     return ERROR_SUCCESS;
 }
 
-uint32_t Win32FromErrno(int error) {
+uint32_t win32FromErrno(int error) {
     switch (error) {
         case 0: return ERROR_SUCCESS;
         case ENOENT: return ERROR_FILE_NOT_FOUND;

@@ -8,15 +8,15 @@ namespace tarvik::comm {
 
 // $TARVIK_PORTS_DIR, else the user's Tarvik folder's ports/ ($XDG_CONFIG_HOME/tarvik/ports or
 // ~/.config/tarvik/ports).
-std::string PortsFolder();
+std::string portsFolder();
 
 // The port number of "COMn" (also "\\.\COMn", any case), or 0 when `name` is no such name.
-uint32_t ParsePortName(const std::string& name);
+uint32_t parsePortName(const std::string& name);
 
 // The path of the folder entry for `name`; 0 on success, else ERROR_FILE_NOT_FOUND.
-uint32_t ResolvePortName(const std::string& name, std::string& path);
+uint32_t resolvePortName(const std::string& name, std::string& path);
 
 // The nearest Win32 code for an errno value.
-uint32_t Win32FromErrno(int error);
+uint32_t win32FromErrno(int error);
 
 }  // namespace tarvik::comm

@@ -70,8 +70,8 @@ struct gensio_waiter {
 
 namespace {
 
-GensioActivity g_activity;
-int g_lastUnnamedErrno = 0;
+GensioActivity gActivity;
+int gLastUnnamedErrno = 0;
 
 using IodHandler = void (*)(gensio_iod*, void*);
 
@@ -92,43 +92,43 @@ struct QtIod {
 };
 static_assert(std::is_standard_layout_v<QtIod>, "gensio's iod must be the first member");
 
-QtIod* Of(gensio_iod* iod) { return reinterpret_cast<QtIod*>(iod); }
+QtIod* of(gensio_iod* iod) { return reinterpret_cast<QtIod*>(iod); }
 
 // Where queued calls that belong to no object of their own run.
-QObject* Host() {
+QObject* host() {
     static QObject* host = new QObject();
     return host;
 }
 
-constexpr QSocketNotifier::Type kWatchTypes[3] = {QSocketNotifier::Read, QSocketNotifier::Write,
-                                                  QSocketNotifier::Exception};
+constexpr QSocketNotifier::Type WatchTypes[3] = {QSocketNotifier::Read, QSocketNotifier::Write,
+                                                 QSocketNotifier::Exception};
 
-void SetWatch(gensio_iod* i, int which, bool enable) {
-    QtIod* iod = Of(i);
+void setWatch(gensio_iod* i, int which, bool enable) {
+    QtIod* iod = of(i);
     QSocketNotifier*& notifier = iod->notifiers[which];
     if (!enable || !iod->handlersSet || iod->clearing || !iod->handlers[which]) {
         if (notifier) notifier->setEnabled(false);
         return;
     }
     if (!notifier) {
-        notifier = new QSocketNotifier(iod->fd, kWatchTypes[which]);
+        notifier = new QSocketNotifier(iod->fd, WatchTypes[which]);
         QObject::connect(notifier, &QSocketNotifier::activated, notifier, [iod, which] {
-            ++g_activity.descriptorEvents;
+            ++gActivity.descriptorEvents;
             iod->handlers[which](&iod->r, iod->cbData);
         });
     }
     notifier->setEnabled(true);
 }
 
-void DisableWatches(QtIod* iod) {
+void disableWatches(QtIod* iod) {
     for (QSocketNotifier* notifier : iod->notifiers) {
         if (notifier) notifier->setEnabled(false);
     }
 }
 
-int SetFdHandlers(gensio_iod* i, void* cbData, IodHandler read, IodHandler write, IodHandler except,
+int setFdHandlers(gensio_iod* i, void* cbData, IodHandler read, IodHandler write, IodHandler except,
                   IodHandler cleared) {
-    QtIod* iod = Of(i);
+    QtIod* iod = of(i);
     if (iod->handlersSet) return GE_INUSE;
     iod->cbData = cbData;
     iod->handlers[0] = read;
@@ -141,15 +141,15 @@ int SetFdHandlers(gensio_iod* i, void* cbData, IodHandler read, IodHandler write
 
 // gensio frees the descriptor only after the cleared handler, so that one is always queued: a
 // handler may be on the stack right now.
-void ClearFdHandlers(gensio_iod* i) {
-    QtIod* iod = Of(i);
+void clearFdHandlers(gensio_iod* i) {
+    QtIod* iod = of(i);
     if (!iod->handlersSet || iod->clearing) return;
     iod->clearing = true;
-    DisableWatches(iod);
+    disableWatches(iod);
     QMetaObject::invokeMethod(
-        Host(),
+        host(),
         [iod] {
-            ++g_activity.queuedRuns;
+            ++gActivity.queuedRuns;
             iod->handlersSet = false;
             iod->clearing = false;
             if (iod->cleared) iod->cleared(&iod->r, iod->cbData);
@@ -157,62 +157,62 @@ void ClearFdHandlers(gensio_iod* i) {
         Qt::QueuedConnection);
 }
 
-void ClearFdHandlersNoReport(gensio_iod* i) {
-    QtIod* iod = Of(i);
-    DisableWatches(iod);
+void clearFdHandlersNoReport(gensio_iod* i) {
+    QtIod* iod = of(i);
+    disableWatches(iod);
     iod->handlersSet = false;
 }
 
-int64_t ToMilliseconds(const gensio_time* time) {
+int64_t toMilliseconds(const gensio_time* time) {
     return time->secs * 1000 + (time->nsecs + 999999) / 1000000;  // rounded up: never early
 }
 
-void Now(gensio_time* time) {
+void currentTime(gensio_time* time) {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC, &now);
     time->secs = now.tv_sec;
     time->nsecs = static_cast<int32_t>(now.tv_nsec);
 }
 
-gensio_timer* AllocTimer(gensio_os_funcs*, void (*handler)(gensio_timer*, void*), void* cbData) {
+gensio_timer* allocTimer(gensio_os_funcs*, void (*handler)(gensio_timer*, void*), void* cbData) {
     auto* timer = new gensio_timer;
     timer->handler = handler;
     timer->cbData = cbData;
     timer->timer.setSingleShot(true);
     timer->timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&timer->timer, &QTimer::timeout, &timer->timer, [timer] {
-        ++g_activity.timerFirings;
+        ++gActivity.timerFirings;
         timer->handler(timer, timer->cbData);
     });
     return timer;
 }
 
-void FreeTimer(gensio_timer* timer) {
+void freeTimer(gensio_timer* timer) {
     *timer->alive = false;
     delete timer;
 }
 
-int StartTimerIn(gensio_timer* timer, int64_t milliseconds) {
+int startTimerIn(gensio_timer* timer, int64_t milliseconds) {
     if (timer->timer.isActive() || timer->stopping) return GE_INUSE;
     timer->timer.start(static_cast<int>(std::clamp<int64_t>(milliseconds, 0, INT_MAX)));
     return 0;
 }
 
-int StartTimer(gensio_timer* timer, gensio_time* timeout) { return StartTimerIn(timer, ToMilliseconds(timeout)); }
+int startTimer(gensio_timer* timer, gensio_time* timeout) { return startTimerIn(timer, toMilliseconds(timeout)); }
 
-int StartTimerAbs(gensio_timer* timer, gensio_time* when) {
+int startTimerAbs(gensio_timer* timer, gensio_time* when) {
     gensio_time now{};
-    Now(&now);
-    return StartTimerIn(timer, ToMilliseconds(when) - (now.secs * 1000 + now.nsecs / 1000000));
+    currentTime(&now);
+    return startTimerIn(timer, toMilliseconds(when) - (now.secs * 1000 + now.nsecs / 1000000));
 }
 
-int StopTimer(gensio_timer* timer) {
+int stopTimer(gensio_timer* timer) {
     if (!timer->timer.isActive()) return GE_TIMEDOUT;
     timer->timer.stop();
     return 0;
 }
 
-int StopTimerWithDone(gensio_timer* timer, void (*done)(gensio_timer*, void*), void* cbData) {
+int stopTimerWithDone(gensio_timer* timer, void (*done)(gensio_timer*, void*), void* cbData) {
     if (timer->stopping) return GE_INUSE;
     if (!timer->timer.isActive()) return GE_TIMEDOUT;
     timer->timer.stop();
@@ -220,10 +220,10 @@ int StopTimerWithDone(gensio_timer* timer, void (*done)(gensio_timer*, void*), v
     timer->doneHandler = done;
     timer->doneData = cbData;
     QMetaObject::invokeMethod(
-        Host(),
+        host(),
         [timer, alive = timer->alive] {
             if (!*alive) return;
-            ++g_activity.queuedRuns;
+            ++gActivity.queuedRuns;
             timer->stopping = false;
             timer->doneHandler(timer, timer->doneData);
         },
@@ -231,26 +231,26 @@ int StopTimerWithDone(gensio_timer* timer, void (*done)(gensio_timer*, void*), v
     return 0;
 }
 
-gensio_runner* AllocRunner(gensio_os_funcs*, void (*handler)(gensio_runner*, void*), void* cbData) {
+gensio_runner* allocRunner(gensio_os_funcs*, void (*handler)(gensio_runner*, void*), void* cbData) {
     auto* runner = new gensio_runner;
     runner->handler = handler;
     runner->cbData = cbData;
     return runner;
 }
 
-void FreeRunner(gensio_runner* runner) {
+void freeRunner(gensio_runner* runner) {
     *runner->alive = false;
     delete runner;
 }
 
-int Run(gensio_runner* runner) {
+int run(gensio_runner* runner) {
     if (runner->queued) return GE_INUSE;
     runner->queued = true;
     QMetaObject::invokeMethod(
-        Host(),
+        host(),
         [runner, alive = runner->alive] {
             if (!*alive) return;
-            ++g_activity.queuedRuns;
+            ++gActivity.queuedRuns;
             runner->queued = false;
             runner->handler(runner, runner->cbData);
         },
@@ -260,20 +260,20 @@ int Run(gensio_runner* runner) {
 
 // Waiters serve gensio's blocking calls, which Tarvik does not make; they run a nested loop so
 // that they would still work.
-gensio_waiter* AllocWaiter(gensio_os_funcs*) { return new gensio_waiter; }
-void FreeWaiter(gensio_waiter* waiter) { delete waiter; }
+gensio_waiter* allocWaiter(gensio_os_funcs*) { return new gensio_waiter; }
+void freeWaiter(gensio_waiter* waiter) { delete waiter; }
 
-void Wake(gensio_waiter* waiter) {
+void wake(gensio_waiter* waiter) {
     ++waiter->count;
     if (waiter->loop) waiter->loop->quit();
 }
 
 // Runs the loop until `done` or the time-out; false when the time ran out first.
 template <typename Done>
-bool RunLoopUntil(Done done, gensio_time* timeout, gensio_waiter* waiter) {
+bool runLoopUntil(Done done, gensio_time* timeout, gensio_waiter* waiter) {
     gensio_time start{};
-    Now(&start);
-    const int64_t limit = timeout ? ToMilliseconds(timeout) : -1;
+    currentTime(&start);
+    const int64_t limit = timeout ? toMilliseconds(timeout) : -1;
     int64_t left = limit;
     while (!done()) {
         if (timeout && left <= 0) break;
@@ -285,7 +285,7 @@ bool RunLoopUntil(Done done, gensio_time* timeout, gensio_waiter* waiter) {
         loop.exec();
         if (waiter) waiter->loop = nullptr;
         gensio_time now{};
-        Now(&now);
+        currentTime(&now);
         left = limit - ((now.secs - start.secs) * 1000 + (now.nsecs - start.nsecs) / 1000000);
     }
     if (timeout) {
@@ -296,43 +296,43 @@ bool RunLoopUntil(Done done, gensio_time* timeout, gensio_waiter* waiter) {
     return done();
 }
 
-int Wait(gensio_waiter* waiter, unsigned count, gensio_time* timeout) {
-    if (!RunLoopUntil([waiter, count] { return waiter->count >= count; }, timeout, waiter)) return GE_TIMEDOUT;
+int wait(gensio_waiter* waiter, unsigned count, gensio_time* timeout) {
+    if (!runLoopUntil([waiter, count] { return waiter->count >= count; }, timeout, waiter)) return GE_TIMEDOUT;
     waiter->count -= count;
     return 0;
 }
 
-int WaitIntrSigmask(gensio_waiter* waiter, unsigned count, gensio_time* timeout, gensio_os_proc_data*) {
-    return Wait(waiter, count, timeout);
+int waitIntrSigmask(gensio_waiter* waiter, unsigned count, gensio_time* timeout, gensio_os_proc_data*) {
+    return wait(waiter, count, timeout);
 }
 
-int Service(gensio_os_funcs*, gensio_time* timeout) {
+int service(gensio_os_funcs*, gensio_time* timeout) {
     bool timedOut = false;
     QTimer guard;
     if (timeout) {
         QObject::connect(&guard, &QTimer::timeout, [&timedOut] { timedOut = true; });
         guard.setSingleShot(true);
-        guard.start(static_cast<int>(std::min<int64_t>(ToMilliseconds(timeout), INT_MAX)));
+        guard.start(static_cast<int>(std::min<int64_t>(toMilliseconds(timeout), INT_MAX)));
     }
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     return timedOut ? GE_TIMEDOUT : 0;
 }
 
-void VLog(gensio_os_funcs*, gensio_log_levels level, const char* format, va_list args) {
+void vLog(gensio_os_funcs*, gensio_log_levels level, const char* format, va_list args) {
     char text[512];
     std::vsnprintf(text, sizeof text, format, args);
     // "Unhandled OS error in <where>:<line>: <the system's words> (<errno>)"
     const std::string_view line = text;
     const size_t open = line.rfind(" (");
     if (line.starts_with("Unhandled OS error") && open != std::string_view::npos) {
-        g_lastUnnamedErrno = std::atoi(text + open + 2);
+        gLastUnnamedErrno = std::atoi(text + open + 2);
     }
     if (std::getenv("TARVIK_GENSIO_LOG")) {
         std::fprintf(stderr, "tarvik: gensio %s: %s\n", gensio_log_level_to_str(level), text);
     }
 }
 
-int AddIod(gensio_os_funcs* o, gensio_iod_type type, intptr_t fd, gensio_iod** result) {
+int addIod(gensio_os_funcs* o, gensio_iod_type type, intptr_t fd, gensio_iod** result) {
     // Network lines use sockets; gensio's devices, files and terminals belong to its other
     // handlers and are not offered here.
     if (type != GENSIO_IOD_SOCKET && type != GENSIO_IOD_PIPE) return GE_NOTSUP;
@@ -345,8 +345,8 @@ int AddIod(gensio_os_funcs* o, gensio_iod_type type, intptr_t fd, gensio_iod** r
     return 0;
 }
 
-void ReleaseIod(gensio_iod* i) {
-    QtIod* iod = Of(i);
+void releaseIod(gensio_iod* i) {
+    QtIod* iod = of(i);
     // Possibly from inside one of these notifiers' own signal (gensio drops a socket whose
     // connect failed from its write handler): disabled now, deleted once the loop is back.
     for (QSocketNotifier* notifier : iod->notifiers) {
@@ -357,11 +357,11 @@ void ReleaseIod(gensio_iod* i) {
     std::free(iod);
 }
 
-int IodGetType(gensio_iod* i) { return Of(i)->type; }
-int IodGetFd(gensio_iod* i) { return Of(i)->fd; }
+int iodGetType(gensio_iod* i) { return of(i)->type; }
+int iodGetFd(gensio_iod* i) { return of(i)->fd; }
 
-int IodControl(gensio_iod* i, int op, bool get, intptr_t value) {
-    QtIod* iod = Of(i);
+int iodControl(gensio_iod* i, int op, bool get, intptr_t value) {
+    QtIod* iod = of(i);
     if (iod->type != GENSIO_IOD_SOCKET || op != GENSIO_IOD_CONTROL_SOCKINFO) return GE_NOTSUP;
     if (get) {
         *reinterpret_cast<void**>(value) = iod->sockinfo;
@@ -371,11 +371,11 @@ int IodControl(gensio_iod* i, int op, bool get, intptr_t value) {
     return 0;
 }
 
-int SetNonBlocking(gensio_iod* i) { return gensio_unix_do_nonblock(i->f, Of(i)->fd, &Of(i)->mode); }
+int setNonBlocking(gensio_iod* i) { return gensio_unix_do_nonblock(i->f, of(i)->fd, &of(i)->mode); }
 
-int Close(gensio_iod** pointer) {
+int close(gensio_iod** pointer) {
     gensio_iod* i = *pointer;
-    QtIod* iod = Of(i);
+    QtIod* iod = of(i);
     gensio_os_funcs* o = i->f;
     gensio_unix_do_cleanup_nonblock(o, iod->fd, &iod->mode);
     int error = 0;
@@ -392,7 +392,7 @@ int Close(gensio_iod** pointer) {
 }
 
 // A read or write of 0 bytes that would block is no error; end of stream is the far end gone.
-int Transferred(gensio_os_funcs* o, ssize_t result, gensiods* count) {
+int transferred(gensio_os_funcs* o, ssize_t result, gensiods* count) {
     if (result < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) result = 0;
         else return gensio_os_err_to_err(o, errno);
@@ -401,46 +401,46 @@ int Transferred(gensio_os_funcs* o, ssize_t result, gensiods* count) {
     return 0;
 }
 
-int Write(gensio_iod* i, const gensio_sg* sg, gensiods sglen, gensiods* count) {
+int write(gensio_iod* i, const gensio_sg* sg, gensiods sglen, gensiods* count) {
     ssize_t result;
     do {
-        result = ::writev(Of(i)->fd, reinterpret_cast<const iovec*>(sg), static_cast<int>(sglen));
+        result = ::writev(of(i)->fd, reinterpret_cast<const iovec*>(sg), static_cast<int>(sglen));
     } while (result < 0 && errno == EINTR);
-    return Transferred(i->f, result, count);
+    return transferred(i->f, result, count);
 }
 
-int Read(gensio_iod* i, void* buffer, gensiods length, gensiods* count) {
-    if (length == 0) return Transferred(i->f, 0, count);
+int read(gensio_iod* i, void* buffer, gensiods length, gensiods* count) {
+    if (length == 0) return transferred(i->f, 0, count);
     ssize_t result;
-    do { result = ::read(Of(i)->fd, buffer, length); } while (result < 0 && errno == EINTR);
+    do { result = ::read(of(i)->fd, buffer, length); } while (result < 0 && errno == EINTR);
     if (result == 0) return GE_REMCLOSE;
-    return Transferred(i->f, result, count);
+    return transferred(i->f, result, count);
 }
 
-bool IsRegularFile(gensio_os_funcs*, intptr_t fd) {
+bool isRegularFile(gensio_os_funcs*, intptr_t fd) {
     struct stat info {};
     return ::fstat(static_cast<int>(fd), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-int BufCount(gensio_iod* i, int which, gensiods* count) {
-    return gensio_unix_get_bufcount(i->f, Of(i)->fd, which, count);
+int bufCount(gensio_iod* i, int which, gensiods* count) {
+    return gensio_unix_get_bufcount(i->f, of(i)->fd, which, count);
 }
 
-void Flush(gensio_iod* i, int which) { gensio_unix_do_flush(i->f, Of(i)->fd, which); }
+void flush(gensio_iod* i, int which) { gensio_unix_do_flush(i->f, of(i)->fd, which); }
 
-int NotSupportedIod(gensio_iod*) { return GE_NOTSUP; }
+int notSupportedIod(gensio_iod*) { return GE_NOTSUP; }
 
-int OpenDev(gensio_os_funcs*, const char*, int, gensio_iod**) { return GE_NOTSUP; }
+int openDev(gensio_os_funcs*, const char*, int, gensio_iod**) { return GE_NOTSUP; }
 
-int ExecSubprog(gensio_os_funcs*, const char*[], const char**, const char*, unsigned, intptr_t*, gensio_iod**,
+int execSubprog(gensio_os_funcs*, const char*[], const char**, const char*, unsigned, intptr_t*, gensio_iod**,
                 gensio_iod**, gensio_iod**) {
     return GE_NOTSUP;
 }
 
-int KillSubprog(gensio_os_funcs*, intptr_t, bool) { return GE_NOTSUP; }
-int WaitSubprog(gensio_os_funcs*, intptr_t, int*) { return GE_NOTSUP; }
+int killSubprog(gensio_os_funcs*, intptr_t, bool) { return GE_NOTSUP; }
+int waitSubprog(gensio_os_funcs*, intptr_t, int*) { return GE_NOTSUP; }
 
-int GetRandom(gensio_os_funcs* o, void* data, unsigned length) {
+int getRandom(gensio_os_funcs* o, void* data, unsigned length) {
     auto* bytes = static_cast<uint8_t*>(data);
     while (length > 0) {
         const ssize_t got = ::getrandom(bytes, length, 0);
@@ -452,7 +452,7 @@ int GetRandom(gensio_os_funcs* o, void* data, unsigned length) {
     return 0;
 }
 
-void CallOnce(gensio_os_funcs*, gensio_once* once, void (*func)(void*), void* cbData) {
+void callOnce(gensio_os_funcs*, gensio_once* once, void (*func)(void*), void* cbData) {
     static std::mutex mutex;
     std::lock_guard<std::mutex> hold(mutex);
     if (once->called) return;
@@ -460,57 +460,57 @@ void CallOnce(gensio_os_funcs*, gensio_once* once, void (*func)(void*), void* cb
     func(cbData);
 }
 
-int Control(gensio_os_funcs*, int func, void*, gensiods*) {
+int control(gensio_os_funcs*, int func, void*, gensiods*) {
     return func == GENSIO_CONTROL_SET_PROC_DATA ? 0 : GE_NOTSUP;
 }
 
-void SetEventHandling(gensio_os_funcs* o) {
-    o->set_fd_handlers = SetFdHandlers;
-    o->clear_fd_handlers = ClearFdHandlers;
-    o->clear_fd_handlers_norpt = ClearFdHandlersNoReport;
-    o->set_read_handler = [](gensio_iod* iod, bool enable) { SetWatch(iod, 0, enable); };
-    o->set_write_handler = [](gensio_iod* iod, bool enable) { SetWatch(iod, 1, enable); };
-    o->set_except_handler = [](gensio_iod* iod, bool enable) { SetWatch(iod, 2, enable); };
-    o->alloc_timer = AllocTimer;
-    o->free_timer = FreeTimer;
-    o->start_timer = StartTimer;
-    o->start_timer_abs = StartTimerAbs;
-    o->stop_timer = StopTimer;
-    o->stop_timer_with_done = StopTimerWithDone;
-    o->alloc_runner = AllocRunner;
-    o->free_runner = FreeRunner;
-    o->run = Run;
-    o->alloc_waiter = AllocWaiter;
-    o->free_waiter = FreeWaiter;
-    o->wait = Wait;
-    o->wait_intr = Wait;
-    o->wait_intr_sigmask = WaitIntrSigmask;
-    o->wake = Wake;
-    o->service = Service;
+void setEventHandling(gensio_os_funcs* o) {
+    o->set_fd_handlers = setFdHandlers;
+    o->clear_fd_handlers = clearFdHandlers;
+    o->clear_fd_handlers_norpt = clearFdHandlersNoReport;
+    o->set_read_handler = [](gensio_iod* iod, bool enable) { setWatch(iod, 0, enable); };
+    o->set_write_handler = [](gensio_iod* iod, bool enable) { setWatch(iod, 1, enable); };
+    o->set_except_handler = [](gensio_iod* iod, bool enable) { setWatch(iod, 2, enable); };
+    o->alloc_timer = allocTimer;
+    o->free_timer = freeTimer;
+    o->start_timer = startTimer;
+    o->start_timer_abs = startTimerAbs;
+    o->stop_timer = stopTimer;
+    o->stop_timer_with_done = stopTimerWithDone;
+    o->alloc_runner = allocRunner;
+    o->free_runner = freeRunner;
+    o->run = run;
+    o->alloc_waiter = allocWaiter;
+    o->free_waiter = freeWaiter;
+    o->wait = wait;
+    o->wait_intr = wait;
+    o->wait_intr_sigmask = waitIntrSigmask;
+    o->wake = wake;
+    o->service = service;
 }
 
-void SetDescriptors(gensio_os_funcs* o) {
-    o->add_iod = AddIod;
-    o->release_iod = ReleaseIod;
-    o->iod_get_type = IodGetType;
-    o->iod_get_fd = IodGetFd;
-    o->iod_control = IodControl;
-    o->set_non_blocking = SetNonBlocking;
-    o->close = Close;
-    o->graceful_close = Close;
-    o->write = Write;
-    o->read = Read;
-    o->is_regfile = IsRegularFile;
-    o->bufcount = BufCount;
-    o->flush = Flush;
-    o->makeraw = NotSupportedIod;
-    o->open_dev = OpenDev;
-    o->exec_subprog = ExecSubprog;
-    o->kill_subprog = KillSubprog;
-    o->wait_subprog = WaitSubprog;
+void setDescriptors(gensio_os_funcs* o) {
+    o->add_iod = addIod;
+    o->release_iod = releaseIod;
+    o->iod_get_type = iodGetType;
+    o->iod_get_fd = iodGetFd;
+    o->iod_control = iodControl;
+    o->set_non_blocking = setNonBlocking;
+    o->close = close;
+    o->graceful_close = close;
+    o->write = write;
+    o->read = read;
+    o->is_regfile = isRegularFile;
+    o->bufcount = bufCount;
+    o->flush = flush;
+    o->makeraw = notSupportedIod;
+    o->open_dev = openDev;
+    o->exec_subprog = execSubprog;
+    o->kill_subprog = killSubprog;
+    o->wait_subprog = waitSubprog;
 }
 
-gensio_os_funcs* Make() {
+gensio_os_funcs* make() {
     auto* o = static_cast<gensio_os_funcs*>(std::calloc(1, sizeof(gensio_os_funcs)));
     o->zalloc = [](gensio_os_funcs*, gensiods size) { return std::calloc(1, size); };
     o->free = [](gensio_os_funcs*, void* data) { std::free(data); };
@@ -518,18 +518,18 @@ gensio_os_funcs* Make() {
     o->free_lock = [](gensio_lock* lock) { delete lock; };
     o->lock = [](gensio_lock* lock) { lock->mutex.lock(); };
     o->unlock = [](gensio_lock* lock) { lock->mutex.unlock(); };
-    SetEventHandling(o);
+    setEventHandling(o);
     // The handler lives as long as the process; gensio's counting of its users changes nothing.
     o->get_wake_sig = [](gensio_os_funcs*) { return 0; };
     o->get_funcs = [](gensio_os_funcs* f) { return f; };
     o->free_funcs = [](gensio_os_funcs*) {};
-    o->call_once = CallOnce;
-    o->get_monotonic_time = [](gensio_os_funcs*, gensio_time* time) { Now(time); };
-    o->vlog = VLog;
+    o->call_once = callOnce;
+    o->get_monotonic_time = [](gensio_os_funcs*, gensio_time* time) { currentTime(time); };
+    o->vlog = vLog;
     o->handle_fork = [](gensio_os_funcs*) { return 0; };
-    o->get_random = GetRandom;
-    SetDescriptors(o);
-    o->control = Control;
+    o->get_random = getRandom;
+    setDescriptors(o);
+    o->control = control;
     gensio_addr_addrinfo_set_os_funcs(o);
     if (gensio_stdsock_set_os_funcs(o) != 0) std::abort();
     // gensio sends on its sockets without MSG_NOSIGNAL: a send on a connection the server has
@@ -545,13 +545,13 @@ gensio_os_funcs* Make() {
 
 namespace tarvik::net {
 
-gensio_os_funcs* QtGensioFuncs() {
-    static gensio_os_funcs* funcs = Make();
+gensio_os_funcs* qtGensioFuncs() {
+    static gensio_os_funcs* funcs = make();
     return funcs;
 }
 
-GensioActivity QtGensioActivity() { return g_activity; }
+GensioActivity qtGensioActivity() { return gActivity; }
 
-int LastUnnamedErrno() { return g_lastUnnamedErrno; }
+int lastUnnamedErrno() { return gLastUnnamedErrno; }
 
 }  // namespace tarvik::net

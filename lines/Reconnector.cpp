@@ -6,38 +6,38 @@
 
 namespace tarvik::net {
 
-Reconnector::Reconnector(NetworkLine& line, QObject* parent) : QObject(parent), line_(line) {
-    timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, [this] {
-        ++firings_;
-        line_.open();
+Reconnector::Reconnector(NetworkLine& line, QObject* parent) : QObject(parent), m_line(line) {
+    m_timer.setSingleShot(true);
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        ++m_firings;
+        m_line.open();
     });
-    connect(&line_, &comm::Line::opened, this, [this] {
-        if (!active_) return;
-        Stop();
+    connect(&m_line, &comm::Line::opened, this, [this] {
+        if (!m_active) return;
+        stop();
         emit reconnected();
     });
-    connect(&line_, &comm::Line::openFailed, this, [this](const comm::LineError& why) {
-        if (active_) Schedule(why);
+    connect(&m_line, &comm::Line::openFailed, this, [this](const comm::LineError& why) {
+        if (m_active) schedule(why);
     });
 }
 
-void Reconnector::Start(comm::LineError why) {
-    Stop();
-    active_ = true;
-    Schedule(why);
+void Reconnector::start(comm::LineError why) {
+    stop();
+    m_active = true;
+    schedule(why);
 }
 
-void Reconnector::Stop() {
-    timer_.stop();
-    active_ = false;
-    delayMs_ = kFirstDelayMs;
+void Reconnector::stop() {
+    m_timer.stop();
+    m_active = false;
+    m_delayMs = FirstDelayMs;
 }
 
-void Reconnector::Schedule(const comm::LineError& why) {
-    timer_.start(delayMs_);
-    const int waited = delayMs_;
-    delayMs_ = std::min(delayMs_ * 2, kLastDelayMs);
+void Reconnector::schedule(const comm::LineError& why) {
+    m_timer.start(m_delayMs);
+    const int waited = m_delayMs;
+    m_delayMs = std::min(m_delayMs * 2, LastDelayMs);
     emit waiting(waited, why);
 }
 

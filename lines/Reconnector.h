@@ -17,20 +17,20 @@ class NetworkLine;
 class Reconnector final : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kFirstDelayMs = 1000;
-    static constexpr int kLastDelayMs = 30000;
+    static constexpr int FirstDelayMs = 1000;
+    static constexpr int LastDelayMs = 30000;
 
     explicit Reconnector(NetworkLine& line, QObject* parent = nullptr);
 
     // The line was lost (or never opened): wait, then try, until it opens or Stop.
-    void Start(comm::LineError why);
+    void start(comm::LineError why);
     // The port is switched off or closed for good: no more tries.
-    void Stop();
-    bool Active() const { return active_; }
+    void stop();
+    bool active() const { return m_active; }
     // What the next wait will be.
-    int NextDelayMs() const { return delayMs_; }
+    int nextDelayMs() const { return m_delayMs; }
     // How often the back-off timer has run out: each time is one try.
-    uint64_t Firings() const { return firings_; }
+    uint64_t firings() const { return m_firings; }
 
 signals:
     // A wait of `delayMs` begins; `why` is the last failure.
@@ -38,13 +38,13 @@ signals:
     void reconnected();
 
 private:
-    void Schedule(const comm::LineError& why);
+    void schedule(const comm::LineError& why);
 
-    NetworkLine& line_;
-    QTimer timer_;
-    int delayMs_ = kFirstDelayMs;
-    bool active_ = false;
-    uint64_t firings_ = 0;
+    NetworkLine& m_line;
+    QTimer m_timer;
+    int m_delayMs = FirstDelayMs;
+    bool m_active = false;
+    uint64_t m_firings = 0;
 };
 
 }  // namespace tarvik::net

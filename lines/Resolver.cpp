@@ -14,36 +14,36 @@ namespace tarvik::net {
 // and the asking side has not cancelled, so the worker never posts to an object already gone.
 class Lookup {
 public:
-    Lookup(QObject* receiver, std::function<void(Resolved)> done) : receiver_(receiver), done_(std::move(done)) {}
+    Lookup(QObject* receiver, std::function<void(Resolved)> done) : m_receiver(receiver), m_done(std::move(done)) {}
 
-    void Cancel() {
-        std::lock_guard<std::mutex> hold(mutex_);
-        receiver_ = nullptr;
+    void cancel() {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        m_receiver = nullptr;
     }
 
-    void Deliver(Resolved result) {
-        std::lock_guard<std::mutex> hold(mutex_);
-        if (!receiver_) return;
+    void deliver(Resolved result) {
+        std::lock_guard<std::mutex> hold(m_mutex);
+        if (!m_receiver) return;
         // A receiver deleted after this post drops the call with its other posted events.
         QMetaObject::invokeMethod(
-            receiver_, [done = std::move(done_), result = std::move(result)] { done(result); }, Qt::QueuedConnection);
-        receiver_ = nullptr;
+            m_receiver, [done = std::move(m_done), result = std::move(result)] { done(result); }, Qt::QueuedConnection);
+        m_receiver = nullptr;
     }
 
 private:
-    std::mutex mutex_;
-    QObject* receiver_;
-    std::function<void(Resolved)> done_;
+    std::mutex m_mutex;
+    QObject* m_receiver;
+    std::function<void(Resolved)> m_done;
 };
 
-void PendingLookup::Cancel() {
-    if (lookup_) lookup_->Cancel();
-    lookup_.reset();
+void PendingLookup::cancel() {
+    if (m_lookup) m_lookup->cancel();
+    m_lookup.reset();
 }
 
 namespace {
 
-Resolved LookUp(const std::string& host, uint16_t port) {
+Resolved lookUp(const std::string& host, uint16_t port) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -66,12 +66,12 @@ Resolved LookUp(const std::string& host, uint16_t port) {
 
 }  // namespace
 
-std::unique_ptr<PendingLookup> Resolve(const std::string& host, uint16_t port, QObject* receiver,
+std::unique_ptr<PendingLookup> resolve(const std::string& host, uint16_t port, QObject* receiver,
                                        std::function<void(Resolved)> done) {
     auto lookup = std::make_shared<Lookup>(receiver, std::move(done));
     // Detached: a lookup the system is slow to answer must not hold up closing the line or the
     // program; its answer, if any, goes nowhere once cancelled.
-    std::thread([lookup, host, port] { lookup->Deliver(LookUp(host, port)); }).detach();
+    std::thread([lookup, host, port] { lookup->deliver(lookUp(host, port)); }).detach();
     return std::make_unique<PendingLookup>(lookup);
 }
 

@@ -25,17 +25,17 @@ class Lookup;
 // `receiver` is gone first. The lookup ends when the returned handle is dropped or cancelled.
 class PendingLookup {
 public:
-    explicit PendingLookup(std::shared_ptr<Lookup> lookup) : lookup_(std::move(lookup)) {}
-    ~PendingLookup() { Cancel(); }
+    explicit PendingLookup(std::shared_ptr<Lookup> lookup) : m_lookup(std::move(lookup)) {}
+    ~PendingLookup() { cancel(); }
     PendingLookup(const PendingLookup&) = delete;
     PendingLookup& operator=(const PendingLookup&) = delete;
-    void Cancel();
+    void cancel();
 
 private:
-    std::shared_ptr<Lookup> lookup_;
+    std::shared_ptr<Lookup> m_lookup;
 };
 
-std::unique_ptr<PendingLookup> Resolve(const std::string& host, uint16_t port, QObject* receiver,
+std::unique_ptr<PendingLookup> resolve(const std::string& host, uint16_t port, QObject* receiver,
                                        std::function<void(Resolved)> done);
 
 }  // namespace tarvik::net

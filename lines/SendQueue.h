@@ -17,16 +17,16 @@ class SendQueue {
 public:
     using Clock = std::chrono::steady_clock;
 
-    explicit SendQueue(uint32_t baud) : baud_(baud ? baud : 1) {}
+    explicit SendQueue(uint32_t baud) : m_baud(baud ? baud : 1) {}
 
     // Queues `bytes`, unless the oldest send waiting has outstayed its time (false).
-    bool Add(std::span<const uint8_t> bytes, Clock::time_point now);
+    bool add(std::span<const uint8_t> bytes, Clock::time_point now);
     // The first send's bytes not yet taken; empty when nothing waits.
-    std::span<const uint8_t> Next() const;
-    void Took(size_t count);
-    bool Empty() const { return sends_.empty(); }
-    size_t Pending() const;
-    void Clear() { sends_.clear(); }
+    std::span<const uint8_t> next() const;
+    void took(size_t count);
+    bool empty() const { return m_sends.empty(); }
+    size_t pending() const;
+    void clear() { m_sends.clear(); }
 
 private:
     struct Send {
@@ -35,8 +35,8 @@ private:
         Clock::time_point deadline;
     };
 
-    uint32_t baud_;
-    std::deque<Send> sends_;
+    uint32_t m_baud;
+    std::deque<Send> m_sends;
 };
 
 }  // namespace tarvik::net

@@ -25,11 +25,11 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 speed_t speedFor(uint32_t baudRate) {
-    static constexpr std::pair<uint32_t, speed_t> kSpeeds[] = {
+    static constexpr std::pair<uint32_t, speed_t> Speeds[] = {
         {1200, B1200},   {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
         {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
     };
-    for (const auto& [rate, code] : kSpeeds) {
+    for (const auto& [rate, code] : Speeds) {
         if (rate == baudRate) return code;
     }
     return B9600;
@@ -41,9 +41,9 @@ int msUntil(Clock::time_point deadline) {
     return left <= 0 ? 0 : left > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int>(left);
 }
 
-uint32_t lastErrno() { return Win32FromErrno(errno); }
+uint32_t lastErrno() { return win32FromErrno(errno); }
 
-constexpr short kGone = POLLHUP | POLLERR | POLLNVAL;
+constexpr short Gone = POLLHUP | POLLERR | POLLNVAL;
 
 }  // namespace
 
@@ -56,11 +56,11 @@ std::unique_ptr<SerialLine> SerialLine::open(const std::string& path, uint32_t b
     // The system's words for the failure, kept with its code: the user is told the first, callers
     // decide on the second.
     auto failed = [&error](int number) {
-        error = {Win32FromErrno(number), std::generic_category().message(number)};
+        error = {win32FromErrno(number), std::generic_category().message(number)};
         return nullptr;
     };
     auto notTerminal = [&error] {
-        error = {ERROR_INVALID_FUNCTION, kNotATerminal};
+        error = {ERROR_INVALID_FUNCTION, NotATerminal};
         return nullptr;
     };
     error = {};
@@ -129,7 +129,7 @@ void SerialLine::onActivated() {
     pollfd ready{m_fd, POLLIN, 0};
     if (::poll(&ready, 1, 0) <= 0) return;
     // A hung-up descriptor is readable forever: stop watching it, or the loop would spin.
-    if (ready.revents & kGone) {
+    if (ready.revents & Gone) {
         m_hungUp = true;
         m_notifier->setEnabled(false);
         emit lost({ERROR_DEVICE_NOT_CONNECTED, "hung up"});
@@ -177,7 +177,7 @@ uint32_t SerialLine::put(const uint8_t* bytes, size_t length, size_t& count, Clo
         const int result = ::poll(&ready, 1, msUntil(deadline));
         if (result < 0 && errno != EINTR) return lastErrno();
         if (result == 0) return ERROR_TIMEOUT;
-        if (result > 0 && (ready.revents & kGone) && !(ready.revents & POLLOUT)) return ERROR_GEN_FAILURE;
+        if (result > 0 && (ready.revents & Gone) && !(ready.revents & POLLOUT)) return ERROR_GEN_FAILURE;
     }
     return ERROR_SUCCESS;
 }
@@ -220,8 +220,8 @@ void SerialLine::close() {
 std::unique_ptr<Line> SerialLineOpener::open(const std::string& name, OpenReport& report) {
     report = {};
     std::string path;
-    if (const uint32_t result = ResolvePortName(name, path)) {
-        report.error = {result, ParsePortName(name) == 0 ? "not a port name" : "no ports folder"};
+    if (const uint32_t result = resolvePortName(name, path)) {
+        report.error = {result, parsePortName(name) == 0 ? "not a port name" : "no ports folder"};
         return nullptr;
     }
     // The link as the user made it (what the preferences show), not the resolved chain.

@@ -15,14 +15,14 @@ class QSocketNotifier;
 
 namespace tarvik::comm {
 
-inline constexpr uint32_t kLineBaudRate = 9600;
+inline constexpr uint32_t LineBaudRate = 9600;
 
 // Why a line that is no terminal (a plain file, /dev/null) does not open; errno has no word for it.
-inline constexpr const char* kNotATerminal = "not a terminal";
+inline constexpr const char* NotATerminal = "not a terminal";
 
 // How long a write of `length` bytes may take: the time the bytes need at `baudRate` (ten bits
 // each), plus a second.
-constexpr std::chrono::milliseconds writeTimeout(size_t length, uint32_t baudRate = kLineBaudRate) {
+constexpr std::chrono::milliseconds writeTimeout(size_t length, uint32_t baudRate = LineBaudRate) {
     const uint64_t bits = static_cast<uint64_t>(length > UINT32_MAX ? UINT32_MAX : length) * 10;
     return std::chrono::milliseconds((bits * 1000 + baudRate - 1) / baudRate + 1000);
 }
@@ -66,7 +66,7 @@ private:
 // Opens "COMn" through the ports folder as a SerialLine.
 class SerialLineOpener final : public LineOpener {
 public:
-    explicit SerialLineOpener(uint32_t baudRate = kLineBaudRate) : m_baudRate(baudRate) {}
+    explicit SerialLineOpener(uint32_t baudRate = LineBaudRate) : m_baudRate(baudRate) {}
     std::unique_ptr<Line> open(const std::string& name, OpenReport& report) override;
 
 private:

@@ -8,6 +8,6 @@ namespace tarvik::net {
 
 // Whether the PEM certificate names `host` (a DNS name, or an IPv4/IPv6 address, matched against
 // the certificate's IP entries). When it does not, `why` says which names it does carry.
-bool CertificateNamesHost(const std::string& pem, const std::string& host, std::string& why);
+bool certificateNamesHost(const std::string& pem, const std::string& host, std::string& why);
 
 }  // namespace tarvik::net

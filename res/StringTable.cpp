@@ -6,7 +6,7 @@
 namespace tarvik {
 namespace {
 
-constexpr std::array<std::pair<uint32_t, const char*>, 34> kStrings{{
+constexpr std::array<std::pair<uint32_t, const char*>, 34> Strings{{
     {101, "&About Tarvik..."},
     {102, "Tarvik"},
     {103, "Software\\Ondrix Series III\\Tarvik"},
@@ -45,8 +45,8 @@ constexpr std::array<std::pair<uint32_t, const char*>, 34> kStrings{{
 
 }  // namespace
 
-bool TryLoadString(uint32_t id, std::string& text) {
-    for (const auto& [key, value] : kStrings) {
+bool tryLoadString(uint32_t id, std::string& text) {
+    for (const auto& [key, value] : Strings) {
         if (key == id) {
             text = value;
             return true;
@@ -55,9 +55,9 @@ bool TryLoadString(uint32_t id, std::string& text) {
     return false;
 }
 
-std::string LoadString(uint32_t id) {
+std::string loadString(uint32_t id) {
     std::string text;
-    TryLoadString(id, text);
+    tryLoadString(id, text);
     return text;
 }
 

@@ -15,21 +15,21 @@
 namespace tarvik {
 namespace {
 
-constexpr char kSectionName[] = ".tarvik_version";
+constexpr char SectionName[] = ".tarvik_version";
 
 // Kept in a section of its own so packaging tools and the About box read the same bytes from the
 // file; `used` keeps it even though nothing refers to the array by name.
-[[gnu::used, gnu::section(".tarvik_version")]] const char kVersionBlock[] = "FileVersion=" TARVIK_VERSION
-                                                                            "\0"
-                                                                            "ProductVersion=" TARVIK_VERSION
-                                                                            "\0"
-                                                                            "FileDescription=Tarvik\0"
-                                                                            "ProductName=Tarvik\0"
-                                                                            "CompanyName=Tarvik project\0"
-                                                                            "LegalCopyright=\xC2\xA9 2026 Tarvik";
+[[gnu::used, gnu::section(".tarvik_version")]] const char VersionBlock[] = "FileVersion=" TARVIK_VERSION
+                                                                           "\0"
+                                                                           "ProductVersion=" TARVIK_VERSION
+                                                                           "\0"
+                                                                           "FileDescription=Tarvik\0"
+                                                                           "ProductName=Tarvik\0"
+                                                                           "CompanyName=Tarvik project\0"
+                                                                           "LegalCopyright=\xC2\xA9 2026 Tarvik";
 
 // Reads exactly `size` bytes at `offset`; false for anything short of that.
-bool ReadAt(int fd, uint64_t offset, void* data, size_t size) {
+bool readAt(int fd, uint64_t offset, void* data, size_t size) {
     auto* bytes = static_cast<char*>(data);
     while (size > 0) {
         const ssize_t n = ::pread(fd, bytes, size, static_cast<off_t>(offset));
@@ -43,49 +43,48 @@ bool ReadAt(int fd, uint64_t offset, void* data, size_t size) {
 
 // The section's bytes; every size and offset is taken from the file, so each is checked before
 // use and the amounts read stay small.
-bool ReadSection(int fd, std::string& contents) {
-    constexpr uint64_t kLimit = 1 << 20;
+bool readSection(int fd, std::string& contents) {
+    constexpr uint64_t Limit = 1 << 20;
     Elf64_Ehdr header{};
-    if (!ReadAt(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+    if (!readAt(fd, 0, &header, sizeof header) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
         header.e_ident[EI_CLASS] != ELFCLASS64 || header.e_shentsize != sizeof(Elf64_Shdr) ||
         header.e_shstrndx >= header.e_shnum) {
         return false;
     }
     std::vector<Elf64_Shdr> sections(header.e_shnum);
-    if (!ReadAt(fd, header.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr))) return false;
+    if (!readAt(fd, header.e_shoff, sections.data(), sections.size() * sizeof(Elf64_Shdr))) return false;
     const Elf64_Shdr& names = sections[header.e_shstrndx];
-    if (names.sh_size > kLimit) return false;
+    if (names.sh_size > Limit) return false;
     std::string nameTable(names.sh_size, '\0');
-    if (!ReadAt(fd, names.sh_offset, nameTable.data(), nameTable.size())) return false;
+    if (!readAt(fd, names.sh_offset, nameTable.data(), nameTable.size())) return false;
     for (const Elf64_Shdr& section : sections) {
         // The table's copy always ends in a zero, so a name running off its end still stops.
-        if (section.sh_name >= nameTable.size() ||
-            std::strcmp(nameTable.c_str() + section.sh_name, kSectionName) != 0 || section.sh_type == SHT_NOBITS ||
-            section.sh_size > kLimit) {
+        if (section.sh_name >= nameTable.size() || std::strcmp(nameTable.c_str() + section.sh_name, SectionName) != 0 ||
+            section.sh_type == SHT_NOBITS || section.sh_size > Limit) {
             continue;
         }
         contents.assign(section.sh_size, '\0');
-        return ReadAt(fd, section.sh_offset, contents.data(), contents.size());
+        return readAt(fd, section.sh_offset, contents.data(), contents.size());
     }
     return false;
 }
 
 }  // namespace
 
-const char* FileVersion() { return TARVIK_VERSION; }
-const char* FileDescription() { return "Tarvik"; }
+const char* fileVersion() { return TARVIK_VERSION; }
+const char* fileDescription() { return "Tarvik"; }
 
-std::string ModuleFileName() {
+std::string moduleFileName() {
     char path[4096];
     const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
     return n > 0 ? std::string(path, static_cast<size_t>(n)) : std::string();
 }
 
-bool ReadVersionData(const std::string& path, std::map<std::string, std::string>& values) {
+bool readVersionData(const std::string& path, std::map<std::string, std::string>& values) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     std::string contents;
-    const bool found = ReadSection(fd, contents);
+    const bool found = readSection(fd, contents);
     ::close(fd);
     if (!found) return false;
     std::map<std::string, std::string> read;
@@ -101,7 +100,7 @@ bool ReadVersionData(const std::string& path, std::map<std::string, std::string>
     return true;
 }
 
-bool ParseVersionNumbers(const std::string& text, std::array<uint16_t, 4>& numbers) {
+bool parseVersionNumbers(const std::string& text, std::array<uint16_t, 4>& numbers) {
     std::array<uint16_t, 4> parsed{};
     size_t part = 0;
     uint32_t value = 0;

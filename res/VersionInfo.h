@@ -9,18 +9,18 @@
 
 namespace tarvik {
 
-const char* FileVersion();      // "1.1.2.0"
-const char* FileDescription();  // "Tarvik"
+const char* fileVersion();      // "1.1.2.0"
+const char* fileDescription();  // "Tarvik"
 
 // The running executable's full path; empty when it cannot be told.
-std::string ModuleFileName();
+std::string moduleFileName();
 
 // Reads the version data of the executable file at `path`. False, with `values` untouched, when
 // the file cannot be read, is not an ELF file or carries no version data.
-bool ReadVersionData(const std::string& path, std::map<std::string, std::string>& values);
+bool readVersionData(const std::string& path, std::map<std::string, std::string>& values);
 
 // "1.1.2.0" as its four numbers; false unless the text is exactly four dot-separated numbers of
 // 16 bits each.
-bool ParseVersionNumbers(const std::string& text, std::array<uint16_t, 4>& numbers);
+bool parseVersionNumbers(const std::string& text, std::array<uint16_t, 4>& numbers);
 
 }  // namespace tarvik

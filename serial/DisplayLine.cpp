@@ -7,42 +7,42 @@
 
 namespace tarvik {
 
-void CDisplayLine::ShowRemembered(const std::string& text) {
-    m_strDisplayText = text;
-    m_view.SetDisplayText(text);
+void DisplayLine::showRemembered(const std::string& text) {
+    m_displayText = text;
+    m_view.setDisplayText(text);
 }
 
-void CDisplayLine::ShowRememberedId(uint32_t id) {
+void DisplayLine::showRememberedId(uint32_t id) {
     std::string text;
-    if (TryLoadString(id, text)) ShowRemembered(text);
+    if (tryLoadString(id, text)) showRemembered(text);
 }
 
-void CDisplayLine::ShowText(const std::string& text) { m_view.SetDisplayText(text); }
+void DisplayLine::showText(const std::string& text) { m_view.setDisplayText(text); }
 
-void CDisplayLine::ShowAlert(const std::string& text) {
-    m_view.SetDisplayText(text);
-    m_view.RestoreWindow();
+void DisplayLine::showAlert(const std::string& text) {
+    m_view.setDisplayText(text);
+    m_view.restoreWindow();
 }
 
-void CDisplayLine::ShowAlertId(uint32_t id) {
+void DisplayLine::showAlertId(uint32_t id) {
     std::string text;
-    if (TryLoadString(id, text)) ShowAlert(text);
+    if (tryLoadString(id, text)) showAlert(text);
 }
 
-void CDisplayLine::ShowAlertWithPrefix(uint32_t id, const std::string& text) {
+void DisplayLine::showAlertWithPrefix(uint32_t id, const std::string& text) {
     std::string prefix;
-    ShowAlert(TryLoadString(id, prefix) ? prefix + ": " + text : text);
+    showAlert(tryLoadString(id, prefix) ? prefix + ": " + text : text);
 }
 
-void CDisplayLine::ShowAlertWithCode(const std::string& text, uint32_t code) {
+void DisplayLine::showAlertWithCode(const std::string& text, uint32_t code) {
     // The text is passed as an argument, never as the format, so a '%' in it is shown as is.
     std::vector<char> buffer(text.size() + 16);
     const int written = std::snprintf(buffer.data(), buffer.size(), "%s: %02x", text.c_str(), code);
-    ShowAlert(written > 0 ? std::string(buffer.data(), static_cast<size_t>(written)) : text);
+    showAlert(written > 0 ? std::string(buffer.data(), static_cast<size_t>(written)) : text);
 }
 
-void CDisplayLine::RestoreRemembered() {
-    if (m_view.GetDisplayText() != m_strDisplayText) m_view.SetDisplayText(m_strDisplayText);
+void DisplayLine::restoreRemembered() {
+    if (m_view.getDisplayText() != m_displayText) m_view.setDisplayText(m_displayText);
 }
 
 }  // namespace tarvik

@@ -8,29 +8,29 @@
 
 namespace tarvik {
 
-class CDisplayLine {
+class DisplayLine {
 public:
-    explicit CDisplayLine(IDisplayView& view) : m_view(view) {}
+    explicit DisplayLine(DisplayView& view) : m_view(view) {}
 
-    void ShowRemembered(const std::string& text);
+    void showRemembered(const std::string& text);
     // Nothing happens when the string table has no such entry.
-    void ShowRememberedId(uint32_t id);
-    void ShowText(const std::string& text);
-    void ShowAlert(const std::string& text);
-    void ShowAlertId(uint32_t id);
+    void showRememberedId(uint32_t id);
+    void showText(const std::string& text);
+    void showAlert(const std::string& text);
+    void showAlertId(uint32_t id);
     // "<string id>: <text>", or only the text when the string does not load.
-    void ShowAlertWithPrefix(uint32_t id, const std::string& text);
+    void showAlertWithPrefix(uint32_t id, const std::string& text);
     // "<text>: <code in lower-case hex, at least two digits>".
-    void ShowAlertWithCode(const std::string& text, uint32_t code);
+    void showAlertWithCode(const std::string& text, uint32_t code);
     // Puts the remembered text back when something else is showing.
-    void RestoreRemembered();
+    void restoreRemembered();
 
-    const std::string& RememberedText() const { return m_strDisplayText; }
+    const std::string& rememberedText() const { return m_displayText; }
 
-    std::string m_strDisplayText;
+    std::string m_displayText;
 
 private:
-    IDisplayView& m_view;
+    DisplayView& m_view;
 };
 
 }  // namespace tarvik

@@ -4,14 +4,14 @@
 
 namespace tarvik {
 
-class IDisplayView {
+class DisplayView {
 public:
-    virtual ~IDisplayView() = default;
-    virtual void SetDisplayText(const std::string& text) = 0;
-    virtual std::string GetDisplayText() const = 0;
+    virtual ~DisplayView() = default;
+    virtual void setDisplayText(const std::string& text) = 0;
+    virtual std::string getDisplayText() const = 0;
     // Brings a hidden or minimised window back (SW_RESTORE) without changing what was remembered
     // as the window's own visibility.
-    virtual void RestoreWindow() = 0;
+    virtual void restoreWindow() = 0;
 };
 
 }  // namespace tarvik

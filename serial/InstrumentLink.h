@@ -16,43 +16,43 @@
 namespace tarvik {
 
 // What the link needs of the window that owns the shared mouse state and the automation object.
-class ILinkHost : public IMergeHost {
+class LinkHost : public MergeHost {
 public:
     // A name that differs from the last one reported: clients hear of it first, then the window
     // shows and remembers it.
-    virtual void FireInstrumentChanged(const std::string& name) = 0;
-    virtual void ShowInstrumentName(const std::string& name) = 0;
+    virtual void fireInstrumentChanged(const std::string& name) = 0;
+    virtual void showInstrumentName(const std::string& name) = 0;
 };
 
-class CInstrumentLink : private PortEvents {
+class InstrumentLink : private PortEvents {
 public:
-    CInstrumentLink(ISettings& settings, CDisplayLine& display, ILinkHost& host,
-                    comm::LineOpener& lines = net::networkLines(),
-                    comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
+    InstrumentLink(Settings& settings, DisplayLine& display, LinkHost& host,
+                   comm::LineOpener& lines = net::networkLines(),
+                   comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
 
-    PortManager& Ports() { return m_ports; }
+    PortManager& ports() { return m_ports; }
     // Both lines' traffic, for whoever watches it (the monitor window, bus subscribers).
-    CTrafficMonitor& Monitor() { return m_monitor; }
+    TrafficMonitor& monitor() { return m_monitor; }
 
     // A complete name field: fired and shown when it differs from the last one.
-    void ReportInstrumentName(const std::string& name);
+    void reportInstrumentName(const std::string& name);
 
-    const CDisplayParser& DisplayParser() const { return m_displayParser; }
-    const CMergeParser& MergeParser() const { return m_mergeParser; }
-    const CLastReportedName& LastReportedName() const { return m_lastReportedName; }
+    const DisplayParser& displayParser() const { return m_displayParser; }
+    const MergeParser& mergeParser() const { return m_mergeParser; }
+    const LastReportedName& lastReportedName() const { return m_lastReportedName; }
 
 private:
     // A parser's state outlives each line's arrivals and its reopenings.
     void displayInput(const std::string& bytes) override;
     void mergeInput(const std::string& bytes) override;
-    void sendMousePacket() override { m_host.SendMousePacket(); }
+    void sendMousePacket() override { m_host.sendMousePacket(); }
 
-    ILinkHost& m_host;
+    LinkHost& m_host;
     PortManager m_ports;
-    CDisplayParser m_displayParser;
-    CLastReportedName m_lastReportedName;
-    CMergeParser m_mergeParser;
-    CTrafficMonitor m_monitor{[this](ITrafficTap* tap) { m_ports.setTrafficTap(tap); }};
+    DisplayParser m_displayParser;
+    LastReportedName m_lastReportedName;
+    MergeParser m_mergeParser;
+    TrafficMonitor m_monitor{[this](TrafficTap* tap) { m_ports.setTrafficTap(tap); }};
 };
 
 }  // namespace tarvik

@@ -13,7 +13,7 @@ struct NamedByte {
 };
 
 // The first entry for a byte is the name shown; the later ones are accepted as input only.
-constexpr std::array kNames{
+constexpr std::array Names{
     NamedByte{"NUL", 0x00},  NamedByte{"TAB", 0x09},    NamedByte{"FF", 0x0C},      NamedByte{"CLEAR", 0x0C},
     NamedByte{"DEL", 0x0C},  NamedByte{"CR", 0x0D},     NamedByte{"RETURN", 0x0D},  NamedByte{"ENTER", 0x0D},
     NamedByte{"PGUP", 0x0E}, NamedByte{"PGDN", 0x0F},   NamedByte{"HOME", 0x18},    NamedByte{"INS", 0x19},
@@ -24,21 +24,20 @@ constexpr std::array kNames{
 };
 
 // Function keys: F1 to F15 alone, with Shift and with Ctrl.
-constexpr std::array<std::pair<std::string_view, uint8_t>, 3> kFunctionRows{
-    {{"F", 0x80}, {"S-F", 0x90}, {"C-F", 0xA0}}};
+constexpr std::array<std::pair<std::string_view, uint8_t>, 3> FunctionRows{{{"F", 0x80}, {"S-F", 0x90}, {"C-F", 0xA0}}};
 
-std::string Upper(std::string_view text) {
+std::string upperCase(std::string_view text) {
     std::string out(text);
     for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return out;
 }
 
-std::optional<uint8_t> ParseFunctionKey(const std::string& word) {
-    for (const auto& [prefix, base] : kFunctionRows) {
+std::optional<uint8_t> parseFunctionKey(const std::string& word) {
+    for (const auto& [prefix, base] : FunctionRows) {
         if (word.size() <= prefix.size() || word.compare(0, prefix.size(), prefix) != 0) continue;
         std::string_view digits(word.data() + prefix.size(), word.size() - prefix.size());
         if (digits.size() > 2 || !std::isdigit(static_cast<unsigned char>(digits[0]))) continue;
-        auto n = ParseNumber(digits);
+        auto n = parseNumber(digits);
         if (n && *n >= 1 && *n <= 15) return static_cast<uint8_t>(base + *n);
     }
     return std::nullopt;
@@ -46,12 +45,12 @@ std::optional<uint8_t> ParseFunctionKey(const std::string& word) {
 
 }  // namespace
 
-std::string HexByte(uint8_t byte) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    return {'0', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
+std::string hexByte(uint8_t byte) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    return {'0', 'x', Digits[byte >> 4], Digits[byte & 0x0F]};
 }
 
-std::optional<long> ParseNumber(std::string_view text) {
+std::optional<long> parseNumber(std::string_view text) {
     int base = 10;
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
@@ -64,33 +63,33 @@ std::optional<long> ParseNumber(std::string_view text) {
     return value;
 }
 
-std::string KeyByteName(uint8_t byte) {
-    for (const auto& entry : kNames)
+std::string keyByteName(uint8_t byte) {
+    for (const auto& entry : Names)
         if (entry.byte == byte) return std::string(entry.name);
     if (byte > 0x20 && byte < 0x7F) return std::string{'\'', static_cast<char>(byte), '\''};
     if (byte >= 0x01 && byte <= 0x1A) return std::string{'C', '-', static_cast<char>('A' + byte - 1)};
-    for (auto it = kFunctionRows.rbegin(); it != kFunctionRows.rend(); ++it)
+    for (auto it = FunctionRows.rbegin(); it != FunctionRows.rend(); ++it)
         if (byte > it->second && byte <= it->second + 15)
             return std::string(it->first) + std::to_string(byte - it->second);
     return {};
 }
 
-std::optional<uint8_t> ParseKeyWord(std::string_view word) {
+std::optional<uint8_t> parseKeyWord(std::string_view word) {
     if (word.size() == 1) return static_cast<uint8_t>(word[0]);
     if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) {
-        auto n = ParseNumber(word);
+        auto n = parseNumber(word);
         if (n && *n <= 0xFF) return static_cast<uint8_t>(*n);
         return std::nullopt;
     }
     if (!word.empty() && std::isdigit(static_cast<unsigned char>(word[0]))) {
-        auto n = ParseNumber(word);
+        auto n = parseNumber(word);
         if (n && *n <= 0xFF) return static_cast<uint8_t>(*n);
         return std::nullopt;
     }
-    const std::string upper = Upper(word);
-    for (const auto& entry : kNames)
+    const std::string upper = upperCase(word);
+    for (const auto& entry : Names)
         if (entry.name == upper) return entry.byte;
-    if (auto fn = ParseFunctionKey(upper)) return fn;
+    if (auto fn = parseFunctionKey(upper)) return fn;
     if (upper.size() == 3 && upper[0] == 'C' && upper[1] == '-' && upper[2] >= 'A' && upper[2] <= 'Z')
         return static_cast<uint8_t>(upper[2] - 'A' + 1);
     return std::nullopt;

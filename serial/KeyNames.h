@@ -9,16 +9,16 @@ namespace tarvik {
 
 // "'a'" for a printable character, a symbolic name ("CR", "F1", "S-UP", "C-A"), or an empty
 // text when the byte has no meaning of its own on the keyboard line.
-std::string KeyByteName(uint8_t byte);
+std::string keyByteName(uint8_t byte);
 
 // One key word of the control language: a single character ("a", "%"), a symbolic name in any
 // letter case ("esc", "F12", "s-f1"), or a number ("0x1b", "27").
-std::optional<uint8_t> ParseKeyWord(std::string_view word);
+std::optional<uint8_t> parseKeyWord(std::string_view word);
 
 // A decimal or 0x-prefixed hexadecimal number without sign, at most 2^31 - 1.
-std::optional<long> ParseNumber(std::string_view text);
+std::optional<long> parseNumber(std::string_view text);
 
 // "0x1b": two lower-case hex digits.
-std::string HexByte(uint8_t byte);
+std::string hexByte(uint8_t byte);
 
 }  // namespace tarvik

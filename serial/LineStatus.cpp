@@ -8,7 +8,7 @@
 namespace tarvik {
 namespace {
 
-std::string StateText(const LineStatus& status) {
+std::string stateText(const LineStatus& status) {
     switch (status.state) {
         case LineState::Closed: return "closed";
         case LineState::NotConfigured: return "not configured";
@@ -27,7 +27,7 @@ std::string StateText(const LineStatus& status) {
 
 }  // namespace
 
-std::string LineStatusText(const std::string& line, const LineStatus& status) {
+std::string lineStatusText(const std::string& line, const LineStatus& status) {
     std::string text = line + ": ";
     // A number only matters where the state came from trying it.
     const bool tried = status.number > 0 && status.state != LineState::Off && status.state != LineState::NotConfigured;
@@ -36,32 +36,32 @@ std::string LineStatusText(const std::string& line, const LineStatus& status) {
         if (!status.target.empty()) text += " \xE2\x86\x92 " + status.target;  // U+2192, an arrow
         text += ", ";
     }
-    return text + StateText(status);
+    return text + stateText(status);
 }
 
-CLinkStatus::CLinkStatus()
-    : log_([](const std::string& text) {
+LinkStatus::LinkStatus()
+    : m_log([](const std::string& text) {
           // One write per line, so lines of other writers never cut into it.
           const std::string line = "tarvik: " + text + "\n";
           std::fwrite(line.data(), 1, line.size(), stderr);
       }) {}
 
-void CLinkStatus::Set(int64_t portId, LineStatus status) {
+void LinkStatus::set(int64_t portId, LineStatus status) {
     if (portId != PortIdDisplay && portId != PortIdMerge) return;
     const char* name = portId == PortIdDisplay ? "Display" : "Merge";
-    LineStatus& current = portId == PortIdDisplay ? display_ : merge_;
-    const std::string text = LineStatusText(name, status);
-    const bool changed = text != LineStatusText(name, current);
+    LineStatus& current = portId == PortIdDisplay ? m_display : m_merge;
+    const std::string text = lineStatusText(name, status);
+    const bool changed = text != lineStatusText(name, current);
     current = std::move(status);
     if (!changed) return;
-    if (log_) log_(text);
-    if (observer_) observer_();
+    if (m_log) m_log(text);
+    if (m_observer) m_observer();
 }
 
-const LineStatus& CLinkStatus::Of(int64_t portId) const { return portId == PortIdMerge ? merge_ : display_; }
+const LineStatus& LinkStatus::of(int64_t portId) const { return portId == PortIdMerge ? m_merge : m_display; }
 
-std::string CLinkStatus::Text() const {
-    return LineStatusText("Display", display_) + "\n" + LineStatusText("Merge", merge_);
+std::string LinkStatus::text() const {
+    return lineStatusText("Display", m_display) + "\n" + lineStatusText("Merge", m_merge);
 }
 
 }  // namespace tarvik

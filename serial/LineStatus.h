@@ -31,30 +31,30 @@ struct LineStatus {
 
 // "Display: COM3 → /dev/ttyUSB0, open", "Merge: COM4 → /dev/ttyUSB7, not open: No such file or
 // directory", "Merge: off".
-std::string LineStatusText(const std::string& line, const LineStatus& status);
+std::string lineStatusText(const std::string& line, const LineStatus& status);
 
 // Both lines' states. A change of a line's text is written to the log once and the observer told;
 // setting what is already shown does neither.
-class CLinkStatus {
+class LinkStatus {
 public:
     using Log = std::function<void(const std::string& text)>;
     // The log writes "tarvik: <text>" lines to standard error.
-    CLinkStatus();
+    LinkStatus();
 
     // `portId` is PortIdDisplay or PortIdMerge; others are ignored.
-    void Set(int64_t portId, LineStatus status);
-    const LineStatus& Of(int64_t portId) const;
+    void set(int64_t portId, LineStatus status);
+    const LineStatus& of(int64_t portId) const;
     // One line of text per port, the Display Port first.
-    std::string Text() const;
+    std::string text() const;
 
-    void SetLog(Log log) { log_ = std::move(log); }
-    void SetObserver(std::function<void()> observer) { observer_ = std::move(observer); }
+    void setLog(Log log) { m_log = std::move(log); }
+    void setObserver(std::function<void()> observer) { m_observer = std::move(observer); }
 
 private:
-    LineStatus display_;
-    LineStatus merge_;
-    Log log_;
-    std::function<void()> observer_;
+    LineStatus m_display;
+    LineStatus m_merge;
+    Log m_log;
+    std::function<void()> m_observer;
 };
 
 }  // namespace tarvik

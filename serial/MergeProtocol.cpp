@@ -4,84 +4,84 @@ namespace tarvik {
 
 namespace {
 
-constexpr uint8_t kFlagActive = 0x10;
-constexpr uint8_t kFlagButton = 0x08;
-constexpr uint8_t kFlagShift = 0x04;
-constexpr uint8_t kFlagCtrl = 0x02;
-constexpr size_t kPacketSize = 6;
+constexpr uint8_t FlagActive = 0x10;
+constexpr uint8_t FlagButton = 0x08;
+constexpr uint8_t FlagShift = 0x04;
+constexpr uint8_t FlagCtrl = 0x02;
+constexpr size_t PacketSize = 6;
 
-uint8_t Low5(uint32_t v) { return static_cast<uint8_t>(kPacketBodyMin | (v & 0x1F)); }
-uint8_t High5(uint32_t v) { return static_cast<uint8_t>(kPacketBodyMin | ((v >> 5) & 0x1F)); }
-int32_t TenBits(uint8_t low, uint8_t high) { return ((high & 0x1F) << 5) | (low & 0x1F); }
+uint8_t low5(uint32_t v) { return static_cast<uint8_t>(PacketBodyMin | (v & 0x1F)); }
+uint8_t high5(uint32_t v) { return static_cast<uint8_t>(PacketBodyMin | ((v >> 5) & 0x1F)); }
+int32_t tenBits(uint8_t low, uint8_t high) { return ((high & 0x1F) << 5) | (low & 0x1F); }
 
 }  // namespace
 
-MousePacket EncodeMousePacket(const MouseState& state) {
-    uint8_t flags = kPacketBodyMin;
-    if (state.m_bMouseActive) flags |= kFlagActive;
-    if (state.m_bMouseButton) flags |= kFlagButton;
-    if (state.m_bShift) flags |= kFlagShift;
-    if (state.m_bCtrl) flags |= kFlagCtrl;
+MousePacket encodeMousePacket(const MouseState& state) {
+    uint8_t flags = PacketBodyMin;
+    if (state.m_mouseActive) flags |= FlagActive;
+    if (state.m_mouseButton) flags |= FlagButton;
+    if (state.m_shift) flags |= FlagShift;
+    if (state.m_ctrl) flags |= FlagCtrl;
     // Unsigned arithmetic: positions from clients may be anything, and only the low bits count.
-    const uint32_t x = static_cast<uint32_t>(state.m_ptInstrumentCursor.x);
-    const uint32_t w = 1023u - static_cast<uint32_t>(state.m_ptInstrumentCursor.y);
-    return {kPacketStart, flags, Low5(x), High5(x), Low5(w), High5(w)};
+    const uint32_t x = static_cast<uint32_t>(state.m_instrumentCursor.x);
+    const uint32_t w = 1023u - static_cast<uint32_t>(state.m_instrumentCursor.y);
+    return {PacketStart, flags, low5(x), high5(x), low5(w), high5(w)};
 }
 
-void SendMousePacket(const MouseState& state, IPortSender& ports) {
-    const MousePacket packet = EncodeMousePacket(state);
-    ports.SendBufferToPorts(packet.data(), packet.size());
+void sendMousePacket(const MouseState& state, PortSender& ports) {
+    const MousePacket packet = encodeMousePacket(state);
+    ports.sendBufferToPorts(packet.data(), packet.size());
 }
 
-void ApplyInstrumentPacket(const MousePacket& p, IMergeHost& host) {
-    if (host.SharedMouseState().m_bMouseMode) host.LeaveMouseMode();
-    // Re-fetched after LeaveMouseMode, which may have rewritten the state.
-    MouseState& state = host.SharedMouseState();
-    state.m_bMouseActive = (p[1] & kFlagActive) ? 1 : 0;
-    state.m_bMouseButton = (p[1] & kFlagButton) ? 1 : 0;
-    state.m_bShift = (p[1] & kFlagShift) ? 1 : 0;
-    state.m_bCtrl = (p[1] & kFlagCtrl) ? 1 : 0;
-    host.RefreshControls();
-    state.m_ptInstrumentCursor = {TenBits(p[2], p[3]), 1023 - TenBits(p[4], p[5])};
-    host.SendMousePacket();
-    state.m_ptPcCursor = host.InstrumentToScreen(state.m_ptInstrumentCursor);
+void applyInstrumentPacket(const MousePacket& p, MergeHost& host) {
+    if (host.sharedMouseState().m_mouseMode) host.leaveMouseMode();
+    // Re-fetched after leaveMouseMode, which may have rewritten the state.
+    MouseState& state = host.sharedMouseState();
+    state.m_mouseActive = (p[1] & FlagActive) ? 1 : 0;
+    state.m_mouseButton = (p[1] & FlagButton) ? 1 : 0;
+    state.m_shift = (p[1] & FlagShift) ? 1 : 0;
+    state.m_ctrl = (p[1] & FlagCtrl) ? 1 : 0;
+    host.refreshControls();
+    state.m_instrumentCursor = {tenBits(p[2], p[3]), 1023 - tenBits(p[4], p[5])};
+    host.sendMousePacket();
+    state.m_pcCursor = host.instrumentToScreen(state.m_instrumentCursor);
 }
 
-void CMergeParser::Parse(const std::string& bytes, IPortSender& ports, IMergeHost& host) {
-    for (char ch : bytes) ParseByte(static_cast<uint8_t>(ch), ports, host);
+void MergeParser::parse(const std::string& bytes, PortSender& ports, MergeHost& host) {
+    for (char ch : bytes) parseByte(static_cast<uint8_t>(ch), ports, host);
 }
 
-void CMergeParser::ParseByte(uint8_t c, IPortSender& ports, IMergeHost& host) {
-    if (pendingPacket_.empty()) {
-        if (c == kPacketStart) {
-            pendingPacket_.push_back(static_cast<char>(c));
+void MergeParser::parseByte(uint8_t c, PortSender& ports, MergeHost& host) {
+    if (m_pendingPacket.empty()) {
+        if (c == PacketStart) {
+            m_pendingPacket.push_back(static_cast<char>(c));
         } else {
-            ports.SendByteToPorts(c);
+            ports.sendByteToPorts(c);
         }
         return;
     }
-    if (c >= kPacketBodyMin) {
-        pendingPacket_.push_back(static_cast<char>(c));
-        if (pendingPacket_.size() == kPacketSize) CompletePacket(host);
+    if (c >= PacketBodyMin) {
+        m_pendingPacket.push_back(static_cast<char>(c));
+        if (m_pendingPacket.size() == PacketSize) completePacket(host);
         return;
     }
     // A byte that cannot belong to a packet: the broken packet and that byte go on as they came,
     // and the byte (even 0x80) does not start a new packet.
-    const std::string broken = std::move(pendingPacket_);
-    pendingPacket_.clear();
-    ports.SendTextToPorts(broken);
-    ports.SendByteToPorts(c);
+    const std::string broken = std::move(m_pendingPacket);
+    m_pendingPacket.clear();
+    ports.sendTextToPorts(broken);
+    ports.sendByteToPorts(c);
 }
 
-void CMergeParser::CompletePacket(IMergeHost& host) {
+void MergeParser::completePacket(MergeHost& host) {
     MousePacket p{};
-    for (size_t i = 0; i < kPacketSize; ++i) p[i] = static_cast<uint8_t>(pendingPacket_[i]);
+    for (size_t i = 0; i < PacketSize; ++i) p[i] = static_cast<uint8_t>(m_pendingPacket[i]);
     // Emptied first, so whatever the host sends while decoding starts from a clean parser.
-    pendingPacket_.clear();
-    if (hasLastPacket_ && p == lastInstrumentPacket_) return;
-    ApplyInstrumentPacket(p, host);
-    lastInstrumentPacket_ = p;
-    hasLastPacket_ = true;
+    m_pendingPacket.clear();
+    if (m_hasLastPacket && p == m_lastInstrumentPacket) return;
+    applyInstrumentPacket(p, host);
+    m_lastInstrumentPacket = p;
+    m_hasLastPacket = true;
 }
 
 }  // namespace tarvik

@@ -17,52 +17,52 @@ namespace tarvik {
 
 using MousePacket = std::array<uint8_t, 6>;
 
-inline constexpr uint8_t kPacketStart = 0x80;
-inline constexpr uint8_t kPacketBodyMin = 0xE0;
+inline constexpr uint8_t PacketStart = 0x80;
+inline constexpr uint8_t PacketBodyMin = 0xE0;
 
 // The packet for `state`. Only the low 10 bits of x and w reach the wire; nothing is clamped.
-MousePacket EncodeMousePacket(const MouseState& state);
+MousePacket encodeMousePacket(const MouseState& state);
 
 // Encodes `state` and writes it as one buffer of 6 bytes.
-void SendMousePacket(const MouseState& state, IPortSender& ports);
+void sendMousePacket(const MouseState& state, PortSender& ports);
 
 // What decoding a packet needs from the window that owns the state.
-class IMergeHost {
+class MergeHost {
 public:
-    virtual ~IMergeHost() = default;
-    virtual MouseState& SharedMouseState() = 0;
+    virtual ~MergeHost() = default;
+    virtual MouseState& sharedMouseState() = 0;
     // Ends PC mouse capture (clears mode, Esc, Shift, Ctrl; sends its own packet).
-    virtual void LeaveMouseMode() = 0;
+    virtual void leaveMouseMode() = 0;
     // Shows the members in the controls, so Shft and Ctrl follow the instrument.
-    virtual void RefreshControls() = 0;
-    virtual void SendMousePacket() = 0;
+    virtual void refreshControls() = 0;
+    virtual void sendMousePacket() = 0;
     // The instrument position in virtual-screen units (the window knows W and H).
-    virtual Point InstrumentToScreen(Point instrument) = 0;
+    virtual Point instrumentToScreen(Point instrument) = 0;
 };
 
 // Takes packet p into the shared state through `host`, in the order the window relies on:
 // leave mouse mode if on, take the flags, refresh controls, take the position, send the packet
 // re-encoded, move the virtual PC cursor to match.
-void ApplyInstrumentPacket(const MousePacket& p, IMergeHost& host);
+void applyInstrumentPacket(const MousePacket& p, MergeHost& host);
 
-class CMergeParser {
+class MergeParser {
 public:
     // Handles every byte of `bytes` in order. Forwarded and broken-packet bytes go to `ports`;
     // a complete packet that differs from the last one decoded goes to `host`.
-    void Parse(const std::string& bytes, IPortSender& ports, IMergeHost& host);
+    void parse(const std::string& bytes, PortSender& ports, MergeHost& host);
 
     // Bytes of a packet still being received (0..5 between calls).
-    const std::string& PendingPacket() const { return pendingPacket_; }
-    bool HasLastInstrumentPacket() const { return hasLastPacket_; }
-    const MousePacket& LastInstrumentPacket() const { return lastInstrumentPacket_; }
+    const std::string& pendingPacket() const { return m_pendingPacket; }
+    bool hasLastInstrumentPacket() const { return m_hasLastPacket; }
+    const MousePacket& lastInstrumentPacket() const { return m_lastInstrumentPacket; }
 
 private:
-    void ParseByte(uint8_t c, IPortSender& ports, IMergeHost& host);
-    void CompletePacket(IMergeHost& host);
+    void parseByte(uint8_t c, PortSender& ports, MergeHost& host);
+    void completePacket(MergeHost& host);
 
-    std::string pendingPacket_;
-    MousePacket lastInstrumentPacket_{};
-    bool hasLastPacket_ = false;  // nothing decoded yet: the first packet always differs
+    std::string m_pendingPacket;
+    MousePacket m_lastInstrumentPacket{};
+    bool m_hasLastPacket = false;  // nothing decoded yet: the first packet always differs
 };
 
 }  // namespace tarvik

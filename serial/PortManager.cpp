@@ -10,7 +10,7 @@
 
 namespace tarvik {
 
-PortManager::PortManager(ISettings& settings, CDisplayLine& display, PortEvents& events, comm::LineOpener& lines,
+PortManager::PortManager(Settings& settings, DisplayLine& display, PortEvents& events, comm::LineOpener& lines,
                          comm::DeviceWatcher& watcher)
     : m_settings(settings),
       m_displayLine(display),
@@ -27,22 +27,22 @@ bool PortManager::openPorts() {
     const std::optional<int32_t> merge = m_settings.mergePort();
     const bool haveDisplay = display.has_value();
     const bool haveMerge = merge.has_value();
-    m_baudRate = m_settings.baudRate().value_or(comm::kLineBaudRate);
+    m_baudRate = m_settings.baudRate().value_or(comm::LineBaudRate);
     if (haveDisplay && haveMerge) {
-        m_displayLine.RestoreRemembered();
+        m_displayLine.restoreRemembered();
         closeLines();
         openDisplayPort(*display);
         openMergePort(*merge);
     } else {
         // Lines already open or tried keep their state, as they keep their ports.
         for (auto [port, have] : {std::pair{&m_display, haveDisplay}, std::pair{&m_merge, haveMerge}}) {
-            if (!have && m_status.Of(port->id).state == LineState::Closed)
-                m_status.Set(port->id, {LineState::NotConfigured, 0, {}, {}});
+            if (!have && m_status.of(port->id).state == LineState::Closed)
+                m_status.set(port->id, {LineState::NotConfigured, 0, {}, {}});
         }
         // A first start: typed keys go nowhere yet, and the empty line is where the user looks.
         // Not remembered, so the name or the next opening of the lines replaces it.
-        if (m_displayLine.RememberedText().empty() && !m_display.line && !m_merge.line)
-            m_displayLine.ShowText(kNoPortsText);
+        if (m_displayLine.rememberedText().empty() && !m_display.line && !m_merge.line)
+            m_displayLine.showText(NoPortsText);
     }
     m_events.sendMousePacket();
     return true;
@@ -57,7 +57,7 @@ bool PortManager::openPort(Port& port, int32_t number) {
     if (!m_commsEnabled) return false;
     if (number < 1) {
         dropLine(port);
-        m_status.Set(port.id, {LineState::Off, number, {}, {}});
+        m_status.set(port.id, {LineState::Off, number, {}, {}});
         return false;
     }
     comm::OpenReport report;
@@ -65,7 +65,7 @@ bool PortManager::openPort(Port& port, int32_t number) {
     const bool connecting = result == 0 && !port.line->isOpen();
     setOpenStatus(port, result, report, connecting ? LineState::Connecting : LineState::Open);
     if (result != 0) {
-        m_displayLine.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(number));
+        m_displayLine.showAlertWithPrefix(StringCommsError, "Port " + std::to_string(number));
         return false;
     }
     return !connecting;
@@ -92,11 +92,11 @@ void PortManager::setOpenStatus(Port& port, uint32_t result, const comm::OpenRep
     LineStatus status{result == 0 ? opened : LineState::NotOpen, port.number, report.target, report.error.reason};
     // Failures past the open itself have a code only.
     if (result != 0 && status.reason.empty()) {
-        status.reason = SystemErrorText(result);
+        status.reason = systemErrorText(result);
         while (!status.reason.empty() && (status.reason.back() == '\n' || status.reason.back() == '.'))
             status.reason.pop_back();
     }
-    m_status.Set(port.id, std::move(status));
+    m_status.set(port.id, std::move(status));
 }
 
 const PortManager::Port* PortManager::portOf(int64_t portId) const {
@@ -114,7 +114,7 @@ bool PortManager::isWaitingForDevice(int64_t portId) const {
 }
 
 void PortManager::onLineError(Port& port) {
-    if (m_commsEnabled) m_displayLine.ShowAlert(std::string("Error: ") + port.name);
+    if (m_commsEnabled) m_displayLine.showAlert(std::string("Error: ") + port.name);
 }
 
 void PortManager::onReadyRead(Port& port) {
@@ -133,13 +133,13 @@ std::string PortManager::drain(Port& port) {
     std::string input;
     size_t count = 0;
     do {
-        uint8_t chunk[kReadChunk];
+        uint8_t chunk[ReadChunk];
         if (const uint32_t result = port.line->read(chunk, sizeof chunk, count)) {
-            m_displayLine.ShowAlertWithCode("COM Error", result);
+            m_displayLine.showAlertWithCode("COM Error", result);
         }
         input.append(reinterpret_cast<const char*>(chunk), count);
-        if (m_tap && count != 0) m_tap->OnLineTraffic(port.traffic, TrafficDirection::In, chunk, count);
-    } while (count == kReadChunk);
+        if (m_tap && count != 0) m_tap->onLineTraffic(port.traffic, TrafficDirection::In, chunk, count);
+    } while (count == ReadChunk);
     return input;
 }
 
@@ -147,16 +147,16 @@ std::string PortManager::drain(Port& port) {
 void PortManager::onOpened(Port& port) {
     // A try of the reconnection, which reports its own success.
     if (!m_commsEnabled || port.reconnecting()) return;
-    setOpenStatus(port, 0, {m_status.Of(port.id).target, {}}, LineState::Open);
+    setOpenStatus(port, 0, {m_status.of(port.id).target, {}}, LineState::Open);
     m_events.sendMousePacket();
 }
 
 void PortManager::onOpenFailed(Port& port, const comm::LineError& why) {
     // A failed try of the reconnection only means another wait.
     if (!m_commsEnabled || port.reconnecting()) return;
-    setOpenStatus(port, why.code != 0 ? why.code : ERROR_GEN_FAILURE, {m_status.Of(port.id).target, why},
+    setOpenStatus(port, why.code != 0 ? why.code : ERROR_GEN_FAILURE, {m_status.of(port.id).target, why},
                   LineState::Open);
-    m_displayLine.ShowAlertWithPrefix(IDS_COMMS_ERROR, "Port " + std::to_string(port.number));
+    m_displayLine.showAlertWithPrefix(StringCommsError, "Port " + std::to_string(port.number));
 }
 
 void PortManager::onLost(Port& port, const comm::LineError& why) {
@@ -165,16 +165,16 @@ void PortManager::onLost(Port& port, const comm::LineError& why) {
         // Closed first, so nothing typed while the server is away is kept to be sent later.
         port.line->close();
         reconnect(port, why);
-        m_displayLine.ShowAlert(std::string("Error: ") + port.name);
+        m_displayLine.showAlert(std::string("Error: ") + port.name);
         return;
     }
     // Watched for before the alert shows, so a device that is back by the time anyone sees the
     // alert is not missed. Without a watch the line stays closed: the alert says why.
     port.watch = m_watcher.watch("COM" + std::to_string(port.number), [this, &port] { onDeviceChanged(port); });
-    LineStatus status = m_status.Of(port.id);
+    LineStatus status = m_status.of(port.id);
     status.state = port.watch ? LineState::Waiting : LineState::HungUp;
-    m_status.Set(port.id, std::move(status));
-    m_displayLine.ShowAlert(std::string("Error: ") + port.name);
+    m_status.set(port.id, std::move(status));
+    m_displayLine.showAlert(std::string("Error: ") + port.name);
     // Closed, so the device can come back under its old name and nothing more is written to a
     // line that is gone.
     port.line->close();
@@ -189,21 +189,21 @@ void PortManager::reconnect(Port& port, const comm::LineError& why) {
         QObject::connect(reconnector, &net::Reconnector::waiting, reconnector,
                          [this, &port](int, const comm::LineError& last) {
                              if (!m_commsEnabled) return;
-                             LineStatus status = m_status.Of(port.id);
+                             LineStatus status = m_status.of(port.id);
                              status.state = LineState::Reconnecting;
                              status.reason = last.reason;
-                             m_status.Set(port.id, std::move(status));
+                             m_status.set(port.id, std::move(status));
                          });
         QObject::connect(reconnector, &net::Reconnector::reconnected, reconnector,
                          [this, &port] { onReconnected(port); });
     }
-    port.reconnector->Start(why);
+    port.reconnector->start(why);
 }
 
 void PortManager::onReconnected(Port& port) {
     if (!m_commsEnabled) return;
-    setOpenStatus(port, 0, {m_status.Of(port.id).target, {}}, LineState::Reconnected);
-    m_displayLine.ShowText(std::string("Reconnected: ") + port.name);
+    setOpenStatus(port, 0, {m_status.of(port.id).target, {}}, LineState::Reconnected);
+    m_displayLine.showText(std::string("Reconnected: ") + port.name);
     m_events.sendMousePacket();
 }
 
@@ -213,7 +213,7 @@ void PortManager::onDeviceChanged(Port& port) {
     if (openLine(port, report) != 0) return;
     port.watch.reset();
     setOpenStatus(port, 0, report, LineState::Reconnected);
-    m_displayLine.ShowText(std::string("Reconnected: ") + port.name);
+    m_displayLine.showText(std::string("Reconnected: ") + port.name);
     m_events.sendMousePacket();
 }
 
@@ -226,18 +226,18 @@ void PortManager::writeToPorts(const uint8_t* bytes, size_t length) {
         if (!port->line || !port->line->isOpen()) continue;
         size_t count = 0;
         port->line->write(bytes, length, count);
-        if (m_tap && count != 0) m_tap->OnLineTraffic(port->traffic, TrafficDirection::Out, bytes, count);
+        if (m_tap && count != 0) m_tap->onLineTraffic(port->traffic, TrafficDirection::Out, bytes, count);
     }
 }
 
-void PortManager::SendByteToPorts(uint8_t byte) { writeToPorts(&byte, 1); }
+void PortManager::sendByteToPorts(uint8_t byte) { writeToPorts(&byte, 1); }
 
-void PortManager::SendTextToPorts(const std::string& text) {
+void PortManager::sendTextToPorts(const std::string& text) {
     // The text ends at its first zero byte, as a C string would.
     writeToPorts(reinterpret_cast<const uint8_t*>(text.c_str()), std::strlen(text.c_str()));
 }
 
-void PortManager::SendBufferToPorts(const uint8_t* bytes, size_t length) {
+void PortManager::sendBufferToPorts(const uint8_t* bytes, size_t length) {
     if (!bytes && length != 0) return;
     writeToPorts(bytes, length);
 }
@@ -245,14 +245,14 @@ void PortManager::SendBufferToPorts(const uint8_t* bytes, size_t length) {
 void PortManager::closePorts() {
     closeLines();
     for (Port* port : {&m_display, &m_merge}) {
-        LineStatus status = m_status.Of(port->id);
+        LineStatus status = m_status.of(port->id);
         if (status.state != LineState::Open && status.state != LineState::Reconnected &&
             status.state != LineState::Waiting && status.state != LineState::Connecting &&
             status.state != LineState::Reconnecting) {
             continue;
         }
         status.state = LineState::Closed;
-        m_status.Set(port->id, std::move(status));
+        m_status.set(port->id, std::move(status));
     }
 }
 

@@ -24,7 +24,7 @@
 
 namespace tarvik {
 
-class ITrafficTap;
+class TrafficTap;
 
 // What is done with the lines' input and when the mouse state must go out (the instrument link).
 class PortEvents {
@@ -38,12 +38,12 @@ public:
 };
 
 // What the display line shows while the machine's settings name no lines and no name has come.
-inline constexpr char kNoPortsText[] = "Set Com Ports in Properties";
-inline constexpr size_t kReadChunk = 128;
+inline constexpr char NoPortsText[] = "Set Com Ports in Properties";
+inline constexpr size_t ReadChunk = 128;
 
-class PortManager : public IPortSender {
+class PortManager : public PortSender {
 public:
-    PortManager(ISettings& settings, CDisplayLine& display, PortEvents& events,
+    PortManager(Settings& settings, DisplayLine& display, PortEvents& events,
                 comm::LineOpener& lines = net::networkLines(),
                 comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
     ~PortManager() override;
@@ -52,7 +52,7 @@ public:
 
     // Reads the port numbers and "Baud"; reopens both lines only when both numbers can be read;
     // always sends the mouse packet. Always true. While numbers are missing, nothing is open and
-    // no name has come, the display line says where to set them (kNoPortsText). Not to be called
+    // no name has come, the display line says where to set them (NoPortsText). Not to be called
     // from a line's own signal.
     bool openPorts();
     // True when the line is open; a network line still connecting says later (its state and, on
@@ -74,16 +74,16 @@ public:
     // Lost, and waiting for the device to come back or for the next try of a network line.
     bool isWaitingForDevice(int64_t portId) const;
     // Each line's state for the user, kept beside the display line's alerts.
-    CLinkStatus& status() { return m_status; }
+    LinkStatus& status() { return m_status; }
     // Told of every byte written to or drained from either line while set (the traffic monitor,
     // while someone watches); null when nobody does.
-    void setTrafficTap(ITrafficTap* tap) { m_tap = tap; }
+    void setTrafficTap(TrafficTap* tap) { m_tap = tap; }
 
     // Display Port first, then Merge Port; a line that is not open is skipped, one that does not
     // take its bytes in time loses them.
-    void SendByteToPorts(uint8_t byte) override;
-    void SendTextToPorts(const std::string& text) override;
-    void SendBufferToPorts(const uint8_t* bytes, size_t length) override;
+    void sendByteToPorts(uint8_t byte) override;
+    void sendTextToPorts(const std::string& text) override;
+    void sendBufferToPorts(const uint8_t* bytes, size_t length) override;
 
 private:
     struct Port {
@@ -98,7 +98,7 @@ private:
         std::unique_ptr<comm::DeviceWatch> watch;
         // Set once a network line was lost; active while it waits to try the line again.
         std::unique_ptr<net::Reconnector> reconnector;
-        bool reconnecting() const { return reconnector && reconnector->Active(); }
+        bool reconnecting() const { return reconnector && reconnector->active(); }
     };
 
     bool openPort(Port& port, int32_t number);
@@ -118,17 +118,17 @@ private:
     void closeLines();
     void writeToPorts(const uint8_t* bytes, size_t length);
 
-    ISettings& m_settings;
-    CDisplayLine& m_displayLine;
+    Settings& m_settings;
+    DisplayLine& m_displayLine;
     PortEvents& m_events;
     comm::LineOpener& m_lines;
     comm::DeviceWatcher& m_watcher;
     Port m_display{PortIdDisplay, "Display", TrafficLine::Display};
     Port m_merge{PortIdMerge, "Merge", TrafficLine::Merge};
-    int32_t m_baudRate = comm::kLineBaudRate;
+    int32_t m_baudRate = comm::LineBaudRate;
     bool m_commsEnabled = false;
-    ITrafficTap* m_tap = nullptr;
-    CLinkStatus m_status;
+    TrafficTap* m_tap = nullptr;
+    LinkStatus m_status;
     // While a line's data is handled, what is sent collects here and goes out in one write per
     // line when the handling ends: the same bytes in the same order on each line, without a
     // system call per forwarded byte.

@@ -6,19 +6,19 @@
 
 namespace tarvik {
 
-MousePacket EncodeWirePacket(const WirePacket& s) {
+MousePacket encodeWirePacket(const WirePacket& s) {
     MouseState state;
-    state.m_ptInstrumentCursor = {s.x, s.y};
-    state.m_bMouseActive = s.active;
-    state.m_bMouseButton = s.button;
-    state.m_bShift = s.shift;
-    state.m_bCtrl = s.ctrl;
-    MousePacket packet = EncodeMousePacket(state);
+    state.m_instrumentCursor = {s.x, s.y};
+    state.m_mouseActive = s.active;
+    state.m_mouseButton = s.button;
+    state.m_shift = s.shift;
+    state.m_ctrl = s.ctrl;
+    MousePacket packet = encodeMousePacket(state);
     if (s.bit0) packet[1] |= 0x01;
     return packet;
 }
 
-WirePacket DecodeWirePacket(const MousePacket& p) {
+WirePacket decodeWirePacket(const MousePacket& p) {
     WirePacket s;
     s.active = (p[1] & 0x10) != 0;
     s.button = (p[1] & 0x08) != 0;
@@ -32,7 +32,7 @@ WirePacket DecodeWirePacket(const MousePacket& p) {
 
 // Built by appending: a literal put in front of a temporary string makes GCC 12 at -O3 warn of
 // an overlapping copy (-Wrestrict) in the library's own insert.
-std::string FormatWireItem(const WireItem& item) {
+std::string formatWireItem(const WireItem& item) {
     std::string line;
     const auto word = [&line](std::string_view text) {
         if (!line.empty()) line += ' ';
@@ -41,8 +41,8 @@ std::string FormatWireItem(const WireItem& item) {
     switch (item.kind) {
         case WireItem::Kind::Key: {
             word("key");
-            word(HexByte(item.key));
-            const std::string name = KeyByteName(item.key);
+            word(hexByte(item.key));
+            const std::string name = keyByteName(item.key);
             if (!name.empty()) word(name);
             break;
         }
@@ -62,35 +62,35 @@ std::string FormatWireItem(const WireItem& item) {
         }
         case WireItem::Kind::Broken:
             word("broken");
-            for (uint8_t b : item.bytes) word(HexByte(b));
+            for (uint8_t b : item.bytes) word(hexByte(b));
             break;
     }
     return line;
 }
 
-void CWireDecoder::Feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out) {
+void WireDecoder::feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out) {
     for (size_t i = 0; i < length; ++i) {
         const uint8_t c = bytes[i];
-        if (pending_.empty() && c == kPacketStart) {
-            pending_.push_back(c);
+        if (m_pending.empty() && c == PacketStart) {
+            m_pending.push_back(c);
             continue;
         }
-        if (!pending_.empty() && c >= kPacketBodyMin) {
-            pending_.push_back(c);
-            if (pending_.size() == 6) {
+        if (!m_pending.empty() && c >= PacketBodyMin) {
+            m_pending.push_back(c);
+            if (m_pending.size() == 6) {
                 WireItem item;
                 item.kind = WireItem::Kind::Packet;
-                item.packet =
-                    DecodeWirePacket({pending_[0], pending_[1], pending_[2], pending_[3], pending_[4], pending_[5]});
-                item.bytes.swap(pending_);
+                item.packet = decodeWirePacket(
+                    {m_pending[0], m_pending[1], m_pending[2], m_pending[3], m_pending[4], m_pending[5]});
+                item.bytes.swap(m_pending);
                 out.push_back(std::move(item));
             }
             continue;
         }
-        if (!pending_.empty()) {
+        if (!m_pending.empty()) {
             WireItem broken;
             broken.kind = WireItem::Kind::Broken;
-            broken.bytes.swap(pending_);
+            broken.bytes.swap(m_pending);
             out.push_back(std::move(broken));
         }
         WireItem key;

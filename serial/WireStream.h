@@ -1,7 +1,7 @@
 #pragma once
 // The keyboard line's wire stream read back as items: single key bytes, 6-byte mouse packets with
 // their flags, and packets cut short. For those who watch the stream (the simulated instrument,
-// the traffic monitor); the program's own parsing is CMergeParser.
+// the traffic monitor); the program's own parsing is MergeParser.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -30,22 +30,22 @@ struct WireItem {
     std::vector<uint8_t> bytes;  // the item's bytes as they arrived (for Broken, the packet cut short)
 };
 
-MousePacket EncodeWirePacket(const WirePacket& state);
-WirePacket DecodeWirePacket(const MousePacket& packet);
+MousePacket encodeWirePacket(const WirePacket& state);
+WirePacket decodeWirePacket(const MousePacket& packet);
 
 // One line per item: "key 0x61 'a'", "packet x=65 y=892 active", "broken 0x80 0xf0".
-std::string FormatWireItem(const WireItem& item);
+std::string formatWireItem(const WireItem& item);
 
 // Splits the stream into items the way the receiving end does: 0x80 opens a packet, bytes of
 // 0xE0 and above continue it, anything else breaks it and is a key byte of its own. The state
 // carries a packet split across reads.
-class CWireDecoder {
+class WireDecoder {
 public:
-    void Feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out);
-    bool HasPending() const { return !pending_.empty(); }
+    void feed(const uint8_t* bytes, size_t length, std::vector<WireItem>& out);
+    bool hasPending() const { return !m_pending.empty(); }
 
 private:
-    std::vector<uint8_t> pending_;
+    std::vector<uint8_t> m_pending;
 };
 
 }  // namespace tarvik

@@ -17,7 +17,7 @@ public:
     virtual Point cursorPos() = 0;
     virtual void setCursorPos(Point position) = 0;
     // Null where the desktop offers no capture.
-    virtual std::unique_ptr<IMouseDevice> openMouseDevice() = 0;
+    virtual std::unique_ptr<MouseDevice> openMouseDevice() = 0;
 };
 
 }  // namespace tarvik

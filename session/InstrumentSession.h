@@ -26,16 +26,16 @@
 namespace tarvik {
 
 class InstrumentSession : public QObject,
-                          public IAutomationHost,
-                          private ILinkHost,
-                          private IMouseHost,
-                          private IKeyCodeSink,
-                          private IMacroButtons,
-                          private IDisplayView {
+                          public AutomationHost,
+                          private LinkHost,
+                          private MouseHost,
+                          private KeyCodeSink,
+                          private MacroButtons,
+                          private DisplayView {
     Q_OBJECT
 
 public:
-    explicit InstrumentSession(ISettings& settings, comm::LineOpener& lines = net::networkLines(),
+    explicit InstrumentSession(Settings& settings, comm::LineOpener& lines = net::networkLines(),
                                comm::DeviceWatcher& watcher = comm::inotifyDeviceWatcher());
     ~InstrumentSession() override;
 
@@ -50,19 +50,19 @@ public:
     void initialise();
     // "Mouse Position" and "Mouse Speed" as stored, or their defaults.
     void readMouseSettings();
-    bool openPorts() { return m_link.Ports().openPorts(); }
+    bool openPorts() { return m_link.ports().openPorts(); }
     // The shutdown work, in its order: the lines quiet, "Shutdown - Please Wait" (then
     // shutdownShown, for the window to paint it), the capture released, the last packet with
     // the active flag clear, the lines closed, the mouse device gone.
     void shutdown();
 
     // The display line: what the instrument or a status puts there, alerts over it.
-    CDisplayLine& displayLine() { return m_displayLine; }
+    DisplayLine& displayLine() { return m_displayLine; }
     const std::string& displayText() const { return m_displayText; }
 
     // Keys: true when `message` was taken for the instrument (it then gets no further handling).
-    bool translateKey(const KeyMessage& message) { return m_keyTranslator.TranslateMessage(message); }
-    // A translated key code (UWM_KEYCODE): a byte, a modifier, Esc lit, the help key marked.
+    bool translateKey(const KeyMessage& message) { return m_keyTranslator.translateMessage(message); }
+    // A translated key code (MessageKeyCode): a byte, a modifier, Esc lit, the help key marked.
     void keyCode(uint32_t code, uint32_t action);
     // The keyboard went elsewhere: Shift and Ctrl held on it are cleared with one packet.
     void releaseHeldModifiers();
@@ -71,22 +71,22 @@ public:
 
     // What the toggle buttons show and set: Esc, Shift, Ctrl, mouse mode, and the packet flags.
     MouseState& mouseState() { return m_state; }
-    void sendMousePacket();
+    void sendMousePacket() override;
     // Esc as the button sends it: once, when lit.
     void pressEsc();
-    bool enterMouseMode() { return m_mouse.EnterMouseMode(); }
-    void leaveMouseMode() { m_mouse.LeaveMouseMode(); }
+    bool enterMouseMode() { return m_mouse.enterMouseMode(); }
+    void leaveMouseMode() override { m_mouse.leaveMouseMode(); }
     // The capture of the PC mouse, from the desktop; false when there is none.
     bool initMouseDevice();
-    int32_t mouseSpeed() const { return m_mouse.m_nMouseSpeed; }
-    void setMouseSpeed(int32_t speed) { m_mouse.m_nMouseSpeed = speed; }
-    int32_t mouseStartPosition() const { return m_mouse.m_nMouseStartPosition; }
-    void setMouseStartPosition(int32_t position) { m_mouse.m_nMouseStartPosition = position; }
+    int32_t mouseSpeed() const { return m_mouse.m_mouseSpeed; }
+    void setMouseSpeed(int32_t speed) { m_mouse.m_mouseSpeed = speed; }
+    int32_t mouseStartPosition() const { return m_mouse.m_mouseStartPosition; }
+    void setMouseStartPosition(int32_t position) { m_mouse.m_mouseStartPosition = position; }
     // Set while a right click that ended mouse mode, or the preferences sheet, must not open a
     // context menu.
-    bool contextMenuSuppressed() const { return m_mouse.m_bSuppressContextMenu != 0; }
-    void setContextMenuSuppressed(bool on) { m_mouse.m_bSuppressContextMenu = on ? 1 : 0; }
-    const CMouseEmulation& mouseEmulation() const { return m_mouse; }
+    bool contextMenuSuppressed() const { return m_mouse.m_suppressContextMenu != 0; }
+    void setContextMenuSuppressed(bool on) { m_mouse.m_suppressContextMenu = on ? 1 : 0; }
+    const MouseEmulation& mouseEmulation() const { return m_mouse; }
 
     // The macros behind the function buttons.
     const MacroArray& macros() const { return m_macros; }
@@ -97,23 +97,21 @@ public:
     void sendMacro(int index);
 
     // The lines, their parsers and their traffic.
-    PortManager& ports() { return m_link.Ports(); }
-    const CInstrumentLink& link() const { return m_link; }
-    CTrafficMonitor& monitor() { return m_link.Monitor(); }
+    PortManager& ports() override { return m_link.ports(); }
+    const InstrumentLink& link() const { return m_link; }
+    TrafficMonitor& monitor() { return m_link.monitor(); }
     // A complete name field, as the Display Port brings it.
-    void reportInstrumentName(const std::string& name) { m_link.ReportInstrumentName(name); }
+    void reportInstrumentName(const std::string& name) { m_link.reportInstrumentName(name); }
 
-    // IAutomationHost: what automation clients reach.
-    IPortSender& Ports() override { return m_link.Ports(); }
-    MouseState& SharedMouseState() override { return m_state; }
-    void SendMousePacket() override { sendMousePacket(); }
-    IInstrumentEvents* GetAutomationObject() const override { return m_automationObject; }
-    void SetAutomationObject(IInstrumentEvents* object) override { m_automationObject = object; }
-    void SetInstrumentListener(IInstrumentEvents* listener) override { m_instrumentListener = listener; }
-    std::string InstrumentName() const override { return m_link.LastReportedName().Last(); }
-    void ShowFromClient(bool show) override;
-    void CloseFromClient(std::function<void(bool ends)> answered) override;
-    ITrafficSource* Traffic() override { return &m_link.Monitor(); }
+    // AutomationHost: what automation clients reach.
+    MouseState& sharedMouseState() override { return m_state; }
+    InstrumentEvents* getAutomationObject() const override { return m_automationObject; }
+    void setAutomationObject(InstrumentEvents* object) override { m_automationObject = object; }
+    void setInstrumentListener(InstrumentEvents* listener) override { m_instrumentListener = listener; }
+    std::string instrumentName() const override { return m_link.lastReportedName().last(); }
+    void showFromClient(bool show) override;
+    void closeFromClient(std::function<void(bool ends)> answered) override;
+    TrafficSource* traffic() override { return &m_link.monitor(); }
 
 signals:
     // The display line's text changed; the window shows it.
@@ -130,45 +128,44 @@ signals:
     void lineStatusChanged(const std::string& text);
 
 private:
-    // ILinkHost: a changed name reaches automation clients first, then the display line.
-    void FireInstrumentChanged(const std::string& name) override;
-    void ShowInstrumentName(const std::string& name) override { m_displayLine.ShowRemembered(name); }
-    void LeaveMouseMode() override { m_mouse.LeaveMouseMode(); }
-    void RefreshControls() override { emit controlsChanged(); }
-    Point InstrumentToScreen(Point instrument) override { return m_mouse.InstrumentToScreen(instrument); }
-    // IMouseHost
-    void SetMouseImage(bool on) override { emit mouseModeChanged(on); }
-    void ShowAlertId(uint32_t id) override { m_displayLine.ShowAlertId(id); }
-    void SetTimer(uint32_t id, uint32_t milliseconds) override;
-    void KillTimer(uint32_t id) override;
-    DesktopSize GetDesktopSize() override;
-    Point GetCursorPos() override;
-    void SetCursorPos(Point position) override;
-    // IKeyCodeSink
-    void OnKeyCode(uint32_t code, uint32_t action) override { keyCode(code, action); }
-    // IMacroButtons
-    void SetMacroCaption(int index, const std::string& caption) override { emit macroCaptionChanged(index, caption); }
-    // IDisplayView
-    void SetDisplayText(const std::string& text) override;
-    std::string GetDisplayText() const override { return m_displayText; }
-    void RestoreWindow() override { emit windowWanted(); }
+    // LinkHost: a changed name reaches automation clients first, then the display line.
+    void fireInstrumentChanged(const std::string& name) override;
+    void showInstrumentName(const std::string& name) override { m_displayLine.showRemembered(name); }
+    void refreshControls() override { emit controlsChanged(); }
+    Point instrumentToScreen(Point instrument) override { return m_mouse.instrumentToScreen(instrument); }
+    // MouseHost
+    void setMouseImage(bool on) override { emit mouseModeChanged(on); }
+    void showAlertId(uint32_t id) override { m_displayLine.showAlertId(id); }
+    void setTimer(uint32_t id, uint32_t milliseconds) override;
+    void stopTimer(uint32_t id) override;
+    DesktopSize getDesktopSize() override;
+    Point getCursorPos() override;
+    void setCursorPos(Point position) override;
+    // KeyCodeSink
+    void onKeyCode(uint32_t code, uint32_t action) override { keyCode(code, action); }
+    // MacroButtons
+    void setMacroCaption(int index, const std::string& caption) override { emit macroCaptionChanged(index, caption); }
+    // DisplayView
+    void setDisplayText(const std::string& text) override;
+    std::string getDisplayText() const override { return m_displayText; }
+    void restoreWindow() override { emit windowWanted(); }
 
     QTimer* timerFor(uint32_t id);
 
-    ISettings& m_settings;
+    Settings& m_settings;
     std::string m_displayText;
-    CDisplayLine m_displayLine{static_cast<IDisplayView&>(*this)};
+    DisplayLine m_displayLine{static_cast<DisplayView&>(*this)};
     MouseState m_state;
-    CInstrumentLink m_link;
+    InstrumentLink m_link;
     QTimer m_suppressContextMenu;
     QTimer m_packetThrottle;
-    CMouseEmulation m_mouse;
-    CKeyTranslator m_keyTranslator{static_cast<IKeyCodeSink&>(*this)};
+    MouseEmulation m_mouse;
+    KeyTranslator m_keyTranslator{static_cast<KeyCodeSink&>(*this)};
     MacroArray m_macros;
     bool m_helpKey = false;
     DesktopAccess* m_desktop = nullptr;
-    IInstrumentEvents* m_automationObject = nullptr;    // not owned; set while the object exists
-    IInstrumentEvents* m_instrumentListener = nullptr;  // not owned: the control interface
+    InstrumentEvents* m_automationObject = nullptr;    // not owned; set while the object exists
+    InstrumentEvents* m_instrumentListener = nullptr;  // not owned: the control interface
     std::function<void(bool)> m_showWindow;
     std::function<void(std::function<void(bool)>)> m_closeWindow;
 };

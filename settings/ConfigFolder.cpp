@@ -8,13 +8,13 @@
 namespace tarvik {
 namespace {
 
-std::string Env(const char* name) {
+std::string env(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
 }
 
-std::string HomeFolder() {
-    std::string home = Env("HOME");
+std::string homeFolder() {
+    std::string home = env("HOME");
     if (!home.empty()) return home;
     struct passwd pw {};
     struct passwd* found = nullptr;
@@ -27,9 +27,9 @@ std::string HomeFolder() {
 
 }  // namespace
 
-std::string UserConfigFolder() {
-    std::string config = Env("XDG_CONFIG_HOME");
-    if (config.empty() || config.front() != '/') config = HomeFolder() + "/.config";
+std::string userConfigFolder() {
+    std::string config = env("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/') config = homeFolder() + "/.config";
     return config + "/tarvik";
 }
 

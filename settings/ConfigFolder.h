@@ -6,6 +6,6 @@ namespace tarvik {
 
 // $XDG_CONFIG_HOME/tarvik when that is an absolute path (a relative one is invalid and ignored),
 // else the home folder's .config/tarvik ($HOME, or the password database's entry).
-std::string UserConfigFolder();
+std::string userConfigFolder();
 
 }  // namespace tarvik

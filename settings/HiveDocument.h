@@ -24,7 +24,7 @@ struct HiveEntry {
 };
 
 struct HiveKey {
-    std::string path;  // as CHiveDocument::WrittenPath gives it ("HKEY_CURRENT_USER\Software\...")
+    std::string path;  // as HiveDocument::writtenPath gives it ("HKEY_CURRENT_USER\Software\...")
     std::vector<HiveEntry> entries;
 };
 
@@ -34,42 +34,42 @@ struct SkippedLine {
     std::string why;
 };
 
-class CHiveDocument {
+class HiveDocument {
 public:
     // `root` is the hive's root name; keys written without a known root belong to it.
-    explicit CHiveDocument(std::string root) : root_(std::move(root)) {}
+    explicit HiveDocument(std::string root) : m_root(std::move(root)) {}
 
     bool wideStrings = true;            // "5.00" format: string data in hex() lists is UTF-16LE
     std::vector<std::string> preamble;  // comment and blank lines before the first key
     std::vector<HiveKey> keys;
     std::vector<SkippedLine> skipped;  // not written back: a rewrite leaves them out
 
-    const std::string& Root() const { return root_; }
+    const std::string& root() const { return m_root; }
 
     // `path` is relative to the root ("Software\Ondrix Series III\Tarvik") unless it starts with
     // a root name. A key exists when it is listed or when a listed key lies below it.
-    bool KeyExists(std::string_view path) const;
-    HiveKey* FindKey(std::string_view path);
-    const HiveKey* FindKey(std::string_view path) const;
+    bool keyExists(std::string_view path) const;
+    HiveKey* findKey(std::string_view path);
+    const HiveKey* findKey(std::string_view path) const;
     // The key, added at the end when missing. Returns true in `added` when it was new.
-    HiveKey& AddKey(std::string_view path, bool* added = nullptr);
+    HiveKey& addKey(std::string_view path, bool* added = nullptr);
     // Removes the key and everything below it.
-    void DeleteKey(std::string_view path);
+    void deleteKey(std::string_view path);
 
-    static const HiveValue* FindValue(const HiveKey& key, std::string_view name);
-    static void SetValue(HiveKey& key, std::string_view name, HiveValue value);
-    static void DeleteValue(HiveKey& key, std::string_view name);
+    static const HiveValue* findValue(const HiveKey& key, std::string_view name);
+    static void setValue(HiveKey& key, std::string_view name, HiveValue value);
+    static void deleteValue(HiveKey& key, std::string_view name);
 
     // A key path as it is kept and written: single separators, none at either end, and the
     // hive's root in front when the path names none; names keep the case they were given.
-    std::string WrittenPath(std::string_view path) const;
-    // The comparable form of a key path: WrittenPath's, upper case, with the full root name.
-    std::string CanonicalPath(std::string_view path) const;
+    std::string writtenPath(std::string_view path) const;
+    // The comparable form of a key path: writtenPath's, upper case, with the full root name.
+    std::string canonicalPath(std::string_view path) const;
 
 private:
-    std::string root_;
+    std::string m_root;
 };
 
-bool SameName(std::string_view a, std::string_view b);
+bool sameName(std::string_view a, std::string_view b);
 
 }  // namespace tarvik::hive

@@ -6,40 +6,40 @@
 namespace tarvik {
 namespace {
 
-std::unique_ptr<IHiveStore> StoreUnlessGiven(IHiveStore* given) {
-    return given ? nullptr : std::make_unique<CFileHiveStore>();
+std::unique_ptr<HiveStore> storeUnlessGiven(HiveStore* given) {
+    return given ? nullptr : std::make_unique<FileHiveStore>();
 }
 
 }  // namespace
 
-CSettings::CSettings(IMessageBox& box, IHiveStore* store)
-    : ownStore_(StoreUnlessGiven(store)),
-      access_(box, store ? *store : *ownStore_) {}
+HiveSettings::HiveSettings(MessageBox& box, HiveStore* store)
+    : m_ownStore(storeUnlessGiven(store)),
+      m_access(box, store ? *store : *m_ownStore) {}
 
-CSettings::~CSettings() = default;
+HiveSettings::~HiveSettings() = default;
 
-bool CSettings::ReadSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) {
-    return ReadSettingNumber(hive, LoadString(nameId), value);
+bool HiveSettings::readSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) {
+    return readSettingNumber(hive, loadString(nameId), value);
 }
 
-bool CSettings::ReadSettingNumber(uint32_t hive, const std::string& name, int32_t& value) {
-    return access_.ReadNumber(hive, LoadString(IDS_REGISTRY_KEY), name, value);
+bool HiveSettings::readSettingNumber(uint32_t hive, const std::string& name, int32_t& value) {
+    return m_access.readNumber(hive, loadString(StringRegistryKey), name, value);
 }
 
-bool CSettings::ReadSettingString(uint32_t hive, const std::string& name, std::string& text) {
-    return access_.ReadString(hive, LoadString(IDS_REGISTRY_KEY), name, text);
+bool HiveSettings::readSettingString(uint32_t hive, const std::string& name, std::string& text) {
+    return m_access.readString(hive, loadString(StringRegistryKey), name, text);
 }
 
-bool CSettings::WriteSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) {
-    return WriteSettingNumber(hive, LoadString(nameId), value);
+bool HiveSettings::writeSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) {
+    return writeSettingNumber(hive, loadString(nameId), value);
 }
 
-bool CSettings::WriteSettingNumber(uint32_t hive, const std::string& name, int32_t value) {
-    return access_.WriteNumber(hive, LoadString(IDS_REGISTRY_KEY), name, value);
+bool HiveSettings::writeSettingNumber(uint32_t hive, const std::string& name, int32_t value) {
+    return m_access.writeNumber(hive, loadString(StringRegistryKey), name, value);
 }
 
-bool CSettings::WriteSettingString(uint32_t hive, const std::string& name, const std::string& text) {
-    return access_.WriteString(hive, LoadString(IDS_REGISTRY_KEY), name, text);
+bool HiveSettings::writeSettingString(uint32_t hive, const std::string& name, const std::string& text) {
+    return m_access.writeString(hive, loadString(StringRegistryKey), name, text);
 }
 
 }  // namespace tarvik

@@ -9,22 +9,22 @@
 
 namespace tarvik {
 
-class CSettings : public ISettings {
+class HiveSettings : public Settings {
 public:
     // With no store the hive files are used.
-    explicit CSettings(IMessageBox& box, IHiveStore* store = nullptr);
-    ~CSettings() override;
+    explicit HiveSettings(MessageBox& box, HiveStore* store = nullptr);
+    ~HiveSettings() override;
 
-    bool ReadSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) override;
-    bool ReadSettingNumber(uint32_t hive, const std::string& name, int32_t& value) override;
-    bool ReadSettingString(uint32_t hive, const std::string& name, std::string& text) override;
-    bool WriteSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) override;
-    bool WriteSettingNumber(uint32_t hive, const std::string& name, int32_t value) override;
-    bool WriteSettingString(uint32_t hive, const std::string& name, const std::string& text) override;
+    bool readSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) override;
+    bool readSettingNumber(uint32_t hive, const std::string& name, int32_t& value) override;
+    bool readSettingString(uint32_t hive, const std::string& name, std::string& text) override;
+    bool writeSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) override;
+    bool writeSettingNumber(uint32_t hive, const std::string& name, int32_t value) override;
+    bool writeSettingString(uint32_t hive, const std::string& name, const std::string& text) override;
 
 private:
-    std::unique_ptr<IHiveStore> ownStore_;
-    CRegistryAccess access_;
+    std::unique_ptr<HiveStore> m_ownStore;
+    RegistryAccess m_access;
 };
 
 }  // namespace tarvik

@@ -11,28 +11,28 @@
 namespace tarvik::hive {
 namespace {
 
-constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kHeader4 = "REGEDIT4";
-constexpr size_t kWrapColumn = 76;  // where the editor breaks long hex lists
+constexpr std::string_view Header5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view Header4 = "REGEDIT4";
+constexpr size_t WrapColumn = 76;  // where the editor breaks long hex lists
 
-bool IsSpace(char c) { return c == ' ' || c == '\t'; }
+bool isSpace(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsSpace(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsSpace(s.back())) s.remove_suffix(1);
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isSpace(s.back())) s.remove_suffix(1);
     return s;
 }
 
-bool IsBlankOrComment(std::string_view line) {
-    const std::string_view t = Trim(line);
+bool isBlankOrComment(std::string_view line) {
+    const std::string_view t = trim(line);
     return t.empty() || t.front() == ';';
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && SameName(s.substr(0, prefix.size()), prefix);
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && sameName(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
+int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -40,13 +40,13 @@ int HexDigit(char c) {
 }
 
 // What may follow a value's data on its line: blanks and an optional comment.
-bool RestIsEmpty(std::string_view rest) {
-    rest = Trim(rest);
+bool restIsEmpty(std::string_view rest) {
+    rest = trim(rest);
     return rest.empty() || rest.front() == ';';
 }
 
 // The file's bytes as narrow text; nullopt when they cannot be text at all.
-std::optional<std::string> DecodeFile(const std::string& bytes, std::string& error) {
+std::optional<std::string> decodeFile(const std::string& bytes, std::string& error) {
     const auto* b = reinterpret_cast<const uint8_t*>(bytes.data());
     const size_t n = bytes.size();
     std::string text;
@@ -56,7 +56,7 @@ std::optional<std::string> DecodeFile(const std::string& bytes, std::string& err
             error = "UTF-16 text with an odd number of bytes (truncated)";
             return std::nullopt;
         }
-        WideToNarrow(b + skip, n - skip, text);
+        wideToNarrow(b + skip, n - skip, text);
     } else if (n >= 3 && b[0] == 0xEF && b[1] == 0xBB && b[2] == 0xBF) {
         text = bytes.substr(3);
     } else {
@@ -69,7 +69,7 @@ std::optional<std::string> DecodeFile(const std::string& bytes, std::string& err
     return text;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
+std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
     size_t start = 0;
     while (start < text.size()) {
@@ -84,7 +84,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 // A quoted text starting at s[0] == '"', with the escapes \\ and \". Returns the length consumed.
-std::optional<size_t> ParseQuoted(std::string_view s, std::string& out) {
+std::optional<size_t> parseQuoted(std::string_view s, std::string& out) {
     out.clear();
     for (size_t i = 1; i < s.size(); ++i) {
         if (s[i] == '"') return i + 1;
@@ -94,7 +94,7 @@ std::optional<size_t> ParseQuoted(std::string_view s, std::string& out) {
     return std::nullopt;
 }
 
-std::string Quote(std::string_view text) {
+std::string quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
         if (c == '\\' || c == '"') out += '\\';
@@ -103,17 +103,17 @@ std::string Quote(std::string_view text) {
     return out + "\"";
 }
 
-bool ParseHexList(std::string_view list, std::vector<uint8_t>& out) {
-    list = Trim(list);
+bool parseHexList(std::string_view list, std::vector<uint8_t>& out) {
+    list = trim(list);
     if (list.empty()) return true;
     if (list.back() == ',') list.remove_suffix(1);  // a trailing comma is harmless
     for (size_t start = 0;;) {
         const size_t end = list.find(',', start);
-        const std::string_view token = Trim(list.substr(start, end == std::string_view::npos ? end : end - start));
+        const std::string_view token = trim(list.substr(start, end == std::string_view::npos ? end : end - start));
         if (token.empty() || token.size() > 2) return false;
         int value = 0;
         for (char c : token) {
-            const int d = HexDigit(c);
+            const int d = hexDigit(c);
             if (d < 0) return false;
             value = value * 16 + d;
         }
@@ -123,15 +123,15 @@ bool ParseHexList(std::string_view list, std::vector<uint8_t>& out) {
     }
 }
 
-bool IsStringType(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+bool isStringType(uint32_t type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
 
 // The data after "name"=, hex continuations already joined.
-bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& isDeletion) {
+bool parseData(std::string_view data, bool wideStrings, HiveValue& value, bool& isDeletion) {
     isDeletion = false;
     if (!data.empty() && data.front() == '"') {
         std::string text;
-        const auto used = ParseQuoted(data, text);
-        if (!used || !RestIsEmpty(data.substr(*used))) return false;
+        const auto used = parseQuoted(data, text);
+        if (!used || !restIsEmpty(data.substr(*used))) return false;
         value.type = REG_SZ;
         value.data.assign(text.begin(), text.end());
         value.data.push_back(0);
@@ -139,23 +139,23 @@ bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& 
     }
     if (!data.empty() && data.front() == '-') {
         isDeletion = true;
-        return RestIsEmpty(data.substr(1));
+        return restIsEmpty(data.substr(1));
     }
-    if (StartsWithNoCase(data, "dword:")) {
+    if (startsWithNoCase(data, "dword:")) {
         data.remove_prefix(6);
         uint32_t number = 0;
         size_t digits = 0;
-        while (digits < data.size() && HexDigit(data[digits]) >= 0) {
-            number = number * 16 + static_cast<uint32_t>(HexDigit(data[digits]));
+        while (digits < data.size() && hexDigit(data[digits]) >= 0) {
+            number = number * 16 + static_cast<uint32_t>(hexDigit(data[digits]));
             ++digits;
         }
-        if (digits == 0 || digits > 8 || !RestIsEmpty(data.substr(digits))) return false;
+        if (digits == 0 || digits > 8 || !restIsEmpty(data.substr(digits))) return false;
         value.type = REG_DWORD;
         value.data = {static_cast<uint8_t>(number), static_cast<uint8_t>(number >> 8),
                       static_cast<uint8_t>(number >> 16), static_cast<uint8_t>(number >> 24)};
         return true;
     }
-    if (!StartsWithNoCase(data, "hex")) return false;
+    if (!startsWithNoCase(data, "hex")) return false;
     data.remove_prefix(3);
     value.type = REG_BINARY;
     if (!data.empty() && data.front() == '(') {
@@ -163,8 +163,8 @@ bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& 
         if (close == std::string_view::npos || close == 1 || close > 9) return false;
         uint32_t type = 0;
         for (char c : data.substr(1, close - 1)) {
-            if (HexDigit(c) < 0) return false;
-            type = type * 16 + static_cast<uint32_t>(HexDigit(c));
+            if (hexDigit(c) < 0) return false;
+            type = type * 16 + static_cast<uint32_t>(hexDigit(c));
         }
         value.type = type;
         data.remove_prefix(close + 1);
@@ -174,10 +174,10 @@ bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& 
     const size_t comment = data.find(';');
     if (comment != std::string_view::npos) data = data.substr(0, comment);
     std::vector<uint8_t> bytes;
-    if (!ParseHexList(data, bytes)) return false;
-    if (IsStringType(value.type) && wideStrings) {
+    if (!parseHexList(data, bytes)) return false;
+    if (isStringType(value.type) && wideStrings) {
         std::string narrow;
-        if (WideToNarrow(bytes.data(), bytes.size(), narrow)) {
+        if (wideToNarrow(bytes.data(), bytes.size(), narrow)) {
             value.data.assign(narrow.begin(), narrow.end());
         } else {
             value.data = std::move(bytes);
@@ -191,129 +191,129 @@ bool ParseData(std::string_view data, bool wideStrings, HiveValue& value, bool& 
 
 // Reads as the registry editor imports: a line that cannot be read is skipped and noted, and
 // everything else is taken.
-class CParser {
+class Parser {
 public:
-    explicit CParser(CHiveDocument& doc) : doc_(doc) {}
+    explicit Parser(HiveDocument& doc) : m_doc(doc) {}
 
-    void Run(const std::vector<std::string_view>& lines) {
-        for (lineNo_ = 0; lineNo_ < lines.size(); ++lineNo_) {
-            const size_t first = lineNo_;
-            if (!Line(lines, lines[lineNo_])) doc_.skipped.push_back({first + 1, why_});
+    void run(const std::vector<std::string_view>& lines) {
+        for (m_lineNo = 0; m_lineNo < lines.size(); ++m_lineNo) {
+            const size_t first = m_lineNo;
+            if (!line(lines, lines[m_lineNo])) m_doc.skipped.push_back({first + 1, m_why});
         }
     }
 
 private:
-    bool Fail(const char* what) {
-        why_ = what;
+    bool fail(const char* what) {
+        m_why = what;
         return false;
     }
 
-    void KeepLine(std::string_view line) {
-        if (current_) {
+    void keepLine(std::string_view line) {
+        if (m_current) {
             HiveEntry entry;
             entry.line = std::string(line);
-            doc_.keys[*current_].entries.push_back(std::move(entry));
-        } else if (!skipping_) {
-            doc_.preamble.emplace_back(line);
+            m_doc.keys[*m_current].entries.push_back(std::move(entry));
+        } else if (!m_skipping) {
+            m_doc.preamble.emplace_back(line);
         }
     }
 
-    bool Line(const std::vector<std::string_view>& lines, std::string_view line) {
-        const std::string_view t = Trim(line);
-        if (SameName(t, kHeader5) || SameName(t, kHeader4)) {
+    bool line(const std::vector<std::string_view>& lines, std::string_view line) {
+        const std::string_view t = trim(line);
+        if (sameName(t, Header5) || sameName(t, Header4)) {
             // Only a header before any key or value sets the format; a later one (two exports
             // joined, or a stray line) is skipped, so nothing already read changes meaning.
-            if (!formatFixed_) doc_.wideStrings = SameName(t, kHeader5);
-            formatFixed_ = true;
+            if (!m_formatFixed) m_doc.wideStrings = sameName(t, Header5);
+            m_formatFixed = true;
             return true;
         }
-        if (IsBlankOrComment(line)) {
-            KeepLine(line);
+        if (isBlankOrComment(line)) {
+            keepLine(line);
             return true;
         }
-        if (t.front() != '[' && t.front() != '"' && t.front() != '@') return Fail("neither a key nor a value");
-        formatFixed_ = true;
-        if (t.front() == '[') return KeyLine(t);
-        return ValueLine(lines, t);
+        if (t.front() != '[' && t.front() != '"' && t.front() != '@') return fail("neither a key nor a value");
+        m_formatFixed = true;
+        if (t.front() == '[') return keyLine(t);
+        return valueLine(lines, t);
     }
 
-    bool KeyLine(std::string_view t) {
+    bool keyLine(std::string_view t) {
         if (t.back() != ']' || t.size() < 3) {
             // What follows belongs to a key nobody can name: none of it may land in another key.
-            current_.reset();
-            skipping_ = true;
-            badKey_ = true;
-            return Fail("a key without its closing bracket");
+            m_current.reset();
+            m_skipping = true;
+            m_badKey = true;
+            return fail("a key without its closing bracket");
         }
-        badKey_ = false;
+        m_badKey = false;
         const std::string_view path = t.substr(1, t.size() - 2);
         if (path.front() == '-') {
-            doc_.DeleteKey(path.substr(1));
-            current_.reset();
-            skipping_ = true;
+            m_doc.deleteKey(path.substr(1));
+            m_current.reset();
+            m_skipping = true;
             return true;
         }
-        const HiveKey& key = doc_.AddKey(path);
-        current_ = static_cast<size_t>(&key - doc_.keys.data());
-        skipping_ = false;
+        const HiveKey& key = m_doc.addKey(path);
+        m_current = static_cast<size_t>(&key - m_doc.keys.data());
+        m_skipping = false;
         return true;
     }
 
-    bool ValueLine(const std::vector<std::string_view>& lines, std::string_view t) {
+    bool valueLine(const std::vector<std::string_view>& lines, std::string_view t) {
         std::string name;
         size_t used = 1;
         if (t.front() == '"') {
-            const auto quoted = ParseQuoted(t, name);
-            if (!quoted) return Fail("a value name without its closing quote");
+            const auto quoted = parseQuoted(t, name);
+            if (!quoted) return fail("a value name without its closing quote");
             used = *quoted;
         }
-        std::string_view rest = Trim(t.substr(used));
-        if (rest.empty() || rest.front() != '=') return Fail("a value name without '='");
-        std::string data(Trim(rest.substr(1)));
-        while (!data.empty() && data.back() == '\\' && StartsWithNoCase(data, "hex")) {
+        std::string_view rest = trim(t.substr(used));
+        if (rest.empty() || rest.front() != '=') return fail("a value name without '='");
+        std::string data(trim(rest.substr(1)));
+        while (!data.empty() && data.back() == '\\' && startsWithNoCase(data, "hex")) {
             data.pop_back();
-            if (++lineNo_ >= lines.size()) return Fail("a hex list continued past the end of the file");
-            data += Trim(lines[lineNo_]);
+            if (++m_lineNo >= lines.size()) return fail("a hex list continued past the end of the file");
+            data += trim(lines[m_lineNo]);
         }
         HiveValue value;
         bool deletion = false;
-        if (!ParseData(data, doc_.wideStrings, value, deletion)) return Fail("value data that cannot be read");
-        if (badKey_) return Fail("a value under a key line that cannot be read");
-        if (skipping_) return true;
-        if (!current_) return Fail("a value before any key");
-        HiveKey& key = doc_.keys[*current_];
+        if (!parseData(data, m_doc.wideStrings, value, deletion)) return fail("value data that cannot be read");
+        if (m_badKey) return fail("a value under a key line that cannot be read");
+        if (m_skipping) return true;
+        if (!m_current) return fail("a value before any key");
+        HiveKey& key = m_doc.keys[*m_current];
         if (deletion) {
-            CHiveDocument::DeleteValue(key, name);
+            HiveDocument::deleteValue(key, name);
         } else {
-            CHiveDocument::SetValue(key, name, std::move(value));
+            HiveDocument::setValue(key, name, std::move(value));
         }
         return true;
     }
 
-    CHiveDocument& doc_;
-    const char* why_ = "";
-    size_t lineNo_ = 0;
-    std::optional<size_t> current_;
-    bool skipping_ = false;  // inside a deleted key's section, or one whose key line is broken
-    bool badKey_ = false;
-    bool formatFixed_ = false;
+    HiveDocument& m_doc;
+    const char* m_why = "";
+    size_t m_lineNo = 0;
+    std::optional<size_t> m_current;
+    bool m_skipping = false;  // inside a deleted key's section, or one whose key line is broken
+    bool m_badKey = false;
+    bool m_formatFixed = false;
 };
 
-bool FitsInQuotes(const HiveValue& value) {
+bool fitsInQuotes(const HiveValue& value) {
     if (value.type != REG_SZ || value.verbatimWide || value.data.empty() || value.data.back() != 0) return false;
     const std::string_view text(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1);
     for (char c : text) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u == 0x7F) return false;
     }
-    return IsValidUtf8(text);
+    return isValidUtf8(text);
 }
 
-std::string FormatValue(const HiveEntry& entry, bool wideStrings) {
-    std::string line = entry.name.empty() ? "@=" : Quote(entry.name) + "=";
+std::string formatValue(const HiveEntry& entry, bool wideStrings) {
+    std::string line = entry.name.empty() ? "@=" : quote(entry.name) + "=";
     const HiveValue& v = entry.value;
-    if (FitsInQuotes(v)) {
-        return line + Quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
+    if (fitsInQuotes(v)) {
+        return line + quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
     }
     char buf[32];
     if (v.type == REG_DWORD && v.data.size() == 4) {
@@ -328,8 +328,8 @@ std::string FormatValue(const HiveEntry& entry, bool wideStrings) {
         line += buf;
     }
     std::vector<uint8_t> bytes = v.data;
-    if (IsStringType(v.type) && wideStrings && !v.verbatimWide) {
-        bytes = NarrowToWide(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
+    if (isStringType(v.type) && wideStrings && !v.verbatimWide) {
+        bytes = narrowToWide(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()));
     }
     size_t column = line.size();
     for (size_t i = 0; i < bytes.size(); ++i) {
@@ -339,7 +339,7 @@ std::string FormatValue(const HiveEntry& entry, bool wideStrings) {
         if (i + 1 < bytes.size()) {
             line += ',';
             ++column;
-            if (column >= kWrapColumn) {
+            if (column >= WrapColumn) {
                 line += "\\\n  ";
                 column = 2;
             }
@@ -350,15 +350,15 @@ std::string FormatValue(const HiveEntry& entry, bool wideStrings) {
 
 }  // namespace
 
-bool ParseHiveText(const std::string& bytes, CHiveDocument& doc, std::string& error) {
-    const auto text = DecodeFile(bytes, error);
+bool parseHiveText(const std::string& bytes, HiveDocument& doc, std::string& error) {
+    const auto text = decodeFile(bytes, error);
     if (!text) return false;
-    CParser(doc).Run(SplitLines(*text));
+    Parser(doc).run(splitLines(*text));
     return true;
 }
 
-std::string FormatHiveText(const CHiveDocument& doc) {
-    std::string out(doc.wideStrings ? kHeader5 : kHeader4);
+std::string formatHiveText(const HiveDocument& doc) {
+    std::string out(doc.wideStrings ? Header5 : Header4);
     out += '\n';
     // A blank line goes between a key and what came before it, unless a person already put
     // one there or wrote a comment that introduces the key.
@@ -377,14 +377,14 @@ std::string FormatHiveText(const CHiveDocument& doc) {
                 keep(entry.line);
                 continue;
             }
-            out += FormatValue(entry, doc.wideStrings) + "\n";
+            out += formatValue(entry, doc.wideStrings) + "\n";
             afterData = true;
         }
     }
     return out;
 }
 
-bool IsStorableName(const std::string& text) {
+bool isStorableName(const std::string& text) {
     return text.find_first_of(std::string("\0\r\n", 3)) == std::string::npos;
 }
 

@@ -11,12 +11,12 @@ namespace tarvik::hive {
 // Fills `doc` (which should be empty) from the file's bytes. Lines that cannot be read are
 // skipped and listed in doc.skipped; everything else is taken. False, with a reason in `error`,
 // only when the bytes are no text at all (a zero byte, cut UTF-16). An empty file is an empty hive.
-bool ParseHiveText(const std::string& bytes, CHiveDocument& doc, std::string& error);
+bool parseHiveText(const std::string& bytes, HiveDocument& doc, std::string& error);
 
 // The file's bytes for `doc`.
-std::string FormatHiveText(const CHiveDocument& doc);
+std::string formatHiveText(const HiveDocument& doc);
 
 // Whether a key path or value name can be written into the file and read back the same.
-bool IsStorableName(const std::string& text);
+bool isStorableName(const std::string& text);
 
 }  // namespace tarvik::hive

@@ -5,12 +5,12 @@
 namespace tarvik::hive {
 namespace {
 
-void PutUnit(std::vector<uint8_t>& out, uint32_t unit) {
+void putUnit(std::vector<uint8_t>& out, uint32_t unit) {
     out.push_back(static_cast<uint8_t>(unit & 0xFF));
     out.push_back(static_cast<uint8_t>(unit >> 8));
 }
 
-void PutUtf8(std::string& out, uint32_t cp) {
+void putUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -29,7 +29,7 @@ void PutUtf8(std::string& out, uint32_t cp) {
 }
 
 // Length of the valid UTF-8 sequence at `s[i]` and its code point; 0 when the byte starts none.
-size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
+size_t decodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
     const auto b = [&](size_t k) { return static_cast<uint8_t>(s[i + k]); };
     const uint8_t lead = b(0);
     size_t len = 0;
@@ -57,56 +57,56 @@ size_t DecodeUtf8(std::string_view s, size_t i, uint32_t& cp) {
 
 }  // namespace
 
-bool IsValidUtf8(std::string_view text) {
+bool isValidUtf8(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         uint32_t cp = 0;
-        const size_t len = DecodeUtf8(text, i, cp);
+        const size_t len = decodeUtf8(text, i, cp);
         if (len == 0) return false;
         i += len;
     }
     return true;
 }
 
-std::vector<uint8_t> NarrowToWide(std::string_view narrow) {
+std::vector<uint8_t> narrowToWide(std::string_view narrow) {
     std::vector<uint8_t> out;
     out.reserve(narrow.size() * 2);
     for (size_t i = 0; i < narrow.size();) {
         uint32_t cp = 0;
-        const size_t len = DecodeUtf8(narrow, i, cp);
+        const size_t len = decodeUtf8(narrow, i, cp);
         if (len == 0) {
-            PutUnit(out, 0xDC00 | static_cast<uint8_t>(narrow[i]));
+            putUnit(out, 0xDC00 | static_cast<uint8_t>(narrow[i]));
             ++i;
             continue;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            PutUnit(out, 0xD800 | (cp >> 10));
-            PutUnit(out, 0xDC00 | (cp & 0x3FF));
+            putUnit(out, 0xD800 | (cp >> 10));
+            putUnit(out, 0xDC00 | (cp & 0x3FF));
         } else {
-            PutUnit(out, cp);
+            putUnit(out, cp);
         }
         i += len;
     }
     return out;
 }
 
-bool WideToNarrow(const uint8_t* wide, size_t size, std::string& narrow) {
+bool wideToNarrow(const uint8_t* wide, size_t size, std::string& narrow) {
     narrow.clear();
     const size_t units = size / 2;
     const auto unit = [&](size_t k) { return static_cast<uint32_t>(wide[2 * k] | (wide[2 * k + 1] << 8)); };
     for (size_t k = 0; k < units; ++k) {
         const uint32_t u = unit(k);
         if (u >= 0xD800 && u <= 0xDBFF && k + 1 < units && unit(k + 1) >= 0xDC00 && unit(k + 1) <= 0xDFFF) {
-            PutUtf8(narrow, 0x10000 + ((u - 0xD800) << 10) + (unit(k + 1) - 0xDC00));
+            putUtf8(narrow, 0x10000 + ((u - 0xD800) << 10) + (unit(k + 1) - 0xDC00));
             ++k;
         } else if (u >= 0xDC80 && u <= 0xDCFF) {
             narrow += static_cast<char>(u & 0xFF);
         } else {
-            PutUtf8(narrow, u);  // a stray surrogate lands here as a generic three-byte form
+            putUtf8(narrow, u);  // a stray surrogate lands here as a generic three-byte form
         }
     }
     if (size % 2 != 0) return false;
-    const std::vector<uint8_t> back = NarrowToWide(narrow);
+    const std::vector<uint8_t> back = narrowToWide(narrow);
     return back.size() == size && std::equal(back.begin(), back.end(), wide);
 }
 

@@ -10,14 +10,14 @@
 namespace tarvik::hive {
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsValidUtf8(std::string_view text);
+bool isValidUtf8(std::string_view text);
 
 // Narrow bytes to UTF-16LE bytes.
-std::vector<uint8_t> NarrowToWide(std::string_view narrow);
+std::vector<uint8_t> narrowToWide(std::string_view narrow);
 
 // UTF-16LE bytes (even count) to narrow bytes. Returns false when `wide` would not come back
-// unchanged through NarrowToWide (odd size, stray surrogates that are no escaped byte, ...);
+// unchanged through narrowToWide (odd size, stray surrogates that are no escaped byte, ...);
 // `narrow` then holds a best-effort text with such units written as generic three-byte forms.
-bool WideToNarrow(const uint8_t* wide, size_t size, std::string& narrow);
+bool wideToNarrow(const uint8_t* wide, size_t size, std::string& narrow);
 
 }  // namespace tarvik::hive

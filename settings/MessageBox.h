@@ -13,11 +13,11 @@ inline constexpr int IDOK = 1;
 inline constexpr int IDYES = 6;
 inline constexpr int IDNO = 7;
 
-class IMessageBox {
+class MessageBox {
 public:
-    virtual ~IMessageBox() = default;
+    virtual ~MessageBox() = default;
     // Shows the box and returns the button the user chose (IDOK, IDYES, IDNO).
-    virtual int Show(const std::string& text, const std::string& caption, unsigned flags) = 0;
+    virtual int showMessage(const std::string& text, const std::string& caption, unsigned flags) = 0;
 };
 
 }  // namespace tarvik

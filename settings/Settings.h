@@ -12,43 +12,43 @@
 
 namespace tarvik {
 
-class ISettings {
+class Settings {
 public:
-    virtual ~ISettings() = default;
+    virtual ~Settings() = default;
     // Number reads copy at most 4 bytes into `value`; a shorter stored value leaves the upper
     // bytes as they were, so `value` is in/out.
-    virtual bool ReadSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) = 0;
-    virtual bool ReadSettingNumber(uint32_t hive, const std::string& name, int32_t& value) = 0;
-    virtual bool ReadSettingString(uint32_t hive, const std::string& name, std::string& text) = 0;
-    virtual bool WriteSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) = 0;
-    virtual bool WriteSettingNumber(uint32_t hive, const std::string& name, int32_t value) = 0;
-    virtual bool WriteSettingString(uint32_t hive, const std::string& name, const std::string& text) = 0;
+    virtual bool readSettingNumber(uint32_t hive, uint32_t nameId, int32_t& value) = 0;
+    virtual bool readSettingNumber(uint32_t hive, const std::string& name, int32_t& value) = 0;
+    virtual bool readSettingString(uint32_t hive, const std::string& name, std::string& text) = 0;
+    virtual bool writeSettingNumber(uint32_t hive, uint32_t nameId, int32_t value) = 0;
+    virtual bool writeSettingNumber(uint32_t hive, const std::string& name, int32_t value) = 0;
+    virtual bool writeSettingString(uint32_t hive, const std::string& name, const std::string& text) = 0;
 
     // A read gives nothing when the value is missing or unreadable. A stored number shorter than
     // four bytes replaces only the low bytes of `current`, as the registry's readers do.
-    std::optional<int32_t> windowX(int32_t current = 0) { return userNumber(IDS_MAIN_POS_X, current); }
-    std::optional<int32_t> windowY(int32_t current = 0) { return userNumber(IDS_MAIN_POS_Y, current); }
-    std::optional<int32_t> windowVisible(int32_t current = 0) { return userNumber(IDS_MAIN_VISIBLE, current); }
-    std::optional<int32_t> floatOnTop(int32_t current = 0) { return userNumber(IDS_MAIN_FLOAT, current); }
-    std::optional<int32_t> rememberPosition(int32_t current = 0) { return userNumber(IDS_MAIN_REM_POSITION, current); }
-    std::optional<int32_t> startMode(int32_t current = 0) { return userNumber(IDS_MAIN_START, current); }
-    std::optional<int32_t> mouseStartPosition(int32_t current = 0) { return userNumber(IDS_MOUSE_POSITION, current); }
-    std::optional<int32_t> mouseSpeed(int32_t current = 0) { return userNumber(IDS_MOUSE_SPEED, current); }
-    std::optional<int32_t> displayPort(int32_t current = 0) { return machineNumber(IDS_DISPLAY_PORT, current); }
-    std::optional<int32_t> mergePort(int32_t current = 0) { return machineNumber(IDS_MERGE_PORT, current); }
-    std::optional<int32_t> baudRate(int32_t current = 0) { return machineNumber(IDS_BAUD, current); }
+    std::optional<int32_t> windowX(int32_t current = 0) { return userNumber(StringMainPosX, current); }
+    std::optional<int32_t> windowY(int32_t current = 0) { return userNumber(StringMainPosY, current); }
+    std::optional<int32_t> windowVisible(int32_t current = 0) { return userNumber(StringMainVisible, current); }
+    std::optional<int32_t> floatOnTop(int32_t current = 0) { return userNumber(StringMainFloat, current); }
+    std::optional<int32_t> rememberPosition(int32_t current = 0) { return userNumber(StringMainRemPosition, current); }
+    std::optional<int32_t> startMode(int32_t current = 0) { return userNumber(StringMainStart, current); }
+    std::optional<int32_t> mouseStartPosition(int32_t current = 0) { return userNumber(StringMousePosition, current); }
+    std::optional<int32_t> mouseSpeed(int32_t current = 0) { return userNumber(StringMouseSpeed, current); }
+    std::optional<int32_t> displayPort(int32_t current = 0) { return machineNumber(StringDisplayPort, current); }
+    std::optional<int32_t> mergePort(int32_t current = 0) { return machineNumber(StringMergePort, current); }
+    std::optional<int32_t> baudRate(int32_t current = 0) { return machineNumber(StringBaud, current); }
 
-    bool setWindowX(int32_t x) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_X, x); }
-    bool setWindowY(int32_t y) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_POS_Y, y); }
-    bool setWindowVisible(int32_t on) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_VISIBLE, on); }
-    bool setFloatOnTop(int32_t on) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, on); }
-    bool setRememberPosition(int32_t on) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_REM_POSITION, on); }
-    bool setStartMode(int32_t mode) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, mode); }
-    bool setMouseStartPosition(int32_t p) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_POSITION, p); }
-    bool setMouseSpeed(int32_t speed) { return WriteSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, speed); }
-    bool setDisplayPort(int32_t port) { return WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port); }
-    bool setMergePort(int32_t port) { return WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, port); }
-    bool setBaudRate(int32_t baud) { return WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud); }
+    bool setWindowX(int32_t x) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainPosX, x); }
+    bool setWindowY(int32_t y) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainPosY, y); }
+    bool setWindowVisible(int32_t on) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainVisible, on); }
+    bool setFloatOnTop(int32_t on) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainFloat, on); }
+    bool setRememberPosition(int32_t on) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainRemPosition, on); }
+    bool setStartMode(int32_t mode) { return writeSettingNumber(HKEY_CURRENT_USER, StringMainStart, mode); }
+    bool setMouseStartPosition(int32_t p) { return writeSettingNumber(HKEY_CURRENT_USER, StringMousePosition, p); }
+    bool setMouseSpeed(int32_t speed) { return writeSettingNumber(HKEY_CURRENT_USER, StringMouseSpeed, speed); }
+    bool setDisplayPort(int32_t port) { return writeSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, port); }
+    bool setMergePort(int32_t port) { return writeSettingNumber(HKEY_LOCAL_MACHINE, StringMergePort, port); }
+    bool setBaudRate(int32_t baud) { return writeSettingNumber(HKEY_LOCAL_MACHINE, StringBaud, baud); }
 
     // The eight macros, numbered from 0 here and from 1 in the value names.
     std::optional<std::string> macroText(int index) { return userText(macroName("Macro", index)); }
@@ -60,16 +60,16 @@ public:
         return userNumber(macroName("Return", index), current);
     }
     bool setMacroText(int index, const std::string& text) {
-        return WriteSettingString(HKEY_CURRENT_USER, macroName("Macro", index), text);
+        return writeSettingString(HKEY_CURRENT_USER, macroName("Macro", index), text);
     }
     bool setMacroCaption(int index, const std::string& caption) {
-        return WriteSettingString(HKEY_CURRENT_USER, macroName("Name", index), caption);
+        return writeSettingString(HKEY_CURRENT_USER, macroName("Name", index), caption);
     }
     bool setMacroClear(int index, int32_t on) {
-        return WriteSettingNumber(HKEY_CURRENT_USER, macroName("Clear", index), on);
+        return writeSettingNumber(HKEY_CURRENT_USER, macroName("Clear", index), on);
     }
     bool setMacroReturn(int index, int32_t on) {
-        return WriteSettingNumber(HKEY_CURRENT_USER, macroName("Return", index), on);
+        return writeSettingNumber(HKEY_CURRENT_USER, macroName("Return", index), on);
     }
 
 private:
@@ -78,7 +78,7 @@ private:
     }
     template <typename Name>
     std::optional<int32_t> number(uint32_t hive, const Name& name, int32_t current) {
-        if (!ReadSettingNumber(hive, name, current)) return std::nullopt;
+        if (!readSettingNumber(hive, name, current)) return std::nullopt;
         return current;
     }
     template <typename Name>
@@ -90,7 +90,7 @@ private:
     }
     std::optional<std::string> userText(const std::string& name) {
         std::string text;
-        if (!ReadSettingString(HKEY_CURRENT_USER, name, text)) return std::nullopt;
+        if (!readSettingString(HKEY_CURRENT_USER, name, text)) return std::nullopt;
         return text;
     }
 };

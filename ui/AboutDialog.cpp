@@ -11,7 +11,7 @@
 namespace tarvik {
 namespace {
 
-const DialogTemplate& AboutTemplate() {
+const DialogTemplate& aboutTemplate() {
     static const DialogTemplate dialog{
         100,
         "About Tarvik",
@@ -20,20 +20,20 @@ const DialogTemplate& AboutTemplate() {
         "MS Sans Serif",
         10,
         {
-            {kNoControlId, ControlKind::Bitmap, ":/art/bitmap133.png", 90, 5, 51, 51, kClientEdge},
-            {1149, ControlKind::Static, "App Description", 10, 10, 70, 8, kCentered},
-            {1146, ControlKind::Static, "App Version", 10, 21, 70, 8, kCentered | kNoPrefix},
-            {1147, ControlKind::Static, "Copyright", 10, 32, 70, 8, kCentered | kNoPrefix},
-            {1148, ControlKind::Static, "Company", 10, 43, 70, 8, kCentered | kNoPrefix},
-            {IDC_OK, ControlKind::Button, "OK", 5, 61, 137, 20, kDefaultButton | kStaticEdge | kTabStop},
-            {kNoControlId, ControlKind::Frame, "", 5, 5, 80, 52, kEtchedFrame | kClientEdge},
+            {NoControlId, ControlKind::Bitmap, ":/art/bitmap133.png", 90, 5, 51, 51, ClientEdge},
+            {1149, ControlKind::Static, "App Description", 10, 10, 70, 8, Centered},
+            {1146, ControlKind::Static, "App Version", 10, 21, 70, 8, Centered | NoPrefix},
+            {1147, ControlKind::Static, "Copyright", 10, 32, 70, 8, Centered | NoPrefix},
+            {1148, ControlKind::Static, "Company", 10, 43, 70, 8, Centered | NoPrefix},
+            {ControlOk, ControlKind::Button, "OK", 5, 61, 137, 20, DefaultButton | StaticEdge | TabStop},
+            {NoControlId, ControlKind::Frame, "", 5, 5, 80, 52, EtchedFrame | ClientEdge},
         }};
     return dialog;
 }
 
-std::string FormatVersion(const std::string& text) {
+std::string formatVersion(const std::string& text) {
     std::array<uint16_t, 4> parts{};
-    if (!ParseVersionNumbers(text, parts)) return std::string();
+    if (!parseVersionNumbers(text, parts)) return std::string();
     char formatted[32];
     std::snprintf(formatted, sizeof formatted, "%u.%u.%u.%u", parts[0], parts[1], parts[2], parts[3]);
     return formatted;
@@ -41,37 +41,37 @@ std::string FormatVersion(const std::string& text) {
 
 }  // namespace
 
-CAboutDialog::CAboutDialog(const std::string& modulePath, QWidget* owner) : QDialog(owner), modulePath_(modulePath) {
-    ReadVersionValue("FileDescription");
-    m_strDescription = m_strValueBuffer;
-    m_strVersion = "Version " + m_strFileVersion;
-    ReadVersionValue("CompanyName");
-    m_strCompany = m_strValueBuffer;
-    ReadVersionValue("LegalCopyright");
-    m_strLegal = m_strValueBuffer;
+AboutDialog::AboutDialog(const std::string& modulePath, QWidget* owner) : QDialog(owner), m_modulePath(modulePath) {
+    readVersionValue("FileDescription");
+    m_description = m_valueBuffer;
+    m_version = "Version " + m_fileVersion;
+    readVersionValue("CompanyName");
+    m_company = m_valueBuffer;
+    readVersionValue("LegalCopyright");
+    m_legal = m_valueBuffer;
 
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    BuildDialog(*this, AboutTemplate());
-    CDataExchange dx(*this, false);
-    DoDataExchange(dx);
+    buildDialog(*this, aboutTemplate());
+    DataExchange dx(*this, false);
+    doDataExchange(dx);
 }
 
-void CAboutDialog::ReadVersionValue(const char* name) {
+void AboutDialog::readVersionValue(const char* name) {
     std::map<std::string, std::string> values;
-    if (!ReadVersionData(modulePath_, values)) return;
-    m_strFileVersion = FormatVersion(values["FileVersion"]);
-    m_strProductVersion = FormatVersion(values["ProductVersion"]);
+    if (!readVersionData(m_modulePath, values)) return;
+    m_fileVersion = formatVersion(values["FileVersion"]);
+    m_productVersion = formatVersion(values["ProductVersion"]);
     // A missing value leaves the last one read in the buffer.
-    if (auto found = values.find(name); found != values.end()) m_strValueBuffer = found->second;
+    if (auto found = values.find(name); found != values.end()) m_valueBuffer = found->second;
 }
 
-void CAboutDialog::DoDataExchange(CDataExchange& dx) {
-    dx.Text(1149, m_strDescription);
-    dx.Text(1146, m_strVersion);
-    dx.Text(1148, m_strCompany);
-    dx.Text(1147, m_strLegal);
+void AboutDialog::doDataExchange(DataExchange& dx) {
+    dx.text(1149, m_description);
+    dx.text(1146, m_version);
+    dx.text(1148, m_company);
+    dx.text(1147, m_legal);
 }
 
-int CAboutDialog::DoModal() { return exec() == QDialog::Accepted ? IDOK : IDCANCEL; }
+int AboutDialog::doModal() { return exec() == QDialog::Accepted ? IDOK : IDCANCEL; }
 
 }  // namespace tarvik

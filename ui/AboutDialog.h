@@ -10,27 +10,27 @@
 
 namespace tarvik {
 
-class CAboutDialog : public QDialog {
+class AboutDialog : public QDialog {
 public:
     // Reads the values from the executable at `modulePath`. The box belongs to `owner`, above
     // which it stays.
-    explicit CAboutDialog(const std::string& modulePath = ModuleFileName(), QWidget* owner = nullptr);
+    explicit AboutDialog(const std::string& modulePath = moduleFileName(), QWidget* owner = nullptr);
 
-    int DoModal();
+    int doModal();
 
-    std::string m_strDescription;
-    std::string m_strVersion;
-    std::string m_strCompany;
-    std::string m_strLegal;
-    std::string m_strValueBuffer;  // the last value read
-    std::string m_strFileVersion;
-    std::string m_strProductVersion;
+    std::string m_description;
+    std::string m_version;
+    std::string m_company;
+    std::string m_legal;
+    std::string m_valueBuffer;  // the last value read
+    std::string m_fileVersion;
+    std::string m_productVersion;
 
 private:
-    void ReadVersionValue(const char* name);
-    void DoDataExchange(CDataExchange& dx);
+    void readVersionValue(const char* name);
+    void doDataExchange(DataExchange& dx);
 
-    std::string modulePath_;
+    std::string m_modulePath;
 };
 
 }  // namespace tarvik

@@ -7,13 +7,13 @@
 
 namespace tarvik {
 
-void CDataExchange::Text(int id, std::string& value) {
-    QWidget* control = GetDlgItem(dialog_, id);
+void DataExchange::text(int id, std::string& value) {
+    QWidget* control = getDlgItem(m_dialog, id);
     auto* edit = qobject_cast<QLineEdit*>(control);
     auto* label = qobject_cast<QLabel*>(control);
     if (edit == nullptr && label == nullptr) return;
     const QString shown = QString::fromStdString(value);
-    if (!m_bSaveAndValidate) {
+    if (!m_saveAndValidate) {
         if (edit) edit->setText(shown);
         else label->setText(shown);
         return;
@@ -23,19 +23,19 @@ void CDataExchange::Text(int id, std::string& value) {
     if (now != shown) value = now.toStdString();
 }
 
-void CDataExchange::Check(int id, Bool32& value) {
-    auto* button = qobject_cast<QAbstractButton*>(GetDlgItem(dialog_, id));
+void DataExchange::check(int id, int32_t& value) {
+    auto* button = qobject_cast<QAbstractButton*>(getDlgItem(m_dialog, id));
     if (button == nullptr) return;
-    if (m_bSaveAndValidate) value = button->isChecked() ? 1 : 0;
+    if (m_saveAndValidate) value = button->isChecked() ? 1 : 0;
     else button->setChecked(value != 0);
 }
 
-void CDataExchange::Radio(int firstId, int32_t& value) {
-    auto* first = qobject_cast<QAbstractButton*>(GetDlgItem(dialog_, firstId));
+void DataExchange::radio(int firstId, int32_t& value) {
+    auto* first = qobject_cast<QAbstractButton*>(getDlgItem(m_dialog, firstId));
     QButtonGroup* group = first ? first->group() : nullptr;
     if (group == nullptr) return;
     const QList<QAbstractButton*> buttons = group->buttons();
-    if (m_bSaveAndValidate) {
+    if (m_saveAndValidate) {
         value = static_cast<int32_t>(buttons.indexOf(group->checkedButton()));
         return;
     }

@@ -13,27 +13,27 @@ class QWidget;
 
 namespace tarvik {
 
-class CDataExchange {
+class DataExchange {
 public:
-    CDataExchange(const QWidget& dialog, bool saveAndValidate) : m_bSaveAndValidate(saveAndValidate), dialog_(dialog) {}
+    DataExchange(const QWidget& dialog, bool saveAndValidate) : m_saveAndValidate(saveAndValidate), m_dialog(dialog) {}
 
     // An edit's or a static's text.
-    void Text(int id, std::string& value);
+    void text(int id, std::string& value);
     // A check box: 0 unchecked, 1 checked; any other stored value shows checked.
-    void Check(int id, Bool32& value);
+    void check(int id, int32_t& value);
     // The radio group that starts at `firstId`: the index of the checked button, -1 for none. A
     // value that is no index of the group leaves every button unchecked.
-    void Radio(int firstId, int32_t& value);
+    void radio(int firstId, int32_t& value);
     // Binds a member to the control itself (once, whichever the direction).
     template <typename Widget>
-    void Control(int id, Widget*& member) {
-        if (member == nullptr) member = qobject_cast<Widget*>(GetDlgItem(dialog_, id));
+    void control(int id, Widget*& member) {
+        if (member == nullptr) member = qobject_cast<Widget*>(getDlgItem(m_dialog, id));
     }
 
-    const bool m_bSaveAndValidate;
+    const bool m_saveAndValidate;
 
 private:
-    const QWidget& dialog_;
+    const QWidget& m_dialog;
 };
 
 }  // namespace tarvik

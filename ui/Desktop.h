@@ -10,24 +10,24 @@ class QWidget;
 namespace tarvik {
 
 // The primary screen; empty when there is none.
-QRect DesktopRect();
+QRect desktopRect();
 
 // The primary screen less the desktop's panels and docks; empty when there is no screen.
-QRect WorkAreaRect();
+QRect workAreaRect();
 
 // The size of `window` with its frame. The platform window is created first where it does not exist
 // yet: before that nothing knows the frame.
-QSize OuterSize(QWidget& window);
+QSize outerSize(QWidget& window);
 
 // Where a window whose outer size is `outer`, stored at `stored`, goes: one lost beyond the
 // desktop's right (or bottom) edge is put flush against the work area's right (or bottom) edge,
 // frame and all; a position left of or above the screen stays as stored.
-QPoint BringBackOnScreen(QPoint stored, QSize outer, const QRect& desktop, const QRect& work);
+QPoint bringBackOnScreen(QPoint stored, QSize outer, const QRect& desktop, const QRect& work);
 
 // Where a window of outer size `outer` goes beside a window whose frame is `owner`, covering none
 // of it: below, above, right or left of it, the first side with room in the work area `work`, lined
 // up with the owner's edge. Where no side has room, the side with the most, and the window shrunk
 // to it. Returns the outer rectangle.
-QRect PlaceBeside(const QRect& owner, QSize outer, const QRect& work);
+QRect placeBeside(const QRect& owner, QSize outer, const QRect& work);
 
 }  // namespace tarvik

@@ -13,7 +13,7 @@
 
 namespace tarvik {
 
-bool DesktopHasUrlHandler() {
+bool desktopHasUrlHandler() {
     if (const char* browser = std::getenv("BROWSER"); browser && *browser) return true;
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) return false;
     // Without a default for web pages xdg-open tries one fallback after another and leaves a run
@@ -29,38 +29,37 @@ bool DesktopHasUrlHandler() {
     return query.exitCode() == 0 && !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
-CDesktopHelpViewer::CDesktopHelpViewer(std::function<bool()> hasUrlHandler)
-    : hasUrlHandler_(std::move(hasUrlHandler)) {}
+DesktopHelpViewer::DesktopHelpViewer(std::function<bool()> hasUrlHandler) : m_hasUrlHandler(std::move(hasUrlHandler)) {}
 
 // The viewer may outlive the application object in main(); a widget may only go while it exists.
-CDesktopHelpViewer::~CDesktopHelpViewer() {
-    if (QCoreApplication::instance()) delete viewer_.data();
+DesktopHelpViewer::~DesktopHelpViewer() {
+    if (QCoreApplication::instance()) delete m_viewer.data();
 }
 
-void CDesktopHelpViewer::HtmlHelp(const std::string& helpFolder, uint32_t viewerCommand, uint32_t data) {
-    const QFileInfo page(QString::fromStdString(helpFolder + "/" + HelpPageFor(viewerCommand, data)));
+void DesktopHelpViewer::htmlHelp(const std::string& helpFolder, uint32_t viewerCommand, uint32_t data) {
+    const QFileInfo page(QString::fromStdString(helpFolder + "/" + helpPageFor(viewerCommand, data)));
     // Missing pages: help does nothing, and says nothing.
     if (!page.isFile()) return;
-    if (!urlHandler_) urlHandler_ = hasUrlHandler_();
-    if (*urlHandler_ && QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()))) return;
-    ShowInOwnViewer(page.absoluteFilePath());
+    if (!m_urlHandler) m_urlHandler = m_hasUrlHandler();
+    if (*m_urlHandler && QDesktopServices::openUrl(QUrl::fromLocalFile(page.absoluteFilePath()))) return;
+    showInOwnViewer(page.absoluteFilePath());
 }
 
-void CDesktopHelpViewer::ShowInOwnViewer(const QString& page) {
-    if (!viewer_) {
+void DesktopHelpViewer::showInOwnViewer(const QString& page) {
+    if (!m_viewer) {
         // Owned by the main window, so that it opens above it; it goes with the main window.
-        viewer_ = new QTextBrowser(MainWindow());
-        viewer_->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                                Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
-        viewer_->setWindowTitle(QStringLiteral("Tarvik Help"));
-        viewer_->setAttribute(Qt::WA_QuitOnClose, false);
-        viewer_->setOpenExternalLinks(true);
-        viewer_->resize(640, 480);
+        m_viewer = new QTextBrowser(mainWindow());
+        m_viewer->setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                 Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+        m_viewer->setWindowTitle(QStringLiteral("Tarvik Help"));
+        m_viewer->setAttribute(Qt::WA_QuitOnClose, false);
+        m_viewer->setOpenExternalLinks(true);
+        m_viewer->resize(640, 480);
     }
-    viewer_->setSource(QUrl::fromLocalFile(page));
-    viewer_->show();
-    viewer_->raise();
-    viewer_->activateWindow();
+    m_viewer->setSource(QUrl::fromLocalFile(page));
+    m_viewer->show();
+    m_viewer->raise();
+    m_viewer->activateWindow();
 }
 
 }  // namespace tarvik

@@ -13,23 +13,23 @@ namespace tarvik {
 
 // Whether the desktop can open an HTML page: $BROWSER is set, or xdg-open is installed and
 // xdg-mime names a default application for text/html.
-bool DesktopHasUrlHandler();
+bool desktopHasUrlHandler();
 
-class CDesktopHelpViewer : public IHelpViewer {
+class DesktopHelpViewer : public HelpViewer {
 public:
-    explicit CDesktopHelpViewer(std::function<bool()> hasUrlHandler = DesktopHasUrlHandler);
-    ~CDesktopHelpViewer() override;
-    void HtmlHelp(const std::string& helpFolder, uint32_t viewerCommand, uint32_t data) override;
+    explicit DesktopHelpViewer(std::function<bool()> hasUrlHandler = desktopHasUrlHandler);
+    ~DesktopHelpViewer() override;
+    void htmlHelp(const std::string& helpFolder, uint32_t viewerCommand, uint32_t data) override;
 
     // The own viewer, once it has been needed.
-    QTextBrowser* OwnViewer() const { return viewer_; }
+    QTextBrowser* ownViewer() const { return m_viewer; }
 
 private:
-    void ShowInOwnViewer(const QString& page);
+    void showInOwnViewer(const QString& page);
 
-    std::function<bool()> hasUrlHandler_;
-    std::optional<bool> urlHandler_;  // asked once per run
-    QPointer<QTextBrowser> viewer_;
+    std::function<bool()> m_hasUrlHandler;
+    std::optional<bool> m_urlHandler;  // asked once per run
+    QPointer<QTextBrowser> m_viewer;
 };
 
 }  // namespace tarvik

@@ -7,17 +7,17 @@
 
 namespace tarvik {
 
-QWidget* MainWindow() {
+QWidget* mainWindow() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* window = dynamic_cast<CTrayDialogBase*>(top);
-        if (window != nullptr && !window->IsDestroyed()) return window;
+        auto* window = dynamic_cast<TrayDialogBase*>(top);
+        if (window != nullptr && !window->isDestroyed()) return window;
     }
     return nullptr;
 }
 
-QWidget* DialogOwner() {
+QWidget* dialogOwner() {
     if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-    return MainWindow();
+    return mainWindow();
 }
 
 }  // namespace tarvik

@@ -7,10 +7,10 @@ class QWidget;
 namespace tarvik {
 
 // The main window, while it exists; null before it is made and after it has gone.
-QWidget* MainWindow();
+QWidget* mainWindow();
 
 // The owner of a message box or dialog opened now: the modal dialog running (a box shown from the
 // preferences belongs to the sheet), else the main window.
-QWidget* DialogOwner();
+QWidget* dialogOwner();
 
 }  // namespace tarvik

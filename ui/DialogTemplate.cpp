@@ -24,31 +24,31 @@
 namespace tarvik {
 namespace {
 
-constexpr uint32_t kCheckStyle = kAutoCheckBox | kPushLike | kCentered | kTabStop | kClientEdge;
-constexpr uint32_t kMacroStyle = kPushButton | kCentered | kTabStop | kClientEdge;
+constexpr uint32_t CheckStyle = AutoCheckBox | PushLike | Centered | TabStop | ClientEdge;
+constexpr uint32_t MacroStyle = PushButton | Centered | TabStop | ClientEdge;
 
-// Rounds like the system's MulDiv, so a control lands on the same pixel as there.
-int MulDiv(int value, int numerator, int denominator) {
+// Rounds like the system's mulDiv, so a control lands on the same pixel as there.
+int mulDiv(int value, int numerator, int denominator) {
     const long long product = static_cast<long long>(value) * numerator;
     const long long half = denominator / 2;
     return static_cast<int>(product >= 0 ? (product + half) / denominator : (product - half) / denominator);
 }
 
-Qt::Alignment TextAlignment(uint32_t style) {
-    if (style & kCentered) return Qt::AlignHCenter | Qt::AlignTop;
-    if (style & kRightAligned) return Qt::AlignRight | Qt::AlignTop;
+Qt::Alignment textAlignment(uint32_t style) {
+    if (style & Centered) return Qt::AlignHCenter | Qt::AlignTop;
+    if (style & RightAligned) return Qt::AlignRight | Qt::AlignTop;
     return Qt::AlignLeft | Qt::AlignTop;
 }
 
-QWidget* MakeButton(QWidget& dialog, const DialogControl& control) {
+QWidget* makeButton(QWidget& dialog, const DialogControl& control) {
     auto* button = new QPushButton(QString::fromUtf8(control.text), &dialog);
-    button->setCheckable((control.style & kAutoCheckBox) != 0);
+    button->setCheckable((control.style & AutoCheckBox) != 0);
     // Only a template's own default button answers Enter: in the main window Enter belongs to the
     // instrument.
-    const bool isDefault = (control.style & kDefaultButton) != 0;
+    const bool isDefault = (control.style & DefaultButton) != 0;
     button->setAutoDefault(isDefault);
     button->setDefault(isDefault);
-    if (control.id == IDC_OK) {
+    if (control.id == ControlOk) {
         if (auto* owner = qobject_cast<QDialog*>(&dialog)) {
             QObject::connect(button, &QPushButton::clicked, owner, &QDialog::accept);
         }
@@ -56,18 +56,18 @@ QWidget* MakeButton(QWidget& dialog, const DialogControl& control) {
     return button;
 }
 
-QWidget* MakeStatic(QWidget& dialog, const DialogControl& control) {
+QWidget* makeStatic(QWidget& dialog, const DialogControl& control) {
     auto* label = new QLabel(QString::fromUtf8(control.text), &dialog);
     // Plain text: a caption is never taken for markup.
     label->setTextFormat(Qt::PlainText);
-    label->setAlignment(TextAlignment(control.style));
+    label->setAlignment(textAlignment(control.style));
     label->setWordWrap(true);
     return label;
 }
 
-QWidget* MakeBitmap(QWidget& dialog, const DialogControl& control, const QSize& size) {
+QWidget* makeBitmap(QWidget& dialog, const DialogControl& control, const QSize& size) {
     auto* label = new QLabel(&dialog);
-    if (control.style & kClientEdge) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    if (control.style & ClientEdge) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     const QPixmap picture = ArtPixmap(QString::fromUtf8(control.text));
     // A missing picture leaves the control empty; nothing is reported.
     if (!picture.isNull()) {
@@ -78,20 +78,20 @@ QWidget* MakeBitmap(QWidget& dialog, const DialogControl& control, const QSize& 
     return label;
 }
 
-QWidget* MakeControl(QWidget& dialog, const DialogControl& control, const QSize& size) {
+QWidget* makeControl(QWidget& dialog, const DialogControl& control, const QSize& size) {
     const QString text = QString::fromUtf8(control.text);
     switch (control.kind) {
         case ControlKind::Edit: {
             auto* edit = new QLineEdit(&dialog);
-            edit->setReadOnly((control.style & kReadOnly) != 0);
-            if (control.style & kCentered) edit->setAlignment(Qt::AlignCenter);
-            edit->setFrame((control.style & (kBorder | kStaticEdge)) != 0);
+            edit->setReadOnly((control.style & ReadOnly) != 0);
+            if (control.style & Centered) edit->setAlignment(Qt::AlignCenter);
+            edit->setFrame((control.style & (Border | StaticEdge)) != 0);
             return edit;
         }
-        case ControlKind::Button: return MakeButton(dialog, control);
+        case ControlKind::Button: return makeButton(dialog, control);
         case ControlKind::Frame: {
             auto* frame = new QFrame(&dialog);
-            if (control.style & kEtchedFrame) frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+            if (control.style & EtchedFrame) frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
             frame->setAttribute(Qt::WA_TransparentForMouseEvents);
             return frame;
         }
@@ -115,24 +115,24 @@ QWidget* MakeControl(QWidget& dialog, const DialogControl& control, const QSize&
         }
         case ControlKind::Trackbar: {
             auto* slider = new QSlider(Qt::Horizontal, &dialog);
-            if (control.style & kAutoTicks) {
-                slider->setTickPosition((control.style & kBothTicks) ? QSlider::TicksBothSides : QSlider::TicksBelow);
+            if (control.style & AutoTicks) {
+                slider->setTickPosition((control.style & BothTicks) ? QSlider::TicksBothSides : QSlider::TicksBelow);
             }
             return slider;
         }
-        case ControlKind::Static: return MakeStatic(dialog, control);
-        case ControlKind::Bitmap: return MakeBitmap(dialog, control, size);
+        case ControlKind::Static: return makeStatic(dialog, control);
+        case ControlKind::Bitmap: return makeBitmap(dialog, control, size);
     }
     return nullptr;
 }
 
 // The closed height of a drop-down list: one line of text in its frame, whatever the template
 // gives for the open list.
-constexpr int kComboClosedHeight = 12;
+constexpr int ComboClosedHeight = 12;
 
 }  // namespace
 
-const DialogTemplate& MainDialogTemplate() {
+const DialogTemplate& mainDialogTemplate() {
     static const DialogTemplate dialog{
         102,
         "Tarvik",
@@ -142,40 +142,40 @@ const DialogTemplate& MainDialogTemplate() {
         9,
         {
             {1000, ControlKind::Edit, "", 3, 3, 110, 12,
-             kReadOnly | kCentered | kMultiLine | kAutoHScroll | kBorder | kTabStop | kStaticEdge},
-            {1039, ControlKind::Button, "Shft", 18, 18, 14, 12, kCheckStyle},
-            {1040, ControlKind::Button, "Ctrl", 33, 18, 14, 12, kCheckStyle},
-            {kNoControlId, ControlKind::Frame, "", 50, 18, 78, 58, kEtchedFrame | kSunken},
-            {1002, ControlKind::Button, "", 53, 35, 35, 12, kMacroStyle},
-            {1003, ControlKind::Button, "", 53, 48, 35, 12, kMacroStyle},
-            {1004, ControlKind::Button, "", 53, 61, 35, 12, kMacroStyle},
-            {1009, ControlKind::Button, "", 90, 22, 35, 12, kMacroStyle},
-            {1005, ControlKind::Button, "", 90, 35, 35, 12, kMacroStyle},
-            {1006, ControlKind::Button, "", 90, 48, 35, 12, kMacroStyle},
-            {1007, ControlKind::Button, "", 90, 61, 35, 12, kMacroStyle},
-            {57670, ControlKind::Button, "Help", 115, 3, 13, 13, kPushButton | kShowsIcon | kTabStop | kClientEdge},
-            {1008, ControlKind::Button, "", 53, 22, 35, 12, kMacroStyle},
-            {1041, ControlKind::Button, "Esc", 3, 18, 14, 12, kCheckStyle},
+             ReadOnly | Centered | MultiLine | AutoHScroll | Border | TabStop | StaticEdge},
+            {1039, ControlKind::Button, "Shft", 18, 18, 14, 12, CheckStyle},
+            {1040, ControlKind::Button, "Ctrl", 33, 18, 14, 12, CheckStyle},
+            {NoControlId, ControlKind::Frame, "", 50, 18, 78, 58, EtchedFrame | Sunken},
+            {1002, ControlKind::Button, "", 53, 35, 35, 12, MacroStyle},
+            {1003, ControlKind::Button, "", 53, 48, 35, 12, MacroStyle},
+            {1004, ControlKind::Button, "", 53, 61, 35, 12, MacroStyle},
+            {1009, ControlKind::Button, "", 90, 22, 35, 12, MacroStyle},
+            {1005, ControlKind::Button, "", 90, 35, 35, 12, MacroStyle},
+            {1006, ControlKind::Button, "", 90, 48, 35, 12, MacroStyle},
+            {1007, ControlKind::Button, "", 90, 61, 35, 12, MacroStyle},
+            {57670, ControlKind::Button, "Help", 115, 3, 13, 13, PushButton | ShowsIcon | TabStop | ClientEdge},
+            {1008, ControlKind::Button, "", 53, 22, 35, 12, MacroStyle},
+            {1041, ControlKind::Button, "Esc", 3, 18, 14, 12, CheckStyle},
             {1042, ControlKind::Button, "Mouse", 3, 32, 44, 44,
-             kAutoCheckBox | kPushLike | kShowsBitmap | kTabStop | kClientEdge},
+             AutoCheckBox | PushLike | ShowsBitmap | TabStop | ClientEdge},
         },
         /*fixedPitch=*/true};
     return dialog;
 }
 
-QRect DluBase::Map(int x, int y, int w, int h) const {
-    return QRect(MulDiv(x, charWidth, 4), MulDiv(y, charHeight, 8), MulDiv(w, charWidth, 4), MulDiv(h, charHeight, 8));
+QRect DluBase::map(int x, int y, int w, int h) const {
+    return QRect(mulDiv(x, charWidth, 4), mulDiv(y, charHeight, 8), mulDiv(w, charWidth, 4), mulDiv(h, charHeight, 8));
 }
 
-QFont SansSerifFont(const char* face, int points) {
+QFont sansSerifFont(const char* face, int points) {
     QFont font(QString::fromLatin1(face), points);
     font.setStyleHint(QFont::SansSerif);
     font.setFixedPitch(false);
     return font;
 }
 
-QFont TemplateFont(const DialogTemplate& dialogTemplate) {
-    if (!dialogTemplate.fixedPitch) return SansSerifFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
+QFont templateFont(const DialogTemplate& dialogTemplate) {
+    if (!dialogTemplate.fixedPitch) return sansSerifFont(dialogTemplate.fontFace, dialogTemplate.fontPoints);
     QFont font(QString::fromLatin1(dialogTemplate.fontFace), dialogTemplate.fontPoints);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
@@ -186,7 +186,7 @@ QFont TemplateFont(const DialogTemplate& dialogTemplate) {
     return font;
 }
 
-DluBase MeasureDluBase(const QFont& font) {
+DluBase measureDluBase(const QFont& font) {
     const QFontMetrics metrics(font);
     DluBase base;
     base.charWidth = std::max(1, metrics.averageCharWidth());
@@ -194,38 +194,38 @@ DluBase MeasureDluBase(const QFont& font) {
     return base;
 }
 
-DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
+DluBase buildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
     FontsReady();
-    const QFont font = TemplateFont(dialogTemplate);
-    const DluBase base = MeasureDluBase(font);
+    const QFont font = templateFont(dialogTemplate);
+    const DluBase base = measureDluBase(font);
     dialog.setFont(font);
     QButtonGroup* radioGroup = nullptr;
     for (const DialogControl& control : dialogTemplate.controls) {
-        const int height = control.kind == ControlKind::ComboBox ? std::min(control.h, kComboClosedHeight) : control.h;
-        const QRect rect = base.Map(control.x, control.y, control.w, height);
-        QWidget* widget = MakeControl(dialog, control, rect.size());
-        widget->setObjectName(ControlName(control.id));
+        const int height = control.kind == ControlKind::ComboBox ? std::min(control.h, ComboClosedHeight) : control.h;
+        const QRect rect = base.map(control.x, control.y, control.w, height);
+        QWidget* widget = makeControl(dialog, control, rect.size());
+        widget->setObjectName(controlName(control.id));
         widget->setGeometry(rect);
-        widget->setFocusPolicy((control.style & kTabStop) ? Qt::StrongFocus : Qt::NoFocus);
+        widget->setFocusPolicy((control.style & TabStop) ? Qt::StrongFocus : Qt::NoFocus);
         // A page is filled when its tab is first shown, after its parent is already on screen.
         widget->show();
         if (control.kind != ControlKind::RadioButton) {
             radioGroup = nullptr;
             continue;
         }
-        if (radioGroup == nullptr || (control.style & kGroup)) radioGroup = new QButtonGroup(&dialog);
+        if (radioGroup == nullptr || (control.style & Group)) radioGroup = new QButtonGroup(&dialog);
         radioGroup->addButton(static_cast<QRadioButton*>(widget));
     }
-    const QRect client = base.Map(0, 0, dialogTemplate.width, dialogTemplate.height);
+    const QRect client = base.map(0, 0, dialogTemplate.width, dialogTemplate.height);
     dialog.setFixedSize(client.size());
     dialog.setWindowTitle(QString::fromUtf8(dialogTemplate.caption));
     return base;
 }
 
-QWidget* GetDlgItem(const QWidget& dialog, int id) {
-    return dialog.findChild<QWidget*>(ControlName(id), Qt::FindDirectChildrenOnly);
+QWidget* getDlgItem(const QWidget& dialog, int id) {
+    return dialog.findChild<QWidget*>(controlName(id), Qt::FindDirectChildrenOnly);
 }
 
-QString ControlName(int id) { return id == kNoControlId ? QStringLiteral("frame") : QString::number(id); }
+QString controlName(int id) { return id == NoControlId ? QStringLiteral("frame") : QString::number(id); }
 
 }  // namespace tarvik

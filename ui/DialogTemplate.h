@@ -17,33 +17,33 @@ enum class ControlKind { Edit, Button, Frame, GroupBox, CheckBox, RadioButton, C
 
 // Style bits of a template control (the properties the dialog reproduces).
 enum ControlStyle : uint32_t {
-    kReadOnly = 1u << 0,
-    kCentered = 1u << 1,
-    kMultiLine = 1u << 2,
-    kAutoHScroll = 1u << 3,
-    kBorder = 1u << 4,
-    kTabStop = 1u << 5,
-    kStaticEdge = 1u << 6,
-    kPushButton = 1u << 7,
-    kAutoCheckBox = 1u << 8,
-    kPushLike = 1u << 9,
-    kShowsIcon = 1u << 10,
-    kShowsBitmap = 1u << 11,
-    kEtchedFrame = 1u << 12,
-    kSunken = 1u << 13,
-    kClientEdge = 1u << 14,
-    kGroup = 1u << 15,          // starts a group: a radio button with it begins a new radio group
-    kDefaultButton = 1u << 16,  // the button Enter presses
-    kRightAligned = 1u << 17,
-    kNoPrefix = 1u << 18,  // '&' is shown, not taken as a mnemonic
-    kVScroll = 1u << 19,
-    kAutoTicks = 1u << 20,  // a trackbar with a tick at every tick-frequency step
-    kBothTicks = 1u << 21,  // ... above and below
+    ReadOnly = 1u << 0,
+    Centered = 1u << 1,
+    MultiLine = 1u << 2,
+    AutoHScroll = 1u << 3,
+    Border = 1u << 4,
+    TabStop = 1u << 5,
+    StaticEdge = 1u << 6,
+    PushButton = 1u << 7,
+    AutoCheckBox = 1u << 8,
+    PushLike = 1u << 9,
+    ShowsIcon = 1u << 10,
+    ShowsBitmap = 1u << 11,
+    EtchedFrame = 1u << 12,
+    Sunken = 1u << 13,
+    ClientEdge = 1u << 14,
+    Group = 1u << 15,          // starts a group: a radio button with it begins a new radio group
+    DefaultButton = 1u << 16,  // the button Enter presses
+    RightAligned = 1u << 17,
+    NoPrefix = 1u << 18,  // '&' is shown, not taken as a mnemonic
+    VScroll = 1u << 19,
+    AutoTicks = 1u << 20,  // a trackbar with a tick at every tick-frequency step
+    BothTicks = 1u << 21,  // ... above and below
 };
 
-inline constexpr int kNoControlId = -1;
+inline constexpr int NoControlId = -1;
 // The id of a dialog's OK button: pressing it accepts the dialog.
-inline constexpr int IDC_OK = 1;
+inline constexpr int ControlOk = 1;
 
 struct DialogControl {
     int id;
@@ -64,34 +64,34 @@ struct DialogTemplate {
 };
 
 // Template 102, the main window.
-const DialogTemplate& MainDialogTemplate();
+const DialogTemplate& mainDialogTemplate();
 
 // Pixels per dialog unit: x = average character width / 4, y = character height / 8.
 struct DluBase {
     int charWidth = 8;
     int charHeight = 16;
-    QRect Map(int x, int y, int w, int h) const;
+    QRect map(int x, int y, int w, int h) const;
 };
 
 // A proportional face at a point size. Where the face is missing, fontconfig's nearest
 // sans-serif face stands in (a metric-compatible one when installed). Pitch and style are given,
 // not left open, so a fixed-pitch font of the dialog does not steer the choice of a control's
 // face to a typewriter one.
-QFont SansSerifFont(const char* face, int points);
+QFont sansSerifFont(const char* face, int points);
 
 // The template's font as this machine can give it: the named face when installed, else the
 // system's font of the same pitch at the same point size.
-QFont TemplateFont(const DialogTemplate& dialogTemplate);
-DluBase MeasureDluBase(const QFont& font);
+QFont templateFont(const DialogTemplate& dialogTemplate);
+DluBase measureDluBase(const QFont& font);
 
 // Creates the template's controls as children of `dialog` (named by their id, in tab order), in
-// the template's font, and sizes the dialog's client area. Radio buttons from one with kGroup up
-// to the next control with kGroup (or the next control that is not a radio button) form one
+// the template's font, and sizes the dialog's client area. Radio buttons from one with Group up
+// to the next control with Group (or the next control that is not a radio button) form one
 // exclusive group. Returns the dialog units used.
-DluBase BuildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate);
+DluBase buildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate);
 
 // A control by its id (its object name), or null.
-QWidget* GetDlgItem(const QWidget& dialog, int id);
-QString ControlName(int id);
+QWidget* getDlgItem(const QWidget& dialog, int id);
+QString controlName(int id);
 
 }  // namespace tarvik

@@ -16,7 +16,7 @@ namespace {
 // pipe, and the work happens there.
 int gSignalPipe[2] = {-1, -1};
 
-void OnSignal(int signal) {
+void onSignal(int signal) {
     const int saved = errno;
     const auto byte = static_cast<unsigned char>(signal);
     (void)!::write(gSignalPipe[1], &byte, 1);
@@ -25,7 +25,7 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-void ExitOnSignals(std::function<void()> exit) {
+void exitOnSignals(std::function<void()> exit) {
     if (gSignalPipe[0] >= 0 || ::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
     auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, exit = std::move(exit)] {
@@ -35,7 +35,7 @@ void ExitOnSignals(std::function<void()> exit) {
         exit();
     });
     struct sigaction action {};
-    action.sa_handler = OnSignal;
+    action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     // The handler gives way to the default after one signal: a second one ends a shutdown that
     // hangs.

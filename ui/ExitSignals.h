@@ -8,6 +8,6 @@ namespace tarvik {
 
 // `exit` runs once, on the GUI thread, from the event loop. A second signal while it runs ends
 // the process as that signal always would. Call once, after the application object exists.
-void ExitOnSignals(std::function<void()> exit);
+void exitOnSignals(std::function<void()> exit);
 
 }  // namespace tarvik

@@ -14,30 +14,30 @@ namespace tarvik {
 namespace {
 
 // X's LockMask: Caps Lock is on.
-constexpr uint32_t kNativeLockMask = 0x2;
+constexpr uint32_t NativeLockMask = 0x2;
 // Keys the platform gives no native code are paired by the toolkit's key number instead; the
 // high bit keeps those apart from native keycodes.
-constexpr uint64_t kToolkitKeyFlag = uint64_t{1} << 32;
+constexpr uint64_t ToolkitKeyFlag = uint64_t{1} << 32;
 
-uint64_t PhysicalKeyOf(const QKeyEvent& event) {
+uint64_t physicalKeyOf(const QKeyEvent& event) {
     if (event.nativeScanCode() != 0) return event.nativeScanCode();
-    return kToolkitKeyFlag | static_cast<uint32_t>(event.key());
+    return ToolkitKeyFlag | static_cast<uint32_t>(event.key());
 }
 
 }  // namespace
 
-uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout) {
+uint32_t virtualKeyOf(const QKeyEvent& event, keyboard::KeyboardLayout* layout) {
     LinuxKeyEvent key;
     key.nativeScanCode = event.nativeScanCode();
     key.keysym = event.nativeVirtualKey();
     key.qtKey = event.key();
     key.keypad = event.modifiers().testFlag(Qt::KeypadModifier);
     if (layout != nullptr && key.nativeScanCode != 0) {
-        const keyboard::KeySymbols symbols = layout->SymbolsOf(key.nativeScanCode);
+        const keyboard::KeySymbols symbols = layout->symbolsOf(key.nativeScanCode);
         key.layoutUnshifted = symbols.unshifted;
         key.layoutShifted = symbols.shifted;
     }
-    return VirtualKeyFor(key);
+    return virtualKeyFor(key);
 }
 
 namespace {
@@ -45,36 +45,36 @@ namespace {
 // The layout's connection is opened by the first key that asks, not at start-up: it costs a
 // connection and a keymap read, and a run may see no key at all. Until then nothing can change
 // what it would read, since every answer is the layout of that moment.
-class CLayoutOnFirstKey final : public keyboard::IKeyboardLayout {
+class CLayoutOnFirstKey final : public keyboard::KeyboardLayout {
 public:
-    explicit CLayoutOnFirstKey(std::string displayName) : displayName_(std::move(displayName)) {}
+    explicit CLayoutOnFirstKey(std::string displayName) : m_displayName(std::move(displayName)) {}
 
-    keyboard::KeySymbols SymbolsOf(uint32_t keycode) override {
-        if (!opened_) {
-            opened_ = true;
-            layout_ = keyboard::OpenXkbLayout(displayName_);
+    keyboard::KeySymbols symbolsOf(uint32_t keycode) override {
+        if (!m_opened) {
+            m_opened = true;
+            m_layout = keyboard::openXkbLayout(m_displayName);
         }
         // A display that cannot be asked leaves the key to its position, as no layout at all does.
-        return layout_ ? layout_->SymbolsOf(keycode) : keyboard::KeySymbols{};
+        return m_layout ? m_layout->symbolsOf(keycode) : keyboard::KeySymbols{};
     }
 
 private:
-    std::string displayName_;
-    bool opened_ = false;
-    std::unique_ptr<keyboard::IKeyboardLayout> layout_;
+    std::string m_displayName;
+    bool m_opened = false;
+    std::unique_ptr<keyboard::KeyboardLayout> m_layout;
 };
 
 }  // namespace
 
-std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout() {
+std::unique_ptr<keyboard::KeyboardLayout> desktopKeyboardLayout() {
     // The toolkit reaches X through DISPLAY; other platforms (offscreen, Wayland) have no X
     // keyboard to ask, and a display they do not use must not be opened behind their back.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
     return std::make_unique<CLayoutOnFirstKey>(qEnvironmentVariable("DISPLAY").toStdString());
 }
 
-bool CapsLockOf(const QKeyEvent& event) {
-    if (event.nativeScanCode() != 0) return (event.nativeModifiers() & kNativeLockMask) != 0;
+bool capsLockOf(const QKeyEvent& event) {
+    if (event.nativeScanCode() != 0) return (event.nativeModifiers() & NativeLockMask) != 0;
     // No native state: a letter typed in the case Shift would not give means Caps Lock is on.
     const QString text = event.text();
     if (text.size() != 1 || !text.front().isLetter()) return false;
@@ -82,7 +82,7 @@ bool CapsLockOf(const QKeyEvent& event) {
     return text.front().isUpper() != shift;
 }
 
-KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk) {
+KeyMessage keyMessageOf(const QKeyEvent& event, uint32_t vk) {
     KeyMessage message;
     message.release = event.type() == QEvent::KeyRelease;
     const bool alt = event.modifiers().testFlag(Qt::AltModifier);
@@ -91,71 +91,70 @@ KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk) {
     message.vk = vk;
     message.shiftDown = event.modifiers().testFlag(Qt::ShiftModifier);
     message.ctrlDown = event.modifiers().testFlag(Qt::ControlModifier);
-    message.capsLock = CapsLockOf(event);
+    message.capsLock = capsLockOf(event);
     return message;
 }
 
-bool WouldTranslate(const KeyMessage& message) { return CKeyTranslator::WouldConsume(message); }
+bool wouldTranslate(const KeyMessage& message) { return KeyTranslator::wouldConsume(message); }
 
-CKeyEventFilter::CKeyEventFilter(QWidget& window, TranslateFn translate,
-                                 std::unique_ptr<keyboard::IKeyboardLayout> layout)
+KeyEventFilter::KeyEventFilter(QWidget& window, TranslateFn translate, std::unique_ptr<keyboard::KeyboardLayout> layout)
     : QObject(&window),
-      window_(window),
-      translate_(std::move(translate)),
-      layout_(std::move(layout)) {
+      m_window(window),
+      m_translate(std::move(translate)),
+      m_layout(std::move(layout)) {
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-CKeyEventFilter::~CKeyEventFilter() {
+KeyEventFilter::~KeyEventFilter() {
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
-bool CKeyEventFilter::AimedAtWindow(QObject* watched) const {
+bool KeyEventFilter::aimedAtWindow(QObject* watched) const {
     // Windows of their own (a sheet or message box owned by the main window) keep their keys.
     if (watched == nullptr || !watched->isWidgetType()) return false;
-    return static_cast<QWidget*>(watched)->window() == &window_;
+    return static_cast<QWidget*>(watched)->window() == &m_window;
 }
 
-bool CKeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
+bool KeyEventFilter::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::ShortcutOverride) return false;
-    if (!AimedAtWindow(watched)) return false;
+    if (!aimedAtWindow(watched)) return false;
     const auto& key = static_cast<const QKeyEvent&>(*event);
     if (type == QEvent::ShortcutOverride) {
         // A key the instrument gets must not trigger a button's mnemonic or any other shortcut
         // first: claim it, so it arrives as a key press.
-        const uint32_t vk = VirtualKeyOf(key, layout_.get());
-        if (!WouldTranslate(KeyMessageOf(key, vk))) return false;
+        const uint32_t vk = virtualKeyOf(key, m_layout.get());
+        if (!wouldTranslate(keyMessageOf(key, vk))) return false;
         event->accept();
         return true;
     }
-    return OnKey(key);
+    return onKey(key);
 }
 
-bool CKeyEventFilter::OnKey(const QKeyEvent& event) {
-    const uint64_t physical = PhysicalKeyOf(event);
-    const auto known = pressedVk_.find(physical);
-    uint32_t vk = VirtualKeyOf(event, layout_.get());
+bool KeyEventFilter::onKey(const QKeyEvent& event) {
+    const uint64_t physical = physicalKeyOf(event);
+    const auto known = m_pressedVk.find(physical);
+    uint32_t vk = virtualKeyOf(event, m_layout.get());
     const bool release = event.type() == QEvent::KeyRelease;
 
     if (release && event.isAutoRepeat()) {
         // A held key repeats as release and press pairs here, but the instrument expects only
         // repeated presses: this half is taken and goes nowhere.
-        if (known != pressedVk_.end()) vk = known->second;
-        return WouldTranslate(KeyMessageOf(event, vk));
+        if (known != m_pressedVk.end()) vk = known->second;
+        return wouldTranslate(keyMessageOf(event, vk));
     }
     if (release) {
-        if (known != pressedVk_.end()) {
+        if (known != m_pressedVk.end()) {
             vk = known->second;
-            pressedVk_.erase(known);
+            m_pressedVk.erase(known);
         }
-    } else if (event.isAutoRepeat() && known != pressedVk_.end()) {
+    } else if (event.isAutoRepeat() && known != m_pressedVk.end()) {
         vk = known->second;
     } else if (vk != 0) {
-        pressedVk_[physical] = vk;
+        m_pressedVk[physical] = vk;
     }
     if (vk == 0) return false;
-    return translate_(KeyMessageOf(event, vk));
+    return m_translate(keyMessageOf(event, vk));
 }
 
 }  // namespace tarvik

@@ -21,46 +21,46 @@ namespace tarvik {
 
 // The virtual key of this event's key, with the symbols `layout` puts on it when there is a layout
 // to ask; 0 when it has none.
-uint32_t VirtualKeyOf(const QKeyEvent& event, keyboard::IKeyboardLayout* layout = nullptr);
+uint32_t virtualKeyOf(const QKeyEvent& event, keyboard::KeyboardLayout* layout = nullptr);
 
 // The desktop's keyboard layout: on X11, its own connection to the display the application uses,
 // opened when the first key asks; null elsewhere (keys then go by position).
-std::unique_ptr<keyboard::IKeyboardLayout> DesktopKeyboardLayout();
+std::unique_ptr<keyboard::KeyboardLayout> desktopKeyboardLayout();
 
 // Caps Lock as it was for this event: from the native modifier state when the platform reported
 // one, else from the case of a typed letter against Shift.
-bool CapsLockOf(const QKeyEvent& event);
+bool capsLockOf(const QKeyEvent& event);
 
 // The translator's view of `event` for virtual key `vk`.
-KeyMessage KeyMessageOf(const QKeyEvent& event, uint32_t vk);
+KeyMessage keyMessageOf(const QKeyEvent& event, uint32_t vk);
 
 // Whether the translator would take this message, without delivering anything.
-bool WouldTranslate(const KeyMessage& message);
+bool wouldTranslate(const KeyMessage& message);
 
-class CKeyEventFilter : public QObject {
+class KeyEventFilter : public QObject {
 public:
     // Returns true when the key message was consumed.
     using TranslateFn = std::function<bool(const KeyMessage&)>;
 
     // Installs itself on the application; it is a child of `window` and ends with it. Without a
     // layout, keys go by their position.
-    CKeyEventFilter(QWidget& window, TranslateFn translate, std::unique_ptr<keyboard::IKeyboardLayout> layout = {});
-    ~CKeyEventFilter() override;
-    CKeyEventFilter(const CKeyEventFilter&) = delete;
-    CKeyEventFilter& operator=(const CKeyEventFilter&) = delete;
+    KeyEventFilter(QWidget& window, TranslateFn translate, std::unique_ptr<keyboard::KeyboardLayout> layout = {});
+    ~KeyEventFilter() override;
+    KeyEventFilter(const KeyEventFilter&) = delete;
+    KeyEventFilter& operator=(const KeyEventFilter&) = delete;
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    bool AimedAtWindow(QObject* watched) const;
-    bool OnKey(const QKeyEvent& event);
+    bool aimedAtWindow(QObject* watched) const;
+    bool onKey(const QKeyEvent& event);
 
-    QWidget& window_;
-    TranslateFn translate_;
-    std::unique_ptr<keyboard::IKeyboardLayout> layout_;
+    QWidget& m_window;
+    TranslateFn m_translate;
+    std::unique_ptr<keyboard::KeyboardLayout> m_layout;
     // The virtual key each physical key got when it went down, so its release (and its repeats)
     // use the same one whatever the layout or Num Lock says by then.
-    std::unordered_map<uint64_t, uint32_t> pressedVk_;
+    std::unordered_map<uint64_t, uint32_t> m_pressedVk;
 };
 
 }  // namespace tarvik

@@ -9,24 +9,24 @@
 
 namespace tarvik {
 
-void CTarvikDlg::InstallKeyFilter() {
-    m_pKeyFilter = new CKeyEventFilter(
-        *this, [this](const KeyMessage& message) { return PreTranslateMessage(message); }, DesktopKeyboardLayout());
+void MainWindow::installKeyFilter() {
+    m_keyFilter = new KeyEventFilter(
+        *this, [this](const KeyMessage& message) { return preTranslateMessage(message); }, desktopKeyboardLayout());
 }
 
-bool CTarvikDlg::PreTranslateMessage(const KeyMessage& message) {
+bool MainWindow::preTranslateMessage(const KeyMessage& message) {
     if (!m_session.translateKey(message)) return false;
     // F1 went to the instrument and marked the help key as used. The help request that should
     // follow it (and find the mark, clear it and show nothing) is not raised by anything on this
     // platform, so make it here, or the mark would swallow the user's next Help click.
     if (!message.release && message.vk == vk::VK_F1 && m_session.helpKey()) {
-        RequestHelp(kMainWindowHelpContext, HELP_CONTEXT);
+        requestHelp(MainWindowHelpContext, HELP_CONTEXT);
     }
     return true;
 }
 
-void CTarvikDlg::changeEvent(QEvent* event) {
-    CTrayDialogBase::changeEvent(event);
+void MainWindow::changeEvent(QEvent* event) {
+    TrayDialogBase::changeEvent(event);
     // The releases of keys held now go to whichever window has the keyboard next.
     if (event->type() != QEvent::ActivationChange || isActiveWindow()) return;
     m_session.releaseHeldModifiers();

@@ -4,13 +4,13 @@
 
 namespace tarvik {
 
-void CTarvikDlg::MonitorWindowDeleter::operator()(CMonitorWindow* window) const { delete window; }
+void MainWindow::MonitorWindowDeleter::operator()(MonitorWindow* window) const { delete window; }
 
-void CTarvikDlg::OnMonitor() {
-    if (!m_pMonitorWindow) m_pMonitorWindow.reset(new CMonitorWindow(m_session.monitor(), this));
-    m_pMonitorWindow->show();
-    m_pMonitorWindow->raise();
-    m_pMonitorWindow->activateWindow();
+void MainWindow::onMonitor() {
+    if (!m_monitorWindow) m_monitorWindow.reset(new MonitorWindow(m_session.monitor(), this));
+    m_monitorWindow->show();
+    m_monitorWindow->raise();
+    m_monitorWindow->activateWindow();
 }
 
 }  // namespace tarvik

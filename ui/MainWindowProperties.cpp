@@ -8,62 +8,62 @@ namespace tarvik {
 namespace {
 
 // A list with nothing selected: the machine's settings hold no number for the line.
-constexpr int32_t kNoPortStored = -1;
+constexpr int32_t NoPortStored = -1;
 
 }  // namespace
 
-void CTarvikDlg::OnProperties() {
+void MainWindow::onProperties() {
     m_session.setContextMenuSuppressed(true);
     {
-        CModalScope modal(*this);
-        CTarvikPropertySheet sheet(*portBindings_, m_messageBox, this);
-        sheet.setWindowIcon(m_hIcon);
-        if (m_bRememberPosition) SaveWindowState();
-        const SheetPorts shown = CopyToSheet(sheet);
-        if (sheet.DoModal() == IDOK) ApplySheet(sheet, shown);
+        ModalScope modal(*this);
+        TarvikPropertySheet sheet(*m_portBindings, m_messageBox, this);
+        sheet.setWindowIcon(m_icon);
+        if (m_rememberPosition) saveWindowState();
+        const SheetPorts shown = copyToSheet(sheet);
+        if (sheet.doModal() == IDOK) applySheet(sheet, shown);
     }
     m_session.setContextMenuSuppressed(false);
 }
 
-CTarvikDlg::SheetPorts CTarvikDlg::CopyToSheet(CTarvikPropertySheet& sheet) {
-    const SheetPorts shown{PortShown(PortIdDisplay), PortShown(PortIdMerge)};
-    sheet.m_comms.m_nDisplayPort = shown.display;
-    sheet.m_comms.m_nMergePort = shown.merge;
-    sheet.m_prefs.m_bFloat = m_bFloat;
-    sheet.m_prefs.m_bRememberPosition = m_bRememberPosition;
-    sheet.m_prefs.m_nStartMode = m_nStartMode;
-    sheet.m_mouse.m_nStartPosition = m_session.mouseStartPosition();
-    sheet.m_mouse.m_nMouseSpeed = m_session.mouseSpeed();
+MainWindow::SheetPorts MainWindow::copyToSheet(TarvikPropertySheet& sheet) {
+    const SheetPorts shown{portShown(PortIdDisplay), portShown(PortIdMerge)};
+    sheet.m_comms.m_displayPort = shown.display;
+    sheet.m_comms.m_mergePort = shown.merge;
+    sheet.m_prefs.m_float = m_float;
+    sheet.m_prefs.m_rememberPosition = m_rememberPosition;
+    sheet.m_prefs.m_startMode = m_startMode;
+    sheet.m_mouse.m_startPosition = m_session.mouseStartPosition();
+    sheet.m_mouse.m_mouseSpeed = m_session.mouseSpeed();
     sheet.m_macros.m_macros = m_session.macros();
     return shown;
 }
 
-int32_t CTarvikDlg::PortShown(int32_t portId) {
+int32_t MainWindow::portShown(int32_t portId) {
     const bool display = portId == PortIdDisplay;
     const PortManager& ports = m_session.ports();
     if (ports.isOpen(portId) || ports.isWaitingForDevice(portId))
         return display ? ports.displayPortNumber() : ports.mergePortNumber();
     // A run that opened nothing (started for a client, or with one number missing) has 0 in use,
     // which is not the user's choice: the page shows what is stored.
-    return (display ? m_settings.displayPort() : m_settings.mergePort()).value_or(kNoPortStored);
+    return (display ? m_settings.displayPort() : m_settings.mergePort()).value_or(NoPortStored);
 }
 
-void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts& shown) {
-    m_bFloat = sheet.m_prefs.m_bFloat;
-    m_settings.setFloatOnTop(m_bFloat);
-    SetFloat(m_bFloat != 0);
-    m_bRememberPosition = sheet.m_prefs.m_bRememberPosition;
-    m_settings.setRememberPosition(m_bRememberPosition);
-    m_nStartMode = sheet.m_prefs.m_nStartMode;
-    m_settings.setStartMode(m_nStartMode);
+void MainWindow::applySheet(const TarvikPropertySheet& sheet, const SheetPorts& shown) {
+    m_float = sheet.m_prefs.m_float;
+    m_settings.setFloatOnTop(m_float);
+    setFloat(m_float != 0);
+    m_rememberPosition = sheet.m_prefs.m_rememberPosition;
+    m_settings.setRememberPosition(m_rememberPosition);
+    m_startMode = sheet.m_prefs.m_startMode;
+    m_settings.setStartMode(m_startMode);
     // Mouse mode reads these the next time it starts.
-    m_session.setMouseStartPosition(sheet.m_mouse.m_nStartPosition);
+    m_session.setMouseStartPosition(sheet.m_mouse.m_startPosition);
     m_settings.setMouseStartPosition(m_session.mouseStartPosition());
-    m_session.setMouseSpeed(sheet.m_mouse.m_nMouseSpeed);
+    m_session.setMouseSpeed(sheet.m_mouse.m_mouseSpeed);
     m_settings.setMouseSpeed(m_session.mouseSpeed());
 
-    const bool displayChanged = StorePort(true, sheet.m_comms.m_nDisplayPort, shown.display);
-    const bool mergeChanged = StorePort(false, sheet.m_comms.m_nMergePort, shown.merge);
+    const bool displayChanged = storePort(true, sheet.m_comms.m_displayPort, shown.display);
+    const bool mergeChanged = storePort(false, sheet.m_comms.m_mergePort, shown.merge);
     // The sheet does not edit the speed: it goes back as stored, which a run that never opened
     // the lines has not read yet.
     m_settings.setBaudRate(m_settings.baudRate().value_or(m_session.ports().baudRate()));
@@ -75,7 +75,7 @@ void CTarvikDlg::ApplySheet(const CTarvikPropertySheet& sheet, const SheetPorts&
     m_session.saveMacros();
 }
 
-bool CTarvikDlg::StorePort(bool display, int32_t chosen, int32_t shown) {
+bool MainWindow::storePort(bool display, int32_t chosen, int32_t shown) {
     const auto store = [&](int32_t port) {
         return display ? m_settings.setDisplayPort(port) : m_settings.setMergePort(port);
     };

@@ -17,23 +17,23 @@ inline constexpr uint32_t WM_RBUTTONDOWN = 0x0204;
 inline constexpr int SW_HIDE = 0;
 inline constexpr int SW_RESTORE = 9;
 
-class CMessageEvent : public QEvent {
+class MessageEvent : public QEvent {
 public:
     // The one event type of every window message, registered on first use.
-    static QEvent::Type EventType() {
+    static QEvent::Type eventType() {
         static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
         return type;
     }
 
-    CMessageEvent(uint32_t message, uint64_t wParam, int64_t lParam)
-        : QEvent(EventType()),
+    MessageEvent(uint32_t message, uint64_t wParam, int64_t lParam)
+        : QEvent(eventType()),
           m_message(message),
           m_wParam(wParam),
           m_lParam(lParam) {}
 
-    uint32_t Message() const { return m_message; }
-    uint64_t WParam() const { return m_wParam; }
-    int64_t LParam() const { return m_lParam; }
+    uint32_t message() const { return m_message; }
+    uint64_t wParam() const { return m_wParam; }
+    int64_t lParam() const { return m_lParam; }
 
 private:
     uint32_t m_message;
@@ -42,10 +42,10 @@ private:
 };
 
 // A screen point packed as the system packs it: x in the low 16 bits, y in the next 16, signed.
-inline int64_t PackPoint(int x, int y) {
+inline int64_t packPoint(int x, int y) {
     return static_cast<int64_t>((static_cast<uint32_t>(static_cast<uint16_t>(y)) << 16) | static_cast<uint16_t>(x));
 }
-inline int PointX(int64_t packed) { return static_cast<int16_t>(packed & 0xFFFF); }
-inline int PointY(int64_t packed) { return static_cast<int16_t>((packed >> 16) & 0xFFFF); }
+inline int pointX(int64_t packed) { return static_cast<int16_t>(packed & 0xFFFF); }
+inline int pointY(int64_t packed) { return static_cast<int16_t>((packed >> 16) & 0xFFFF); }
 
 }  // namespace tarvik

@@ -20,61 +20,61 @@
 
 namespace tarvik {
 
-CMonitorWindow::CMonitorWindow(CTrafficMonitor& monitor, QWidget* owner)
+MonitorWindow::MonitorWindow(TrafficMonitor& monitor, QWidget* owner)
     // A dialog of the main window, so that it stays above it (a plain window with an owner is not
     // transient for it on X11); still with minimise and maximise.
     : QWidget(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                          Qt::WindowCloseButtonHint),
-      monitor_(monitor) {
+      m_monitor(monitor) {
     setWindowTitle(QStringLiteral("Monitor"));
-    BuildControls();
+    buildControls();
     resize(760, 420);
 }
 
-CMonitorWindow::~CMonitorWindow() { monitor_.Detach(*this); }
+MonitorWindow::~MonitorWindow() { m_monitor.detach(*this); }
 
-void CMonitorWindow::BuildControls() {
+void MonitorWindow::buildControls() {
     auto* bar = new QHBoxLayout;
     auto check = [&](const char* text) {
         auto* box = new QCheckBox(QString::fromLatin1(text), this);
         box->setChecked(true);
-        QObject::connect(box, &QCheckBox::toggled, this, [this] { Refill(); });
+        QObject::connect(box, &QCheckBox::toggled, this, [this] { refill(); });
         bar->addWidget(box);
         return box;
     };
-    display_ = check("Display");
-    merge_ = check("Merge");
+    m_display = check("Display");
+    m_merge = check("Merge");
     bar->addSpacing(12);
-    in_ = check("In");
-    out_ = check("Out");
+    m_in = check("In");
+    m_out = check("Out");
     bar->addStretch(1);
-    status_ = new QLabel(this);
-    bar->addWidget(status_);
-    pause_ = new QPushButton(QStringLiteral("Pause"), this);
-    pause_->setCheckable(true);
-    QObject::connect(pause_, &QPushButton::toggled, this, [this](bool on) { SetPaused(on); });
-    clear_ = new QPushButton(QStringLiteral("Clear"), this);
-    QObject::connect(clear_, &QPushButton::clicked, this, [this] {
-        items_.clear();
-        heldWhilePaused_ = 0;
-        Refill();
+    m_status = new QLabel(this);
+    bar->addWidget(m_status);
+    m_pause = new QPushButton(QStringLiteral("Pause"), this);
+    m_pause->setCheckable(true);
+    QObject::connect(m_pause, &QPushButton::toggled, this, [this](bool on) { setPaused(on); });
+    m_clear = new QPushButton(QStringLiteral("Clear"), this);
+    QObject::connect(m_clear, &QPushButton::clicked, this, [this] {
+        m_items.clear();
+        m_heldWhilePaused = 0;
+        refill();
     });
-    save_ = new QPushButton(QStringLiteral("Save..."), this);
-    QObject::connect(save_, &QPushButton::clicked, this, [this] { OnSaveClicked(); });
-    for (QPushButton* button : {pause_, clear_, save_}) bar->addWidget(button);
+    m_save = new QPushButton(QStringLiteral("Save..."), this);
+    QObject::connect(m_save, &QPushButton::clicked, this, [this] { onSaveClicked(); });
+    for (QPushButton* button : {m_pause, m_clear, m_save}) bar->addWidget(button);
 
-    view_ = new QPlainTextEdit(this);
-    view_->setReadOnly(true);
-    view_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    view_->setMaximumBlockCount(static_cast<int>(kMaxItems));
+    m_view = new QPlainTextEdit(this);
+    m_view->setReadOnly(true);
+    m_view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_view->setMaximumBlockCount(static_cast<int>(MaxItems));
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
-    layout->addWidget(view_, 1);
+    layout->addWidget(m_view, 1);
 }
 
-void CMonitorWindow::PlaceBesideOwner() {
+void MonitorWindow::placeBesideOwner() {
     const QWidget* owner = parentWidget();
     const QScreen* screen = owner != nullptr ? owner->screen() : nullptr;
     if (screen == nullptr) return;
@@ -85,84 +85,84 @@ void CMonitorWindow::PlaceBesideOwner() {
     const QMargins frame(ownerInside.left() - ownerFrame.left(), ownerInside.top() - ownerFrame.top(),
                          ownerFrame.right() - ownerInside.right(), ownerFrame.bottom() - ownerInside.bottom());
     const QSize outer = size().grownBy(frame);
-    const QRect placed = PlaceBeside(ownerFrame, outer, screen->availableGeometry());
+    const QRect placed = placeBeside(ownerFrame, outer, screen->availableGeometry());
     if (placed.size() != outer) resize(placed.size().shrunkBy(frame).expandedTo(minimumSizeHint()));
     move(placed.topLeft());
 }
 
-void CMonitorWindow::showEvent(QShowEvent* event) {
+void MonitorWindow::showEvent(QShowEvent* event) {
     // The first time beside the main window, not over it, and clear of the desktop's panels.
-    if (!placed_) {
-        placed_ = true;
-        PlaceBesideOwner();
+    if (!m_placed) {
+        m_placed = true;
+        placeBesideOwner();
     }
     QWidget::showEvent(event);
-    monitor_.Attach(*this);
+    m_monitor.attach(*this);
 }
 
-void CMonitorWindow::hideEvent(QHideEvent* event) {
+void MonitorWindow::hideEvent(QHideEvent* event) {
     // Nobody looking: the lines are not tapped for this window.
-    monitor_.Detach(*this);
+    m_monitor.detach(*this);
     QWidget::hideEvent(event);
 }
 
-bool CMonitorWindow::Shows(const TrafficItem& item) const {
-    const bool line = item.line == TrafficLine::Display ? display_->isChecked() : merge_->isChecked();
-    const bool direction = item.direction == TrafficDirection::In ? in_->isChecked() : out_->isChecked();
+bool MonitorWindow::shows(const TrafficItem& item) const {
+    const bool line = item.line == TrafficLine::Display ? m_display->isChecked() : m_merge->isChecked();
+    const bool direction = item.direction == TrafficDirection::In ? m_in->isChecked() : m_out->isChecked();
     return line && direction;
 }
 
-void CMonitorWindow::OnTraffic(const TrafficItem& item) {
-    items_.push_back(item);
-    if (items_.size() > kMaxItems) items_.pop_front();
-    if (pause_->isChecked()) {
-        ++heldWhilePaused_;
-        UpdateStatus();
+void MonitorWindow::onTraffic(const TrafficItem& item) {
+    m_items.push_back(item);
+    if (m_items.size() > MaxItems) m_items.pop_front();
+    if (m_pause->isChecked()) {
+        ++m_heldWhilePaused;
+        updateStatus();
         return;
     }
-    if (Shows(item)) view_->appendPlainText(QString::fromStdString(FormatTrafficLine(item)));
+    if (shows(item)) m_view->appendPlainText(QString::fromStdString(formatTrafficLine(item)));
 }
 
-void CMonitorWindow::SetPaused(bool paused) {
-    if (pause_->isChecked() != paused) {
-        pause_->setChecked(paused);  // comes back here through toggled
+void MonitorWindow::setPaused(bool paused) {
+    if (m_pause->isChecked() != paused) {
+        m_pause->setChecked(paused);  // comes back here through toggled
         return;
     }
     if (paused) return;
-    heldWhilePaused_ = 0;
-    Refill();
+    m_heldWhilePaused = 0;
+    refill();
 }
 
-void CMonitorWindow::UpdateStatus() {
-    status_->setText(heldWhilePaused_ == 0
-                         ? QString()
-                         : QStringLiteral("Paused: %1 new").arg(static_cast<qulonglong>(heldWhilePaused_)));
+void MonitorWindow::updateStatus() {
+    m_status->setText(m_heldWhilePaused == 0
+                          ? QString()
+                          : QStringLiteral("Paused: %1 new").arg(static_cast<qulonglong>(m_heldWhilePaused)));
 }
 
-void CMonitorWindow::Refill() {
+void MonitorWindow::refill() {
     QString text;
-    for (const TrafficItem& item : items_) {
-        if (!Shows(item)) continue;
-        text += QString::fromStdString(FormatTrafficLine(item));
+    for (const TrafficItem& item : m_items) {
+        if (!shows(item)) continue;
+        text += QString::fromStdString(formatTrafficLine(item));
         text += QLatin1Char('\n');
     }
     if (!text.isEmpty()) text.chop(1);
-    view_->setPlainText(text);
-    view_->moveCursor(QTextCursor::End);
-    UpdateStatus();
+    m_view->setPlainText(text);
+    m_view->moveCursor(QTextCursor::End);
+    updateStatus();
 }
 
-QString CMonitorWindow::ViewText() const { return view_->toPlainText(); }
+QString MonitorWindow::viewText() const { return m_view->toPlainText(); }
 
-bool CMonitorWindow::Save(const std::string& path, std::string& error) const {
+bool MonitorWindow::save(const std::string& path, std::string& error) const {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "w"), std::fclose);
     if (!file) {
         error = std::strerror(errno);
         return false;
     }
-    for (const TrafficItem& item : items_) {
-        if (!Shows(item)) continue;
-        const std::string line = FormatTrafficLine(item) + "\n";
+    for (const TrafficItem& item : m_items) {
+        if (!shows(item)) continue;
+        const std::string line = formatTrafficLine(item) + "\n";
         if (std::fputs(line.c_str(), file.get()) < 0) {
             error = std::strerror(errno);
             return false;
@@ -175,12 +175,12 @@ bool CMonitorWindow::Save(const std::string& path, std::string& error) const {
     return true;
 }
 
-void CMonitorWindow::OnSaveClicked() {
+void MonitorWindow::onSaveClicked() {
     const QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Save Traffic"), QStringLiteral("tarvik-traffic.txt"));
     if (path.isEmpty()) return;
     std::string error;
-    if (!Save(path.toStdString(), error)) {
+    if (!save(path.toStdString(), error)) {
         QMessageBox::warning(this, QStringLiteral("Monitor"),
                              QStringLiteral("Cannot save to %1: %2").arg(path, QString::fromStdString(error)));
     }

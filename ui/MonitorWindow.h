@@ -17,47 +17,47 @@ class QPushButton;
 
 namespace tarvik {
 
-class CMonitorWindow : public QWidget, public ITrafficWatcher {
+class MonitorWindow : public QWidget, public TrafficWatcher {
 public:
     // Items kept for the view, the filter and saving; the oldest go first.
-    static constexpr size_t kMaxItems = 20000;
+    static constexpr size_t MaxItems = 20000;
 
-    CMonitorWindow(CTrafficMonitor& monitor, QWidget* owner);
-    ~CMonitorWindow() override;
+    MonitorWindow(TrafficMonitor& monitor, QWidget* owner);
+    ~MonitorWindow() override;
 
-    void OnTraffic(const TrafficItem& item) override;
+    void onTraffic(const TrafficItem& item) override;
 
     // Writes the items the filter shows, one line each, as the view has them. False with
     // `error` set when the file cannot be written.
-    bool Save(const std::string& path, std::string& error) const;
-    void SetPaused(bool paused);
-    bool Shows(const TrafficItem& item) const;
-    QString ViewText() const;
+    bool save(const std::string& path, std::string& error) const;
+    void setPaused(bool paused);
+    bool shows(const TrafficItem& item) const;
+    QString viewText() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void BuildControls();
-    void PlaceBesideOwner();
-    void Refill();
-    void OnSaveClicked();
-    void UpdateStatus();
+    void buildControls();
+    void placeBesideOwner();
+    void refill();
+    void onSaveClicked();
+    void updateStatus();
 
-    CTrafficMonitor& monitor_;
-    std::deque<TrafficItem> items_;
-    bool placed_ = false;
-    size_t heldWhilePaused_ = 0;
-    QCheckBox* display_ = nullptr;
-    QCheckBox* merge_ = nullptr;
-    QCheckBox* in_ = nullptr;
-    QCheckBox* out_ = nullptr;
-    QPushButton* pause_ = nullptr;
-    QPushButton* clear_ = nullptr;
-    QPushButton* save_ = nullptr;
-    QLabel* status_ = nullptr;
-    QPlainTextEdit* view_ = nullptr;
+    TrafficMonitor& m_monitor;
+    std::deque<TrafficItem> m_items;
+    bool m_placed = false;
+    size_t m_heldWhilePaused = 0;
+    QCheckBox* m_display = nullptr;
+    QCheckBox* m_merge = nullptr;
+    QCheckBox* m_in = nullptr;
+    QCheckBox* m_out = nullptr;
+    QPushButton* m_pause = nullptr;
+    QPushButton* m_clear = nullptr;
+    QPushButton* m_save = nullptr;
+    QLabel* m_status = nullptr;
+    QPlainTextEdit* m_view = nullptr;
 };
 
 }  // namespace tarvik

@@ -8,72 +8,72 @@
 
 namespace tarvik {
 
-CPropertyPage::CPropertyPage(const DialogTemplate& dialogTemplate) : template_(dialogTemplate) {
+PropertyPage::PropertyPage(const DialogTemplate& dialogTemplate) : m_template(dialogTemplate) {
     // Sized before its controls exist, so the sheet fits its largest page from the start.
-    const DluBase base = MeasureDluBase(TemplateFont(dialogTemplate));
-    setFixedSize(base.Map(0, 0, dialogTemplate.width, dialogTemplate.height).size());
+    const DluBase base = measureDluBase(templateFont(dialogTemplate));
+    setFixedSize(base.map(0, 0, dialogTemplate.width, dialogTemplate.height).size());
 }
 
-void CPropertyPage::Create() {
-    if (created_) return;
-    created_ = true;
-    BuildDialog(*this, template_);
-    OnInitDialog();
+void PropertyPage::createWindow() {
+    if (m_created) return;
+    m_created = true;
+    buildDialog(*this, m_template);
+    onInitDialog();
 }
 
-void CPropertyPage::UpdateData(bool saveAndValidate) {
-    if (!created_) return;
-    CDataExchange dx(*this, saveAndValidate);
-    DoDataExchange(dx);
+void PropertyPage::updateData(bool saveAndValidate) {
+    if (!m_created) return;
+    DataExchange dx(*this, saveAndValidate);
+    doDataExchange(dx);
 }
 
-CPropertySheet::CPropertySheet(const std::string& caption, QWidget* owner)
+PropertySheet::PropertySheet(const std::string& caption, QWidget* owner)
     : QDialog(owner),
-      tabs_(new QTabWidget(this)) {
+      m_tabs(new QTabWidget(this)) {
     setWindowTitle(QString::fromStdString(caption));
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(tabs_);
+    layout->addWidget(m_tabs);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    connect(buttons, &QDialogButtonBox::accepted, this, [this] { OnOK(); });
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { onOk(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) { OnTabChanged(index); });
+    connect(m_tabs, &QTabWidget::currentChanged, this, [this](int index) { onTabChanged(index); });
 }
 
-void CPropertySheet::AddPage(CPropertyPage& page) {
-    pages_.push_back(&page);
-    tabs_->addTab(&page, QString::fromUtf8(page.Template().caption));
+void PropertySheet::addPage(PropertyPage& page) {
+    m_pages.push_back(&page);
+    m_tabs->addTab(&page, QString::fromUtf8(page.dialogTemplate().caption));
 }
 
-CPropertyPage* CPropertySheet::GetPage(int index) const {
-    return index >= 0 && index < GetPageCount() ? pages_[static_cast<size_t>(index)] : nullptr;
+PropertyPage* PropertySheet::getPage(int index) const {
+    return index >= 0 && index < getPageCount() ? m_pages[static_cast<size_t>(index)] : nullptr;
 }
 
-void CPropertySheet::SetActivePage(int index) {
-    if (GetPage(index) != nullptr) tabs_->setCurrentIndex(index);
+void PropertySheet::setActivePage(int index) {
+    if (getPage(index) != nullptr) m_tabs->setCurrentIndex(index);
 }
 
-int CPropertySheet::DoModal() {
-    running_ = true;
-    OnTabChanged(tabs_->currentIndex());
+int PropertySheet::doModal() {
+    m_running = true;
+    onTabChanged(m_tabs->currentIndex());
     const int result = exec() == QDialog::Accepted ? IDOK : IDCANCEL;
-    running_ = false;
+    m_running = false;
     return result;
 }
 
-void CPropertySheet::OnTabChanged(int index) {
+void PropertySheet::onTabChanged(int index) {
     // Before the sheet runs, the pages are still being given their values.
-    if (!running_ || index == active_) return;
+    if (!m_running || index == m_active) return;
     // The page left keeps what was entered on it.
-    if (CPropertyPage* left = GetActivePage()) left->UpdateData(true);
-    active_ = index;
-    if (CPropertyPage* page = GetActivePage()) page->Create();
+    if (PropertyPage* left = getActivePage()) left->updateData(true);
+    m_active = index;
+    if (PropertyPage* page = getActivePage()) page->createWindow();
 }
 
-void CPropertySheet::OnOK() {
-    if (CPropertyPage* page = GetActivePage()) page->UpdateData(true);
+void PropertySheet::onOk() {
+    if (PropertyPage* page = getActivePage()) page->updateData(true);
     accept();
 }
 

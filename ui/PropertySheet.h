@@ -18,51 +18,51 @@ namespace tarvik {
 
 inline constexpr int IDCANCEL = 2;
 
-class CPropertyPage : public QWidget {
+class PropertyPage : public QWidget {
 public:
-    explicit CPropertyPage(const DialogTemplate& dialogTemplate);
+    explicit PropertyPage(const DialogTemplate& dialogTemplate);
 
-    const DialogTemplate& Template() const { return template_; }
-    bool IsCreated() const { return created_; }
+    const DialogTemplate& dialogTemplate() const { return m_template; }
+    bool isCreated() const { return m_created; }
     // Makes the controls and runs the page's initialisation, the first time only.
-    void Create();
+    void createWindow();
     // false: fields to controls; true: controls to fields.
-    void UpdateData(bool saveAndValidate);
+    void updateData(bool saveAndValidate);
 
 protected:
     // Runs once the controls exist; the default shows the fields.
-    virtual void OnInitDialog() { UpdateData(false); }
-    virtual void DoDataExchange(CDataExchange& dx) { (void)dx; }
+    virtual void onInitDialog() { updateData(false); }
+    virtual void doDataExchange(DataExchange& dx) { (void)dx; }
 
 private:
-    const DialogTemplate& template_;
-    bool created_ = false;
+    const DialogTemplate& m_template;
+    bool m_created = false;
 };
 
-class CPropertySheet : public QDialog {
+class PropertySheet : public QDialog {
 public:
     // The sheet belongs to `owner`, above which it stays; none makes it a window of its own.
-    explicit CPropertySheet(const std::string& caption, QWidget* owner = nullptr);
+    explicit PropertySheet(const std::string& caption, QWidget* owner = nullptr);
 
     // Pages are the derived sheet's members; a tab shows each, in the order added.
-    void AddPage(CPropertyPage& page);
+    void addPage(PropertyPage& page);
     // Shows the selected page (the first unless set otherwise) and runs the sheet: IDOK or IDCANCEL.
-    int DoModal();
+    int doModal();
 
-    int GetPageCount() const { return static_cast<int>(pages_.size()); }
-    CPropertyPage* GetPage(int index) const;
-    CPropertyPage* GetActivePage() const { return GetPage(active_); }
-    void SetActivePage(int index);
-    QTabWidget* GetTabControl() const { return tabs_; }
+    int getPageCount() const { return static_cast<int>(m_pages.size()); }
+    PropertyPage* getPage(int index) const;
+    PropertyPage* getActivePage() const { return getPage(m_active); }
+    void setActivePage(int index);
+    QTabWidget* getTabControl() const { return m_tabs; }
 
 private:
-    void OnTabChanged(int index);
-    void OnOK();
+    void onTabChanged(int index);
+    void onOk();
 
-    QTabWidget* tabs_;
-    std::vector<CPropertyPage*> pages_;
-    int active_ = -1;
-    bool running_ = false;
+    QTabWidget* m_tabs;
+    std::vector<PropertyPage*> m_pages;
+    int m_active = -1;
+    bool m_running = false;
 };
 
 }  // namespace tarvik

@@ -9,7 +9,7 @@
 
 namespace tarvik {
 
-int CQtMessageBox::Show(const std::string& text, const std::string& caption, unsigned flags) {
+int QtMessageBox::showMessage(const std::string& text, const std::string& caption, unsigned flags) {
     const bool yesNo = (flags & 0x000Fu) == MB_YESNO;
     const QMessageBox::Icon icon = (flags & MB_ICONHAND) ? QMessageBox::Critical : QMessageBox::NoIcon;
     // Owned, so the window manager keeps the box above the window it is about. The owner may go
@@ -17,7 +17,7 @@ int CQtMessageBox::Show(const std::string& text, const std::string& caption, uns
     // answer is the one that changes nothing.
     QPointer<QMessageBox> box =
         new QMessageBox(icon, QString::fromStdString(caption), QString::fromStdString(text),
-                        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, DialogOwner());
+                        yesNo ? (QMessageBox::Yes | QMessageBox::No) : QMessageBox::Ok, dialogOwner());
     if (yesNo) {
         QAbstractButton* fallback = box->button((flags & MB_DEFBUTTON2) ? QMessageBox::No : QMessageBox::Yes);
         box->setDefaultButton(qobject_cast<QPushButton*>(fallback));

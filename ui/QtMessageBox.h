@@ -4,9 +4,9 @@
 
 namespace tarvik {
 
-class CQtMessageBox : public IMessageBox {
+class QtMessageBox : public MessageBox {
 public:
-    int Show(const std::string& text, const std::string& caption, unsigned flags) override;
+    int showMessage(const std::string& text, const std::string& caption, unsigned flags) override;
 };
 
 }  // namespace tarvik

@@ -17,16 +17,16 @@ namespace {
 // Read by the message handler, which has no other way to learn it.
 bool startedByBus = false;
 
-bool EnvSet(const char* name) {
+bool envSet(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr && *value != '\0';
 }
 
 // While the platform comes up, the toolkit's own complaints are replaced by our one line, and
 // its fatal error (which would abort and dump core) becomes an ordinary failed start.
-void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
+void startupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
     if (type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", NoDisplayMessage(startedByBus).c_str());
+        std::fprintf(stderr, "%s\n", noDisplayMessage(startedByBus).c_str());
         std::fflush(stderr);
         std::_Exit(2);
     }
@@ -46,19 +46,19 @@ std::thread& FontConfigReader() {
     return reader.thread;
 }
 
-std::string EnvText(const char* name) {
+std::string envText(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
 }
 
 }  // namespace
 
-std::string NoDisplayMessage(bool activated) {
+std::string noDisplayMessage(bool activated) {
     // The desktop session gives the bus its display; most do so when they start, others need it.
     static const char kFix[] = "run dbus-update-activation-environment DISPLAY XAUTHORITY in the desktop session";
-    const std::string platform = EnvText("QT_QPA_PLATFORM");
-    const std::string x11 = EnvText("DISPLAY");
-    const std::string wayland = EnvText("WAYLAND_DISPLAY");
+    const std::string platform = envText("QT_QPA_PLATFORM");
+    const std::string x11 = envText("DISPLAY");
+    const std::string wayland = envText("WAYLAND_DISPLAY");
     std::string tried;
     if (!platform.empty()) tried += " platform \"" + platform + "\"";
     // Appended piece by piece: a literal put in front of a temporary string makes GCC 12 at -O3
@@ -94,7 +94,7 @@ QPixmap ArtPixmap(const QString& path) {
     return QPixmap::fromImage(reader.read());
 }
 
-QIcon ApplicationIcon() {
+QIcon applicationIcon() {
     QIcon icon;
     for (const int size : {16, 32, 48}) icon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_%1.png").arg(size)));
     return icon;
@@ -104,25 +104,25 @@ void FontsReady() {
     if (FontConfigReader().joinable()) FontConfigReader().join();
 }
 
-bool DisplayNamed() { return EnvSet("DISPLAY") || EnvSet("WAYLAND_DISPLAY") || EnvSet("QT_QPA_PLATFORM"); }
+bool displayNamed() { return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("QT_QPA_PLATFORM"); }
 
-std::unique_ptr<QApplication> CreateApplication(int& argc, char** argv, bool activated) {
+std::unique_ptr<QApplication> createApplication(int& argc, char** argv, bool activated) {
     startedByBus = activated;
-    if (!DisplayNamed()) {
-        std::fprintf(stderr, "%s\n", NoDisplayMessage(activated).c_str());
+    if (!displayNamed()) {
+        std::fprintf(stderr, "%s\n", noDisplayMessage(activated).c_str());
         return nullptr;
     }
     // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also
     // offers one (XWayland) the window is put on it, unless the user chose a platform.
-    if (EnvSet("DISPLAY") && !EnvSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
+    if (envSet("DISPLAY") && !envSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
     if (!FontConfigReader().joinable()) FontConfigReader() = std::thread([] { FcInit(); });
-    const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
+    const QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
     QApplication::setApplicationName(QStringLiteral("Tarvik"));
-    QApplication::setApplicationVersion(QString::fromLatin1(FileVersion()));
+    QApplication::setApplicationVersion(QString::fromLatin1(fileVersion()));
     // Every window, not only the main one: message boxes, the help viewer, the Monitor.
-    QApplication::setWindowIcon(ApplicationIcon());
+    QApplication::setWindowIcon(applicationIcon());
     // The window hides rather than closes; only the exit paths end the program.
     QApplication::setQuitOnLastWindowClosed(false);
     return app;

@@ -18,51 +18,53 @@ class QComboBox;
 
 namespace tarvik {
 
-inline constexpr int IDC_DISPLAY_PORT = 1044;
-inline constexpr int IDC_MERGE_PORT = 1045;
-inline constexpr int IDC_BIND_DISPLAY = 1060;
-inline constexpr int IDC_BIND_MERGE = 1061;
+inline constexpr int ControlDisplayPort = 1044;
+inline constexpr int ControlMergePort = 1045;
+inline constexpr int ControlBindDisplay = 1060;
+inline constexpr int ControlBindMerge = 1061;
 
-class CTarvikPPComms : public CPropertyPage {
+class TarvikPPComms : public PropertyPage {
 public:
-    CTarvikPPComms(comm::IPortBindings& bindings, IMessageBox& messageBox);
+    TarvikPPComms(comm::PortBindings& bindings, MessageBox& messageBox);
 
     // List entry `index` (its stored value): "OFF", "COMn", or "COMn — device" when bound.
-    static QString EntryText(int index, const std::map<uint32_t, comm::PortBinding>& bindings);
+    static QString entryText(int index, const std::map<uint32_t, comm::PortBinding>& bindings);
 
     // Binds `device` as the COM number chosen in list `listId` (the lowest number the folder does
     // not bind yet, then chosen in the list, when it says OFF or nothing), once the user may use
     // it; a device the user may not use is refused with a message and nothing is written. True
     // when the link was written.
-    bool BindDevice(int listId, const std::string& device);
+    bool bindDevice(int listId, const std::string& device);
     // Binds the network `address` (rfc2217://HOST:PORT, tcp://..., +tls) the same way, once it
     // reads as one and the user has been told what a connection to it found: the server answered,
     // or why not (then the user may bind it anyway, for a server that is off for now). The check
     // connects once, within `timeout`, while the window keeps working. True when the link was
     // written.
-    bool BindAddress(int listId, const std::string& address, int timeoutMs = 10000);
+    bool bindAddress(int listId, const std::string& address, int timeoutMs = 10000);
 
-    QComboBox* m_cbDisplayPort = nullptr;
-    QComboBox* m_cbMergePort = nullptr;
-    int32_t m_nDisplayPort = 0;
-    int32_t m_nMergePort = 0;
+    QComboBox* m_displayPortCombo = nullptr;
+    QComboBox* m_mergePortCombo = nullptr;
+    int32_t m_displayPort = 0;
+    int32_t m_mergePort = 0;
 
 protected:
-    void OnInitDialog() override;
-    void DoDataExchange(CDataExchange& dx) override;
+    void onInitDialog() override;
+    void doDataExchange(DataExchange& dx) override;
 
 private:
-    void OnBind(int listId);
+    void onBind(int listId);
     // The COM number a binding from list `listId` gets, 0 when none is left.
-    uint32_t NumberFor(int listId);
-    bool WriteBinding(int listId, uint32_t number, const std::string& target);
-    bool CheckAddress(const net::NetAddress& address, int timeoutMs, comm::LineError& why);
-    QComboBox* List(int listId) const { return listId == IDC_DISPLAY_PORT ? m_cbDisplayPort : m_cbMergePort; }
-    void WidenLists();
-    void ShowProblem(const std::string& text);
+    uint32_t numberFor(int listId);
+    bool writeBinding(int listId, uint32_t number, const std::string& target);
+    bool checkAddress(const net::NetAddress& address, int timeoutMs, comm::LineError& why);
+    QComboBox* portList(int listId) const {
+        return listId == ControlDisplayPort ? m_displayPortCombo : m_mergePortCombo;
+    }
+    void widenLists();
+    void showProblem(const std::string& text);
 
-    comm::IPortBindings& bindings_;
-    IMessageBox& messageBox_;
+    comm::PortBindings& m_bindings;
+    MessageBox& m_messageBox;
 };
 
 }  // namespace tarvik

@@ -5,14 +5,14 @@
 
 namespace tarvik {
 
-class CTarvikPPMacros : public CPropertyPage {
+class TarvikPPMacros : public PropertyPage {
 public:
-    CTarvikPPMacros();
+    TarvikPPMacros();
 
     MacroArray m_macros;
 
 protected:
-    void DoDataExchange(CDataExchange& dx) override;
+    void doDataExchange(DataExchange& dx) override;
 };
 
 }  // namespace tarvik

@@ -8,17 +8,17 @@ class QSlider;
 
 namespace tarvik {
 
-class CTarvikPPMouse : public CPropertyPage {
+class TarvikPPMouse : public PropertyPage {
 public:
-    CTarvikPPMouse();
+    TarvikPPMouse();
 
     QSlider* m_sliderSpeed = nullptr;  // control 1043
-    int32_t m_nStartPosition = -1;     // 0 Centre, 1 PC Position, 2 Last Position
-    int32_t m_nMouseSpeed = 0;         // 0 to 100
+    int32_t m_startPosition = -1;      // 0 Centre, 1 PC Position, 2 Last Position
+    int32_t m_mouseSpeed = 0;          // 0 to 100
 
 protected:
-    void OnInitDialog() override;
-    void DoDataExchange(CDataExchange& dx) override;
+    void onInitDialog() override;
+    void doDataExchange(DataExchange& dx) override;
 };
 
 }  // namespace tarvik

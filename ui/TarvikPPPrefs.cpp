@@ -3,7 +3,7 @@
 namespace tarvik {
 namespace {
 
-const DialogTemplate& PrefsTemplate() {
+const DialogTemplate& prefsTemplate() {
     static const DialogTemplate page{
         137,
         "Preferences",
@@ -12,29 +12,29 @@ const DialogTemplate& PrefsTemplate() {
         "MS Sans Serif",
         8,
         {
-            {kNoControlId, ControlKind::GroupBox, "Window Behaviour", 7, 7, 221, 46, 0},
-            {1031, ControlKind::CheckBox, "Float on top of other windows", 16, 20, 200, 10, kAutoCheckBox | kTabStop},
-            {1032, ControlKind::CheckBox, "Remember position on exit", 16, 35, 200, 10, kAutoCheckBox | kTabStop},
-            {kNoControlId, ControlKind::GroupBox, "Start", 7, 60, 221, 84, 0},
-            {1041, ControlKind::RadioButton, "Visible", 16, 74, 64, 10, kGroup | kTabStop},
-            {1042, ControlKind::RadioButton, "Hidden", 16, 90, 64, 10, kTabStop},
-            {1043, ControlKind::RadioButton, "Last Used", 16, 106, 64, 10, kTabStop},
-            {kNoControlId, ControlKind::Static,
+            {NoControlId, ControlKind::GroupBox, "Window Behaviour", 7, 7, 221, 46, 0},
+            {1031, ControlKind::CheckBox, "Float on top of other windows", 16, 20, 200, 10, AutoCheckBox | TabStop},
+            {1032, ControlKind::CheckBox, "Remember position on exit", 16, 35, 200, 10, AutoCheckBox | TabStop},
+            {NoControlId, ControlKind::GroupBox, "Start", 7, 60, 221, 84, 0},
+            {1041, ControlKind::RadioButton, "Visible", 16, 74, 64, 10, Group | TabStop},
+            {1042, ControlKind::RadioButton, "Hidden", 16, 90, 64, 10, TabStop},
+            {1043, ControlKind::RadioButton, "Last Used", 16, 106, 64, 10, TabStop},
+            {NoControlId, ControlKind::Static,
              "This setting determines the window status when Tarvik is run stand alone, i.e: not invoked by a "
              "client.",
-             88, 74, 130, 60, kGroup},
+             88, 74, 130, 60, Group},
         }};
     return page;
 }
 
 }  // namespace
 
-CTarvikPPPrefs::CTarvikPPPrefs() : CPropertyPage(PrefsTemplate()) {}
+TarvikPPPrefs::TarvikPPPrefs() : PropertyPage(prefsTemplate()) {}
 
-void CTarvikPPPrefs::DoDataExchange(CDataExchange& dx) {
-    dx.Check(1031, m_bFloat);
-    dx.Check(1032, m_bRememberPosition);
-    dx.Radio(1041, m_nStartMode);
+void TarvikPPPrefs::doDataExchange(DataExchange& dx) {
+    dx.check(1031, m_float);
+    dx.check(1032, m_rememberPosition);
+    dx.radio(1041, m_startMode);
 }
 
 }  // namespace tarvik

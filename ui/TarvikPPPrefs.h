@@ -7,16 +7,16 @@
 
 namespace tarvik {
 
-class CTarvikPPPrefs : public CPropertyPage {
+class TarvikPPPrefs : public PropertyPage {
 public:
-    CTarvikPPPrefs();
+    TarvikPPPrefs();
 
-    Bool32 m_bFloat = 0;
-    Bool32 m_bRememberPosition = 0;
-    int32_t m_nStartMode = -1;  // 0 Visible, 1 Hidden, 2 Last Used
+    int32_t m_float = 0;
+    int32_t m_rememberPosition = 0;
+    int32_t m_startMode = -1;  // 0 Visible, 1 Hidden, 2 Last Used
 
 protected:
-    void DoDataExchange(CDataExchange& dx) override;
+    void doDataExchange(DataExchange& dx) override;
 };
 
 }  // namespace tarvik

@@ -4,13 +4,13 @@
 
 namespace tarvik {
 
-CTarvikPropertySheet::CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox, QWidget* owner)
-    : CPropertySheet(LoadString(IDS_PROPERTIES_CAPTION), owner),
+TarvikPropertySheet::TarvikPropertySheet(comm::PortBindings& bindings, MessageBox& messageBox, QWidget* owner)
+    : PropertySheet(loadString(StringPropertiesCaption), owner),
       m_comms(bindings, messageBox) {
-    AddPage(m_macros);
-    AddPage(m_prefs);
-    AddPage(m_mouse);
-    AddPage(m_comms);
+    addPage(m_macros);
+    addPage(m_prefs);
+    addPage(m_mouse);
+    addPage(m_comms);
 }
 
 }  // namespace tarvik

@@ -9,14 +9,14 @@
 
 namespace tarvik {
 
-class CTarvikPropertySheet : public CPropertySheet {
+class TarvikPropertySheet : public PropertySheet {
 public:
-    CTarvikPropertySheet(comm::IPortBindings& bindings, IMessageBox& messageBox, QWidget* owner = nullptr);
+    TarvikPropertySheet(comm::PortBindings& bindings, MessageBox& messageBox, QWidget* owner = nullptr);
 
-    CTarvikPPComms m_comms;
-    CTarvikPPMacros m_macros;
-    CTarvikPPPrefs m_prefs;
-    CTarvikPPMouse m_mouse;
+    TarvikPPComms m_comms;
+    TarvikPPMacros m_macros;
+    TarvikPPPrefs m_prefs;
+    TarvikPPMouse m_mouse;
 };
 
 }  // namespace tarvik

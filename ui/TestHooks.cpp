@@ -14,7 +14,7 @@ namespace tarvik {
 namespace {
 
 // One line per text; a line break inside the text would split it, so it is written as a space.
-void AppendLine(std::FILE* file, const QString& text) {
+void appendLine(std::FILE* file, const QString& text) {
     QByteArray bytes = text.toUtf8();
     bytes.replace('\n', ' ').replace('\r', ' ');
     bytes.append('\n');
@@ -23,28 +23,28 @@ void AppendLine(std::FILE* file, const QString& text) {
     std::fflush(file);
 }
 
-QLineEdit* FindDisplayLine() {
+QLineEdit* findDisplayLine() {
     for (QWidget* top : QApplication::topLevelWidgets()) {
-        if (dynamic_cast<CTarvikDlg*>(top) == nullptr) continue;
-        if (auto* edit = qobject_cast<QLineEdit*>(GetDlgItem(*top, IDC_DISPLAY))) return edit;
+        if (dynamic_cast<MainWindow*>(top) == nullptr) continue;
+        if (auto* edit = qobject_cast<QLineEdit*>(getDlgItem(*top, ControlDisplay))) return edit;
     }
     return nullptr;
 }
 
 }  // namespace
 
-void InstallTestHooks() {
+void installTestHooks() {
     const char* path = std::getenv("TARVIK_TEST_DISPLAY_LOG");
     if (path == nullptr || *path == '\0') return;
-    QLineEdit* display = FindDisplayLine();
+    QLineEdit* display = findDisplayLine();
     // The file lives as long as the process; the line edit may go first at shutdown.
     static std::FILE* file = std::fopen(path, "w");
     if (display == nullptr || file == nullptr) {
         std::fprintf(stderr, "tarvik: TARVIK_TEST_DISPLAY_LOG: cannot watch the display line in %s\n", path);
         return;
     }
-    AppendLine(file, display->text());
-    QObject::connect(display, &QLineEdit::textChanged, display, [](const QString& text) { AppendLine(file, text); });
+    appendLine(file, display->text());
+    QObject::connect(display, &QLineEdit::textChanged, display, [](const QString& text) { appendLine(file, text); });
 }
 
 }  // namespace tarvik

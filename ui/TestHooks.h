@@ -6,6 +6,6 @@ namespace tarvik {
 
 // TARVIK_TEST_DISPLAY_LOG=FILE: FILE is rewritten at start with the display line's text, and
 // every later change of that text is appended as one more line.
-void InstallTestHooks();
+void installTestHooks();
 
 }  // namespace tarvik

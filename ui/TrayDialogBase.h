@@ -25,110 +25,110 @@ class QSystemTrayIcon;
 
 namespace tarvik {
 
-class CTrayDialogBase : public QWidget, public IMessagePoster {
+class TrayDialogBase : public QWidget, public MessagePoster {
 public:
     // `displayLine` is the session's: the window shows what it says.
-    CTrayDialogBase(ISettings& settings, IMessageBox& messageBox, CTarvikModule& module, CDisplayLine& displayLine);
-    ~CTrayDialogBase() override;
+    TrayDialogBase(Settings& settings, MessageBox& messageBox, TarvikModule& module, DisplayLine& displayLine);
+    ~TrayDialogBase() override;
 
     // Builds the window from its template and runs the dialog initialisation. The window stays
     // hidden. False when it cannot be initialised.
-    bool Create();
+    bool createWindow();
 
     // Any thread: the message is handled later on the GUI thread.
-    void Post(uint32_t message, uint64_t wParam, int64_t lParam) override;
+    void post(uint32_t message, uint64_t wParam, int64_t lParam) override;
     // GUI thread only: the message is handled now, before this returns.
-    bool SendMessage(uint32_t message, uint64_t wParam, int64_t lParam);
+    bool sendMessage(uint32_t message, uint64_t wParam, int64_t lParam);
 
     // The display line.
-    void SetDisplayText(const std::string& text);
-    std::string GetDisplayText() const;
-    void RestoreWindow();
-    void ShowRemembered(const std::string& text) { m_displayLine.ShowRemembered(text); }
-    void ShowRememberedId(uint32_t id) { m_displayLine.ShowRememberedId(id); }
-    void ShowText(const std::string& text) { m_displayLine.ShowText(text); }
-    void ShowAlert(const std::string& text) { m_displayLine.ShowAlert(text); }
-    void ShowAlertId(uint32_t id) { m_displayLine.ShowAlertId(id); }
-    void ShowAlertWithPrefix(uint32_t id, const std::string& text) { m_displayLine.ShowAlertWithPrefix(id, text); }
-    void ShowAlertWithCode(const std::string& text, uint32_t code) { m_displayLine.ShowAlertWithCode(text, code); }
-    void RestoreRemembered() { m_displayLine.RestoreRemembered(); }
+    void setDisplayText(const std::string& text);
+    std::string getDisplayText() const;
+    void restoreWindow();
+    void showRemembered(const std::string& text) { m_displayLine.showRemembered(text); }
+    void showRememberedId(uint32_t id) { m_displayLine.showRememberedId(id); }
+    void showText(const std::string& text) { m_displayLine.showText(text); }
+    void showAlert(const std::string& text) { m_displayLine.showAlert(text); }
+    void showAlertId(uint32_t id) { m_displayLine.showAlertId(id); }
+    void showAlertWithPrefix(uint32_t id, const std::string& text) { m_displayLine.showAlertWithPrefix(id, text); }
+    void showAlertWithCode(const std::string& text, uint32_t code) { m_displayLine.showAlertWithCode(text, code); }
+    void restoreRemembered() { m_displayLine.restoreRemembered(); }
     // What stays visible beside the display line's alerts (the lines' states): the display line's
     // tooltip, and the tray icon's under the program's name.
-    void SetStatusTip(const std::string& text);
+    void setTrayStatusTip(const std::string& text);
 
     // Window behaviour.
-    void SetShowState(int showCommand);
-    void ShowMainWindow(bool show);
-    void SetFloat(bool on);
-    void RestorePlacement();
-    void SaveWindowState();
-    void AddTrayIcon();
-    void RemoveTrayIcon();
-    void ExitApplication();
-    bool HasTrayIcon() const { return m_trayIcon != nullptr; }
+    void setShowState(int showCommand);
+    void showMainWindow(bool show);
+    void setFloat(bool on);
+    void restorePlacement();
+    void saveWindowState();
+    void addTrayIcon();
+    void removeTrayIcon();
+    void exitApplication();
+    bool hasTrayIcon() const { return m_trayIcon != nullptr; }
 
     // Commands of the context menu and the Help button.
-    void OnCommand(uint32_t id);
-    void OnOK();
-    void OnCancel();
-    void OnExit();
+    void onCommand(uint32_t id);
+    void onOk();
+    void onCancel();
+    void onExit();
     // A close request (a posted WM_CLOSE, the session's end, a client's Quit): with clients
     // connected the user is asked first. `decided` hears whether Tarvik ends, before its shutdown
     // work. A request made while the question is up shares its answer.
-    void OnClose(std::function<void(bool ends)> decided = {});
+    void onClose(std::function<void(bool ends)> decided = {});
     // The desktop session is ending: a close request, asked only if `mayAsk` (the session's leave
     // to ask the user) allows. False when the user chose to keep Tarvik, which cancels the end.
-    bool OnSessionEnd(const std::function<bool()>& mayAsk);
-    void OnTrayNotify(int64_t mouseMessage);
-    virtual void OnContextMenu(const QPoint& screenPos);
-    std::unique_ptr<QMenu> BuildContextMenu();
-    virtual void OnAboutBox();
-    virtual void OnProperties() {}
-    virtual void OnMonitor() {}
+    bool onSessionEnd(const std::function<bool()>& mayAsk);
+    void onTrayNotify(int64_t mouseMessage);
+    virtual void onContextMenu(const QPoint& screenPos);
+    std::unique_ptr<QMenu> buildContextMenu();
+    virtual void onAboutBox();
+    virtual void onProperties() {}
+    virtual void onMonitor() {}
 
     // While set, no context menu opens and the tray menu's commands are dropped.
-    virtual bool ContextMenuSuppressed() const { return false; }
+    virtual bool contextMenuSuppressed() const { return false; }
 
     // Held while one of the window's modal dialogs runs (the preferences, the About box): an exit
     // asked for meanwhile closes those dialogs and follows once the last scope ends, so the window
     // never goes away under a dialog still running on its behalf.
-    class CModalScope {
+    class ModalScope {
     public:
-        explicit CModalScope(CTrayDialogBase& window) : window_(window) { ++window_.modalDepth_; }
-        ~CModalScope();
-        CModalScope(const CModalScope&) = delete;
-        CModalScope& operator=(const CModalScope&) = delete;
+        explicit ModalScope(TrayDialogBase& window) : m_window(window) { ++m_window.m_modalDepth; }
+        ~ModalScope();
+        ModalScope(const ModalScope&) = delete;
+        ModalScope& operator=(const ModalScope&) = delete;
 
     private:
-        CTrayDialogBase& window_;
+        TrayDialogBase& m_window;
     };
 
     // Help requests go to the application; the window's end is reported to it.
-    void SetHelpHandler(std::function<void(uint32_t data, uint32_t command)> handler);
-    void SetDestroyedHandler(std::function<void()> handler);
-    bool IsDestroyed() const { return m_bDestroyed != 0; }
+    void setHelpHandler(std::function<void(uint32_t data, uint32_t command)> handler);
+    void setDestroyedHandler(std::function<void()> handler);
+    bool isDestroyed() const { return m_destroyed != 0; }
 
     QLineEdit* m_display = nullptr;
-    QIcon m_hIcon;
-    QIcon m_hSmallIcon;
-    int32_t m_nPosX = 0;
-    int32_t m_nPosY = 0;
-    Bool32 m_bVisible = 0;
-    Bool32 m_bFloat = 0;
-    Bool32 m_bRememberPosition = 0;
-    int32_t m_nStartMode = 0;
-    Bool32 m_bStandAlone = 0;
+    QIcon m_icon;
+    QIcon m_smallIcon;
+    int32_t m_posX = 0;
+    int32_t m_posY = 0;
+    int32_t m_visible = 0;
+    int32_t m_float = 0;
+    int32_t m_rememberPosition = 0;
+    int32_t m_startMode = 0;
+    int32_t m_standAlone = 0;
     QFont m_fontDisplay;
 
 protected:
-    virtual bool OnInitDialog();
+    virtual bool onInitDialog();
     // A window message, whether posted or sent. True when handled.
-    virtual bool OnMessage(uint32_t message, uint64_t wParam, int64_t lParam);
+    virtual bool onMessage(uint32_t message, uint64_t wParam, int64_t lParam);
     // The dialog's shutdown work, run before the window goes.
-    virtual void OnShutdown() {}
-    void DestroyWindow();
-    void RequestHelp(uint32_t data, uint32_t command);
-    void MoveWindowTo(int x, int y);
+    virtual void onShutdown() {}
+    void destroyWindow();
+    void requestHelp(uint32_t data, uint32_t command);
+    void moveWindowTo(int x, int y);
 
     bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -136,31 +136,31 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
-    ISettings& m_settings;
-    IMessageBox& m_messageBox;
-    CTarvikModule& m_module;
-    CDisplayLine& m_displayLine;
+    Settings& m_settings;
+    MessageBox& m_messageBox;
+    TarvikModule& m_module;
+    DisplayLine& m_displayLine;
 
 private:
-    void CloseModalDialogs();
+    void closeModalDialogs();
     // Once per run: a window hidden with no notification-area icon cannot be clicked back.
-    void TellHowToBringBack();
-    QString TrayTip() const;
+    void tellHowToBringBack();
+    QString trayTip() const;
 
     // The tray's own copy of the context menu: desktops that draw the icon themselves show it
     // (exported over D-Bus), and an embedded tray icon opens it on a right click. Declared first
     // so that it outlives the icon that refers to it.
-    std::unique_ptr<QMenu> trayMenu_;
+    std::unique_ptr<QMenu> m_trayMenu;
     std::unique_ptr<QSystemTrayIcon> m_trayIcon;
-    int modalDepth_ = 0;
-    bool exitPending_ = false;
-    bool closeAsking_ = false;
-    std::vector<std::function<void(bool)>> closeWaiters_;
-    bool hideHintGiven_ = false;
+    int m_modalDepth = 0;
+    bool m_exitPending = false;
+    bool m_closeAsking = false;
+    std::vector<std::function<void(bool)>> m_closeWaiters;
+    bool m_hideHintGiven = false;
     std::function<void(uint32_t, uint32_t)> m_helpHandler;
     std::function<void()> m_destroyedHandler;
-    Bool32 m_bDestroyed = 0;
-    std::string statusTip_;
+    int32_t m_destroyed = 0;
+    std::string m_statusTip;
 };
 
 }  // namespace tarvik

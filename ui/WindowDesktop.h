@@ -19,7 +19,7 @@ public:
     void setCursorPos(Point position) override;
     // Null where the toolkit does not draw on an X display (the offscreen platform, a Wayland
     // session without XWayland).
-    std::unique_ptr<IMouseDevice> openMouseDevice() override;
+    std::unique_ptr<MouseDevice> openMouseDevice() override;
 
 private:
     QWidget& m_window;

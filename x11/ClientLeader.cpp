@@ -29,7 +29,7 @@ void Delete(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t proper
 
 }  // namespace
 
-bool UntitleClientLeader(xcb_connection_t* connection, unsigned long window) {
+bool untitleClientLeader(xcb_connection_t* connection, unsigned long window) {
     if (connection == nullptr) return false;
     const auto leaderCookie = AskAtom(connection, "WM_CLIENT_LEADER");
     const auto netNameCookie = AskAtom(connection, "_NET_WM_NAME");

@@ -9,6 +9,6 @@ namespace tarvik::x11 {
 // the toolkit's own connection to the window's display. The toolkit titles the leader like the
 // main window, so a search for the window by its title would find two. False when there is no
 // connection, no leader, or the window is unknown.
-bool UntitleClientLeader(xcb_connection_t* connection, unsigned long window);
+bool untitleClientLeader(xcb_connection_t* connection, unsigned long window);
 
 }  // namespace tarvik::x11

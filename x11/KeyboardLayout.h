@@ -13,15 +13,15 @@ struct KeySymbols {
     uint32_t shifted = 0;
 };
 
-class IKeyboardLayout {
+class KeyboardLayout {
 public:
-    virtual ~IKeyboardLayout() = default;
+    virtual ~KeyboardLayout() = default;
     // The symbols of X keycode `keycode` in the active group of the active layout.
-    virtual KeySymbols SymbolsOf(uint32_t keycode) = 0;
+    virtual KeySymbols symbolsOf(uint32_t keycode) = 0;
 };
 
 // The layout of X display `displayName`, on a connection of its own; null when the display cannot
 // be opened or has no keyboard extension, and keys then go by their position alone.
-std::unique_ptr<IKeyboardLayout> OpenXkbLayout(const std::string& displayName);
+std::unique_ptr<KeyboardLayout> openXkbLayout(const std::string& displayName);
 
 }  // namespace tarvik::keyboard

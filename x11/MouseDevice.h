@@ -8,11 +8,11 @@
 
 namespace tarvik::mouse {
 
-inline constexpr int32_t kWheelDelta = 120;  // one notch of the wheel
-inline constexpr uint8_t kButtonDown = 0x80;
+inline constexpr int32_t WheelDelta = 120;  // one notch of the wheel
+inline constexpr uint8_t ButtonDown = 0x80;
 
 // One read. Buttons, in order: left, right, middle, fourth (back), fifth (forward), then any
-// further ones; a byte is kButtonDown while the button is held.
+// further ones; a byte is ButtonDown while the button is held.
 struct MouseDeviceState {
     int32_t lX = 0;
     int32_t lY = 0;
@@ -27,9 +27,9 @@ struct SystemMouseSettings {
     bool swapButtons = false;                    // the left-handed setting
 };
 
-class IMouseDevice {
+class MouseDevice {
 public:
-    virtual ~IMouseDevice() = default;
+    virtual ~MouseDevice() = default;
 
     // Called from the event loop, once for everything that arrived together, when a read would
     // return something new or fail. Never called from inside one of the calls below.
@@ -38,15 +38,15 @@ public:
     // Acquire takes the mouse exclusively for the window the device was opened for; false when
     // it cannot (the window is not shown, another program holds the pointer). Acquiring again
     // while acquired succeeds.
-    virtual bool Acquire() = 0;
-    virtual void Unacquire() = 0;
+    virtual bool acquire() = 0;
+    virtual void unacquire() = 0;
     // False when the mouse is not acquired, or no longer: the window lost the keyboard focus or
     // was hidden. The state is then not filled in. `more` is set when the read left something
     // for the next one: a button pressed and released since the previous read reads as pressed
     // now and as released next time, so a quick click is never lost.
-    virtual bool GetDeviceState(MouseDeviceState& state, bool& more) = 0;
+    virtual bool getDeviceState(MouseDeviceState& state, bool& more) = 0;
     // False when the settings cannot be read; `settings` is then unchanged.
-    virtual bool ReadSystemSettings(SystemMouseSettings& settings) = 0;
+    virtual bool readSystemSettings(SystemMouseSettings& settings) = 0;
 };
 
 }  // namespace tarvik::mouse

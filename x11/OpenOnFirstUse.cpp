@@ -5,41 +5,41 @@
 namespace tarvik::mouse {
 namespace {
 
-class COpenOnFirstUse final : public IMouseDevice {
+class COpenOnFirstUse final : public MouseDevice {
 public:
-    explicit COpenOnFirstUse(std::function<std::unique_ptr<IMouseDevice>()> open) : open_(std::move(open)) {}
+    explicit COpenOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open) : m_open(std::move(open)) {}
 
     void setInputHandler(std::function<void()> handler) override {
-        handler_ = std::move(handler);
-        if (device_) device_->setInputHandler(handler_);
+        m_handler = std::move(handler);
+        if (m_device) m_device->setInputHandler(m_handler);
     }
 
-    bool Acquire() override {
-        if (open_) {
-            device_ = std::exchange(open_, nullptr)();
-            if (device_ && handler_) device_->setInputHandler(handler_);
+    bool acquire() override {
+        if (m_open) {
+            m_device = std::exchange(m_open, nullptr)();
+            if (m_device && m_handler) m_device->setInputHandler(m_handler);
         }
-        return device_ && device_->Acquire();
+        return m_device && m_device->acquire();
     }
-    void Unacquire() override {
-        if (device_) device_->Unacquire();
+    void unacquire() override {
+        if (m_device) m_device->unacquire();
     }
-    bool GetDeviceState(MouseDeviceState& state, bool& more) override {
-        return device_ && device_->GetDeviceState(state, more);
+    bool getDeviceState(MouseDeviceState& state, bool& more) override {
+        return m_device && m_device->getDeviceState(state, more);
     }
-    bool ReadSystemSettings(SystemMouseSettings& settings) override {
-        return device_ && device_->ReadSystemSettings(settings);
+    bool readSystemSettings(SystemMouseSettings& settings) override {
+        return m_device && m_device->readSystemSettings(settings);
     }
 
 private:
-    std::function<std::unique_ptr<IMouseDevice>()> open_;
-    std::function<void()> handler_;
-    std::unique_ptr<IMouseDevice> device_;
+    std::function<std::unique_ptr<MouseDevice>()> m_open;
+    std::function<void()> m_handler;
+    std::unique_ptr<MouseDevice> m_device;
 };
 
 }  // namespace
 
-std::unique_ptr<IMouseDevice> OpenOnFirstUse(std::function<std::unique_ptr<IMouseDevice>()> open) {
+std::unique_ptr<MouseDevice> OpenOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open) {
     return std::make_unique<COpenOnFirstUse>(std::move(open));
 }
 

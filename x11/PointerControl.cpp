@@ -5,7 +5,7 @@
 
 namespace tarvik::mouse {
 
-SystemMouseSettings FromPointerControl(int numerator, int denominator, int threshold, bool leftHanded) {
+SystemMouseSettings fromPointerControl(int numerator, int denominator, int threshold, bool leftHanded) {
     SystemMouseSettings settings;
     settings.swapButtons = leftHanded;
     const double factor = numerator > 0 && denominator > 0 ? static_cast<double>(numerator) / denominator : 1.0;

@@ -9,6 +9,6 @@ namespace tarvik::mouse {
 // at once. With no threshold that factor applies to every move, so it is a plain speed (10 times
 // the factor, 1 to 20) with no acceleration. With a threshold it is acceleration: a factor up to 1
 // is none, under 3 one doubling, from 3 on two, each above the threshold.
-SystemMouseSettings FromPointerControl(int numerator, int denominator, int threshold, bool leftHanded);
+SystemMouseSettings fromPointerControl(int numerator, int denominator, int threshold, bool leftHanded);
 
 }  // namespace tarvik::mouse

@@ -19,7 +19,7 @@
 namespace tarvik::mouse {
 namespace {
 
-constexpr int kMaxTreeDepth = 32;
+constexpr int MaxTreeDepth = 32;
 
 // Requests on our own connections may fail harmlessly (the window already gone at shutdown);
 // Xlib's default handler would end the process for them. Errors on anyone else's connection go
@@ -27,16 +27,16 @@ constexpr int kMaxTreeDepth = 32;
 std::atomic<Display*> gOwnDisplays[2];
 XErrorHandler gPreviousHandler = nullptr;
 
-int OnXError(Display* display, XErrorEvent* event) {
+int onXError(Display* display, XErrorEvent* event) {
     for (auto& own : gOwnDisplays) {
         if (own.load() == display) return 0;
     }
     return gPreviousHandler ? gPreviousHandler(display, event) : 0;
 }
 
-void InstallErrorHandler() {
+void installErrorHandler() {
     static std::once_flag once;
-    std::call_once(once, [] { gPreviousHandler = XSetErrorHandler(OnXError); });
+    std::call_once(once, [] { gPreviousHandler = XSetErrorHandler(onXError); });
 }
 
 // How one source device's valuators read: x and y as relative counts (an absolute device, a
@@ -48,7 +48,7 @@ struct Axes {
     double increment = 1.0;  // valuator travel per notch; negative for reversed scrolling
 };
 
-Axes QueryAxes(Display* display, int deviceId) {
+Axes queryAxes(Display* display, int deviceId) {
     Axes axes;
     int count = 0;
     XIDeviceInfo* info = XIQueryDevice(display, deviceId, &count);
@@ -71,16 +71,16 @@ Axes QueryAxes(Display* display, int deviceId) {
     return axes;
 }
 
-class XMouseDevice final : public IMouseDevice {
+class XMouseDevice final : public MouseDevice {
 public:
     XMouseDevice(Display* events, Display* control, Window window, int opcode);
     ~XMouseDevice() override;
 
     void setInputHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
-    bool Acquire() override;
-    void Unacquire() override;
-    bool GetDeviceState(MouseDeviceState& state, bool& more) override;
-    bool ReadSystemSettings(SystemMouseSettings& settings) override;
+    bool acquire() override;
+    void unacquire() override;
+    bool getDeviceState(MouseDeviceState& state, bool& more) override;
+    bool readSystemSettings(SystemMouseSettings& settings) override;
 
 private:
     void onReadable();
@@ -103,7 +103,7 @@ private:
     bool m_deliveryQueued = false;
     bool m_acquired = false;
     bool m_lost = false;
-    CRawMouseInput m_input;
+    RawMouseInput m_input;
     std::map<int, Axes> m_axes;  // by source device, from the current mouse mode
 };
 
@@ -133,7 +133,7 @@ XMouseDevice::XMouseDevice(Display* events, Display* control, Window window, int
 }
 
 XMouseDevice::~XMouseDevice() {
-    Unacquire();
+    unacquire();
     m_notifier.setEnabled(false);
     if (m_invisible != None) XFreeCursor(m_control, m_invisible);
     XDestroyWindow(m_control, m_cover);
@@ -202,8 +202,8 @@ bool XMouseDevice::handleRaw(const XIRawEvent& raw) {
     // A wheel notch comes once as a button and once as scroll travel; the copy the server made
     // from the other is marked, so each notch counts once.
     if (raw.flags & XIPointerEmulated) return false;
-    if (raw.evtype == XI_RawButtonPress) return m_input.AddButton(static_cast<uint32_t>(raw.detail), true);
-    if (raw.evtype == XI_RawButtonRelease) return m_input.AddButton(static_cast<uint32_t>(raw.detail), false);
+    if (raw.evtype == XI_RawButtonPress) return m_input.addButton(static_cast<uint32_t>(raw.detail), true);
+    if (raw.evtype == XI_RawButtonRelease) return m_input.addButton(static_cast<uint32_t>(raw.detail), false);
     if (raw.evtype != XI_RawMotion) return false;
     const Axes& axes = axesOf(raw.sourceid);
     double dx = 0, dy = 0, notches = 0;
@@ -216,14 +216,14 @@ bool XMouseDevice::handleRaw(const XIRawEvent& raw) {
         // Scroll valuators grow toward the user; the wheel delta counts away from the user.
         else if (i == axes.verticalScroll) notches = -v / axes.increment;
     }
-    const bool moved = m_input.AddMotion(dx, dy);
-    const bool scrolled = m_input.AddWheel(notches);
+    const bool moved = m_input.addMotion(dx, dy);
+    const bool scrolled = m_input.addWheel(notches);
     return moved || scrolled;
 }
 
 const Axes& XMouseDevice::axesOf(int sourceId) {
     auto found = m_axes.find(sourceId);
-    if (found == m_axes.end()) found = m_axes.emplace(sourceId, QueryAxes(m_events, sourceId)).first;
+    if (found == m_axes.end()) found = m_axes.emplace(sourceId, queryAxes(m_events, sourceId)).first;
     return found->second;
 }
 
@@ -234,7 +234,7 @@ bool XMouseDevice::focusStillHere() {
     int revert = 0;
     XGetInputFocus(m_events, &focus, &revert);
     if (focus == static_cast<Window>(PointerRoot)) return true;
-    for (int depth = 0; focus != None && depth < kMaxTreeDepth; ++depth) {
+    for (int depth = 0; focus != None && depth < MaxTreeDepth; ++depth) {
         if (focus == m_window) return true;
         Window root = None, parent = None, *children = nullptr;
         unsigned int count = 0;
@@ -263,8 +263,8 @@ void XMouseDevice::selectInput(bool on) {
     XSync(m_events, False);
 }
 
-bool XMouseDevice::Acquire() {
-    if (m_acquired) Unacquire();
+bool XMouseDevice::acquire() {
+    if (m_acquired) unacquire();
     // Nothing is reported to anyone while the grab holds (no event mask, events not passed on
     // to the window), so a click in mouse mode never presses one of Tarvik's own buttons.
     if (XGrabPointer(m_control, m_window, False, 0, GrabModeAsync, GrabModeAsync, m_window, m_invisible, CurrentTime) !=
@@ -282,7 +282,7 @@ bool XMouseDevice::Acquire() {
     XSync(m_control, False);
     // Left over from before (nothing was selected, or only what the last mouse mode read).
     readQueued(QueuedAlready);
-    m_input.Reset();
+    m_input.reset();
     m_lost = false;
     m_axes.clear();
     m_acquired = true;
@@ -292,7 +292,7 @@ bool XMouseDevice::Acquire() {
     return true;
 }
 
-void XMouseDevice::Unacquire() {
+void XMouseDevice::unacquire() {
     if (!m_acquired) return;
     m_acquired = false;
     XUngrabPointer(m_control, CurrentTime);
@@ -303,28 +303,28 @@ void XMouseDevice::Unacquire() {
     readQueued(QueuedAlready);
 }
 
-bool XMouseDevice::GetDeviceState(MouseDeviceState& state, bool& more) {
+bool XMouseDevice::getDeviceState(MouseDeviceState& state, bool& more) {
     more = false;
     if (!m_acquired || m_lost) return false;
-    state = m_input.Take(more);
+    state = m_input.take(more);
     return true;
 }
 
-bool XMouseDevice::ReadSystemSettings(SystemMouseSettings& settings) {
+bool XMouseDevice::readSystemSettings(SystemMouseSettings& settings) {
     int numerator = 0, denominator = 0, threshold = 0;
     XGetPointerControl(m_control, &numerator, &denominator, &threshold);
     unsigned char map[256] = {};
     const int buttons = XGetPointerMapping(m_control, map, sizeof map);
     // The left-handed setting puts the right button's function on the physical left button.
-    settings = FromPointerControl(numerator, denominator, threshold, buttons >= 3 && map[0] == 3);
+    settings = fromPointerControl(numerator, denominator, threshold, buttons >= 3 && map[0] == 3);
     return true;
 }
 
 }  // namespace
 
-std::unique_ptr<IMouseDevice> OpenXMouseDevice(const std::string& displayName, unsigned long window) {
+std::unique_ptr<MouseDevice> openXMouseDevice(const std::string& displayName, unsigned long window) {
     if (window == 0) return nullptr;
-    InstallErrorHandler();
+    installErrorHandler();
     const char* name = displayName.empty() ? nullptr : displayName.c_str();
     Display* events = XOpenDisplay(name);
     Display* control = events ? XOpenDisplay(name) : nullptr;

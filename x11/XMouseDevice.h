@@ -14,6 +14,6 @@ namespace tarvik::mouse {
 // Null when the display cannot be opened or lacks XInput 2.1 or later. `window` is the X window
 // mouse mode captures for; `displayName` empty means $DISPLAY. Needs a QCoreApplication; the
 // device is used on its thread only.
-std::unique_ptr<IMouseDevice> OpenXMouseDevice(const std::string& displayName, unsigned long window);
+std::unique_ptr<MouseDevice> openXMouseDevice(const std::string& displayName, unsigned long window);
 
 }  // namespace tarvik::mouse

@@ -6,64 +6,64 @@
 namespace tarvik::keyboard {
 namespace {
 
-constexpr unsigned int kChangeEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
+constexpr unsigned int ChangeEvents = XkbNewKeyboardNotifyMask | XkbMapNotifyMask;
 
-class XkbLayout final : public IKeyboardLayout {
+class XkbLayout final : public KeyboardLayout {
 public:
-    XkbLayout(Display* display, int eventBase) : display_(display), eventBase_(eventBase) {
-        XkbSelectEvents(display_, XkbUseCoreKbd, kChangeEvents, kChangeEvents);
-        Reload();
+    XkbLayout(Display* display, int eventBase) : m_display(display), m_eventBase(eventBase) {
+        XkbSelectEvents(m_display, XkbUseCoreKbd, ChangeEvents, ChangeEvents);
+        reload();
     }
     ~XkbLayout() override {
-        if (keymap_ != nullptr) XkbFreeKeyboard(keymap_, 0, True);
-        XCloseDisplay(display_);
+        if (m_keymap != nullptr) XkbFreeKeyboard(m_keymap, 0, True);
+        XCloseDisplay(m_display);
     }
     XkbLayout(const XkbLayout&) = delete;
     XkbLayout& operator=(const XkbLayout&) = delete;
 
-    KeySymbols SymbolsOf(uint32_t keycode) override {
-        TakeChanges();
+    KeySymbols symbolsOf(uint32_t keycode) override {
+        takeChanges();
         XkbStateRec state;
-        if (keymap_ == nullptr || XkbGetState(display_, XkbUseCoreKbd, &state) != Success) return {};
-        if (keycode < keymap_->min_key_code || keycode > keymap_->max_key_code) return {};
+        if (m_keymap == nullptr || XkbGetState(m_display, XkbUseCoreKbd, &state) != Success) return {};
+        if (keycode < m_keymap->min_key_code || keycode > m_keymap->max_key_code) return {};
         const auto code = static_cast<KeyCode>(keycode);
-        const int groups = XkbKeyNumGroups(keymap_, code);
+        const int groups = XkbKeyNumGroups(m_keymap, code);
         if (groups <= 0) return {};
         // A group beyond the key's own wraps around, the keyboard extension's default rule.
         const int group = state.group % groups;
-        const int width = XkbKeyGroupWidth(keymap_, code, group);
+        const int width = XkbKeyGroupWidth(m_keymap, code, group);
         auto at = [&](int level) -> uint32_t {
-            return level < width ? static_cast<uint32_t>(XkbKeySymEntry(keymap_, code, level, group)) : 0;
+            return level < width ? static_cast<uint32_t>(XkbKeySymEntry(m_keymap, code, level, group)) : 0;
         };
         return {at(0), at(1)};
     }
 
 private:
-    void Reload() {
-        if (keymap_ != nullptr) XkbFreeKeyboard(keymap_, 0, True);
-        keymap_ = XkbGetMap(display_, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
+    void reload() {
+        if (m_keymap != nullptr) XkbFreeKeyboard(m_keymap, 0, True);
+        m_keymap = XkbGetMap(m_display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd);
     }
 
     // Nothing reads this connection while idle: the change notices wait in its queue until the next
     // key asks, and a changed layout is fetched then.
-    void TakeChanges() {
+    void takeChanges() {
         bool changed = false;
-        while (XPending(display_) > 0) {
+        while (XPending(m_display) > 0) {
             XEvent event;
-            XNextEvent(display_, &event);
-            if (event.type == eventBase_) changed = true;
+            XNextEvent(m_display, &event);
+            if (event.type == m_eventBase) changed = true;
         }
-        if (changed) Reload();
+        if (changed) reload();
     }
 
-    Display* display_;
-    int eventBase_;
-    XkbDescPtr keymap_ = nullptr;
+    Display* m_display;
+    int m_eventBase;
+    XkbDescPtr m_keymap = nullptr;
 };
 
 }  // namespace
 
-std::unique_ptr<IKeyboardLayout> OpenXkbLayout(const std::string& displayName) {
+std::unique_ptr<KeyboardLayout> openXkbLayout(const std::string& displayName) {
     int eventBase = 0, errorBase = 0, major = XkbMajorVersion, minor = XkbMinorVersion, reason = 0;
     Display* display = XkbOpenDisplay(displayName.empty() ? nullptr : displayName.c_str(), &eventBase, &errorBase,
                                       &major, &minor, &reason);

@@ -56,18 +56,18 @@ public:
     // `env` entries (NAME=value) are added to the test's own environment. Output goes to
     // `outputBase`.out and .err.
     ChildProcess(std::vector<std::string> argv, const std::string& outputBase, std::vector<std::string> env = {})
-        : out_(outputBase + ".out"),
-          err_(outputBase + ".err") {
+        : m_out(outputBase + ".out"),
+          m_err(outputBase + ".err") {
         int in[2];
         if (::pipe2(in, O_CLOEXEC) != 0) return;
         const pid_t parent = ::getpid();
-        pid_ = ::fork();
-        if (pid_ == 0) {
+        m_pid = ::fork();
+        if (m_pid == 0) {
             ::prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (::getppid() != parent) ::_exit(126);
             ::dup2(in[0], 0);
-            ::dup2(::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 1);
-            ::dup2(::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 2);
+            ::dup2(::open(m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 1);
+            ::dup2(::open(m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600), 2);
             for (std::string& e : env) ::putenv(e.data());
             std::vector<char*> args;
             for (std::string& a : argv) args.push_back(a.data());
@@ -76,50 +76,50 @@ public:
             ::_exit(127);
         }
         ::close(in[0]);
-        stdin_ = in[1];
+        m_stdin = in[1];
     }
     ~ChildProcess() {
         CloseInput();
-        if (Running()) Signal(SIGKILL);
-        Wait(std::chrono::seconds(5));
+        if (running()) Signal(SIGKILL);
+        wait(std::chrono::seconds(5));
     }
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    pid_t Pid() const { return pid_; }
-    bool Write(const std::string& text) {
-        return stdin_ >= 0 && ::write(stdin_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    pid_t Pid() const { return m_pid; }
+    bool write(const std::string& text) {
+        return m_stdin >= 0 && ::write(m_stdin, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
     void CloseInput() {
-        if (stdin_ >= 0) ::close(stdin_);
-        stdin_ = -1;
+        if (m_stdin >= 0) ::close(m_stdin);
+        m_stdin = -1;
     }
     void Signal(int sig) {
-        if (pid_ > 0 && !status_) ::kill(pid_, sig);
+        if (m_pid > 0 && !m_status) ::kill(m_pid, sig);
     }
-    bool Running() {
+    bool running() {
         Reap(WNOHANG);
-        return pid_ > 0 && !status_;
+        return m_pid > 0 && !m_status;
     }
     // The exit status (or -signal), once the process has ended within `limit`.
-    std::optional<int> Wait(std::chrono::milliseconds limit = std::chrono::seconds(15)) {
-        WaitUntil([this] { return !Running(); }, limit);
-        return status_;
+    std::optional<int> wait(std::chrono::milliseconds limit = std::chrono::seconds(15)) {
+        WaitUntil([this] { return !running(); }, limit);
+        return m_status;
     }
-    std::string Output() const { return ReadWhole(out_); }
-    std::string Errors() const { return ReadWhole(err_); }
+    std::string Output() const { return ReadWhole(m_out); }
+    std::string Errors() const { return ReadWhole(m_err); }
 
 private:
     void Reap(int flags) {
         int status = 0;
-        if (pid_ > 0 && !status_ && ::waitpid(pid_, &status, flags) == pid_) {
-            status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+        if (m_pid > 0 && !m_status && ::waitpid(m_pid, &status, flags) == m_pid) {
+            m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
         }
     }
-    pid_t pid_ = -1;
-    int stdin_ = -1;
-    std::optional<int> status_;
-    std::string out_, err_;
+    pid_t m_pid = -1;
+    int m_stdin = -1;
+    std::optional<int> m_status;
+    std::string m_out, m_err;
 };
 
 }  // namespace tarvik::test

@@ -9,30 +9,30 @@
 
 namespace tarvik::test {
 
-class FakeAutomationHost : public IAutomationHost {
+class FakeAutomationHost : public AutomationHost {
 public:
-    IPortSender& Ports() override { return ports; }
-    MouseState& SharedMouseState() override { return mouse; }
-    void SendMousePacket() override { packets.push_back(mouse); }
-    IInstrumentEvents* GetAutomationObject() const override { return automationObject; }
-    void SetAutomationObject(IInstrumentEvents* object) override { automationObject = object; }
-    void SetInstrumentListener(IInstrumentEvents* value) override { listener = value; }
-    std::string InstrumentName() const override { return name; }
-    void ShowFromClient(bool show) override { shown.push_back(show); }
-    void CloseFromClient(std::function<void(bool)> answered) override { answered(false); }
+    PortSender& ports() override { return recordedPorts; }
+    MouseState& sharedMouseState() override { return mouse; }
+    void sendMousePacket() override { packets.push_back(mouse); }
+    InstrumentEvents* getAutomationObject() const override { return automationObject; }
+    void setAutomationObject(InstrumentEvents* object) override { automationObject = object; }
+    void setInstrumentListener(InstrumentEvents* value) override { listener = value; }
+    std::string instrumentName() const override { return name; }
+    void showFromClient(bool show) override { shown.push_back(show); }
+    void closeFromClient(std::function<void(bool)> answered) override { answered(false); }
 
     // What the window's name handling does: the automation object first, then the listener.
-    void Report(const std::string& changed) {
-        if (automationObject) automationObject->FireInstrumentChanged(changed);
-        if (listener) listener->FireInstrumentChanged(changed);
+    void report(const std::string& changed) {
+        if (automationObject) automationObject->fireInstrumentChanged(changed);
+        if (listener) listener->fireInstrumentChanged(changed);
         name = changed;
     }
 
-    RecordingPorts ports;
+    RecordingPorts recordedPorts;
     MouseState mouse;
     std::vector<MouseState> packets;
-    IInstrumentEvents* automationObject = nullptr;
-    IInstrumentEvents* listener = nullptr;
+    InstrumentEvents* automationObject = nullptr;
+    InstrumentEvents* listener = nullptr;
     std::string name;
     std::vector<bool> shown;
 };

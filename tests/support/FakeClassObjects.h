@@ -4,17 +4,17 @@
 
 namespace tarvik::test {
 
-class FakeClassObjects : public IClassObjects {
+class FakeClassObjects : public ClassObjects {
 public:
-    InstanceClaim ClaimStandAlone() override { return InstanceClaim::Mine; }
-    bool RegisterClassObjects() override { return true; }
-    void RevokeClassObjects() override {}
-    void SetMainWindow(IAutomationHost* window) override { host = window; }
-    void BeginRun(bool standAlone) override { this->standAlone = standAlone; }
-    bool RegisterServer() override { return true; }
-    bool UnregisterServer() override { return true; }
+    InstanceClaim claimStandAlone() override { return InstanceClaim::Mine; }
+    bool registerClassObjects() override { return true; }
+    void revokeClassObjects() override {}
+    void setMainWindow(AutomationHost* window) override { host = window; }
+    void beginRun(bool standAlone) override { this->standAlone = standAlone; }
+    bool registerServer() override { return true; }
+    bool unregisterServer() override { return true; }
 
-    IAutomationHost* host = nullptr;
+    AutomationHost* host = nullptr;
     bool standAlone = false;
 };
 

@@ -9,15 +9,15 @@
 
 namespace tarvik::test {
 
-class FakeMouseDevice : public mouse::IMouseDevice {
+class FakeMouseDevice : public mouse::MouseDevice {
 public:
-    void move(int dx, int dy) { m_input.AddMotion(dx, dy); }
-    void button(uint32_t xButton, bool pressed) { m_input.AddButton(xButton, pressed); }
+    void move(int dx, int dy) { m_input.addMotion(dx, dy); }
+    void button(uint32_t xButton, bool pressed) { m_input.addButton(xButton, pressed); }
     void click(uint32_t xButton) {
         button(xButton, true);
         button(xButton, false);
     }
-    void wheel(double notches) { m_input.AddWheel(notches); }
+    void wheel(double notches) { m_input.addWheel(notches); }
     // The window lost the focus: reads fail until the next acquisition.
     void loseCapture() { lost = true; }
     // What the device's watch does when input has arrived. False when nobody listens.
@@ -28,21 +28,21 @@ public:
     }
 
     void setInputHandler(std::function<void()> handler) override { m_handler = std::move(handler); }
-    bool Acquire() override {
+    bool acquire() override {
         if (acquireFails) return false;
         acquired = true;
         lost = false;
-        m_input.Reset();
+        m_input.reset();
         return true;
     }
-    void Unacquire() override { acquired = false; }
-    bool GetDeviceState(mouse::MouseDeviceState& state, bool& more) override {
+    void unacquire() override { acquired = false; }
+    bool getDeviceState(mouse::MouseDeviceState& state, bool& more) override {
         more = false;
         if (!acquired || lost) return false;
-        state = m_input.Take(more);
+        state = m_input.take(more);
         return true;
     }
-    bool ReadSystemSettings(mouse::SystemMouseSettings& out) override {
+    bool readSystemSettings(mouse::SystemMouseSettings& out) override {
         out = settings;
         return true;
     }
@@ -53,7 +53,7 @@ public:
     bool lost = false;
 
 private:
-    mouse::CRawMouseInput m_input;
+    mouse::RawMouseInput m_input;
     std::function<void()> m_handler;
 };
 

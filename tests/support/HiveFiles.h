@@ -21,7 +21,7 @@ inline void WriteFile(const std::filesystem::path& path, const std::string& byte
 // `utf8` as the registry editor saves it: byte-order mark, then UTF-16LE.
 inline std::string Utf16File(const std::string& utf8) {
     std::string out = "\xFF\xFE";
-    for (uint8_t b : hive::NarrowToWide(utf8)) out += static_cast<char>(b);
+    for (uint8_t b : hive::narrowToWide(utf8)) out += static_cast<char>(b);
     return out;
 }
 

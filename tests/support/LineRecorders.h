@@ -17,32 +17,32 @@ struct Send {
     friend bool operator==(const Send&, const Send&) = default;
 };
 
-class RecordingPorts : public IPortSender {
+class RecordingPorts : public PortSender {
 public:
     std::vector<Send> sends;
 
-    void SendByteToPorts(uint8_t byte) override { sends.push_back({'b', std::string(1, static_cast<char>(byte))}); }
-    void SendTextToPorts(const std::string& text) override { sends.push_back({'t', text}); }
-    void SendBufferToPorts(const uint8_t* bytes, size_t length) override {
+    void sendByteToPorts(uint8_t byte) override { sends.push_back({'b', std::string(1, static_cast<char>(byte))}); }
+    void sendTextToPorts(const std::string& text) override { sends.push_back({'t', text}); }
+    void sendBufferToPorts(const uint8_t* bytes, size_t length) override {
         sends.push_back({'p', std::string(reinterpret_cast<const char*>(bytes), length)});
     }
 };
 
-class FakeDisplayView : public IDisplayView {
+class FakeDisplayView : public DisplayView {
 public:
-    void SetDisplayText(const std::string& value) override {
+    void setDisplayText(const std::string& value) override {
         text = value;
         ++sets;
     }
-    std::string GetDisplayText() const override { return text; }
-    void RestoreWindow() override { ++restores; }
+    std::string getDisplayText() const override { return text; }
+    void restoreWindow() override { ++restores; }
 
     std::string text;
     int sets = 0;
     int restores = 0;
 };
 
-inline std::string Bytes(std::initializer_list<int> values) {
+inline std::string bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s.push_back(static_cast<char>(v));
     return s;

@@ -38,7 +38,7 @@ class PortRig {
 public:
     PortRig() {
         manager.setCommsEnabled(true);
-        manager.status().SetLog([this](const std::string& text) { logged.push_back(text); });
+        manager.status().setLog([this](const std::string& text) { logged.push_back(text); });
     }
     ~PortRig() { manager.closePorts(); }
 
@@ -51,7 +51,7 @@ public:
     Lines lines;
     FakeSettings settings;
     FakeDisplayView view;
-    CDisplayLine display{view};
+    DisplayLine display{view};
     RecordingPortEvents events;
     FakeDeviceWatcher watcher;
     std::vector<std::string> logged;  // the lines' state changes, as standard error would get them

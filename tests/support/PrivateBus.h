@@ -28,21 +28,21 @@ public:
                                  "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
                                  "    <allow eavesdrop=\"true\"/>\n    <allow own=\"*\"/>\n  </policy>\n"
                                  "</busconfig>\n";
-        daemon_ =
+        m_daemon =
             std::make_unique<ChildProcess>(std::vector<std::string>{"/usr/bin/dbus-daemon", "--config-file=" + config,
                                                                     "--nofork", "--print-address=1"},
                                            (dir / "bus").string(), std::move(env));
-        WaitUntil([this] { return daemon_->Output().find('\n') != std::string::npos || !daemon_->Running(); });
-        const std::string out = daemon_->Output();
-        address_ = out.substr(0, out.find('\n'));
+        WaitUntil([this] { return m_daemon->Output().find('\n') != std::string::npos || !m_daemon->running(); });
+        const std::string out = m_daemon->Output();
+        m_address = out.substr(0, out.find('\n'));
     }
-    bool Ok() const { return !address_.empty(); }
-    const std::string& Address() const { return address_; }
-    std::string Errors() const { return daemon_->Errors(); }
+    bool Ok() const { return !m_address.empty(); }
+    const std::string& Address() const { return m_address; }
+    std::string Errors() const { return m_daemon->Errors(); }
 
 private:
-    std::unique_ptr<ChildProcess> daemon_;
-    std::string address_;
+    std::unique_ptr<ChildProcess> m_daemon;
+    std::string m_address;
 };
 
 }  // namespace tarvik::test

@@ -35,51 +35,51 @@ inline std::string ReadFrom(int fd, size_t want, std::chrono::milliseconds limit
 class PtyLine {
 public:
     PtyLine(const TestSandbox& sandbox, int number) {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
-        const char* name = ::ptsname(master_);
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+        const char* name = ::ptsname(m_master);
         if (!name) return;
-        slavePath_ = name;
-        spare_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        std::filesystem::create_symlink(slavePath_, sandbox.PortsDir() + "/COM" + std::to_string(number));
+        m_slavePath = name;
+        m_spare = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        std::filesystem::create_symlink(m_slavePath, sandbox.PortsDir() + "/COM" + std::to_string(number));
     }
     ~PtyLine() {
         CloseMaster();
-        if (spare_ >= 0) ::close(spare_);
+        if (m_spare >= 0) ::close(m_spare);
     }
     PtyLine(const PtyLine&) = delete;
     PtyLine& operator=(const PtyLine&) = delete;
 
-    bool Ok() const { return master_ >= 0 && spare_ >= 0; }
-    int Master() const { return master_; }
-    int Spare() const { return spare_; }
-    const std::string& SlavePath() const { return slavePath_; }
+    bool Ok() const { return m_master >= 0 && m_spare >= 0; }
+    int Master() const { return m_master; }
+    int Spare() const { return m_spare; }
+    const std::string& slavePath() const { return m_slavePath; }
     void CloseMaster() {
-        if (master_ >= 0) ::close(master_);
-        master_ = -1;
+        if (m_master >= 0) ::close(m_master);
+        m_master = -1;
     }
 
-    bool Send(const std::string& bytes) {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    bool send(const std::string& bytes) {
+        return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
     // What the far end received within `limit` (stops early once `want` bytes are in).
     std::string Receive(size_t want, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
-        return ReadFrom(master_, want, limit);
+        return ReadFrom(m_master, want, limit);
     }
     // Writes from the near end until the way to the unread far end is full and stays full.
     void FillTowardsMaster() {
         const std::string block(4096, 'f');
         for (int round = 0; round < 1000; ++round) {
-            while (::write(spare_, block.data(), block.size()) > 0) {}
-            pollfd fd{spare_, POLLOUT, 0};
+            while (::write(m_spare, block.data(), block.size()) > 0) {}
+            pollfd fd{m_spare, POLLOUT, 0};
             if (::poll(&fd, 1, 200) == 0) return;
         }
     }
 
 private:
-    int master_ = -1;
-    int spare_ = -1;
-    std::string slavePath_;
+    int m_master = -1;
+    int m_spare = -1;
+    std::string m_slavePath;
 };
 
 }  // namespace tarvik::test

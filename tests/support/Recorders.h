@@ -20,42 +20,42 @@ struct PostedMessage {
     int64_t lParam;
 };
 
-class RecordingPoster : public IMessagePoster {
+class RecordingPoster : public MessagePoster {
 public:
-    void Post(uint32_t message, uint64_t wParam, int64_t lParam) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back({message, wParam, lParam});
-        ++total_;
-        posted_.notify_all();
+    void post(uint32_t message, uint64_t wParam, int64_t lParam) override {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_queue.push_back({message, wParam, lParam});
+        ++m_total;
+        m_posted.notify_all();
     }
     // Takes the oldest message, waiting up to `limit` for one.
-    bool Take(PostedMessage& message, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!posted_.wait_for(lock, limit, [this] { return !queue_.empty(); })) return false;
-        message = queue_.front();
-        queue_.pop_front();
+    bool take(PostedMessage& message, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        if (!m_posted.wait_for(lock, limit, [this] { return !m_queue.empty(); })) return false;
+        message = m_queue.front();
+        m_queue.pop_front();
         return true;
     }
-    int Total() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return total_;
+    int total() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_total;
     }
 
 private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
-    std::deque<PostedMessage> queue_;
-    int total_ = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::deque<PostedMessage> m_queue;
+    int m_total = 0;
 };
 
-struct RecordingBox : IMessageBox {
+struct RecordingBox : MessageBox {
     struct Shown {
         std::string text, caption;
         unsigned flags;
     };
     std::vector<Shown> shown;
     int answer = IDNO;
-    int Show(const std::string& text, const std::string& caption, unsigned flags) override {
+    int showMessage(const std::string& text, const std::string& caption, unsigned flags) override {
         shown.push_back({text, caption, flags});
         return answer;
     }

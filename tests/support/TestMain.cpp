@@ -24,19 +24,19 @@ void OnAlarm(int) {
 
 class Watchdog : public testing::EmptyTestEventListener {
 public:
-    explicit Watchdog(unsigned seconds) : seconds_(seconds) { ::signal(SIGALRM, OnAlarm); }
+    explicit Watchdog(unsigned seconds) : m_seconds(seconds) { ::signal(SIGALRM, OnAlarm); }
 
     void OnTestStart(const testing::TestInfo& test) override {
         const int length = std::snprintf(g_message, sizeof g_message,
                                          "\nFAILED: %s.%s did not end within %u s: the code under test hangs\n",
-                                         test.test_suite_name(), test.name(), seconds_);
+                                         test.test_suite_name(), test.name(), m_seconds);
         g_length = length > 0 ? std::min<size_t>(length, sizeof g_message - 1) : 0;
-        ::alarm(seconds_);
+        ::alarm(m_seconds);
     }
     void OnTestEnd(const testing::TestInfo&) override { ::alarm(0); }
 
 private:
-    const unsigned seconds_;
+    const unsigned m_seconds;
 };
 
 }  // namespace

@@ -32,6 +32,6 @@ struct ControlParse {
 //   unplug LINE          LINE (display or keyboard) goes away, as an adapter pulled out
 //   plug LINE            LINE comes back on a new pseudo-terminal, its COMn link pointed at it
 //   quit
-ControlParse ParseControlLine(std::string_view line);
+ControlParse parseControlLine(std::string_view line);
 
 }  // namespace tarvik::sim

@@ -5,13 +5,13 @@
 namespace tarvik::sim {
 namespace {
 
-std::string_view Trim(std::string_view text) {
+std::string_view trim(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return text;
 }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
@@ -21,7 +21,7 @@ bool SameIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
-const std::vector<std::pair<std::string, std::string>>& InstrumentNameTable() {
+const std::vector<std::pair<std::string, std::string>>& instrumentNameTable() {
     static const std::vector<std::pair<std::string, std::string>> table{
         {"i1", "Instrument 1"}, {"i2", "Instrument 2"}, {"i3", "Instrument 3"}, {"i4", "Instrument 4"},
         {"i5", "Instrument 5"}, {"i6", "Instrument 6"}, {"i7", "Instrument 7"}, {"i8", "Instrument 8"},
@@ -31,41 +31,41 @@ const std::vector<std::pair<std::string, std::string>>& InstrumentNameTable() {
     return table;
 }
 
-std::optional<std::string> LookUpInstrumentName(std::string_view command) {
-    const std::string_view wanted = Trim(command);
-    for (const auto& [text, name] : InstrumentNameTable())
-        if (SameIgnoringCase(text, wanted)) return name;
+std::optional<std::string> lookUpInstrumentName(std::string_view command) {
+    const std::string_view wanted = trim(command);
+    for (const auto& [text, name] : instrumentNameTable())
+        if (sameIgnoringCase(text, wanted)) return name;
     return std::nullopt;
 }
 
-std::string NameField(std::string_view name) {
+std::string nameField(std::string_view name) {
     std::string field(1, '\x0C');
-    field += name.substr(0, kNameFieldLength);
-    field.resize(1 + kNameFieldLength, ' ');
+    field += name.substr(0, NameFieldLength);
+    field.resize(1 + NameFieldLength, ' ');
     return field;
 }
 
-std::optional<std::string> CommandLineCollector::OnKey(uint8_t byte) {
+std::optional<std::string> CommandLineCollector::onKey(uint8_t byte) {
     switch (byte) {
         case 0x0C:
-            text_.clear();
-            overflow_ = false;
+            m_text.clear();
+            m_overflow = false;
             return std::nullopt;
         case 0x0D: {
             // A line too long for any command keeps a mark, so it can never match one by its start.
-            std::optional<std::string> done = overflow_ ? text_ + "..." : text_;
-            text_.clear();
-            overflow_ = false;
+            std::optional<std::string> done = m_overflow ? m_text + "..." : m_text;
+            m_text.clear();
+            m_overflow = false;
             return done;
         }
         case 0x7F:
-            if (!text_.empty() && !overflow_) text_.pop_back();
+            if (!m_text.empty() && !m_overflow) m_text.pop_back();
             return std::nullopt;
         default: break;
     }
     if (byte < 0x20 || byte > 0x7E) return std::nullopt;
-    if (text_.size() < kMaxLength) text_.push_back(static_cast<char>(byte));
-    else overflow_ = true;
+    if (m_text.size() < MaxLength) m_text.push_back(static_cast<char>(byte));
+    else m_overflow = true;
     return std::nullopt;
 }
 

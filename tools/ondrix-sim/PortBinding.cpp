@@ -10,12 +10,12 @@ namespace tarvik::sim {
 namespace fs = std::filesystem;
 namespace {
 
-bool Exists(const fs::path& path) {
+bool fileExists(const fs::path& path) {
     std::error_code ec;
     return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
 }
 
-bool WriteAll(int fd, const std::string& text) {
+bool writeAll(int fd, const std::string& text) {
     size_t done = 0;
     while (done < text.size()) {
         const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
@@ -28,9 +28,9 @@ bool WriteAll(int fd, const std::string& text) {
 
 }  // namespace
 
-ComLink::~ComLink() { Remove(); }
+ComLink::~ComLink() { remove(); }
 
-bool ComLink::Bind(const fs::path& dir, int number, const std::string& target, bool replace, std::string& error) {
+bool ComLink::bind(const fs::path& dir, int number, const std::string& target, bool replace, std::string& error) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (ec) {
@@ -38,7 +38,7 @@ bool ComLink::Bind(const fs::path& dir, int number, const std::string& target, b
         return false;
     }
     const fs::path link = dir / ("COM" + std::to_string(number));
-    if (Exists(link)) {
+    if (fileExists(link)) {
         if (!replace) {
             error = link.string() + " already exists; remove it or run with --force";
             return false;
@@ -50,35 +50,35 @@ bool ComLink::Bind(const fs::path& dir, int number, const std::string& target, b
         error = "cannot create " + link.string() + ": " + ec.message();
         return false;
     }
-    path_ = link;
-    target_ = target;
+    m_path = link;
+    m_target = target;
     return true;
 }
 
-bool ComLink::Repoint(const std::string& target, std::string& error) {
+bool ComLink::repoint(const std::string& target, std::string& error) {
     std::error_code ec;
-    const fs::path temp = path_.string() + ".ondrix-sim.tmp";
+    const fs::path temp = m_path.string() + ".ondrix-sim.tmp";
     fs::remove(temp, ec);
     fs::create_symlink(target, temp, ec);
-    if (!ec) fs::rename(temp, path_, ec);
+    if (!ec) fs::rename(temp, m_path, ec);
     if (ec) {
-        error = "cannot point " + path_.string() + " at " + target + ": " + ec.message();
+        error = "cannot point " + m_path.string() + " at " + target + ": " + ec.message();
         fs::remove(temp, ec);
         return false;
     }
-    target_ = target;
+    m_target = target;
     return true;
 }
 
-void ComLink::Remove() {
-    if (path_.empty()) return;
+void ComLink::remove() {
+    if (m_path.empty()) return;
     // Someone may have pointed the name elsewhere meanwhile; that link is theirs to keep.
     std::error_code ec;
-    if (fs::is_symlink(path_, ec) && fs::read_symlink(path_, ec) == target_ && !ec) fs::remove(path_, ec);
-    path_.clear();
+    if (fs::is_symlink(m_path, ec) && fs::read_symlink(m_path, ec) == m_target && !ec) fs::remove(m_path, ec);
+    m_path.clear();
 }
 
-std::string MachineHiveFile::Text(int displayCom, int mergeCom) {
+std::string MachineHiveFile::text(int displayCom, int mergeCom) {
     char text[256];
     std::snprintf(text, sizeof text,
                   "Windows Registry Editor Version 5.00\n\n"
@@ -90,10 +90,10 @@ std::string MachineHiveFile::Text(int displayCom, int mergeCom) {
     return text;
 }
 
-MachineHiveFile::~MachineHiveFile() { Remove(); }
+MachineHiveFile::~MachineHiveFile() { remove(); }
 
-bool MachineHiveFile::Write(const fs::path& file, int displayCom, int mergeCom, bool replace, std::string& error) {
-    if (Exists(file) && !replace) {
+bool MachineHiveFile::write(const fs::path& file, int displayCom, int mergeCom, bool replace, std::string& error) {
+    if (fileExists(file) && !replace) {
         error = file.string() + " already exists; remove it or run with --force";
         return false;
     }
@@ -102,7 +102,7 @@ bool MachineHiveFile::Write(const fs::path& file, int displayCom, int mergeCom, 
     // Written beside the target and renamed over it, so a reader never sees half a file.
     const fs::path temp = file.string() + ".ondrix-sim.tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const bool written = fd >= 0 && WriteAll(fd, Text(displayCom, mergeCom)) && ::fsync(fd) == 0;
+    const bool written = fd >= 0 && writeAll(fd, text(displayCom, mergeCom)) && ::fsync(fd) == 0;
     const int savedErrno = errno;
     if (fd >= 0) ::close(fd);
     if (!written || ::rename(temp.c_str(), file.c_str()) != 0) {
@@ -110,15 +110,15 @@ bool MachineHiveFile::Write(const fs::path& file, int displayCom, int mergeCom, 
         fs::remove(temp, ec);
         return false;
     }
-    path_ = file;
+    m_path = file;
     return true;
 }
 
-void MachineHiveFile::Remove() {
-    if (path_.empty()) return;
+void MachineHiveFile::remove() {
+    if (m_path.empty()) return;
     std::error_code ec;
-    fs::remove(path_, ec);
-    path_.clear();
+    fs::remove(m_path, ec);
+    m_path.clear();
 }
 
 }  // namespace tarvik::sim

@@ -16,17 +16,17 @@ public:
 
     // Makes `dir`/COM<number> a symlink to `target`, creating `dir` if needed. An existing entry
     // of that name is replaced only when `replace` is set.
-    bool Bind(const std::filesystem::path& dir, int number, const std::string& target, bool replace,
+    bool bind(const std::filesystem::path& dir, int number, const std::string& target, bool replace,
               std::string& error);
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& path() const { return m_path; }
     // Points the bound link at `target` in one step (a new link renamed over it), as udev puts
     // a device's link in place. False with `error` set on failure.
-    bool Repoint(const std::string& target, std::string& error);
-    void Remove();
+    bool repoint(const std::string& target, std::string& error);
+    void remove();
 
 private:
-    std::filesystem::path path_;
-    std::string target_;
+    std::filesystem::path m_path;
+    std::string m_target;
 };
 
 class MachineHiveFile {
@@ -38,13 +38,13 @@ public:
 
     // Writes the hive text naming the two ports at 9600 baud. An existing file is replaced only
     // when `replace` is set.
-    bool Write(const std::filesystem::path& file, int displayCom, int mergeCom, bool replace, std::string& error);
-    void Remove();
+    bool write(const std::filesystem::path& file, int displayCom, int mergeCom, bool replace, std::string& error);
+    void remove();
 
-    static std::string Text(int displayCom, int mergeCom);
+    static std::string text(int displayCom, int mergeCom);
 
 private:
-    std::filesystem::path path_;
+    std::filesystem::path m_path;
 };
 
 }  // namespace tarvik::sim

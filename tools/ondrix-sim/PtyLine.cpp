@@ -10,96 +10,96 @@
 namespace tarvik::sim {
 namespace {
 
-std::string Failure(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+std::string failure(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 }  // namespace
 
-PtyLine::~PtyLine() { Close(); }
+PtyLine::~PtyLine() { close(); }
 
-void PtyLine::Close() {
-    Unplug();
-    ReleaseOldNumber();
+void PtyLine::close() {
+    unplug();
+    releaseOldNumber();
 }
 
-void PtyLine::Unplug() {
+void PtyLine::unplug() {
     // The master goes first: that is the hang-up, and it takes the device node away.
-    if (master_ >= 0) ::close(master_);
-    ReleaseOldNumber();
-    oldNumber_ = spareSlave_;
-    spareSlave_ = master_ = -1;
-    slavePath_.clear();
-    queue_.clear();
+    if (m_master >= 0) ::close(m_master);
+    releaseOldNumber();
+    m_oldNumber = m_spareSlave;
+    m_spareSlave = m_master = -1;
+    m_slavePath.clear();
+    m_queue.clear();
 }
 
-void PtyLine::ReleaseOldNumber() {
-    if (oldNumber_ >= 0) ::close(oldNumber_);
-    oldNumber_ = -1;
+void PtyLine::releaseOldNumber() {
+    if (m_oldNumber >= 0) ::close(m_oldNumber);
+    m_oldNumber = -1;
 }
 
-bool PtyLine::Open(std::string& error) {
-    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
-        error = Failure("posix_openpt");
+bool PtyLine::open(std::string& error) {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0) {
+        error = failure("posix_openpt");
         return false;
     }
-    if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-        error = Failure("grantpt/unlockpt");
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        error = failure("grantpt/unlockpt");
         return false;
     }
     char name[128];
-    if (::ptsname_r(master_, name, sizeof name) != 0) {
-        error = Failure("ptsname");
+    if (::ptsname_r(m_master, name, sizeof name) != 0) {
+        error = failure("ptsname");
         return false;
     }
-    slavePath_ = name;
-    spareSlave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (spareSlave_ < 0) {
-        error = Failure("open pty slave");
+    m_slavePath = name;
+    m_spareSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_spareSlave < 0) {
+        error = failure("open pty slave");
         return false;
     }
     // Raw from the start: with echo on, what we send would come straight back as if the program
     // had sent it, and canonical mode would hold bytes back until a newline.
     termios tio{};
-    if (::tcgetattr(spareSlave_, &tio) == 0) {
+    if (::tcgetattr(m_spareSlave, &tio) == 0) {
         ::cfmakeraw(&tio);
         ::cfsetspeed(&tio, B9600);
-        ::tcsetattr(spareSlave_, TCSANOW, &tio);
+        ::tcsetattr(m_spareSlave, TCSANOW, &tio);
     }
-    const int flags = ::fcntl(master_, F_GETFL);
-    if (flags < 0 || ::fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) {
-        error = Failure("fcntl O_NONBLOCK");
+    const int flags = ::fcntl(m_master, F_GETFL);
+    if (flags < 0 || ::fcntl(m_master, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = failure("fcntl O_NONBLOCK");
         return false;
     }
     return true;
 }
 
-size_t PtyLine::Send(std::string_view bytes) {
-    const size_t room = queue_.size() < kMaxQueued ? kMaxQueued - queue_.size() : 0;
+size_t PtyLine::send(std::string_view bytes) {
+    const size_t room = m_queue.size() < MaxQueued ? MaxQueued - m_queue.size() : 0;
     const size_t taken = bytes.size() < room ? bytes.size() : room;
-    queue_.append(bytes.substr(0, taken));
+    m_queue.append(bytes.substr(0, taken));
     std::string ignored;
-    Flush(ignored);
+    flush(ignored);
     return bytes.size() - taken;
 }
 
-bool PtyLine::Flush(std::string& error) {
-    while (!queue_.empty()) {
-        const ssize_t n = ::write(master_, queue_.data(), queue_.size());
+bool PtyLine::flush(std::string& error) {
+    while (!m_queue.empty()) {
+        const ssize_t n = ::write(m_master, m_queue.data(), m_queue.size());
         if (n > 0) {
-            queue_.erase(0, static_cast<size_t>(n));
+            m_queue.erase(0, static_cast<size_t>(n));
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
-        error = Failure("write");
+        error = failure("write");
         return false;
     }
     return true;
 }
 
-ssize_t PtyLine::Read(uint8_t* buffer, size_t size) {
+ssize_t PtyLine::read(uint8_t* buffer, size_t size) {
     for (;;) {
-        const ssize_t n = ::read(master_, buffer, size);
+        const ssize_t n = ::read(m_master, buffer, size);
         if (n >= 0) return n;
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;

@@ -6,7 +6,7 @@
 namespace tarvik::sim {
 namespace {
 
-std::string DefaultPortsDir() {
+std::string defaultPortsDir() {
     if (const char* dir = std::getenv("TARVIK_PORTS_DIR"); dir && *dir) return dir;
     if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config)
         return std::string(config) + "/tarvik/ports";
@@ -14,8 +14,8 @@ std::string DefaultPortsDir() {
     return std::string(home && *home ? home : ".") + "/.config/tarvik/ports";
 }
 
-bool ParseCom(const std::string& name, const std::string& value, int& com, std::string& error) {
-    auto n = ParseNumber(value);
+bool parseCom(const std::string& name, const std::string& value, int& com, std::string& error) {
+    auto n = parseNumber(value);
     if (!n || *n < 1 || *n > 255) {
         error = name + " needs a port number from 1 to 255, not \"" + value + "\"";
         return false;
@@ -24,7 +24,7 @@ bool ParseCom(const std::string& name, const std::string& value, int& com, std::
     return true;
 }
 
-bool SetFlag(const std::string& name, SimOptions& o) {
+bool setFlag(const std::string& name, SimOptions& o) {
     if (name == "--force") o.force = true;
     else if (name == "--exit-on-eof") o.exitOnEof = true;
     else if (name == "--quiet") o.quiet = true;
@@ -33,7 +33,7 @@ bool SetFlag(const std::string& name, SimOptions& o) {
     return true;
 }
 
-bool IsValueOption(const std::string& name) {
+bool isValueOption(const std::string& name) {
     for (const char* known : {"--ports-dir", "--display-com", "--merge-com", "--machine-hive", "--script", "--log",
                               "--once-ready", "--announce"}) {
         if (name == known) return true;
@@ -41,10 +41,10 @@ bool IsValueOption(const std::string& name) {
     return false;
 }
 
-bool SetValue(const std::string& name, const std::string& value, SimOptions& o, std::string& error) {
+bool setValue(const std::string& name, const std::string& value, SimOptions& o, std::string& error) {
     if (name == "--ports-dir") o.portsDir = value;
-    else if (name == "--display-com") return ParseCom(name, value, o.displayCom, error);
-    else if (name == "--merge-com") return ParseCom(name, value, o.mergeCom, error);
+    else if (name == "--display-com") return parseCom(name, value, o.displayCom, error);
+    else if (name == "--merge-com") return parseCom(name, value, o.mergeCom, error);
     else if (name == "--machine-hive") o.machineHive = value;
     else if (name == "--script") o.scriptFile = value;
     else if (name == "--log") o.logFile = value;
@@ -63,7 +63,7 @@ bool SetValue(const std::string& name, const std::string& value, SimOptions& o, 
 
 }  // namespace
 
-std::string SimUsage() {
+std::string simUsage() {
     return "usage: ondrix-sim [options]\n"
            "  --ports-dir DIR      folder for the COMn links (default $TARVIK_PORTS_DIR)\n"
            "  --display-com N      COM number of the display line (default 1)\n"
@@ -80,7 +80,7 @@ std::string SimUsage() {
            "  --quiet              no live decoding on stdout\n";
 }
 
-bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error, bool& help) {
+bool parseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::string& error, bool& help) {
     help = false;
     o.portsDir.clear();
     for (size_t i = 0; i < args.size(); ++i) {
@@ -89,10 +89,10 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
             help = true;
             return true;
         }
-        if (SetFlag(name, o)) continue;
+        if (setFlag(name, o)) continue;
         std::string value;
         const size_t eq = name.rfind("--", 0) == 0 ? name.find('=') : std::string::npos;
-        if (!IsValueOption(name.substr(0, eq))) {
+        if (!isValueOption(name.substr(0, eq))) {
             error = name.rfind("-", 0) == 0 ? "unknown option " + name.substr(0, eq)
                                             : "unexpected argument \"" + name + "\"";
             return false;
@@ -106,13 +106,13 @@ bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& o, std::s
             error = name + " needs a value";
             return false;
         }
-        if (!SetValue(name, value, o, error)) return false;
+        if (!setValue(name, value, o, error)) return false;
     }
     if (o.displayCom == o.mergeCom) {
         error = "the display line and the keyboard line need different COM numbers";
         return false;
     }
-    if (o.portsDir.empty()) o.portsDir = DefaultPortsDir();
+    if (o.portsDir.empty()) o.portsDir = defaultPortsDir();
     return true;
 }
 

@@ -27,20 +27,20 @@ using Clock = std::chrono::steady_clock;
 
 int gSignalPipe[2] = {-1, -1};
 
-extern "C" void OnStopSignal(int) {
+extern "C" void onStopSignal(int) {
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] auto ignored = ::write(gSignalPipe[1], &byte, 1);
     errno = saved;
 }
 
-bool InstallSignalHandlers(std::string& error) {
+bool installSignalHandlers(std::string& error) {
     if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         error = std::string("pipe: ") + std::strerror(errno);
         return false;
     }
     struct sigaction action {};
-    action.sa_handler = OnStopSignal;
+    action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
     for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
@@ -54,330 +54,330 @@ struct ControlLine {
 
 class Simulator {
 public:
-    explicit Simulator(const SimOptions& options) : o_(options) {}
+    explicit Simulator(const SimOptions& options) : m_o(options) {}
     ~Simulator();
-    bool Start(std::string& error);
-    void Run();
+    bool start(std::string& error);
+    void run();
 
 private:
-    bool BindPorts(std::string& error);
-    bool LoadScript(std::string& error);
-    void WriteReadyFile();
-    bool ShouldStop() const;
-    void RunControlLines();
-    void Perform(const ControlAction& action);
-    void SendOn(PtyLine& line, const char* which, const std::string& bytes);
-    void Unplug(bool keyboard);
-    void Plug(bool keyboard);
-    void ServeLine(PtyLine& line, bool keyboard, short revents, bool& open);
-    void OnKeyboardBytes(const uint8_t* bytes, size_t n);
-    void OnDisplayBytes(const uint8_t* bytes, size_t n);
-    void Answer(const std::string& command);
-    void Announce();
-    void ReadStdin();
-    void Finish();
-    void Emit(const std::string& line);
-    void Complain(const std::string& message);
+    bool bindPorts(std::string& error);
+    bool loadScript(std::string& error);
+    void writeReadyFile();
+    bool shouldStop() const;
+    void runControlLines();
+    void perform(const ControlAction& action);
+    void sendOn(PtyLine& line, const char* which, const std::string& bytes);
+    void unplug(bool keyboard);
+    void plug(bool keyboard);
+    void serveLine(PtyLine& line, bool keyboard, short revents, bool& open);
+    void onKeyboardBytes(const uint8_t* bytes, size_t n);
+    void onDisplayBytes(const uint8_t* bytes, size_t n);
+    void answer(const std::string& command);
+    void announce();
+    void readStdin();
+    void finish();
+    void emit(const std::string& line);
+    void complain(const std::string& message);
 
-    SimOptions o_;
-    PtyLine display_, keyboard_;
-    ComLink displayLink_, mergeLink_;
-    MachineHiveFile hive_;
-    CWireDecoder keyboardDecoder_, displayDecoder_;
-    CommandLineCollector commands_;
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> log_{nullptr, std::fclose};
-    std::deque<ControlLine> control_;
-    std::string stdinPartial_;
-    int stdinLineNumber_ = 0;
-    bool stdinOpen_ = true, displayOpen_ = true, keyboardOpen_ = true, quit_ = false, announced_ = false;
-    std::optional<Clock::time_point> sleepUntil_;
-    unsigned long displayBytes_ = 0, keyboardBytes_ = 0;
+    SimOptions m_o;
+    PtyLine m_display, m_keyboard;
+    ComLink m_displayLink, m_mergeLink;
+    MachineHiveFile m_hive;
+    WireDecoder m_keyboardDecoder, m_displayDecoder;
+    CommandLineCollector m_commands;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_log{nullptr, std::fclose};
+    std::deque<ControlLine> m_control;
+    std::string m_stdinPartial;
+    int m_stdinLineNumber = 0;
+    bool m_stdinOpen = true, m_displayOpen = true, m_keyboardOpen = true, m_quit = false, m_announced = false;
+    std::optional<Clock::time_point> m_sleepUntil;
+    unsigned long m_displayBytes = 0, m_keyboardBytes = 0;
 };
 
 Simulator::~Simulator() {
-    if (!o_.readyFile.empty()) ::unlink(o_.readyFile.c_str());
+    if (!m_o.readyFile.empty()) ::unlink(m_o.readyFile.c_str());
 }
 
-bool Simulator::Start(std::string& error) {
-    if (!InstallSignalHandlers(error)) return false;
-    if (!o_.logFile.empty()) {
-        log_.reset(std::fopen(o_.logFile.c_str(), "w"));
-        if (!log_) {
-            error = "cannot write log " + o_.logFile + ": " + std::strerror(errno);
+bool Simulator::start(std::string& error) {
+    if (!installSignalHandlers(error)) return false;
+    if (!m_o.logFile.empty()) {
+        m_log.reset(std::fopen(m_o.logFile.c_str(), "w"));
+        if (!m_log) {
+            error = "cannot write log " + m_o.logFile + ": " + std::strerror(errno);
             return false;
         }
     }
-    if (!o_.scriptFile.empty()) {
-        stdinOpen_ = false;
-        if (!LoadScript(error)) return false;
+    if (!m_o.scriptFile.empty()) {
+        m_stdinOpen = false;
+        if (!loadScript(error)) return false;
     }
-    if (!display_.Open(error) || !keyboard_.Open(error) || !BindPorts(error)) return false;
-    if (!o_.machineHive.empty() && !hive_.Write(o_.machineHive, o_.displayCom, o_.mergeCom, o_.force, error))
+    if (!m_display.open(error) || !m_keyboard.open(error) || !bindPorts(error)) return false;
+    if (!m_o.machineHive.empty() && !m_hive.write(m_o.machineHive, m_o.displayCom, m_o.mergeCom, m_o.force, error))
         return false;
-    WriteReadyFile();
+    writeReadyFile();
     return true;
 }
 
-bool Simulator::BindPorts(std::string& error) {
-    if (!displayLink_.Bind(o_.portsDir, o_.displayCom, display_.SlavePath(), o_.force, error) ||
-        !mergeLink_.Bind(o_.portsDir, o_.mergeCom, keyboard_.SlavePath(), o_.force, error))
+bool Simulator::bindPorts(std::string& error) {
+    if (!m_displayLink.bind(m_o.portsDir, m_o.displayCom, m_display.slavePath(), m_o.force, error) ||
+        !m_mergeLink.bind(m_o.portsDir, m_o.mergeCom, m_keyboard.slavePath(), m_o.force, error))
         return false;
-    Emit("bound display COM" + std::to_string(o_.displayCom) + " " + display_.SlavePath());
-    Emit("bound keyboard COM" + std::to_string(o_.mergeCom) + " " + keyboard_.SlavePath());
+    emit("bound display COM" + std::to_string(m_o.displayCom) + " " + m_display.slavePath());
+    emit("bound keyboard COM" + std::to_string(m_o.mergeCom) + " " + m_keyboard.slavePath());
     return true;
 }
 
-bool Simulator::LoadScript(std::string& error) {
-    std::ifstream in(o_.scriptFile);
+bool Simulator::loadScript(std::string& error) {
+    std::ifstream in(m_o.scriptFile);
     if (!in) {
-        error = "cannot read script " + o_.scriptFile;
+        error = "cannot read script " + m_o.scriptFile;
         return false;
     }
     std::string text;
-    for (int number = 1; std::getline(in, text); ++number) control_.push_back({number, text});
+    for (int number = 1; std::getline(in, text); ++number) m_control.push_back({number, text});
     return true;
 }
 
-void Simulator::WriteReadyFile() {
-    if (!o_.readyFile.empty()) {
-        const std::string temp = o_.readyFile + ".tmp";
-        std::ofstream(temp) << "display=" << display_.SlavePath() << "\nkeyboard=" << keyboard_.SlavePath() << "\n";
-        if (std::rename(temp.c_str(), o_.readyFile.c_str()) != 0) Complain("cannot write " + o_.readyFile);
+void Simulator::writeReadyFile() {
+    if (!m_o.readyFile.empty()) {
+        const std::string temp = m_o.readyFile + ".tmp";
+        std::ofstream(temp) << "display=" << m_display.slavePath() << "\nkeyboard=" << m_keyboard.slavePath() << "\n";
+        if (std::rename(temp.c_str(), m_o.readyFile.c_str()) != 0) complain("cannot write " + m_o.readyFile);
     }
     // Always on stdout, also when quiet: scripts wait for it.
     std::fputs("ready\n", stdout);
     std::fflush(stdout);
-    if (log_) std::fputs("ready\n", log_.get()), std::fflush(log_.get());
+    if (m_log) std::fputs("ready\n", m_log.get()), std::fflush(m_log.get());
 }
 
-void Simulator::Emit(const std::string& line) {
-    if (log_) {
-        std::fputs((line + "\n").c_str(), log_.get());
-        std::fflush(log_.get());
+void Simulator::emit(const std::string& line) {
+    if (m_log) {
+        std::fputs((line + "\n").c_str(), m_log.get());
+        std::fflush(m_log.get());
     }
-    if (!o_.quiet) {
+    if (!m_o.quiet) {
         std::fputs((line + "\n").c_str(), stdout);
         std::fflush(stdout);
     }
 }
 
-void Simulator::Complain(const std::string& message) { std::fprintf(stderr, "ondrix-sim: %s\n", message.c_str()); }
+void Simulator::complain(const std::string& message) { std::fprintf(stderr, "ondrix-sim: %s\n", message.c_str()); }
 
-bool Simulator::ShouldStop() const {
-    if (quit_) return true;
-    if (sleepUntil_ || !control_.empty()) return false;
-    if (!o_.scriptFile.empty()) return true;
-    return !stdinOpen_ && o_.exitOnEof;
+bool Simulator::shouldStop() const {
+    if (m_quit) return true;
+    if (m_sleepUntil || !m_control.empty()) return false;
+    if (!m_o.scriptFile.empty()) return true;
+    return !m_stdinOpen && m_o.exitOnEof;
 }
 
-void Simulator::RunControlLines() {
-    if (sleepUntil_) {
-        if (Clock::now() < *sleepUntil_) return;
-        sleepUntil_.reset();
+void Simulator::runControlLines() {
+    if (m_sleepUntil) {
+        if (Clock::now() < *m_sleepUntil) return;
+        m_sleepUntil.reset();
     }
-    while (!control_.empty() && !sleepUntil_ && !quit_) {
-        const ControlLine line = std::move(control_.front());
-        control_.pop_front();
-        const ControlParse parsed = ParseControlLine(line.text);
+    while (!m_control.empty() && !m_sleepUntil && !m_quit) {
+        const ControlLine line = std::move(m_control.front());
+        m_control.pop_front();
+        const ControlParse parsed = parseControlLine(line.text);
         if (!parsed.ok) {
-            const std::string where = o_.scriptFile.empty() ? "stdin" : o_.scriptFile;
-            Complain(where + ":" + std::to_string(line.number) + ": " + parsed.error);
+            const std::string where = m_o.scriptFile.empty() ? "stdin" : m_o.scriptFile;
+            complain(where + ":" + std::to_string(line.number) + ": " + parsed.error);
             continue;
         }
-        Perform(parsed.action);
+        perform(parsed.action);
     }
 }
 
-void Simulator::Perform(const ControlAction& action) {
+void Simulator::perform(const ControlAction& action) {
     switch (action.kind) {
         case ControlAction::Kind::Nothing: break;
         case ControlAction::Kind::Keyboard:
-            Emit("sent " + action.summary);
-            SendOn(keyboard_, "keyboard", action.bytes);
+            emit("sent " + action.summary);
+            sendOn(m_keyboard, "keyboard", action.bytes);
             break;
         case ControlAction::Kind::Display:
-            Emit("sent " + action.summary);
-            SendOn(display_, "display", action.bytes);
+            emit("sent " + action.summary);
+            sendOn(m_display, "display", action.bytes);
             break;
         case ControlAction::Kind::Sleep:
-            sleepUntil_ = Clock::now() + std::chrono::milliseconds(action.milliseconds);
+            m_sleepUntil = Clock::now() + std::chrono::milliseconds(action.milliseconds);
             break;
-        case ControlAction::Kind::Quit: quit_ = true; break;
-        case ControlAction::Kind::Unplug: Unplug(action.keyboardLine); break;
-        case ControlAction::Kind::Plug: Plug(action.keyboardLine); break;
+        case ControlAction::Kind::Quit: m_quit = true; break;
+        case ControlAction::Kind::Unplug: unplug(action.keyboardLine); break;
+        case ControlAction::Kind::Plug: plug(action.keyboardLine); break;
     }
 }
 
-void Simulator::Unplug(bool keyboard) {
-    PtyLine& line = keyboard ? keyboard_ : display_;
+void Simulator::unplug(bool keyboard) {
+    PtyLine& line = keyboard ? m_keyboard : m_display;
     const char* which = keyboard ? "keyboard" : "display";
-    if (!line.IsOpen()) return Complain(std::string(which) + " line is already unplugged");
-    line.Unplug();
-    (keyboard ? keyboardOpen_ : displayOpen_) = false;
+    if (!line.isOpen()) return complain(std::string(which) + " line is already unplugged");
+    line.unplug();
+    (keyboard ? m_keyboardOpen : m_displayOpen) = false;
     // A packet cut short by the unplugging is not continued by the next line.
-    (keyboard ? keyboardDecoder_ : displayDecoder_) = CWireDecoder();
-    Emit(std::string("unplugged ") + which);
+    (keyboard ? m_keyboardDecoder : m_displayDecoder) = WireDecoder();
+    emit(std::string("unplugged ") + which);
 }
 
-void Simulator::Plug(bool keyboard) {
-    PtyLine& line = keyboard ? keyboard_ : display_;
+void Simulator::plug(bool keyboard) {
+    PtyLine& line = keyboard ? m_keyboard : m_display;
     const char* which = keyboard ? "keyboard" : "display";
-    if (line.IsOpen()) return Complain(std::string(which) + " line is already plugged in");
+    if (line.isOpen()) return complain(std::string(which) + " line is already plugged in");
     std::string error;
-    if (!line.Open(error) || !(keyboard ? mergeLink_ : displayLink_).Repoint(line.SlavePath(), error)) {
-        line.Close();
-        return Complain(std::string("plug ") + which + ": " + error);
+    if (!line.open(error) || !(keyboard ? m_mergeLink : m_displayLink).repoint(line.slavePath(), error)) {
+        line.close();
+        return complain(std::string("plug ") + which + ": " + error);
     }
     // Only now that the link leads to the new line may the old number go to someone else.
-    line.ReleaseOldNumber();
-    (keyboard ? keyboardOpen_ : displayOpen_) = true;
-    Emit(std::string("plugged ") + which + " " + line.SlavePath());
+    line.releaseOldNumber();
+    (keyboard ? m_keyboardOpen : m_displayOpen) = true;
+    emit(std::string("plugged ") + which + " " + line.slavePath());
 }
 
-void Simulator::SendOn(PtyLine& line, const char* which, const std::string& bytes) {
-    if (!line.IsOpen())
-        return Complain(std::string(which) + " line is unplugged: " + std::to_string(bytes.size()) + " bytes dropped");
-    if (const size_t refused = line.Send(bytes))
-        Complain(std::string(which) + " line is full (nobody reads it): " + std::to_string(refused) + " bytes dropped");
+void Simulator::sendOn(PtyLine& line, const char* which, const std::string& bytes) {
+    if (!line.isOpen())
+        return complain(std::string(which) + " line is unplugged: " + std::to_string(bytes.size()) + " bytes dropped");
+    if (const size_t refused = line.send(bytes))
+        complain(std::string(which) + " line is full (nobody reads it): " + std::to_string(refused) + " bytes dropped");
 }
 
-void Simulator::OnKeyboardBytes(const uint8_t* bytes, size_t n) {
-    keyboardBytes_ += n;
-    Announce();
+void Simulator::onKeyboardBytes(const uint8_t* bytes, size_t n) {
+    m_keyboardBytes += n;
+    announce();
     std::vector<WireItem> items;
-    keyboardDecoder_.Feed(bytes, n, items);
+    m_keyboardDecoder.feed(bytes, n, items);
     for (const WireItem& item : items) {
-        Emit(FormatWireItem(item));
+        emit(formatWireItem(item));
         if (item.kind != WireItem::Kind::Key) continue;
-        if (auto command = commands_.OnKey(item.key)) Answer(*command);
+        if (auto command = m_commands.onKey(item.key)) answer(*command);
     }
 }
 
-void Simulator::Answer(const std::string& command) {
+void Simulator::answer(const std::string& command) {
     if (command.empty()) return;
-    const auto name = LookUpInstrumentName(command);
+    const auto name = lookUpInstrumentName(command);
     if (!name) {
-        Emit("command \"" + command + "\" -> none");
+        emit("command \"" + command + "\" -> none");
         return;
     }
-    const std::string field = NameField(*name);
-    Emit("command \"" + command + "\" -> \"" + field.substr(1) + "\"");
-    SendOn(display_, "display", field);
+    const std::string field = nameField(*name);
+    emit("command \"" + command + "\" -> \"" + field.substr(1) + "\"");
+    sendOn(m_display, "display", field);
 }
 
 // The program sends a mouse packet as soon as it has opened its ports, so the first bytes on the
 // keyboard line mean it is connected and listening on the display line: a name sent now shows up
 // in its window without anyone typing a command. Once only, so later reopens change nothing.
-void Simulator::Announce() {
-    if (announced_ || o_.announceName.empty()) return;
-    announced_ = true;
-    const std::string field = NameField(o_.announceName);
-    Emit("sent name \"" + field.substr(1) + "\"");
-    SendOn(display_, "display", field);
+void Simulator::announce() {
+    if (m_announced || m_o.announceName.empty()) return;
+    m_announced = true;
+    const std::string field = nameField(m_o.announceName);
+    emit("sent name \"" + field.substr(1) + "\"");
+    sendOn(m_display, "display", field);
 }
 
-void Simulator::OnDisplayBytes(const uint8_t* bytes, size_t n) {
-    displayBytes_ += n;
-    if (!o_.showDisplay) return;
+void Simulator::onDisplayBytes(const uint8_t* bytes, size_t n) {
+    m_displayBytes += n;
+    if (!m_o.showDisplay) return;
     std::vector<WireItem> items;
-    displayDecoder_.Feed(bytes, n, items);
-    for (const WireItem& item : items) Emit("display " + FormatWireItem(item));
+    m_displayDecoder.feed(bytes, n, items);
+    for (const WireItem& item : items) emit("display " + formatWireItem(item));
 }
 
-void Simulator::ServeLine(PtyLine& line, bool keyboard, short revents, bool& open) {
+void Simulator::serveLine(PtyLine& line, bool keyboard, short revents, bool& open) {
     const char* which = keyboard ? "keyboard" : "display";
     std::string error;
-    if ((revents & POLLOUT) && !line.Flush(error)) Complain(std::string(which) + " line: " + error);
+    if ((revents & POLLOUT) && !line.flush(error)) complain(std::string(which) + " line: " + error);
     if (!(revents & (POLLIN | POLLHUP | POLLERR))) return;
     uint8_t buffer[4096];
     ssize_t n = 0;
-    while ((n = line.Read(buffer, sizeof buffer)) > 0)
-        keyboard ? OnKeyboardBytes(buffer, static_cast<size_t>(n)) : OnDisplayBytes(buffer, static_cast<size_t>(n));
+    while ((n = line.read(buffer, sizeof buffer)) > 0)
+        keyboard ? onKeyboardBytes(buffer, static_cast<size_t>(n)) : onDisplayBytes(buffer, static_cast<size_t>(n));
     // A hung-up line would report itself ready forever; stop listening rather than spin.
     if (n < 0 || (revents & (POLLHUP | POLLERR))) {
-        Complain(std::string(which) + " line hung up; no longer reading it");
+        complain(std::string(which) + " line hung up; no longer reading it");
         open = false;
     }
 }
 
-void Simulator::ReadStdin() {
-    static constexpr size_t kMaxLine = 64 * 1024;
+void Simulator::readStdin() {
+    static constexpr size_t MaxLine = 64 * 1024;
     char buffer[4096];
     const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0) {
         if (errno == EINTR || errno == EAGAIN) return;
-        Complain(std::string("stdin: ") + std::strerror(errno));
+        complain(std::string("stdin: ") + std::strerror(errno));
     }
     if (n <= 0) {
-        if (!stdinPartial_.empty()) control_.push_back({++stdinLineNumber_, std::move(stdinPartial_)});
-        stdinPartial_.clear();
-        stdinOpen_ = false;
+        if (!m_stdinPartial.empty()) m_control.push_back({++m_stdinLineNumber, std::move(m_stdinPartial)});
+        m_stdinPartial.clear();
+        m_stdinOpen = false;
         return;
     }
-    stdinPartial_.append(buffer, static_cast<size_t>(n));
+    m_stdinPartial.append(buffer, static_cast<size_t>(n));
     size_t start = 0;
-    for (size_t nl; (nl = stdinPartial_.find('\n', start)) != std::string::npos; start = nl + 1)
-        control_.push_back({++stdinLineNumber_, stdinPartial_.substr(start, nl - start)});
-    stdinPartial_.erase(0, start);
-    if (stdinPartial_.size() > kMaxLine) {
-        Complain("stdin: line longer than 64 KiB ignored");
-        stdinPartial_.clear();
+    for (size_t nl; (nl = m_stdinPartial.find('\n', start)) != std::string::npos; start = nl + 1)
+        m_control.push_back({++m_stdinLineNumber, m_stdinPartial.substr(start, nl - start)});
+    m_stdinPartial.erase(0, start);
+    if (m_stdinPartial.size() > MaxLine) {
+        complain("stdin: line longer than 64 KiB ignored");
+        m_stdinPartial.clear();
     }
 }
 
-void Simulator::Run() {
+void Simulator::run() {
     for (;;) {
-        RunControlLines();
-        if (ShouldStop()) break;
+        runControlLines();
+        if (shouldStop()) break;
         pollfd fds[4] = {
             {gSignalPipe[0], POLLIN, 0},
-            {display_.MasterFd(),
-             static_cast<short>((displayOpen_ ? POLLIN : 0) | (display_.HasQueued() ? POLLOUT : 0)), 0},
-            {keyboard_.MasterFd(),
-             static_cast<short>((keyboardOpen_ ? POLLIN : 0) | (keyboard_.HasQueued() ? POLLOUT : 0)), 0},
-            {stdinOpen_ ? STDIN_FILENO : -1, POLLIN, 0},
+            {m_display.masterFd(),
+             static_cast<short>((m_displayOpen ? POLLIN : 0) | (m_display.hasQueued() ? POLLOUT : 0)), 0},
+            {m_keyboard.masterFd(),
+             static_cast<short>((m_keyboardOpen ? POLLIN : 0) | (m_keyboard.hasQueued() ? POLLOUT : 0)), 0},
+            {m_stdinOpen ? STDIN_FILENO : -1, POLLIN, 0},
         };
         int timeout = -1;
-        if (sleepUntil_) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*sleepUntil_ - Clock::now());
+        if (m_sleepUntil) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*m_sleepUntil - Clock::now());
             timeout = static_cast<int>(std::max<long long>(0, left.count()));
         }
         if (::poll(fds, 4, timeout) < 0) {
             if (errno == EINTR) continue;
-            Complain(std::string("poll: ") + std::strerror(errno));
+            complain(std::string("poll: ") + std::strerror(errno));
             break;
         }
         if (fds[0].revents) break;
-        if (fds[1].revents) ServeLine(display_, false, fds[1].revents, displayOpen_);
-        if (fds[2].revents) ServeLine(keyboard_, true, fds[2].revents, keyboardOpen_);
-        if (fds[3].revents) ReadStdin();
+        if (fds[1].revents) serveLine(m_display, false, fds[1].revents, m_displayOpen);
+        if (fds[2].revents) serveLine(m_keyboard, true, fds[2].revents, m_keyboardOpen);
+        if (fds[3].revents) readStdin();
     }
-    Finish();
+    finish();
 }
 
-void Simulator::Finish() {
+void Simulator::finish() {
     std::string error;
-    for (auto* line : {&display_, &keyboard_}) {
-        line->Flush(error);
-        if (line->HasQueued())
-            Complain(std::string(line == &display_ ? "display" : "keyboard") +
-                     " line: " + std::to_string(line->Queued()) + " bytes were never read by the other side");
+    for (auto* line : {&m_display, &m_keyboard}) {
+        line->flush(error);
+        if (line->hasQueued())
+            complain(std::string(line == &m_display ? "display" : "keyboard") +
+                     " line: " + std::to_string(line->queued()) + " bytes were never read by the other side");
     }
-    if (keyboardDecoder_.HasPending()) Emit("pending packet bytes at exit");
-    Emit("received display=" + std::to_string(displayBytes_) + " keyboard=" + std::to_string(keyboardBytes_));
-    Emit("exit");
+    if (m_keyboardDecoder.hasPending()) emit("pending packet bytes at exit");
+    emit("received display=" + std::to_string(m_displayBytes) + " keyboard=" + std::to_string(m_keyboardBytes));
+    emit("exit");
 }
 
 }  // namespace
 
-int RunSimulator(const SimOptions& options) {
+int runSimulator(const SimOptions& options) {
     Simulator simulator(options);
     std::string error;
-    if (!simulator.Start(error)) {
+    if (!simulator.start(error)) {
         std::fprintf(stderr, "ondrix-sim: %s\n", error.c_str());
         return 1;
     }
-    simulator.Run();
+    simulator.run();
     return 0;
 }
 

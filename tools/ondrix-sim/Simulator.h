@@ -22,11 +22,11 @@ struct SimOptions {
 
 // Fills `options` from the command line. Returns false with `error` set on bad use; `help` is
 // set when --help was asked for.
-bool ParseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error, bool& help);
-std::string SimUsage();
+bool parseSimOptions(const std::vector<std::string>& args, SimOptions& options, std::string& error, bool& help);
+std::string simUsage();
 
 // Runs until a signal, "quit", the end of the script or (with exitOnEof) the end of stdin.
 // Returns the process exit code.
-int RunSimulator(const SimOptions& options);
+int runSimulator(const SimOptions& options);
 
 }  // namespace tarvik::sim

@@ -8,13 +8,13 @@ int main(int argc, char** argv) {
     tarvik::sim::SimOptions options;
     std::string error;
     bool help = false;
-    if (!tarvik::sim::ParseSimOptions(args, options, error, help)) {
-        std::fprintf(stderr, "ondrix-sim: %s\n%s", error.c_str(), tarvik::sim::SimUsage().c_str());
+    if (!tarvik::sim::parseSimOptions(args, options, error, help)) {
+        std::fprintf(stderr, "ondrix-sim: %s\n%s", error.c_str(), tarvik::sim::simUsage().c_str());
         return 2;
     }
     if (help) {
-        std::fputs(tarvik::sim::SimUsage().c_str(), stdout);
+        std::fputs(tarvik::sim::simUsage().c_str(), stdout);
         return 0;
     }
-    return tarvik::sim::RunSimulator(options);
+    return tarvik::sim::runSimulator(options);
 }

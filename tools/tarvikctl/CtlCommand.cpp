@@ -7,7 +7,7 @@ namespace tarvik::ctl {
 namespace {
 
 // A whole decimal or 0x number within [low, high].
-bool ParseNumber(const std::string& text, long low, long high, int& value) {
+bool parseNumber(const std::string& text, long low, long high, int& value) {
     if (text.empty()) return false;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     char* end = nullptr;
@@ -18,7 +18,7 @@ bool ParseNumber(const std::string& text, long low, long high, int& value) {
     return true;
 }
 
-bool ParseMouse(const std::vector<std::string>& rest, Command& c, std::string& error) {
+bool parseMouse(const std::vector<std::string>& rest, Command& c, std::string& error) {
     std::vector<std::string> numbers;
     for (const std::string& arg : rest) {
         if (arg == "--active" || arg == "--inactive") c.active = arg == "--active";
@@ -28,7 +28,7 @@ bool ParseMouse(const std::vector<std::string>& rest, Command& c, std::string& e
         else numbers.push_back(arg);
     }
     if (numbers.size() != 2) return error = "mouse needs X and Y", false;
-    if (!ParseNumber(numbers[0], 0, 1023, c.x) || !ParseNumber(numbers[1], 0, 1023, c.y)) {
+    if (!parseNumber(numbers[0], 0, 1023, c.x) || !parseNumber(numbers[1], 0, 1023, c.y)) {
         return error =
                    "mouse: X and Y are whole numbers from 0 to 1023, not \"" + numbers[0] + "\" \"" + numbers[1] + "\"",
                false;
@@ -36,7 +36,7 @@ bool ParseMouse(const std::vector<std::string>& rest, Command& c, std::string& e
     return true;
 }
 
-bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Command& c, std::string& error) {
+bool parseVerb(const std::string& verb, const std::vector<std::string>& rest, Command& c, std::string& error) {
     const auto noArguments = [&] { return rest.empty() || (error = verb + " takes no arguments", false); };
     if (verb == "send") {
         c.verb = Verb::Send;
@@ -46,10 +46,10 @@ bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Co
     }
     if (verb == "byte") {
         c.verb = Verb::Byte;
-        if (rest.size() == 1 && ParseNumber(rest[0], 0, 255, c.value)) return true;
+        if (rest.size() == 1 && parseNumber(rest[0], 0, 255, c.value)) return true;
         return error = "byte needs one number from 0 to 255 (decimal or 0x..)", false;
     }
-    if (verb == "mouse") return c.verb = Verb::Mouse, ParseMouse(rest, c, error);
+    if (verb == "mouse") return c.verb = Verb::Mouse, parseMouse(rest, c, error);
     if (verb == "click") return c.verb = Verb::Click, noArguments();
     if (verb == "name") return c.verb = Verb::Name, noArguments();
     if (verb == "show") return c.verb = Verb::Show, noArguments();
@@ -68,7 +68,7 @@ bool ParseVerb(const std::string& verb, const std::vector<std::string>& rest, Co
 
 }  // namespace
 
-bool ParseCommand(const std::vector<std::string>& args, Command& command, std::string& error) {
+bool parseCommand(const std::vector<std::string>& args, Command& command, std::string& error) {
     command = Command{};
     if (args.empty()) return error = "no command given", false;
     const std::string& first = args[0];
@@ -77,10 +77,10 @@ bool ParseCommand(const std::vector<std::string>& args, Command& command, std::s
     std::vector<std::string> rest(args.begin() + 1, args.end());
     // After "--" everything is text, so a text may start with '-'.
     if (first == "send" && !rest.empty() && rest[0] == "--") rest.erase(rest.begin());
-    return ParseVerb(first, rest, command, error);
+    return parseVerb(first, rest, command, error);
 }
 
-const char* ManualText() {
+const char* manualText() {
     return R"(NAME
     tarvikctl - control a running Tarvik from the command line
 

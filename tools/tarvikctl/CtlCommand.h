@@ -18,13 +18,13 @@ struct Command {
 };
 
 // Exit statuses, each named in --help.
-enum ExitStatus { kOk = 0, kRefused = 1, kUsage = 2, kNotRunning = 3, kNoBus = 4 };
+enum ExitStatus { Ok = 0, Refused = 1, Usage = 2, NotRunning = 3, NoBus = 4 };
 
 // False with a one-line reason in `error` when the arguments (after the program's name) are not
 // a command.
-bool ParseCommand(const std::vector<std::string>& args, Command& command, std::string& error);
+bool parseCommand(const std::vector<std::string>& args, Command& command, std::string& error);
 
 // The manual page that --help prints.
-const char* ManualText();
+const char* manualText();
 
 }  // namespace tarvik::ctl

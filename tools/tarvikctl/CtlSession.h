@@ -13,16 +13,16 @@ namespace tarvik::ctl {
 // any "autolaunch:" entry left out, else the user's bus at $XDG_RUNTIME_DIR/bus. Empty, with the
 // reason in `why`, when there is none. (Left to itself, the bus library would start a new bus on
 // the X display.)
-std::string SessionBusAddress(std::string& why);
+std::string sessionBusAddress(std::string& why);
 
 // Says `message` on standard error and gives `status` back.
-int Fail(int status, const std::string& message);
-// A call that did not go through: Tarvik went away meanwhile (kNotRunning), or it refused (kRefused).
-int CallFailed(const QDBusError& error);
-// Runs the event loop until SIGINT or SIGTERM (kOk), or until `service` leaves the bus (kNotRunning,
+int fail(int status, const std::string& message);
+// A call that did not go through: Tarvik went away meanwhile (NotRunning), or it refused (Refused).
+int callFailed(const QDBusError& error);
+// Runs the event loop until SIGINT or SIGTERM (Ok), or until `service` leaves the bus (NotRunning,
 // said so). Whatever the caller connected meanwhile prints the events.
-int RunUntilEnded(const QDBusConnection& bus, const QString& service);
-// Waits until `service` has left the bus (kOk).
-int WaitUntilGone(const QDBusConnection& bus, const QString& service);
+int runUntilEnded(const QDBusConnection& bus, const QString& service);
+// Waits until `service` has left the bus (Ok).
+int waitUntilGone(const QDBusConnection& bus, const QString& service);
 
 }  // namespace tarvik::ctl

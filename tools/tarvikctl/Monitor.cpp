@@ -13,24 +13,24 @@
 namespace tarvik::ctl {
 namespace {
 
-void Print(const TrafficItem& item, bool json) {
-    const std::string line = json ? FormatTrafficJson(item) : FormatTrafficLine(item);
+void print(const TrafficItem& item, bool json) {
+    const std::string line = json ? formatTrafficJson(item) : formatTrafficLine(item);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
 
 }  // namespace
 
-int MonitorTraffic(const QDBusConnection& bus, bool json) {
-    const QString service = QString::fromLatin1(bus::kControlName);
-    ::TarvikMonitorInterface monitor(service, QString::fromLatin1(bus::kControlPath), bus);
+int monitorTraffic(const QDBusConnection& bus, bool json) {
+    const QString service = QString::fromLatin1(bus::ControlBusName);
+    ::TarvikMonitorInterface monitor(service, QString::fromLatin1(bus::ControlPath), bus);
     // Connected before subscribing, so the first item already finds the match rule in place.
     QObject::connect(
         &monitor, &::TarvikMonitorInterface::Traffic,
         [json](qulonglong sequence, qlonglong time, const QString& line, const QString& direction, const QString& kind,
                const QByteArray& bytes, const QByteArray& text, const QString& decoded) {
             TrafficItem item;
-            if (!ParseTrafficItemParts(line.toStdString(), direction.toStdString(), kind.toStdString(), item)) {
+            if (!parseTrafficItemParts(line.toStdString(), direction.toStdString(), kind.toStdString(), item)) {
                 // From a newer Tarvik: said, and the stream goes on.
                 std::fprintf(stderr, "tarvikctl: an item of a kind unknown here: %s\n", decoded.toUtf8().constData());
                 return;
@@ -40,13 +40,13 @@ int MonitorTraffic(const QDBusConnection& bus, bool json) {
             item.bytes = bytes.toStdString();
             item.text = text.toStdString();
             item.decoded = decoded.toStdString();
-            Print(item, json);
+            print(item, json);
         });
     QDBusPendingReply<> subscribed = monitor.Subscribe();
     subscribed.waitForFinished();
-    if (subscribed.isError()) return CallFailed(subscribed.error());
+    if (subscribed.isError()) return callFailed(subscribed.error());
     // The subscription ends with this process's connection, however it ends.
-    return RunUntilEnded(bus, service);
+    return runUntilEnded(bus, service);
 }
 
 }  // namespace tarvik::ctl

@@ -6,6 +6,6 @@
 namespace tarvik::ctl {
 
 // Subscribes, prints until interrupted or until Tarvik ends; the exit status.
-int MonitorTraffic(const QDBusConnection& bus, bool json);
+int monitorTraffic(const QDBusConnection& bus, bool json);
 
 }  // namespace tarvik::ctl

@@ -22,12 +22,12 @@ class KeyFilter : public ::testing::Test {
 protected:
     KeyFilter() {
         child = new QWidget(&window);
-        new CKeyEventFilter(window, [this](const KeyMessage& message) {
+        new KeyEventFilter(window, [this](const KeyMessage& message) {
             seen.push_back(message);
-            return WouldTranslate(message);
+            return wouldTranslate(message);
         });
     }
-    void Send(QWidget* target, QEvent::Type type, int qtKey, uint32_t keycode, uint32_t keysym,
+    void send(QWidget* target, QEvent::Type type, int qtKey, uint32_t keycode, uint32_t keysym,
               Qt::KeyboardModifiers mods = {}) {
         QKeyEvent event(type, qtKey, mods, keycode, keysym, 0);
         QCoreApplication::sendEvent(target, &event);
@@ -40,11 +40,11 @@ protected:
 
 TEST_F(KeyFilter, AReleaseUsesTheKeyChosenAtItsPress) {
     // Keypad 7 goes down as Home (Num Lock off) and comes up after Num Lock went on.
-    Send(child, QEvent::KeyPress, Qt::Key_Home, kKeypad7, kSymKpHome, Qt::KeypadModifier);
-    Send(child, QEvent::KeyRelease, Qt::Key_7, kKeypad7, kSymKp7, Qt::KeypadModifier);
+    send(child, QEvent::KeyPress, Qt::Key_Home, kKeypad7, kSymKpHome, Qt::KeypadModifier);
+    send(child, QEvent::KeyRelease, Qt::Key_7, kKeypad7, kSymKp7, Qt::KeypadModifier);
     // Without native codes the toolkit's key pairs them.
-    Send(child, QEvent::KeyPress, Qt::Key_Escape, 0, 0);
-    Send(child, QEvent::KeyRelease, Qt::Key_Escape, 0, 0);
+    send(child, QEvent::KeyPress, Qt::Key_Escape, 0, 0);
+    send(child, QEvent::KeyRelease, Qt::Key_Escape, 0, 0);
     ASSERT_EQ(seen.size(), 4u);
     EXPECT_EQ(seen[0].vk, vk::VK_HOME);
     EXPECT_EQ(seen[1].vk, vk::VK_HOME);
@@ -52,7 +52,7 @@ TEST_F(KeyFilter, AReleaseUsesTheKeyChosenAtItsPress) {
     EXPECT_EQ(seen[3].vk, vk::VK_ESCAPE);
     EXPECT_EQ(seen[3].message, WM_KEYUP);
 
-    Send(child, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a', Qt::AltModifier);
+    send(child, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a', Qt::AltModifier);
     ASSERT_EQ(seen.size(), 5u);
     EXPECT_EQ(seen[4].message, WM_SYSKEYDOWN);
 }
@@ -60,8 +60,8 @@ TEST_F(KeyFilter, AReleaseUsesTheKeyChosenAtItsPress) {
 TEST_F(KeyFilter, LooksOnlyAtItsWindowsKeysAndClaimsShortcutsOnlyForTheInstrumentsKeys) {
     QWidget other;
     auto* ownDialog = new QWidget(&window, Qt::Dialog);  // owned by the window, but a window itself
-    Send(&other, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
-    Send(ownDialog, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    send(&other, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    send(ownDialog, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
     EXPECT_TRUE(seen.empty());
 
     for (auto [key, code, sym, mods, claimed] : {std::tuple{Qt::Key_A, kKeyA, 0x61u, Qt::AltModifier, true},
@@ -72,14 +72,14 @@ TEST_F(KeyFilter, LooksOnlyAtItsWindowsKeysAndClaimsShortcutsOnlyForTheInstrumen
         EXPECT_EQ(shortcut.isAccepted(), claimed) << key;
     }
     EXPECT_TRUE(seen.empty()) << "asking is not pressing";
-    Send(&window, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
+    send(&window, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a');
     EXPECT_EQ(seen.size(), 1u);
 }
 
 TEST_F(KeyFilter, LettersFollowTheLayoutItIsGiven) {
     // German: the key at the US Y position carries z, the one at the US Z position y.
-    struct GermanLayout : keyboard::IKeyboardLayout {
-        keyboard::KeySymbols SymbolsOf(uint32_t keycode) override {
+    struct GermanLayout : keyboard::KeyboardLayout {
+        keyboard::KeySymbols symbolsOf(uint32_t keycode) override {
             if (keycode == kKeyY) return {'z', 'Z'};
             if (keycode == kKeyZ) return {'y', 'Y'};
             return {};
@@ -87,14 +87,14 @@ TEST_F(KeyFilter, LettersFollowTheLayoutItIsGiven) {
     };
     QWidget german;
     std::vector<uint32_t> vks;
-    new CKeyEventFilter(
+    new KeyEventFilter(
         german, [&](const KeyMessage& message) { return vks.push_back(message.vk), true; },
         std::make_unique<GermanLayout>());
     for (uint32_t code : {kKeyY, kKeyZ, kKeyA}) {
         QKeyEvent event(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, code, 0, 0);
         QCoreApplication::sendEvent(&german, &event);
     }
-    EXPECT_EQ(vks, (std::vector<uint32_t>{vk::Letter('Z'), vk::Letter('Y'), vk::Letter('A')}));
+    EXPECT_EQ(vks, (std::vector<uint32_t>{vk::letter('Z'), vk::letter('Y'), vk::letter('A')}));
 }
 
 }  // namespace

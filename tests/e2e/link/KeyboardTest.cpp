@@ -47,8 +47,8 @@ TEST_F(Keyboard, CapsLockComesFromTheEventAndTurnsOnlyLetters) {
 
 TEST_F(Keyboard, CtrlTravelsInPacketsAndUntranslatedCombinationsPassOn) {
     KeySpy spy(focus);
-    MouseState on = dlg->Session().mouseState(), off = on;
-    on.m_bCtrl = 1;
+    MouseState on = dlg->session().mouseState(), off = on;
+    on.m_ctrl = 1;
     Key(Press, kKeyCtrlL, kSymCtrlL, kCtrl);
     Key(Press, kKeyCtrlL, kSymCtrlL, kCtrl, kXCtrl, /*repeat=*/true);
     Tap(kKey2, '2', kCtrl, kXCtrl);
@@ -58,19 +58,19 @@ TEST_F(Keyboard, CtrlTravelsInPacketsAndUntranslatedCombinationsPassOn) {
     Key(Release, kKeyCtrlL, kSymCtrlL, kCtrl, kXCtrl);
     EXPECT_EQ(Collect(14), Both(Joined({Packet(on), "00 00", Packet(off)})));
     EXPECT_EQ(spy.seen, 4);  // Ctrl+1 and Ctrl+Shift+F1, press and release
-    EXPECT_FALSE(dlg->m_btnCtrl->isChecked());
+    EXPECT_FALSE(dlg->m_ctrlButton->isChecked());
 }
 
 TEST_F(Keyboard, F1GoesToTheInstrumentAndLeavesHelpForTheHelpButton) {
     Tap(kKeyF1, kSymF1);
     EXPECT_EQ(Collect(1), Both("81"));
     EXPECT_TRUE(harness->viewer.calls.empty());
-    EXPECT_FALSE(dlg->Session().helpKey());
+    EXPECT_FALSE(dlg->session().helpKey());
 
     Tap(kKeyF1, kSymF1, kShift, kXShift);
     EXPECT_EQ(Collect(1), Both("91"));
 
-    dlg->m_btnHelp->click();
+    dlg->m_helpButton->click();
     EXPECT_EQ(harness->viewer.calls.size(), 1u);
 }
 
@@ -95,8 +95,8 @@ TEST_F(Keyboard, AutoRepeatSendsPressesOnlyAndOnePacketPerShiftHold) {
     EXPECT_EQ(Collect(3), Both("61 61 61"));
     EXPECT_EQ(spy.seen, 0);
 
-    MouseState on = dlg->Session().mouseState(), off = on;
-    on.m_bShift = 1;
+    MouseState on = dlg->session().mouseState(), off = on;
+    on.m_shift = 1;
     Key(Press, kKeyShiftL, kSymShiftL, kShift);
     for (int i = 0; i < 3; ++i) {
         Key(Release, kKeyShiftL, kSymShiftL, kShift, kXShift, true);
@@ -111,7 +111,7 @@ TEST_F(Keyboard, AutoRepeatSendsPressesOnlyAndOnePacketPerShiftHold) {
     Key(Press, kKeyShiftR, kSymShiftR, kShift, kXShift);
     Key(Release, kKeyShiftR, kSymShiftR, kShift, kXShift);
     EXPECT_EQ(Collect(12), Both(Joined({Packet(on), Packet(off)})));
-    EXPECT_FALSE(dlg->Session().mouseState().m_bShift);
+    EXPECT_FALSE(dlg->session().mouseState().m_shift);
 }
 
 TEST_F(Keyboard, TabSpaceReturnAndEscapeBelongToTheInstrument) {
@@ -126,12 +126,12 @@ TEST_F(Keyboard, TabSpaceReturnAndEscapeBelongToTheInstrument) {
     EXPECT_EQ(dlg->focusWidget(), focus);
 
     Key(Press, kKeyEsc, kSymEsc);
-    EXPECT_TRUE(dlg->m_btnEsc->isChecked());
+    EXPECT_TRUE(dlg->m_escButton->isChecked());
     Key(Release, kKeyEsc, kSymEsc, {}, 0, true);
     Key(Press, kKeyEsc, kSymEsc, {}, 0, true);
-    EXPECT_TRUE(dlg->m_btnEsc->isChecked());
+    EXPECT_TRUE(dlg->m_escButton->isChecked());
     Key(Release, kKeyEsc, kSymEsc);
-    EXPECT_FALSE(dlg->m_btnEsc->isChecked());
+    EXPECT_FALSE(dlg->m_escButton->isChecked());
     EXPECT_EQ(Collect(2), Both("1B 1B"));
 
     // Alt is ignored: Alt+F4 and Alt+Space are keys for the instrument, not for the desktop.

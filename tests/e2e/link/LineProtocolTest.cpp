@@ -11,41 +11,41 @@ namespace {
 using LineProtocol = LinkTest;
 
 TEST_F(LineProtocol, InstrumentMousePacketsAreTakenOverSentOnAndRepeatsDropped) {
-    ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4})));
+    ASSERT_TRUE(merge.send(bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4})));
     EXPECT_EQ(Collect(6), Both("80 F0 E1 E2 E3 E4"));
-    EXPECT_EQ(dlg->Session().mouseState().m_ptInstrumentCursor, (Point{65, 892}));
-    EXPECT_TRUE(dlg->Session().mouseState().m_bMouseActive);
+    EXPECT_EQ(dlg->session().mouseState().m_instrumentCursor, (Point{65, 892}));
+    EXPECT_TRUE(dlg->session().mouseState().m_mouseActive);
 
     // The same packet again goes nowhere; the key byte after it shows it was handled.
-    ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4, 0x41})));
+    ASSERT_TRUE(merge.send(bytes({0x80, 0xF0, 0xE1, 0xE2, 0xE3, 0xE4, 0x41})));
     EXPECT_EQ(Collect(1), Both("41"));
 
     // Shift and Ctrl from the instrument's mouse light the buttons; bit 0 never goes out. A packet
     // split across notifications is assembled.
-    ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF7, 0xE1})));
-    ASSERT_TRUE(RunUntil([&] { return dlg->Session().link().MergeParser().PendingPacket().size() == 3; }));
-    ASSERT_TRUE(merge.Send(Bytes({0xE2, 0xE3, 0xE4})));
+    ASSERT_TRUE(merge.send(bytes({0x80, 0xF7, 0xE1})));
+    ASSERT_TRUE(RunUntil([&] { return dlg->session().link().mergeParser().pendingPacket().size() == 3; }));
+    ASSERT_TRUE(merge.send(bytes({0xE2, 0xE3, 0xE4})));
     EXPECT_EQ(Collect(6), Both("80 F6 E1 E2 E3 E4"));
-    EXPECT_TRUE(dlg->m_btnShift->isChecked() && dlg->m_btnCtrl->isChecked());
+    EXPECT_TRUE(dlg->m_shiftButton->isChecked() && dlg->m_ctrlButton->isChecked());
     // Broken packets and key bytes are passed on unchanged, and leave nothing pending.
-    ASSERT_TRUE(merge.Send(Bytes({0x80, 0xF0, 0x41, 0x80, 0x80, 0x41, 0xE5})));
+    ASSERT_TRUE(merge.send(bytes({0x80, 0xF0, 0x41, 0x80, 0x80, 0x41, 0xE5})));
     EXPECT_EQ(Collect(7), Both("80 F0 41 80 80 41 E5"));
-    EXPECT_TRUE(dlg->Session().link().MergeParser().PendingPacket().empty());
+    EXPECT_TRUE(dlg->session().link().mergeParser().pendingPacket().empty());
 }
 
 TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
     RecordingClients clients;
     clients.dlg = dlg;
-    dlg->Session().SetAutomationObject(&clients);
-    auto shows = [&](const std::string& text) { return RunUntil([&] { return dlg->GetDisplayText() == text; }); };
+    dlg->session().setAutomationObject(&clients);
+    auto shows = [&](const std::string& text) { return RunUntil([&] { return dlg->getDisplayText() == text; }); };
 
     // Text before the first field is ignored.
-    ASSERT_TRUE(display.Send("noise\rDX-7 Synth 2"));
+    ASSERT_TRUE(display.send("noise\rDX-7 Synth 2"));
     ASSERT_TRUE(shows("DX-7 Synth 2"));
 
     // The same name again, then a field cut short, then a new name: only the new one is told.
     ASSERT_TRUE(
-        display.Send("\x0C"
+        display.send("\x0C"
                      "DX-7 Synth 2\x0C"
                      "short\rGrand Piano "));
     ASSERT_TRUE(shows("Grand Piano "));
@@ -53,31 +53,31 @@ TEST_F(LineProtocol, NamesAreReportedOnceClientsFirst) {
     EXPECT_NE(clients.shownWhenFired.back(), "Grand Piano ");
 
     // Control and high bytes count towards the twelve but are not shown; a field may span reads.
-    ASSERT_TRUE(display.Send(Bytes({0x0D, 0x01, 0x85}) + "Str"));
-    ASSERT_TRUE(RunUntil([&] { return dlg->Session().link().DisplayParser().NameCount() == 5; }));
-    ASSERT_TRUE(display.Send("ings 12"));
+    ASSERT_TRUE(display.send(bytes({0x0D, 0x01, 0x85}) + "Str"));
+    ASSERT_TRUE(RunUntil([&] { return dlg->session().link().displayParser().nameCount() == 5; }));
+    ASSERT_TRUE(display.send("ings 12"));
     ASSERT_TRUE(shows("Strings 12"));
-    dlg->ShowText("passing alert");
-    dlg->RestoreRemembered();
-    EXPECT_EQ(dlg->GetDisplayText(), "Strings 12");
-    dlg->Session().SetAutomationObject(nullptr);
+    dlg->showText("passing alert");
+    dlg->restoreRemembered();
+    EXPECT_EQ(dlg->getDisplayText(), "Strings 12");
+    dlg->session().setAutomationObject(nullptr);
 }
 
 TEST_F(LineProtocol, ButtonsSendMacrosEscAndModifierPackets) {
-    dlg->m_btnMacro[0]->click();
+    dlg->m_macroButton[0]->click();
     EXPECT_EQ(Collect(4), Both("0C 69 31 0D"));
 
-    dlg->m_btnShift->click();
-    EXPECT_TRUE(dlg->Session().mouseState().m_bShift);
-    EXPECT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
-    EXPECT_EQ(Packet(dlg->Session().mouseState()).substr(3, 2), "E4");
-    dlg->m_btnShift->click();
-    EXPECT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
-    EXPECT_FALSE(dlg->Session().mouseState().m_bShift);
+    dlg->m_shiftButton->click();
+    EXPECT_TRUE(dlg->session().mouseState().m_shift);
+    EXPECT_EQ(Collect(6), Both(Packet(dlg->session().mouseState())));
+    EXPECT_EQ(Packet(dlg->session().mouseState()).substr(3, 2), "E4");
+    dlg->m_shiftButton->click();
+    EXPECT_EQ(Collect(6), Both(Packet(dlg->session().mouseState())));
+    EXPECT_FALSE(dlg->session().mouseState().m_shift);
 
-    dlg->m_btnEsc->click();
+    dlg->m_escButton->click();
     EXPECT_EQ(Collect(1), Both("1B"));
-    EXPECT_FALSE(dlg->m_btnEsc->isChecked());
+    EXPECT_FALSE(dlg->m_escButton->isChecked());
 }
 
 }  // namespace

@@ -49,10 +49,10 @@ int QtKeyOf(uint32_t keysym) {
 
 }  // namespace
 
-std::string Hex(const std::string& bytes) { return HexOf(bytes); }
+std::string Hex(const std::string& bytes) { return hexOf(bytes); }
 
 std::string Packet(const MouseState& state) {
-    const MousePacket packet = EncodeMousePacket(state);
+    const MousePacket packet = encodeMousePacket(state);
     return Hex(std::string(packet.begin(), packet.end()));
 }
 
@@ -66,18 +66,18 @@ bool KeySpy::eventFilter(QObject*, QEvent* event) {
 void LinkTest::SetUp() {
     ASSERT_TRUE(display.Ok());
     ASSERT_TRUE(merge.Ok());
-    settings = std::make_unique<CSettings>(settingsBox);
-    ASSERT_TRUE(settings->WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1));
-    ASSERT_TRUE(settings->WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 2));
+    settings = std::make_unique<HiveSettings>(settingsBox);
+    ASSERT_TRUE(settings->writeSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, 1));
+    ASSERT_TRUE(settings->writeSettingNumber(HKEY_LOCAL_MACHINE, StringMergePort, 2));
     harness = std::make_unique<Harness>(*settings, std::vector<std::string>{"tarvik"}, /*mouseCapture=*/true);
-    ASSERT_TRUE(harness->Start());
+    ASSERT_TRUE(harness->start());
     dlg = harness->window;
     ASSERT_NE(dlg, nullptr);
-    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay));
-    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdMerge));
-    focus = dlg->m_btnMacro[0];
+    ASSERT_TRUE(dlg->session().ports().isOpen(PortIdDisplay));
+    ASSERT_TRUE(dlg->session().ports().isOpen(PortIdMerge));
+    focus = dlg->m_macroButton[0];
     // Opening the lines sends the mouse state once.
-    ASSERT_EQ(Collect(6), Both(Packet(dlg->Session().mouseState())));
+    ASSERT_EQ(Collect(6), Both(Packet(dlg->session().mouseState())));
 }
 
 LinkTest::Lines LinkTest::Collect(size_t want) {

@@ -27,13 +27,13 @@ std::string Hex(const std::string& bytes);
 std::string Packet(const MouseState& state);
 
 // What the clients would be told, and what the window showed at that moment.
-struct RecordingClients : IInstrumentEvents {
-    CTarvikDlg* dlg = nullptr;
+struct RecordingClients : InstrumentEvents {
+    MainWindow* dlg = nullptr;
     std::vector<std::string> names;
     std::vector<std::string> shownWhenFired;
-    void FireInstrumentChanged(const std::string& name) override {
+    void fireInstrumentChanged(const std::string& name) override {
         names.push_back(name);
-        shownWhenFired.push_back(dlg->GetDisplayText());
+        shownWhenFired.push_back(dlg->getDisplayText());
     }
 };
 
@@ -67,9 +67,9 @@ protected:
     PtyLine display{sandbox, 1};
     PtyLine merge{sandbox, 2};
     RecordingBox settingsBox;
-    std::unique_ptr<CSettings> settings;
+    std::unique_ptr<HiveSettings> settings;
     std::unique_ptr<Harness> harness;
-    CTestDlg* dlg = nullptr;
+    TestDlg* dlg = nullptr;
     QWidget* focus = nullptr;  // where key events are aimed: a control, not the window itself
 };
 

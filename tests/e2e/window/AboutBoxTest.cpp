@@ -13,11 +13,11 @@
 namespace tarvik::test {
 namespace {
 
-QString Shown(const QWidget& dialog, int id) { return qobject_cast<QLabel*>(GetDlgItem(dialog, id))->text(); }
+QString Shown(const QWidget& dialog, int id) { return qobject_cast<QLabel*>(getDlgItem(dialog, id))->text(); }
 
 TEST(AboutBox, ShowsTheExecutablesVersionDataOrNothingWithout) {
     EnsureApplication();
-    const CAboutDialog about;
+    const AboutDialog about;
     EXPECT_EQ(Shown(about, 1149), "Tarvik");
     EXPECT_EQ(Shown(about, 1146), "Version 1.1.2.0");
     EXPECT_FALSE(Shown(about, 1148).isEmpty());
@@ -25,7 +25,7 @@ TEST(AboutBox, ShowsTheExecutablesVersionDataOrNothingWithout) {
     EXPECT_EQ(about.windowTitle(), "About Tarvik");
 
     for (const char* path : {"/nonexistent/tarvik", "/bin/sh"}) {
-        const CAboutDialog without(path);
+        const AboutDialog without(path);
         EXPECT_EQ(Shown(without, 1146), "Version ") << path;
         EXPECT_EQ(Shown(without, 1149) + Shown(without, 1148) + Shown(without, 1147), "") << path;
     }
@@ -37,20 +37,20 @@ TEST(AboutBox, OpensFromTheTrayAndLeavesAHiddenWindowHidden) {
         settings.numbers[{HKEY_CURRENT_USER, name}] = 0;
     settings.numbers[{HKEY_CURRENT_USER, "Main Start"}] = 1;  // Hidden
     Harness harness(settings, {"tarvik"}, /*mouseCapture=*/true);
-    ASSERT_TRUE(harness.Start());
-    CTestDlg* dlg = harness.window;
+    ASSERT_TRUE(harness.start());
+    TestDlg* dlg = harness.window;
     ASSERT_FALSE(dlg->isVisible());
     // The tray menu's About, as its choice arrives.
-    WithModal<CAboutDialog>(
+    WithModal<AboutDialog>(
         [dlg] {
-            dlg->Post(WM_COMMAND, IDM_ABOUTBOX, 0);
+            dlg->post(WM_COMMAND, CommandAboutbox, 0);
             QCoreApplication::sendPostedEvents(dlg, 0);
         },
-        [](CAboutDialog& about) {
+        [](AboutDialog& about) {
             EXPECT_EQ(Shown(about, 1146), "Version 1.1.2.0");
-            qobject_cast<QPushButton*>(GetDlgItem(about, IDC_OK))->click();
+            qobject_cast<QPushButton*>(getDlgItem(about, ControlOk))->click();
         });
-    EXPECT_FALSE(dlg->isVisible() || dlg->m_bVisible);
+    EXPECT_FALSE(dlg->isVisible() || dlg->m_visible);
 }
 
 }  // namespace

@@ -22,10 +22,10 @@ namespace fs = std::filesystem;
 
 // The real ports folder; only the access check of one device is answered here, since a test run
 // as root may open anything.
-struct Bindings : comm::CPortBindings {
+struct Bindings : comm::FolderPortBindings {
     std::string refused;
-    uint32_t CheckDevice(const std::string& device) override {
-        return device == refused ? ERROR_ACCESS_DENIED : CPortBindings::CheckDevice(device);
+    uint32_t checkDevice(const std::string& device) override {
+        return device == refused ? ERROR_ACCESS_DENIED : FolderPortBindings::checkDevice(device);
     }
 };
 
@@ -38,12 +38,12 @@ protected:
         sparePath = fs::read_symlink(Link(9)).string();
         fs::remove(Link(9));
         fs::create_symlink("/dev/nonexistent-adapter", Link(7));
-        page.m_nDisplayPort = 0;
-        page.m_nMergePort = 5;
-        page.Create();
+        page.m_displayPort = 0;
+        page.m_mergePort = 5;
+        page.createWindow();
     }
     std::string Link(int number) const { return sandbox.PortsDir() + "/COM" + std::to_string(number); }
-    std::string Entry(int index) const { return page.m_cbMergePort->itemText(index).toStdString(); }
+    std::string Entry(int index) const { return page.m_mergePortCombo->itemText(index).toStdString(); }
 
     QApplication& application = EnsureApplication();  // before the page, which is a widget
     TestSandbox sandbox;
@@ -52,25 +52,25 @@ protected:
     std::string boundPath, sparePath;
     Bindings bindings;
     RecordingBox box;
-    CTarvikPPComms page{bindings, box};
+    TarvikPPComms page{bindings, box};
 };
 
 TEST_F(ComPortsPage, ListsShowBoundDevicesAndBindingWritesTheLink) {
-    EXPECT_EQ(page.m_cbDisplayPort->itemText(2).toStdString(), "COM2 — " + boundPath);
+    EXPECT_EQ(page.m_displayPortCombo->itemText(2).toStdString(), "COM2 — " + boundPath);
     EXPECT_EQ(Entry(2), "COM2 — " + boundPath);
     EXPECT_EQ(Entry(7), "COM7 — /dev/nonexistent-adapter (missing)");
     EXPECT_EQ(Entry(5), "COM5");
 
-    ASSERT_TRUE(page.BindDevice(IDC_MERGE_PORT, sparePath));
+    ASSERT_TRUE(page.bindDevice(ControlMergePort, sparePath));
     EXPECT_EQ(fs::read_symlink(Link(5)).string(), sparePath);
     EXPECT_EQ(Entry(5), "COM5 — " + sparePath);
-    EXPECT_EQ(page.m_cbDisplayPort->itemText(5), page.m_cbMergePort->itemText(5));
-    EXPECT_EQ(page.m_nMergePort, 5);
+    EXPECT_EQ(page.m_displayPortCombo->itemText(5), page.m_mergePortCombo->itemText(5));
+    EXPECT_EQ(page.m_mergePort, 5);
 
     // A list at OFF binds the lowest number the folder leaves free, and chooses it.
-    ASSERT_TRUE(page.BindDevice(IDC_DISPLAY_PORT, sparePath));
+    ASSERT_TRUE(page.bindDevice(ControlDisplayPort, sparePath));
     EXPECT_EQ(fs::read_symlink(Link(1)).string(), sparePath);
-    EXPECT_EQ(page.m_nDisplayPort, 1);
+    EXPECT_EQ(page.m_displayPort, 1);
     EXPECT_TRUE(box.shown.empty());
 }
 
@@ -80,16 +80,16 @@ TEST_F(ComPortsPage, ADeviceTheUserMayNotUseOrNoSerialDeviceIsRefused) {
     std::ofstream(plainFile) << "x";
     for (const std::string& device : {sparePath, plainFile, std::string("/dev/nonexistent-adapter")}) {
         box.shown.clear();
-        EXPECT_FALSE(page.BindDevice(IDC_MERGE_PORT, device)) << device;
+        EXPECT_FALSE(page.bindDevice(ControlMergePort, device)) << device;
         ASSERT_EQ(box.shown.size(), 1u) << device;
         EXPECT_NE(box.shown[0].text.find(device), std::string::npos) << box.shown[0].text;
         EXPECT_FALSE(fs::exists(fs::symlink_status(Link(5)))) << "nothing written for " << device;
     }
     box.shown.clear();
-    page.BindDevice(IDC_MERGE_PORT, sparePath);
+    page.bindDevice(ControlMergePort, sparePath);
     EXPECT_NE(box.shown.at(0).text.find("usermod -aG"), std::string::npos) << "says how to get access";
     EXPECT_EQ(Entry(5), "COM5");
-    EXPECT_EQ(page.m_nMergePort, 5);
+    EXPECT_EQ(page.m_mergePort, 5);
 }
 
 // A listener on loopback: the kernel completes a connection to it, which is all tcp:// asks.
@@ -105,7 +105,7 @@ TEST_F(ComPortsPage, AnAddressIsTriedAndWhatWasFoundToldBeforeItIsBound) {
     const std::string url = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
 
     box.answer = IDYES;
-    ASSERT_TRUE(page.BindAddress(IDC_MERGE_PORT, url));
+    ASSERT_TRUE(page.bindAddress(ControlMergePort, url));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_NE(box.shown[0].text.find(url + " answered"), std::string::npos) << box.shown[0].text;
     EXPECT_EQ(fs::read_symlink(Link(5)).string(), url);
@@ -113,10 +113,10 @@ TEST_F(ComPortsPage, AnAddressIsTriedAndWhatWasFoundToldBeforeItIsBound) {
 
     // Nobody listens now: the user is told why, and saying no writes nothing.
     ::close(listener);
-    page.m_cbMergePort->setCurrentIndex(6);
+    page.m_mergePortCombo->setCurrentIndex(6);
     box.shown.clear();
     box.answer = IDNO;
-    EXPECT_FALSE(page.BindAddress(IDC_MERGE_PORT, url));
+    EXPECT_FALSE(page.bindAddress(ControlMergePort, url));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_NE(box.shown[0].text.find("Connection refused"), std::string::npos) << box.shown[0].text;
     EXPECT_FALSE(fs::exists(fs::symlink_status(Link(6))));
@@ -124,7 +124,7 @@ TEST_F(ComPortsPage, AnAddressIsTriedAndWhatWasFoundToldBeforeItIsBound) {
     // An address that does not read as one is refused before anything is tried.
     box.shown.clear();
     box.answer = IDYES;
-    EXPECT_FALSE(page.BindAddress(IDC_MERGE_PORT, "rfc2217://127.0.0.1"));
+    EXPECT_FALSE(page.bindAddress(ControlMergePort, "rfc2217://127.0.0.1"));
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_NE(box.shown[0].text.find("Nothing was changed"), std::string::npos) << box.shown[0].text;
     EXPECT_FALSE(fs::exists(fs::symlink_status(Link(6))));

@@ -27,7 +27,7 @@ class Executable : public ::testing::Test {
 protected:
     // Runs the executable with no display of any kind (unless `extra` names one) and every file it
     // might touch inside the sandbox.
-    Outcome Run(const std::vector<std::string>& args, const std::string& extra = "") {
+    Outcome run(const std::vector<std::string>& args, const std::string& extra = "") {
         const std::string dir = sandbox.Dir().string();
         std::vector<std::string> env = {"HOME=" + dir,
                                         "XDG_CONFIG_HOME=" + dir + "/config",
@@ -93,7 +93,7 @@ TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
         return got;
     };
     for (const char* sw : {"/RegServer", "-regserver", "--RegServer"}) {
-        const Outcome outcome = Run({"-Embedding", sw});
+        const Outcome outcome = run({"-Embedding", sw});
         EXPECT_EQ(outcome.code, 0) << sw;
         EXPECT_EQ(outcome.errors, "") << sw;
         EXPECT_EQ(sortedLines(outcome.output), lines("wrote")) << sw;
@@ -101,7 +101,7 @@ TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
     const std::vector<std::string> registered = lines("removed");
     EXPECT_GE(registered.size(), 2u);
     for (const std::vector<std::string>& expected : {registered, std::vector<std::string>{}}) {
-        const Outcome outcome = Run({"/UnregServer"});
+        const Outcome outcome = run({"/UnregServer"});
         EXPECT_EQ(outcome.code, 0);
         EXPECT_EQ(outcome.errors, "");
         EXPECT_EQ(sortedLines(outcome.output), expected) << "only what was there is named";
@@ -110,16 +110,16 @@ TEST_F(Executable, RegistrationRunsEndAtOnceWithZeroAndNoDisplay) {
 }
 
 TEST_F(Executable, HelpVersionAndUnknownArgumentsNeedNoDisplay) {
-    const Outcome help = Run({"--help"});
+    const Outcome help = run({"--help"});
     EXPECT_EQ(help.code, 0);
     EXPECT_EQ(help.output.rfind("Usage: tarvik", 0), 0u) << help.output;
     EXPECT_EQ(help.errors, "");
-    const Outcome version = Run({"-Embedding", "--version"});
+    const Outcome version = run({"-Embedding", "--version"});
     EXPECT_EQ(version.code, 0);
     EXPECT_EQ(version.output, "Tarvik 1.1.2.0\n");
 
     // Accepted and ignored, as before, but each is named once.
-    const Outcome unknown = Run({"--verbose", "x", "/RegServer"});
+    const Outcome unknown = run({"--verbose", "x", "/RegServer"});
     EXPECT_EQ(unknown.code, 0);
     EXPECT_NE(unknown.errors.find("unknown argument \"--verbose\""), std::string::npos) << unknown.errors;
     EXPECT_NE(unknown.errors.find("unknown argument \"x\""), std::string::npos) << unknown.errors;
@@ -131,7 +131,7 @@ TEST_F(Executable, NoDisplayGivesOneClearLineNotAnAbort) {
          {std::string(), std::string("DISPLAY=").append(UnusedDisplay()), std::string("QT_QPA_PLATFORM=xcb")}) {
         for (const std::vector<std::string>& args :
              {std::vector<std::string>{}, {"/RegServer", "/x"}, {"-Embedding"}}) {
-            const Outcome outcome = Run(args, extra);
+            const Outcome outcome = run(args, extra);
             SCOPED_TRACE(extra + " " + (args.empty() ? "" : args[0]) + ": " + outcome.errors);
             EXPECT_EQ(outcome.code, 2) << "a negative code is a signal";
             EXPECT_EQ(outcome.errors.rfind("tarvik: cannot open a display", 0), 0u);

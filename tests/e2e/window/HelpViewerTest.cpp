@@ -13,23 +13,23 @@ namespace {
 TEST(HelpViewer, WithoutAUrlHandlerPagesOpenInTheOwnViewer) {
     EnsureApplication();
     int asked = 0;
-    CDesktopHelpViewer viewer([&] { return ++asked, false; });
-    viewer.HtmlHelp(TARVIK_HELP_DIR, HH_HELP_CONTEXT, kMainWindowHelpContext);
-    QTextBrowser* own = viewer.OwnViewer();
+    DesktopHelpViewer viewer([&] { return ++asked, false; });
+    viewer.htmlHelp(TARVIK_HELP_DIR, HH_HELP_CONTEXT, MainWindowHelpContext);
+    QTextBrowser* own = viewer.ownViewer();
     ASSERT_NE(own, nullptr);
     EXPECT_TRUE(own->isVisible());
     EXPECT_EQ(own->documentTitle(), "The Tarvik window");
 
     // The same window is reused, and the desktop is asked once per run.
-    viewer.HtmlHelp(TARVIK_HELP_DIR, HH_DISPLAY_TOPIC, 0);
-    EXPECT_EQ(viewer.OwnViewer(), own);
+    viewer.htmlHelp(TARVIK_HELP_DIR, HH_DISPLAY_TOPIC, 0);
+    EXPECT_EQ(viewer.ownViewer(), own);
     EXPECT_EQ(own->documentTitle(), "Tarvik Help");
     EXPECT_EQ(asked, 1);
 
     // A missing page opens nothing.
-    CDesktopHelpViewer nowhere([] { return false; });
-    nowhere.HtmlHelp("/nonexistent", HH_DISPLAY_TOPIC, 0);
-    EXPECT_EQ(nowhere.OwnViewer(), nullptr);
+    DesktopHelpViewer nowhere([] { return false; });
+    nowhere.htmlHelp("/nonexistent", HH_DISPLAY_TOPIC, 0);
+    EXPECT_EQ(nowhere.ownViewer(), nullptr);
 }
 
 }  // namespace

@@ -34,46 +34,46 @@ using Writes = std::vector<std::pair<uint32_t, std::string>>;
 
 class Properties : public ::testing::Test {
 protected:
-    void Start() {
+    void start() {
         harness = std::make_unique<Harness>(settings, std::vector<std::string>{"tarvik"}, /*mouseCapture=*/true);
-        ASSERT_TRUE(harness->Start());
+        ASSERT_TRUE(harness->start());
         dlg = harness->window;
         settings.written.clear();
     }
     // The Properties command, with `drive` working the sheet while it is up.
-    void RunSheet(const std::function<void(CTarvikPropertySheet&)>& drive) {
-        WithModal<CTarvikPropertySheet>([this] { dlg->OnCommand(ID_MENU_PROPERTIES); }, drive);
+    void RunSheet(const std::function<void(TarvikPropertySheet&)>& drive) {
+        WithModal<TarvikPropertySheet>([this] { dlg->onCommand(CommandMenuProperties); }, drive);
     }
     template <typename Control>
-    static Control* On(CTarvikPropertySheet& sheet, Page page, int id) {
-        sheet.SetActivePage(page);
-        return qobject_cast<Control*>(GetDlgItem(*sheet.GetPage(page), id));
+    static Control* On(TarvikPropertySheet& sheet, Page page, int id) {
+        sheet.setActivePage(page);
+        return qobject_cast<Control*>(getDlgItem(*sheet.getPage(page), id));
     }
-    static void Press(CTarvikPropertySheet& sheet, QDialogButtonBox::StandardButton which) {
+    static void Press(TarvikPropertySheet& sheet, QDialogButtonBox::StandardButton which) {
         sheet.findChild<QDialogButtonBox*>()->button(which)->click();
     }
     int32_t Number(uint32_t hive, const std::string& name) { return settings.numbers.at({hive, name}); }
     // The port numbers the start opens (and the sheet is given).
-    void OpenPorts(int32_t display, int32_t merge) {
+    void openPorts(int32_t display, int32_t merge) {
         settings.numbers[{HKLM, "Display Port"}] = display;
         settings.numbers[{HKLM, "Merge Port"}] = merge;
     }
 
     FakeSettings settings;
     std::unique_ptr<Harness> harness;
-    CTestDlg* dlg = nullptr;
+    TestDlg* dlg = nullptr;
 };
 
 TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;  // nothing is stored on opening
     settings.numbers[{HKLM, "Display Port"}] = 0;
     settings.numbers[{HKLM, "Merge Port"}] = 0;
-    Start();
-    RunSheet([](CTarvikPropertySheet& sheet) {
+    start();
+    RunSheet([](TarvikPropertySheet& sheet) {
         EXPECT_EQ(sheet.windowTitle(), "Tarvik Properties");
         const QStringList tabs{"Macros", "Preferences", "Mouse", "Com Ports"};
-        for (int i = 0; i < 4; ++i) EXPECT_EQ(sheet.GetTabControl()->tabText(i), tabs[i]);
-        EXPECT_EQ(sheet.GetTabControl()->currentIndex(), 0);
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(sheet.getTabControl()->tabText(i), tabs[i]);
+        EXPECT_EQ(sheet.getTabControl()->currentIndex(), 0);
         On<QLineEdit>(sheet, kMacros, 1040)->setText("Boot");
         On<QCheckBox>(sheet, kPrefs, 1031)->click();  // float off
         On<QRadioButton>(sheet, kPrefs, 1042)->click();
@@ -97,18 +97,18 @@ TEST_F(Properties, OkStoresEveryValueInItsHiveInOrderAndAppliesIt) {
     EXPECT_EQ(Number(HKLM, "Baud"), 9600);
     EXPECT_EQ(settings.strings.at({HKCU, "Name1"}), "Boot");
     // In force at once: the window's fields, its float state and the button caption.
-    EXPECT_EQ(dlg->Session().mouseSpeed(), 61);
-    EXPECT_EQ(dlg->Session().mouseStartPosition(), 1);
-    EXPECT_EQ(dlg->m_nStartMode, 1);
+    EXPECT_EQ(dlg->session().mouseSpeed(), 61);
+    EXPECT_EQ(dlg->session().mouseStartPosition(), 1);
+    EXPECT_EQ(dlg->m_startMode, 1);
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    EXPECT_EQ(dlg->m_btnMacro[0]->text(), "Boot");
+    EXPECT_EQ(dlg->m_macroButton[0]->text(), "Boot");
 }
 
 TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
     for (int32_t remember : {1, 0}) {
         settings.numbers[{HKCU, "Main Rem Position"}] = remember;
-        Start();
-        RunSheet([](CTarvikPropertySheet& sheet) {
+        start();
+        RunSheet([](TarvikPropertySheet& sheet) {
             On<QCheckBox>(sheet, kPrefs, 1031)->click();
             On<QLineEdit>(sheet, kMacros, 1028)->setText("changed");
             Press(sheet, QDialogButtonBox::Cancel);
@@ -116,8 +116,8 @@ TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
         const Writes expected =
             remember ? Writes{{HKCU, "Main Pos x"}, {HKCU, "Main Pos y"}, {HKCU, "Main Visible"}} : Writes{};
         EXPECT_EQ(settings.written, expected) << remember;
-        EXPECT_TRUE(dlg->m_bFloat);
-        EXPECT_NE(dlg->Session().macros()[0].Text, "changed");
+        EXPECT_TRUE(dlg->m_float);
+        EXPECT_NE(dlg->session().macros()[0].text, "changed");
         harness.reset();
     }
 }
@@ -125,16 +125,16 @@ TEST_F(Properties, CancelStoresOnlyThePositionTakenOnOpening) {
 TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
     // With one port stored no line opens; the page is given the stored number all the same.
     settings.numbers[{HKLM, "Display Port"}] = 300;
-    Start();
-    dlg->m_bFloat = 5;
-    dlg->m_nStartMode = 7;
-    dlg->Session().setMouseStartPosition(9);
-    dlg->Session().setMouseSpeed(150);
+    start();
+    dlg->m_float = 5;
+    dlg->m_startMode = 7;
+    dlg->session().setMouseStartPosition(9);
+    dlg->session().setMouseSpeed(150);
     // Bytes no text control can show survive a Macros page the user did not touch.
-    MacroArray macros = dlg->Session().macros();
-    macros[2].Text = "\xE9t\xE9";
-    dlg->Session().setMacros(macros);
-    RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
+    MacroArray macros = dlg->session().macros();
+    macros[2].text = "\xE9t\xE9";
+    dlg->session().setMacros(macros);
+    RunSheet([](TarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Number(HKCU, "Main Float"), 5);
     EXPECT_EQ(Number(HKCU, "Main Start"), 7);
     EXPECT_EQ(Number(HKCU, "Mouse Position"), 9);
@@ -147,9 +147,9 @@ TEST_F(Properties, PagesNeverOpenedReturnExactlyWhatTheyWereGiven) {
 TEST_F(Properties, APortOutsideTheListSelectsNothingAndIsKept) {
     settings.numbers[{HKLM, "Display Port"}] = 300;
     settings.numbers[{HKLM, "Merge Port"}] = 0;
-    Start();
-    dlg->Session().setMouseSpeed(150);
-    RunSheet([](CTarvikPropertySheet& sheet) {
+    start();
+    dlg->session().setMouseSpeed(150);
+    RunSheet([](TarvikPropertySheet& sheet) {
         QComboBox* display = On<QComboBox>(sheet, kComms, 1044);
         QComboBox* merge = On<QComboBox>(sheet, kComms, 1045);
         ASSERT_EQ(display->count(), 257);
@@ -168,41 +168,41 @@ TEST_F(Properties, PortsAreAlwaysRewrittenButReopenedOnlyWhenChanged) {
     TestSandbox sandbox;
     PtyLine display(sandbox, 1), merge(sandbox, 2);
     ASSERT_TRUE(display.Ok() && merge.Ok());
-    OpenPorts(1, 2);
+    openPorts(1, 2);
     settings.numbers[{HKCU, "Main Rem Position"}] = 0;
-    Start();
-    ASSERT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay) && dlg->Session().ports().isOpen(PortIdMerge));
+    start();
+    ASSERT_TRUE(dlg->session().ports().isOpen(PortIdDisplay) && dlg->session().ports().isOpen(PortIdMerge));
     // With the names gone from the ports folder, a reopening would fail and show.
     std::filesystem::remove(sandbox.PortsDir() + "/COM1");
     std::filesystem::remove(sandbox.PortsDir() + "/COM2");
-    RunSheet([](CTarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
+    RunSheet([](TarvikPropertySheet& sheet) { Press(sheet, QDialogButtonBox::Ok); });
     EXPECT_EQ(Writes(settings.written.begin() + 5, settings.written.begin() + 8),
               (Writes{{HKLM, "Display Port"}, {HKLM, "Merge Port"}, {HKLM, "Baud"}}));
-    EXPECT_TRUE(dlg->Session().ports().isOpen(PortIdDisplay) && dlg->Session().ports().isOpen(PortIdMerge))
+    EXPECT_TRUE(dlg->session().ports().isOpen(PortIdDisplay) && dlg->session().ports().isOpen(PortIdMerge))
         << "not reopened";
 
     // One port changed is enough: the lines are reopened and the new one gets the mouse state.
     PtyLine fresh(sandbox, 3);
     ASSERT_TRUE(fresh.Ok());
-    RunSheet([](CTarvikPropertySheet& sheet) {
+    RunSheet([](TarvikPropertySheet& sheet) {
         On<QComboBox>(sheet, kComms, 1045)->setCurrentIndex(3);
         Press(sheet, QDialogButtonBox::Ok);
     });
-    EXPECT_EQ(dlg->Session().ports().mergePortNumber(), 3);
+    EXPECT_EQ(dlg->session().ports().mergePortNumber(), 3);
     EXPECT_EQ(fresh.Receive(6).size(), 6u) << "the mouse packet on the new line";
-    RunSheet([](CTarvikPropertySheet& sheet) {
+    RunSheet([](TarvikPropertySheet& sheet) {
         On<QComboBox>(sheet, kComms, 1044)->setCurrentIndex(0);  // OFF
         Press(sheet, QDialogButtonBox::Ok);
     });
     EXPECT_EQ(Number(HKLM, "Display Port"), 0);
-    EXPECT_EQ(dlg->Session().ports().displayPortNumber(), 0);
+    EXPECT_EQ(dlg->session().ports().displayPortNumber(), 0);
     EXPECT_EQ(Number(HKLM, "Merge Port"), 3);
 }
 
 TEST(PropertiesOnHiveFiles, OkKeepsTheStoredPortsOfARunThatOpenedNone) {
     TestSandbox sandbox;
     RecordingBox box;
-    CSettings settings(box);
+    HiveSettings settings(box);
     const std::string section =
         "Windows Registry Editor Version 5.00\n\n"
         "[HKEY_LOCAL_MACHINE\\Software\\Ondrix Series III\\Tarvik]\n"
@@ -213,22 +213,22 @@ TEST(PropertiesOnHiveFiles, OkKeepsTheStoredPortsOfARunThatOpenedNone) {
         Harness harness(settings,
                         client ? std::vector<std::string>{"tarvik", "-Embedding"} : std::vector<std::string>{"tarvik"},
                         true);
-        ASSERT_TRUE(harness.Start());
-        WithModal<CTarvikPropertySheet>(
-            [&] { harness.window->OnCommand(ID_MENU_PROPERTIES); },
-            [client](CTarvikPropertySheet& sheet) {
-                sheet.SetActivePage(kComms);
-                QWidget& page = *sheet.GetPage(kComms);
-                EXPECT_EQ(qobject_cast<QComboBox*>(GetDlgItem(page, 1044))->currentIndex(), 3);
-                EXPECT_EQ(qobject_cast<QComboBox*>(GetDlgItem(page, 1045))->currentIndex(), client ? 4 : -1);
+        ASSERT_TRUE(harness.start());
+        WithModal<TarvikPropertySheet>(
+            [&] { harness.window->onCommand(CommandMenuProperties); },
+            [client](TarvikPropertySheet& sheet) {
+                sheet.setActivePage(kComms);
+                QWidget& page = *sheet.getPage(kComms);
+                EXPECT_EQ(qobject_cast<QComboBox*>(getDlgItem(page, 1044))->currentIndex(), 3);
+                EXPECT_EQ(qobject_cast<QComboBox*>(getDlgItem(page, 1045))->currentIndex(), client ? 4 : -1);
                 sheet.accept();
             });
         int32_t display = 0, merge = 0, baud = 0;
-        EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_DISPLAY_PORT, display) && display == 3) << client;
-        EXPECT_EQ(settings.ReadSettingNumber(HKLM, IDS_MERGE_PORT, merge), client) << client;
+        EXPECT_TRUE(settings.readSettingNumber(HKLM, StringDisplayPort, display) && display == 3) << client;
+        EXPECT_EQ(settings.readSettingNumber(HKLM, StringMergePort, merge), client) << client;
         EXPECT_EQ(merge, client ? 4 : 0);
-        EXPECT_TRUE(settings.ReadSettingNumber(HKLM, IDS_BAUD, baud) && baud == 19200) << client;
-        EXPECT_FALSE(harness.window->Session().ports().isOpen(PortIdDisplay)) << "nothing reopened";
+        EXPECT_TRUE(settings.readSettingNumber(HKLM, StringBaud, baud) && baud == 19200) << client;
+        EXPECT_FALSE(harness.window->session().ports().isOpen(PortIdDisplay)) << "nothing reopened";
     }
     EXPECT_TRUE(box.shown.empty());
 }
@@ -239,31 +239,32 @@ TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithThe
     std::ofstream(sandbox.Dir() / "not-a-folder") << "x";
     ::setenv("TARVIK_MACHINE_HIVE", (sandbox.Dir() / "not-a-folder" / "machine.reg").c_str(), 1);
     RecordingBox box;
-    CSettings settings(box);
+    HiveSettings settings(box);
     Harness harness(settings, {"tarvik"}, /*mouseCapture=*/true);
-    ASSERT_TRUE(harness.Start());
-    CTestDlg* dlg = harness.window;
-    WithModal<CTarvikPropertySheet>(
-        [dlg] { dlg->OnCommand(ID_MENU_PROPERTIES); },
-        [](CTarvikPropertySheet& sheet) {
-            sheet.SetActivePage(kComms);
-            qobject_cast<QComboBox*>(GetDlgItem(*sheet.GetPage(kComms), 1045))->setCurrentIndex(4);
+    ASSERT_TRUE(harness.start());
+    TestDlg* dlg = harness.window;
+    WithModal<TarvikPropertySheet>(
+        [dlg] { dlg->onCommand(CommandMenuProperties); },
+        [](TarvikPropertySheet& sheet) {
+            sheet.setActivePage(kComms);
+            qobject_cast<QComboBox*>(getDlgItem(*sheet.getPage(kComms), 1045))->setCurrentIndex(4);
             sheet.accept();
         });
     // The three port values fail alike; a failure of a file is told once per run.
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n5: ", 0), 0u);
     EXPECT_NE(box.shown[0].text.find("sudo install -d -m 2775 -g dialout"), std::string::npos) << box.shown[0].text;
-    EXPECT_EQ(dlg->Session().ports().mergePortNumber(), 0) << "reopened on what the machine's settings hold";
+    EXPECT_EQ(dlg->session().ports().mergePortNumber(), 0) << "reopened on what the machine's settings hold";
 }
 
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {
-    Start();
-    RunSheet([this](CTarvikPropertySheet& sheet) {
-        for (uint32_t command : {ID_MENU_EXIT, ID_MENU_PROPERTIES, IDM_ABOUTBOX}) dlg->Post(WM_COMMAND, command, 0);
+    start();
+    RunSheet([this](TarvikPropertySheet& sheet) {
+        for (uint32_t command : {CommandMenuExit, CommandMenuProperties, CommandAboutbox})
+            dlg->post(WM_COMMAND, command, 0);
         QCoreApplication::sendPostedEvents(dlg, 0);
         EXPECT_TRUE(sheet.isVisible() && !harness->destroyed) << "the tray menu's commands are dropped";
-        dlg->Post(WM_CLOSE, 0, 0);
+        dlg->post(WM_CLOSE, 0, 0);
         QCoreApplication::sendPostedEvents(dlg, 0);
         EXPECT_FALSE(sheet.isVisible()) << "the sheet is closed for the exit";
         EXPECT_FALSE(harness->destroyed) << "but the window stays until the sheet's command has returned";

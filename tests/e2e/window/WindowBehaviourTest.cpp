@@ -26,41 +26,41 @@ namespace {
 
 class Behaviour : public ::testing::Test {
 protected:
-    void Start() {
+    void start() {
         harness = std::make_unique<Harness>(settings, std::vector<std::string>{"tarvik"}, /*mouseCapture=*/true);
-        ASSERT_TRUE(harness->Start());
+        ASSERT_TRUE(harness->start());
         dlg = harness->window;
     }
     int32_t Stored(uint32_t id) {
         int32_t value = -12345;
-        settings.ReadSettingNumber(HKEY_CURRENT_USER, id, value);
+        settings.readSettingNumber(HKEY_CURRENT_USER, id, value);
         return value;
     }
     FakeSettings settings;
     std::unique_ptr<Harness> harness;
-    CTestDlg* dlg = nullptr;
+    TestDlg* dlg = nullptr;
 };
 
 TEST_F(Behaviour, CloseButtonMenuCloseAndKeysOnlyHide) {
-    Start();
+    start();
     ASSERT_TRUE(dlg->isVisible());
     dlg->close();  // the title bar's close button and Alt+F4 arrive as this
     harness->Pump();
-    EXPECT_FALSE(dlg->isVisible() || dlg->m_bVisible);
+    EXPECT_FALSE(dlg->isVisible() || dlg->m_visible);
     EXPECT_FALSE(harness->destroyed);
 
-    dlg->OnTrayNotify(WM_LBUTTONDOWN);  // a click on the notification-area icon
-    EXPECT_TRUE(dlg->isVisible() && dlg->m_bVisible);
-    dlg->OnCommand(ID_MENU_CLOSE);
+    dlg->onTrayNotify(WM_LBUTTONDOWN);  // a click on the notification-area icon
+    EXPECT_TRUE(dlg->isVisible() && dlg->m_visible);
+    dlg->onCommand(CommandMenuClose);
     EXPECT_FALSE(dlg->isVisible());
 
     // A click posted from another thread arrives on the window's own.
-    std::thread([this] { dlg->Post(UWM_TRAYNOTIFY, 1, WM_LBUTTONDOWN); }).join();
+    std::thread([this] { dlg->post(MessageTrayNotify, 1, WM_LBUTTONDOWN); }).join();
     harness->Pump();
     ASSERT_TRUE(dlg->isVisible());
     for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
         QTest::keyClick(dlg, static_cast<Qt::Key>(key));
-        QTest::keyClick(dlg->m_btnMacro[0], static_cast<Qt::Key>(key));
+        QTest::keyClick(dlg->m_macroButton[0], static_cast<Qt::Key>(key));
     }
     harness->Pump();
     EXPECT_TRUE(dlg->isVisible());
@@ -68,37 +68,37 @@ TEST_F(Behaviour, CloseButtonMenuCloseAndKeysOnlyHide) {
 }
 
 TEST_F(Behaviour, ExitWithClientsIsRefusedOrAskedAndNoMeansNo) {
-    Start();
-    harness->module.Lock();
-    dlg->ShowMainWindow(false);
-    dlg->OnCommand(ID_MENU_EXIT);
-    EXPECT_EQ(dlg->GetDisplayText(), "Can't Exit: 1 Client ");
+    start();
+    harness->module.lock();
+    dlg->showMainWindow(false);
+    dlg->onCommand(CommandMenuExit);
+    EXPECT_EQ(dlg->getDisplayText(), "Can't Exit: 1 Client ");
     EXPECT_TRUE(dlg->isVisible());
-    harness->module.Lock();
-    dlg->OnExit();
-    EXPECT_EQ(dlg->GetDisplayText(), "Can't Exit: 2 Clients");
+    harness->module.lock();
+    dlg->onExit();
+    EXPECT_EQ(dlg->getDisplayText(), "Can't Exit: 2 Clients");
     EXPECT_TRUE(harness->box.shown.empty());
 
     // A close request asks instead.
-    dlg->Post(WM_CLOSE, 0, 0);
+    dlg->post(WM_CLOSE, 0, 0);
     harness->Pump();
     ASSERT_EQ(harness->box.shown.size(), 1u);
     EXPECT_EQ(harness->box.shown[0].text, "Warning: 2 Clients connected\nExit Application?");
     EXPECT_EQ(harness->box.shown[0].flags, MB_YESNO | MB_ICONHAND | MB_DEFBUTTON2);
     EXPECT_FALSE(harness->destroyed);
     EXPECT_EQ(dlg->shutdowns, 0);
-    EXPECT_EQ(harness->module.m_bCloseOnLastUnlock.load(), 1);
+    EXPECT_EQ(harness->module.m_closeOnLastUnlock.load(), 1);
 
     harness->box.answer = IDYES;
-    dlg->Post(WM_CLOSE, 0, 0);
+    dlg->post(WM_CLOSE, 0, 0);
     harness->Pump();
     EXPECT_TRUE(harness->destroyed);
-    EXPECT_EQ(harness->module.m_bCloseOnLastUnlock.load(), 0);
-    EXPECT_EQ(harness->app.m_pMainDlg, nullptr);
-    EXPECT_EQ(harness->module.GetMainWindow(), nullptr);
+    EXPECT_EQ(harness->module.m_closeOnLastUnlock.load(), 0);
+    EXPECT_EQ(harness->app.m_mainDlg, nullptr);
+    EXPECT_EQ(harness->module.getMainWindow(), nullptr);
     // Clients letting go afterwards post nothing more (and nothing reaches the deleted window).
-    harness->module.Unlock();
-    harness->module.Unlock();
+    harness->module.unlock();
+    harness->module.unlock();
     harness->Pump();
 }
 
@@ -108,17 +108,16 @@ TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
     struct Spy : QObject {
         std::vector<std::pair<int, uint32_t>> seen;  // event type, message
         bool eventFilter(QObject*, QEvent* event) override {
-            if (auto* message = dynamic_cast<CMessageEvent*>(event))
-                seen.push_back({event->type(), message->Message()});
+            if (auto* message = dynamic_cast<MessageEvent*>(event)) seen.push_back({event->type(), message->message()});
             return false;
         }
     } spy;
-    Start();
+    start();
     dlg->installEventFilter(&spy);
-    harness->module.Lock();                         // so the close request asks instead of ending the run
-    dlg->Session().setContextMenuSuppressed(true);  // and the context menu does not open
+    harness->module.lock();                         // so the close request asks instead of ending the run
+    dlg->session().setContextMenuSuppressed(true);  // and the context menu does not open
     std::thread([this] {
-        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, UWM_TRAYNOTIFY}) dlg->Post(message, 0, 0);
+        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, MessageTrayNotify}) dlg->post(message, 0, 0);
     }).join();
     harness->Pump();
     ASSERT_EQ(spy.seen.size(), 3u);
@@ -132,18 +131,18 @@ TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
 }
 
 TEST_F(Behaviour, LastClientLeavingEndsTheProgramWithoutAQuestion) {
-    Start();
-    harness->module.Lock();
-    EXPECT_EQ(harness->module.Unlock(), 0);
+    start();
+    harness->module.lock();
+    EXPECT_EQ(harness->module.unlock(), 0);
     EXPECT_FALSE(harness->destroyed) << "the close is posted, not run inside the client's call";
-    CTestDlg* window = harness->window;
+    TestDlg* window = harness->window;
     QCoreApplication::sendPostedEvents(window, 0);
     EXPECT_TRUE(harness->destroyed);
     EXPECT_EQ(window->shutdowns, 1);
-    EXPECT_EQ(window->GetDisplayText(), "Shutdown - Please Wait");
-    EXPECT_FALSE(window->Session().ports().commsEnabled());
+    EXPECT_EQ(window->getDisplayText(), "Shutdown - Please Wait");
+    EXPECT_FALSE(window->session().ports().commsEnabled());
     EXPECT_TRUE(harness->box.shown.empty());
-    EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1);
+    EXPECT_EQ(Stored(StringMainVisible), 1);
     harness->Pump();
 }
 
@@ -159,31 +158,31 @@ TEST_F(Behaviour, PlacementComesBackAndLostWindowsReturn) {
     settings.numbers[{HKEY_CURRENT_USER, "Main Visible"}] = 0;
     settings.numbers[{HKEY_CURRENT_USER, "Main Start"}] = 2;  // Last Used
     settings.numbers[{HKEY_CURRENT_USER, "Main Float"}] = 0;
-    Start();
-    EXPECT_EQ(dlg->Session().mouseEmulation().m_nDesktopWidth, desktop.width())
+    start();
+    EXPECT_EQ(dlg->session().mouseEmulation().m_desktopWidth, desktop.width())
         << "the mouse's virtual screen is the primary one";
-    EXPECT_EQ(dlg->Session().mouseEmulation().m_nDesktopHeight, desktop.height());
-    EXPECT_EQ(dlg->m_nPosY, -40) << "a position above the screen stays as stored";
+    EXPECT_EQ(dlg->session().mouseEmulation().m_desktopHeight, desktop.height());
+    EXPECT_EQ(dlg->m_posY, -40) << "a position above the screen stays as stored";
     EXPECT_FALSE(dlg->isVisible()) << "Last Used after a hidden run";
     EXPECT_FALSE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-    dlg->ShowMainWindow(true);
+    dlg->showMainWindow(true);
     EXPECT_NE(dlg->frameGeometry(), dlg->geometry()) << "the window has a frame";
     EXPECT_EQ(dlg->frameGeometry().right(), work.right()) << "flush right, frame and all";
-    EXPECT_EQ(dlg->m_nPosX, dlg->frameGeometry().x());
-    dlg->ShowMainWindow(false);
+    EXPECT_EQ(dlg->m_posX, dlg->frameGeometry().x());
+    dlg->showMainWindow(false);
 
-    dlg->SetFloat(true);
+    dlg->setFloat(true);
     EXPECT_TRUE(dlg->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     EXPECT_FALSE(dlg->isVisible()) << "floating does not show a hidden window";
-    dlg->ShowMainWindow(true);
-    dlg->SetFloat(false);
+    dlg->showMainWindow(true);
+    dlg->setFloat(false);
     EXPECT_TRUE(dlg->isVisible()) << "changing float keeps a shown window shown";
 
-    dlg->m_bRememberPosition = 0;
+    dlg->m_rememberPosition = 0;
     settings.numbers.clear();
-    dlg->SaveWindowState();
-    EXPECT_EQ(Stored(IDS_MAIN_POS_X), -12345) << "position not remembered";
-    EXPECT_EQ(Stored(IDS_MAIN_VISIBLE), 1) << "visibility always";
+    dlg->saveWindowState();
+    EXPECT_EQ(Stored(StringMainPosX), -12345) << "position not remembered";
+    EXPECT_EQ(Stored(StringMainVisible), 1) << "visibility always";
 }
 
 // The items of the menu that `open` brings up ("-" for a separator), and where it opened; the menu
@@ -206,23 +205,23 @@ std::string MenuOpenedBy(const std::function<void()>& open, QPoint* at = nullptr
 const std::string kWindowMenu = "Close|-|Properties|Monitor|-|Help|About|-|Exit";
 
 TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
-    Start();
+    start();
     QCursor::setPos(40, 50);
     const auto rightClick = [this] {
-        dlg->OnTrayNotify(WM_RBUTTONDOWN);
+        dlg->onTrayNotify(WM_RBUTTONDOWN);
         harness->Pump();
     };
     QPoint at;
     EXPECT_EQ(MenuOpenedBy(rightClick, &at), kWindowMenu);
     EXPECT_EQ(at, QCursor::pos());
 
-    dlg->Session().setContextMenuSuppressed(true);
+    dlg->session().setContextMenuSuppressed(true);
     EXPECT_EQ(MenuOpenedBy(rightClick), "");
 }
 
 // The display line is a text field, whose own menu (Copy, Select All) must not open instead.
 TEST_F(Behaviour, RightClickOnTheDisplayLineOpensTheWindowsMenu) {
-    Start();
+    start();
     const QPoint onLine = dlg->m_display->mapTo(dlg, dlg->m_display->rect().center());
     EXPECT_EQ(MenuOpenedBy([&] { QTest::mouseClick(dlg->windowHandle(), Qt::RightButton, {}, onLine); }), kWindowMenu);
 }
@@ -243,7 +242,7 @@ TEST(MonitorPlacement, BesideTheMainWindowAndInsideTheWorkArea) {
         {{300, 250, 300, 300}, {608, 250, 416, 440}},  // no side has room: the most, shrunk to it
     };
     for (const Case& c : cases) {
-        const QRect placed = PlaceBeside(c.owner, outer, work);
+        const QRect placed = placeBeside(c.owner, outer, work);
         EXPECT_EQ(placed, c.expected) << c.owner.x() << "," << c.owner.y();
         EXPECT_FALSE(placed.intersects(c.owner));
         EXPECT_TRUE(work.contains(placed));
@@ -269,11 +268,11 @@ TEST(StartModes, DecideTheWindowOfAStandAloneRunOnly) {
         std::vector<std::string> argv{"tarvik"};
         if (c.arg) argv.emplace_back(c.arg);
         Harness harness(settings, argv, /*mouseCapture=*/true);
-        ASSERT_TRUE(harness.Start());
+        ASSERT_TRUE(harness.start());
         SCOPED_TRACE("mode " + std::to_string(c.mode) + ", stored visible " + std::to_string(c.storedVisible) +
                      (c.arg ? ", client run" : ""));
         EXPECT_EQ(harness.window->isVisible(), c.shown);
-        EXPECT_EQ(harness.window->m_bVisible != 0, c.shown);
+        EXPECT_EQ(harness.window->m_visible != 0, c.shown);
         EXPECT_EQ(harness.window->pos(), QPoint(10, 20));
     }
 }

@@ -32,7 +32,7 @@ QApplication& EnsureApplication() {
     return *app;
 }
 
-Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture,
+Harness::Harness(Settings& settings, std::vector<std::string> argv, bool mouseCapture,
                  const ClassObjectsMaker& makeClassObjects)
     : madeClassObjects(makeClassObjects ? makeClassObjects(module) : nullptr),
       app(module, madeClassObjects ? *madeClassObjects : classObjects, viewer, std::move(argv), "/nonexistent/help"),
@@ -43,23 +43,23 @@ Harness::Harness(ISettings& settings, std::vector<std::string> argv, bool mouseC
 }
 
 Harness::~Harness() {
-    if (window != nullptr && !window->IsDestroyed()) {
+    if (window != nullptr && !window->isDestroyed()) {
         // Real class objects outlive the window here, as they do in the program.
-        app.OnMainWindowDestroyed();
+        app.onMainWindowDestroyed();
         delete window;
     }
     Pump();
 }
 
-IMainWindow* Harness::CreateMainWindow() {
-    auto* dlg = new CTestDlg(m_settings, box, module, *session, m_mouseCapture);
-    if (!dlg->Create()) {
+ShellWindow* Harness::createMainWindow() {
+    auto* dlg = new TestDlg(m_settings, box, module, *session, m_mouseCapture);
+    if (!dlg->createWindow()) {
         delete dlg;
         return nullptr;
     }
-    dlg->SetHelpHandler([this](uint32_t data, uint32_t command) { app.WinHelp(data, command); });
-    dlg->SetDestroyedHandler([this] {
-        app.OnMainWindowDestroyed();
+    dlg->setHelpHandler([this](uint32_t data, uint32_t command) { app.winHelp(data, command); });
+    dlg->setDestroyedHandler([this] {
+        app.onMainWindowDestroyed();
         destroyed = true;
         shutdowns = window->shutdowns;
     });

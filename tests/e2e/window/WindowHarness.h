@@ -54,28 +54,27 @@ void WithModal(const std::function<void()>& open, const std::function<void(Dialo
 // Lets the event loop run (timers included) until `done` holds; false after 10 s.
 bool PumpUntil(const std::function<bool()>& done);
 
-struct FakeHelpViewer : IHelpViewer {
+struct FakeHelpViewer : HelpViewer {
     struct Call {
         uint32_t command, data;
     };
     std::vector<Call> calls;
-    void HtmlHelp(const std::string&, uint32_t command, uint32_t data) override { calls.push_back({command, data}); }
+    void htmlHelp(const std::string&, uint32_t command, uint32_t data) override { calls.push_back({command, data}); }
 };
 
 // The window as created by the start-up, with mouse capture available or not.
-class CTestDlg : public CTarvikDlg {
+class TestDlg : public MainWindow {
 public:
-    CTestDlg(ISettings& settings, IMessageBox& box, CTarvikModule& module, InstrumentSession& session,
-             bool mouseCapture)
-        : CTarvikDlg(settings, box, module, session),
+    TestDlg(Settings& settings, MessageBox& box, TarvikModule& module, InstrumentSession& session, bool mouseCapture)
+        : MainWindow(settings, box, module, session),
           m_mouseCapture(mouseCapture) {}
-    bool InitDirectInput() override { return m_mouseCapture || CTarvikDlg::InitDirectInput(); }
+    bool initDirectInput() override { return m_mouseCapture || MainWindow::initDirectInput(); }
     int shutdowns = 0;
 
 protected:
-    void OnShutdown() override {
+    void onShutdown() override {
         ++shutdowns;
-        CTarvikDlg::OnShutdown();
+        MainWindow::onShutdown();
     }
 
 private:
@@ -84,33 +83,33 @@ private:
 
 // Runs a whole start-up: application object, module, session, window. The class objects are a fake unless
 // `makeClassObjects` makes real ones for the module.
-class Harness : public IMainWindowFactory {
+class Harness : public ShellWindowFactory {
 public:
-    using ClassObjectsMaker = std::function<std::unique_ptr<IClassObjects>(CTarvikModule&)>;
-    Harness(ISettings& settings, std::vector<std::string> argv, bool mouseCapture = false,
+    using ClassObjectsMaker = std::function<std::unique_ptr<ClassObjects>(TarvikModule&)>;
+    Harness(Settings& settings, std::vector<std::string> argv, bool mouseCapture = false,
             const ClassObjectsMaker& makeClassObjects = nullptr);
     ~Harness() override;
 
-    bool Start() { return app.InitInstance(*this); }
-    IMainWindow* CreateMainWindow() override;
+    bool start() { return app.initInstance(*this); }
+    ShellWindow* createMainWindow() override;
     // Lets posted messages and deferred deletions run.
     void Pump();
 
-    CTarvikModule module;
+    TarvikModule module;
     FakeClassObjects classObjects;
-    std::unique_ptr<IClassObjects> madeClassObjects;
+    std::unique_ptr<ClassObjects> madeClassObjects;
     FakeHelpViewer viewer;
     RecordingBox box;
-    CTarvikApp app;
+    TarvikApp app;
     // Made after the toolkit, as the program makes it; outlives the window.
     std::unique_ptr<InstrumentSession> session;
-    CTestDlg* window = nullptr;
+    TestDlg* window = nullptr;
     std::unique_ptr<MainWindowAdapter> adapter;
     bool destroyed = false;
     int shutdowns = 0;  // the window's shutdown work, counted as it went
 
 private:
-    ISettings& m_settings;
+    Settings& m_settings;
     bool m_mouseCapture;
 };
 

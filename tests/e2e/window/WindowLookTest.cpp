@@ -39,10 +39,10 @@ std::string Face(const QWidget& widget) { return QFontInfo(widget.font()).family
 TEST(WindowLook, CaptionsFitTheirButtonsInAProportionalFace) {
     TestSandbox sandbox;
     RecordingBox box;
-    CSettings settings{box};
+    HiveSettings settings{box};
     Harness harness(settings, {"tarvik"});
-    ASSERT_TRUE(harness.Start());
-    CTarvikDlg& dlg = *harness.window;
+    ASSERT_TRUE(harness.start());
+    MainWindow& dlg = *harness.window;
 
     EXPECT_FALSE(QFontInfo(dlg.m_display->font()).fixedPitch()) << Face(*dlg.m_display);
     EXPECT_LE(QFontMetrics(dlg.m_display->font()).height(), TextRoom(*dlg.m_display).height()) << Face(*dlg.m_display);

@@ -17,7 +17,7 @@ QString PathOf(const QDBusMessage& reply) { return reply.arguments().value(0).va
 TEST_F(BusFixture, ObjectSendsReachBothLinesBadCallsChangeNothingAndReleaseEndsTheRun) {
     StartStandAlone();
     QDBusConnection a = Client("a"), b = Client("b");
-    const QDBusMessage created = CreateInstance(a);
+    const QDBusMessage created = createInstance(a);
     ASSERT_EQ(created.type(), QDBusMessage::ReplyMessage) << created.errorMessage().toStdString();
     const QString server = created.service(), path = PathOf(created);
     EXPECT_EQ(Pid(server), static_cast<uint32_t>(tarvik->Pid())) << "the running stand-alone run serves the client";
@@ -57,7 +57,7 @@ TEST_F(BusFixture, ObjectSendsReachBothLinesBadCallsChangeNothingAndReleaseEndsT
 
     // The one client lets go: the run the user started ends, as a last client leaving ends it.
     EXPECT_EQ(Call(a, server, path, kObject, "Release").type(), QDBusMessage::ReplyMessage);
-    EXPECT_EQ(tarvik->Wait(), 0);
+    EXPECT_EQ(tarvik->wait(), 0);
 }
 
 TEST_F(BusFixture, EverySinkHearsEachNewNameOnceInSlotOrder) {
@@ -65,7 +65,7 @@ TEST_F(BusFixture, EverySinkHearsEachNewNameOnceInSlotOrder) {
     QDBusConnection a = Client("a");
     SinkRecorder sinks;
     ASSERT_TRUE(a.registerVirtualObject("/sinks", &sinks, QDBusConnection::SubPath));
-    const QDBusMessage created = CreateInstance(a);
+    const QDBusMessage created = createInstance(a);
     const QString server = created.service(), path = PathOf(created);
     const auto advise = [&](const char* sink) {
         return Call(a, server, path, kPoint, "Advise", {QVariant::fromValue(QDBusObjectPath(sink))})
@@ -76,14 +76,14 @@ TEST_F(BusFixture, EverySinkHearsEachNewNameOnceInSlotOrder) {
     advise("/sinks/second");
     const auto heard = [&](size_t count) { return WaitWithEvents([&] { return sinks.Events().size() >= count; }); };
 
-    sim->Write("name Instrument 1\n");
+    sim->write("name Instrument 1\n");
     ASSERT_TRUE(heard(2));
-    sim->Write("name Instrument 1\nname Sys Config\n");  // the repeat is no change
+    sim->write("name Instrument 1\nname Sys Config\n");  // the repeat is no change
     ASSERT_TRUE(heard(4));
     // The first sink leaves; the next one to connect takes its slot and is called first.
     EXPECT_EQ(Call(a, server, path, kPoint, "Unadvise", {first}).type(), QDBusMessage::ReplyMessage);
     advise("/sinks/third");
-    sim->Write("name Directory\n");
+    sim->write("name Directory\n");
     ASSERT_TRUE(heard(6));
     EXPECT_EQ(sinks.Events(),
               (Lines{"/sinks/first Instrument 1", "/sinks/second Instrument 1", "/sinks/first Sys Config  ",
@@ -92,11 +92,11 @@ TEST_F(BusFixture, EverySinkHearsEachNewNameOnceInSlotOrder) {
 
 TEST_F(BusFixture, EachClientGetsAProcessOfItsOwnWhichEndsWhenTheClientIsKilled) {
     QDBusConnection a = Client("a");
-    const QDBusMessage first = CreateInstance(a);
+    const QDBusMessage first = createInstance(a);
     ASSERT_EQ(first.type(), QDBusMessage::ReplyMessage) << first.errorMessage().toStdString();
 
     // A second client, in a process the test can kill outright.
-    auto client = Run({"/usr/bin/python3", "-c",
+    auto client = run({"/usr/bin/python3", "-c",
                        "import dbus, os, time\n"
                        "bus = dbus.bus.BusConnection(os.environ['DBUS_SESSION_BUS_ADDRESS'])\n"
                        "factory = bus.get_object('Tarvik.TarvikObject', '/Tarvik')\n"
@@ -104,7 +104,7 @@ TEST_F(BusFixture, EachClientGetsAProcessOfItsOwnWhichEndsWhenTheClientIsKilled)
                        "print(factory.bus_name, flush=True)\n"
                        "time.sleep(3600)\n"},
                       "client");
-    ASSERT_TRUE(WaitUntil([&] { return client->Output().find('\n') != std::string::npos || !client->Running(); }))
+    ASSERT_TRUE(WaitUntil([&] { return client->Output().find('\n') != std::string::npos || !client->running(); }))
         << client->Errors();
     const QString second = QString::fromStdString(client->Output()).trimmed();
     ASSERT_TRUE(second.startsWith(':')) << client->Errors();
@@ -134,7 +134,7 @@ TEST_F(IdleBusFixture, AnUnreachedRunEndsItselfAndAServerLockKeepsOneAlive) {
     }
     ASSERT_EQ(locked.type(), QDBusMessage::ReplyMessage) << locked.errorMessage().toStdString();
     const QString held = locked.service();
-    const QDBusMessage created = CreateInstance(a);  // the name is given up: the next start is a new run
+    const QDBusMessage created = createInstance(a);  // the name is given up: the next start is a new run
     ASSERT_EQ(created.service(), held);
     // What keeps the run now is one server lock and no object.
     EXPECT_EQ(Call(a, held, PathOf(created), kObject, "Release").type(), QDBusMessage::ReplyMessage);

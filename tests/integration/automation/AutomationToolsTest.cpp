@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-Lines SplitLines(const std::string& text) {
+Lines splitLines(const std::string& text) {
     Lines lines;
     std::stringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -25,7 +25,7 @@ Lines SplitLines(const std::string& text) {
 // dbus-monitor's log: the member of every signal and call, in the order the bus passed them.
 Lines Members(const std::string& log) {
     Lines members;
-    for (const std::string& line : SplitLines(log)) {
+    for (const std::string& line : splitLines(log)) {
         const size_t at = line.find("member=");
         if (at != std::string::npos && (line.rfind("signal ", 0) == 0 || line.rfind("method call ", 0) == 0))
             members.push_back(line.substr(at + 7));
@@ -38,22 +38,22 @@ protected:
     // tarvikctl's exit status and output, within 15 s.
     std::pair<int, std::string> Ctl(std::vector<std::string> args, std::vector<std::string> env = {}) {
         args.insert(args.begin(), TARVIKCTL_EXE);
-        auto ctl = Run(std::move(args), "ctl" + std::to_string(++runs_), std::move(env));
-        const std::optional<int> status = ctl->Wait();
+        auto ctl = run(std::move(args), "ctl" + std::to_string(++m_runs), std::move(env));
+        const std::optional<int> status = ctl->wait();
         return {status.value_or(-999), ctl->Output() + ctl->Errors()};
     }
-    int runs_ = 0;
+    int m_runs = 0;
 };
 
 TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
     StartStandAlone();
-    auto watch = Run({TARVIKCTL_EXE, "watch"}, "watch");
-    auto json = Run({TARVIKCTL_EXE, "watch", "--json"}, "watch-json");
+    auto watch = run({TARVIKCTL_EXE, "watch"}, "watch");
+    auto json = run({TARVIKCTL_EXE, "watch", "--json"}, "watch-json");
     // The watchers listen once their match rules are in place, which cannot be seen from outside:
     // the instrument announces names until both have printed one.
     int polls = 0;
     ASSERT_TRUE(WaitUntil([&] {
-        if (polls++ % 15 == 0) sim->Write("name Probe " + std::to_string(polls) + "\n");
+        if (polls++ % 15 == 0) sim->write("name Probe " + std::to_string(polls) + "\n");
         return watch->Output().find(" Probe ") != std::string::npos &&
                json->Output().find("Probe") != std::string::npos;
     }));
@@ -74,20 +74,20 @@ TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
     EXPECT_EQ(Ctl({"send", std::string(5000, 'a')}).first, 1) << "refused";
     EXPECT_EQ(Ctl({"byte", "256"}).first, 2) << "bad command line";
     watch->Signal(SIGINT);
-    EXPECT_EQ(watch->Wait(), 0);
-    EXPECT_TRUE(tarvik->Running());
+    EXPECT_EQ(watch->wait(), 0);
+    EXPECT_TRUE(tarvik->running());
 
     // None of that held a lock: one client of the specified model creating and releasing its
     // object is the last client, and ends the run.
     QDBusConnection a = Client("a");
-    const QDBusMessage created = CreateInstance(a);
+    const QDBusMessage created = createInstance(a);
     Call(a, created.service(), created.arguments().value(0).value<QDBusObjectPath>().path(), "Tarvik.ITarvikObject",
          "Release");
-    EXPECT_EQ(tarvik->Wait(), 0);
+    EXPECT_EQ(tarvik->wait(), 0);
     // On standard error: each line's state once per change, the first opening included, and why
     // the run ended.
     Lines said;
-    for (const std::string& line : SplitLines(tarvik->Errors())) {
+    for (const std::string& line : splitLines(tarvik->Errors())) {
         const bool state = line.rfind("tarvik: Display: COM1 ", 0) == 0 || line.rfind("tarvik: Merge: COM2 ", 0) == 0;
         if (state) said.push_back(line.substr(8, line.find(':', 8) - 8) + line.substr(line.rfind(',') + 1));
         if (line.find("last automation client") != std::string::npos) said.push_back(line);
@@ -97,7 +97,7 @@ TEST_F(Tools, TarvikctlDrivesTheRunningTarvikWithoutHoldingIt) {
                            "Tarvik.Control hold no lock and end nothing)",
                            "Display closed", "Merge closed"}))
         << tarvik->Errors();
-    EXPECT_EQ(json->Wait(), 3) << "the watch ends with Tarvik";
+    EXPECT_EQ(json->wait(), 3) << "the watch ends with Tarvik";
     EXPECT_EQ(Ctl({"name"}).first, 3) << "not running; nothing is activated for tarvikctl";
     EXPECT_FALSE(HasOwner("Tarvik.TarvikObject"));
     EXPECT_EQ(Ctl({"name"}, {"DBUS_SESSION_BUS_ADDRESS=disabled:"}).first, 4) << "no bus";
@@ -118,7 +118,7 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
             .toUInt();
     };
     // Everything that passes on the bus, whoever it is meant for; a ping marks a moment in it.
-    auto spy = Run({"/usr/bin/dbus-monitor", "--address", bus->Address()}, "spy");
+    auto spy = run({"/usr/bin/dbus-monitor", "--address", bus->Address()}, "spy");
     const auto ping = [&] { call("org.freedesktop.DBus.Peer", "Ping"); };
     const auto seen = [&](const std::string& member) {
         const Lines m = Members(spy->Output());
@@ -128,32 +128,32 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
 
     // Nobody subscribed: a key goes out and a name comes in.
     EXPECT_EQ(Ctl({"send", "q"}).first, 0);
-    sim->Write("name Quiet\n");
+    sim->write("name Quiet\n");
     ASSERT_TRUE(WaitUntil([&] { return seen("InstrumentChanged") == 1; }));
 
-    auto json = Run({TARVIKCTL_EXE, "monitor", "--json"}, "monitor-json");
-    auto text = Run({TARVIKCTL_EXE, "monitor"}, "monitor");
+    auto json = run({TARVIKCTL_EXE, "monitor", "--json"}, "monitor-json");
+    auto text = run({TARVIKCTL_EXE, "monitor"}, "monitor");
     ASSERT_TRUE(WaitUntil([&] { return subscribers() == 2; })) << json->Errors() << text->Errors();
     const auto printed = [&](size_t count) {
         return WaitUntil(
-            [&] { return SplitLines(json->Output()).size() >= count && SplitLines(text->Output()).size() >= count; });
+            [&] { return splitLines(json->Output()).size() >= count && splitLines(text->Output()).size() >= count; });
     };
     EXPECT_EQ(Ctl({"send", "a"}).first, 0);
     EXPECT_EQ(Ctl({"mouse", "10", "20"}).first, 0);
     // One line at a time: the two lines' listeners are not ordered against each other.
-    sim->Write("key F1\n");
+    sim->write("key F1\n");
     ASSERT_TRUE(printed(7));
-    sim->Write("name Probe\n");
+    sim->write("name Probe\n");
     ASSERT_TRUE(printed(8));
 
     Lines shown;
-    for (const std::string& line : SplitLines(text->Output())) shown.push_back(line.substr(13));  // after the time
+    for (const std::string& line : splitLines(text->Output())) shown.push_back(line.substr(13));  // after the time
     EXPECT_EQ(shown, (Lines{"display out  61  key 0x61 'a'", "merge   out  61  key 0x61 'a'",
                             "display out  80 E0 EA E0 EB FF  packet x=10 y=20",
                             "merge   out  80 E0 EA E0 EB FF  packet x=10 y=20", "merge   in   81  key 0x81 F1",
                             "display out  81  key 0x81 F1", "merge   out  81  key 0x81 F1",
                             "display in   0C 50 72 6F 62 65 20 20 20 20 20 20 20  name \"Probe       \""}));
-    const Lines objects = SplitLines(json->Output());
+    const Lines objects = splitLines(json->Output());
     ASSERT_EQ(objects.size(), shown.size());
     const auto parsed = [&](size_t i) {
         return QJsonDocument::fromJson(QByteArray::fromStdString(objects[i])).object();
@@ -175,12 +175,12 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
     Call(other, "Tarvik.Control", "/Tarvik/Control", "Tarvik.Monitor", "Unsubscribe");
     EXPECT_EQ(subscribers(), 2u);
     text->Signal(SIGTERM);
-    EXPECT_EQ(text->Wait(), 0);
+    EXPECT_EQ(text->wait(), 0);
     json->Signal(SIGKILL);
     ASSERT_TRUE(WaitUntil([&] { return subscribers() == 0; })) << "the killed subscriber is let go";
     ping();
     EXPECT_EQ(Ctl({"send", "z"}).first, 0);
-    sim->Write("name Gone\n");
+    sim->write("name Gone\n");
     ASSERT_TRUE(WaitUntil([&] { return seen("InstrumentChanged") == 3; }));
 
     const Lines m = Members(spy->Output());
@@ -193,7 +193,7 @@ TEST_F(Tools, MonitorPrintsTheTrafficExactlyAndTheBusCarriesItOnlyWhileSomeoneIs
     // With no client connected quit asks nothing, and tarvikctl returns once Tarvik has gone.
     EXPECT_EQ(Ctl({"quit"}).first, 0);
     EXPECT_FALSE(HasOwner("Tarvik.Control"));
-    EXPECT_EQ(tarvik->Wait(), 0);
+    EXPECT_EQ(tarvik->wait(), 0);
 }
 
 // The processes whose environment holds `mark` (NAME=value), that is, whatever was started on
@@ -227,9 +227,9 @@ TEST_F(Tools, TarvikctlFindsTheUsersBusAndNeverStartsOne) {
     }
 
     if (!fs::exists("/usr/bin/Xvfb")) GTEST_SKIP() << "no Xvfb for the display the bus library would use";
-    auto xvfb = Run({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, "xvfb");
-    ASSERT_TRUE(WaitUntil([&] { return xvfb->Output().find('\n') != std::string::npos || !xvfb->Running(); }));
-    ASSERT_TRUE(xvfb->Running()) << xvfb->Errors();
+    auto xvfb = run({"/usr/bin/Xvfb", "-displayfd", "1", "-nolisten", "tcp"}, "xvfb");
+    ASSERT_TRUE(WaitUntil([&] { return xvfb->Output().find('\n') != std::string::npos || !xvfb->running(); }));
+    ASSERT_TRUE(xvfb->running()) << xvfb->Errors();
     const std::string display = "DISPLAY=:" + xvfb->Output().substr(0, xvfb->Output().find('\n'));
     const std::string mark = "TARVIK_TEST_MARK=" + std::to_string(::getpid());
     const std::string empty = "XDG_RUNTIME_DIR=" + (sandbox.Dir() / "no-services").string();
@@ -242,7 +242,7 @@ TEST_F(Tools, TarvikctlFindsTheUsersBusAndNeverStartsOne) {
         for (const pid_t pid : started) ::kill(pid, SIGKILL);
     }
     xvfb->Signal(SIGTERM);
-    xvfb->Wait();
+    xvfb->wait();
 }
 
 TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
@@ -256,8 +256,8 @@ TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
     const fs::path data = sandbox.Dir() / "elsewhere";
     const std::vector<std::string> env{"XDG_DATA_HOME=" + data.string()};
 
-    auto reg = Run({exe.string(), "/RegServer"}, "reg", env);
-    EXPECT_EQ(reg->Wait(), 0) << reg->Errors();
+    auto reg = run({exe.string(), "/RegServer"}, "reg", env);
+    EXPECT_EQ(reg->wait(), 0) << reg->Errors();
     EXPECT_EQ(std::distance(fs::directory_iterator(data / "dbus-1/interfaces"), fs::directory_iterator()), 6);
 
     // A bus that knows only that service folder starts exactly that file.
@@ -270,14 +270,14 @@ TEST_F(Tools, RegistrationWorksWhereverTheExecutableLies) {
     EXPECT_EQ(fs::read_symlink("/proc/" + std::to_string(pid) + "/exe"), exe);
     QDBusConnection::disconnectFromBus("other");
 
-    auto unreg = Run({exe.string(), "-UnregServer"}, "unreg", env);
-    EXPECT_EQ(unreg->Wait(), 0) << unreg->Errors();
+    auto unreg = run({exe.string(), "-UnregServer"}, "unreg", env);
+    EXPECT_EQ(unreg->wait(), 0) << unreg->Errors();
     EXPECT_FALSE(fs::exists(data / "dbus-1/services/Tarvik.TarvikObject.service"));
     EXPECT_TRUE(fs::is_empty(data / "dbus-1/interfaces"));
 
     // A folder that cannot be made is a failure, said so, and not a silent 0.
-    auto failed = Run({exe.string(), "/RegServer"}, "failed", {"XDG_DATA_HOME=/proc/tarvik-cannot-exist"});
-    EXPECT_EQ(failed->Wait(), 1);
+    auto failed = run({exe.string(), "/RegServer"}, "failed", {"XDG_DATA_HOME=/proc/tarvik-cannot-exist"});
+    EXPECT_EQ(failed->wait(), 1);
     EXPECT_NE(failed->Errors().find("tarvik: cannot create /proc/tarvik-cannot-exist"), std::string::npos)
         << failed->Errors();
     fs::remove_all(dir);

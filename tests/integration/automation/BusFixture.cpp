@@ -23,21 +23,21 @@ bool IsLineOf(const std::string& line, bool display) {
 }  // namespace
 
 bool SinkRecorder::handleMessage(const QDBusMessage& message, const QDBusConnection&) {
-    std::lock_guard lock(mutex_);
-    events_.push_back(message.path().toStdString() + " " + message.arguments().value(0).toString().toStdString());
+    std::lock_guard lock(m_mutex);
+    m_events.push_back(message.path().toStdString() + " " + message.arguments().value(0).toString().toStdString());
     return true;
 }
 
 std::vector<std::string> SinkRecorder::Events() {
-    std::lock_guard lock(mutex_);
-    return events_;
+    std::lock_guard lock(m_mutex);
+    return m_events;
 }
 
 void BusFixture::SetUp() {
     EnsureCoreApplication();
     dataDir = sandbox.Dir() / "data";
-    auto reg = Run({TARVIK_EXE, "/RegServer"}, "register", {"XDG_DATA_HOME=" + dataDir.string()});
-    ASSERT_EQ(reg->Wait(), 0) << reg->Errors();
+    auto reg = run({TARVIK_EXE, "/RegServer"}, "register", {"XDG_DATA_HOME=" + dataDir.string()});
+    ASSERT_EQ(reg->wait(), 0) << reg->Errors();
     std::vector<std::string> env = BusEnvironment();
     env.push_back("XDG_DATA_HOME=" + dataDir.string());
     bus = std::make_unique<PrivateBus>(sandbox.Dir(), dataDir / "dbus-1/services", env);
@@ -68,7 +68,7 @@ QDBusMessage BusFixture::Call(const QDBusConnection& client, const QString& serv
     return client.call(call, QDBus::Block, 10000);
 }
 
-QDBusMessage BusFixture::CreateInstance(const QDBusConnection& client, const QString& service) {
+QDBusMessage BusFixture::createInstance(const QDBusConnection& client, const QString& service) {
     return Call(client, service, "/Tarvik", "Tarvik.ClassFactory", "CreateInstance");
 }
 
@@ -80,7 +80,7 @@ bool BusFixture::HasOwner(const QString& name) { return Probe().isServiceRegiste
 
 uint32_t BusFixture::Pid(const QString& name) { return Probe().servicePid(name).value(); }
 
-std::unique_ptr<ChildProcess> BusFixture::Run(std::vector<std::string> argv, const std::string& name,
+std::unique_ptr<ChildProcess> BusFixture::run(std::vector<std::string> argv, const std::string& name,
                                               std::vector<std::string> env) {
     // First, so that the caller's own entries win.
     if (bus) env.insert(env.begin(), "DBUS_SESSION_BUS_ADDRESS=" + bus->Address());
@@ -89,13 +89,13 @@ std::unique_ptr<ChildProcess> BusFixture::Run(std::vector<std::string> argv, con
 
 void BusFixture::StartStandAlone() {
     const std::string ready = (sandbox.Dir() / "sim.ready").string();
-    sim = Run({ONDRIX_SIM_EXE, "--ports-dir", sandbox.PortsDir(), "--machine-hive", sandbox.MachineHive(), "--log",
+    sim = run({ONDRIX_SIM_EXE, "--ports-dir", sandbox.PortsDir(), "--machine-hive", sandbox.MachineHive(), "--log",
                (sandbox.Dir() / "sim.log").string(), "--show-display", "--quiet", "--once-ready", ready},
               "sim");
     ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(ready); })) << sim->Errors();
-    tarvik = Run({TARVIK_EXE}, "tarvik");
-    ASSERT_TRUE(WaitUntil([&] { return HasOwner("Tarvik.Control") || !tarvik->Running(); })) << tarvik->Errors();
-    ASSERT_TRUE(tarvik->Running()) << tarvik->Errors();
+    tarvik = run({TARVIK_EXE}, "tarvik");
+    ASSERT_TRUE(WaitUntil([&] { return HasOwner("Tarvik.Control") || !tarvik->running(); })) << tarvik->Errors();
+    ASSERT_TRUE(tarvik->running()) << tarvik->Errors();
     // Its lines are open once its first mouse packet has arrived.
     ASSERT_TRUE(WaitUntil([&] { return !LogLines(0).empty(); }));
 }

@@ -30,8 +30,8 @@ public:
     std::vector<std::string> Events();  // "path name"
 
 private:
-    std::mutex mutex_;
-    std::vector<std::string> events_;
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
 };
 
 class BusFixture : public ::testing::Test {
@@ -45,7 +45,7 @@ protected:
     // A blocking call; the reply or error, within 10 s.
     static QDBusMessage Call(const QDBusConnection& client, const QString& service, const QString& path,
                              const QString& interface, const QString& method, const QVariantList& args = {});
-    static QDBusMessage CreateInstance(const QDBusConnection& client, const QString& service = "Tarvik.TarvikObject");
+    static QDBusMessage createInstance(const QDBusConnection& client, const QString& service = "Tarvik.TarvikObject");
     QDBusConnectionInterface& Probe();
     bool HasOwner(const QString& name);
     uint32_t Pid(const QString& name);
@@ -59,7 +59,7 @@ protected:
     // Waits while letting this process's own bus objects (sinks) receive.
     static bool WaitWithEvents(const std::function<bool()>& done);
 
-    std::unique_ptr<ChildProcess> Run(std::vector<std::string> argv, const std::string& name,
+    std::unique_ptr<ChildProcess> run(std::vector<std::string> argv, const std::string& name,
                                       std::vector<std::string> env = {});
 
     TestSandbox sandbox;

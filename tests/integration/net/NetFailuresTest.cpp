@@ -46,13 +46,13 @@ TEST(NetFailures, ARefusedPortIsToldAndNothingRunsAfterwards) {
     EnsureCoreApplication();
     net::NetworkLine line(Address("rfc2217://127.0.0.1:" + std::to_string(FreePort())));
     // What earlier tests' connections still do while gensio closes them is not this line's.
-    ASSERT_TRUE(RunUntil([] { return net::LiveSessions() == 0; }));
+    ASSERT_TRUE(RunUntil([] { return net::liveSessions() == 0; }));
     const comm::LineError why = OpenAndFail(line);
     EXPECT_EQ(why.code, net::WSAECONNREFUSED);
     EXPECT_EQ(why.reason, std::strerror(ECONNREFUSED));
-    const uint64_t after = net::QtGensioActivity().Total();
+    const uint64_t after = net::qtGensioActivity().total();
     RunFor(300ms);
-    EXPECT_EQ(net::QtGensioActivity().Total(), after);
+    EXPECT_EQ(net::qtGensioActivity().total(), after);
 }
 
 TEST(NetFailures, AnUnknownNameIsTold) {
@@ -118,10 +118,10 @@ TEST(NetFailures, WritesToAServerThatWentAwayLoseTheLineNotTheProcess) {
     ::close(listener);
     // No return to the event loop between the writes: the first draws the closed end's reset, the
     // ones after it fail with EPIPE.
-    for (int i = 0; i < 20; ++i) Write(line, "key");
+    for (int i = 0; i < 20; ++i) write(line, "key");
     ASSERT_TRUE(RunUntil([&] { return !probe.losses.empty(); }));
     EXPECT_EQ(probe.losses.size(), 1u);
-    EXPECT_NE(Write(line, "key"), 0u);
+    EXPECT_NE(write(line, "key"), 0u);
 }
 
 // An address that asks for RFC 2217 of a telnet server without it is refused rather than opened
@@ -131,7 +131,7 @@ TEST(NetFailures, ATelnetServerWithoutRfc2217IsRefused) {
     Pty pty;
     const uint16_t port = FreePort();
     Ser2net server(TempDir(), Ser2netConnection("plain", "telnet,tcp,127.0.0.1," + std::to_string(port), pty.Slave()));
-    ASSERT_TRUE(server.Start({port})) << server.Log();
+    ASSERT_TRUE(server.start({port})) << server.Log();
     net::NetworkLine line(Address("rfc2217://127.0.0.1:" + std::to_string(port)));
     const comm::LineError why = OpenAndFail(line);
     EXPECT_EQ(why.code, net::ERROR_NOT_SUPPORTED);

@@ -74,46 +74,46 @@ inline bool Listening(uint16_t port) {
 class Pty {
 public:
     Pty() {
-        master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
-        if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0) slave_ = ::ptsname(master_);
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0) m_slave = ::ptsname(m_master);
     }
     ~Pty() {
-        if (master_ >= 0) ::close(master_);
+        if (m_master >= 0) ::close(m_master);
     }
-    const std::string& Slave() const { return slave_; }
+    const std::string& Slave() const { return m_slave; }
     // What arrived from the line so far.
     const std::string& Received() {
         char buffer[4096];
         ssize_t got;
-        while ((got = ::read(master_, buffer, sizeof buffer)) > 0) received_.append(buffer, static_cast<size_t>(got));
-        return received_;
+        while ((got = ::read(m_master, buffer, sizeof buffer)) > 0) m_received.append(buffer, static_cast<size_t>(got));
+        return m_received;
     }
-    void Clear() { received_.clear(); }
-    bool Send(const std::string& bytes) {
-        return ::write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    void clear() { m_received.clear(); }
+    bool send(const std::string& bytes) {
+        return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
     termios Settings() const {
         termios t{};
-        ::tcgetattr(master_, &t);
+        ::tcgetattr(m_master, &t);
         return t;
     }
 
 private:
-    int master_ = -1;
-    std::string slave_;
-    std::string received_;
+    int m_master = -1;
+    std::string m_slave;
+    std::string m_received;
 };
 
 // ser2net on loopback in front of a pseudo-terminal, from a YAML file in `dir`.
 class Ser2net {
 public:
-    Ser2net(std::string dir, std::string yaml) : dir_(std::move(dir)), yaml_(std::move(yaml)) {}
+    Ser2net(std::string dir, std::string yaml) : m_dir(std::move(dir)), m_yaml(std::move(yaml)) {}
     // Starts it and waits until it listens on each of `ports`.
-    bool Start(const std::vector<uint16_t>& ports) {
-        const std::string config = dir_ + "/ser2net.yaml";
-        WriteFile(config, "%YAML 1.1\n---\n" + yaml_);
-        process_ = std::make_unique<ChildProcess>(
-            std::vector<std::string>{"/usr/sbin/ser2net", "-n", "-d", "-u", "-c", config}, dir_ + "/ser2net");
+    bool start(const std::vector<uint16_t>& ports) {
+        const std::string config = m_dir + "/ser2net.yaml";
+        WriteFile(config, "%YAML 1.1\n---\n" + m_yaml);
+        m_process = std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/usr/sbin/ser2net", "-n", "-d", "-u", "-c", config}, m_dir + "/ser2net");
         return WaitUntil([&] {
             for (uint16_t port : ports) {
                 if (!Listening(port)) return false;
@@ -121,12 +121,12 @@ public:
             return true;
         });
     }
-    void Stop() { process_.reset(); }
-    std::string Log() const { return process_ ? process_->Output() + process_->Errors() : ""; }
+    void stop() { m_process.reset(); }
+    std::string Log() const { return m_process ? m_process->Output() + m_process->Errors() : ""; }
 
 private:
-    std::string dir_, yaml_;
-    std::unique_ptr<ChildProcess> process_;
+    std::string m_dir, m_yaml;
+    std::unique_ptr<ChildProcess> m_process;
 };
 
 // The YAML of one ser2net connection from `accepter` to the pseudo-terminal. The serial line
@@ -140,7 +140,7 @@ inline std::string Ser2netConnection(const std::string& name, const std::string&
 inline net::NetAddress Address(const std::string& text) {
     net::NetAddress address;
     std::string error;
-    net::ParseNetAddress(text, address, error);
+    net::parseNetAddress(text, address, error);
     return address;
 }
 
@@ -167,7 +167,7 @@ struct Probe {
 };
 
 // Writes all of `bytes` or nothing: 0, or the code of the failure.
-inline uint32_t Write(net::NetworkLine& line, const std::string& bytes) {
+inline uint32_t write(net::NetworkLine& line, const std::string& bytes) {
     size_t count = 0;
     const uint32_t result = line.write(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), count);
     return result == 0 && count != bytes.size() ? 0xFFFFFFFFu : result;

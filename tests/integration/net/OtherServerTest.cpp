@@ -30,7 +30,7 @@ TEST(OtherRfc2217Server, SetsTheLineAsALocalOneAndCarriesBytesBothWays) {
     EXPECT_EQ(cfgetospeed(&far), B9600);
     EXPECT_EQ(far.c_cflag & CSTOPB, 0u);
 
-    ASSERT_EQ(Write(line,
+    ASSERT_EQ(write(line,
                     "a\xff"
                     "b"),
               ERROR_SUCCESS);
@@ -38,7 +38,7 @@ TEST(OtherRfc2217Server, SetsTheLineAsALocalOneAndCarriesBytesBothWays) {
     EXPECT_EQ(pty.Received(),
               "a\xff"
               "b");
-    ASSERT_TRUE(pty.Send("\x0c\xff Organ"));
+    ASSERT_TRUE(pty.send("\x0c\xff Organ"));
     ASSERT_TRUE(RunUntil([&] { return probe.data.size() >= 8; })) << server.Errors();
     EXPECT_EQ(probe.data, "\x0c\xff Organ");
 }

@@ -19,79 +19,79 @@ class Ser2netLine : public testing::Test {
 protected:
     void SetUp() override {
         EnsureCoreApplication();
-        ASSERT_FALSE(pty_.Slave().empty());
-        dir_ = TempDir();
-        port_ = FreePort();
+        ASSERT_FALSE(m_pty.Slave().empty());
+        m_dir = TempDir();
+        m_port = FreePort();
     }
 
     void StartServer(const std::string& accepter) {
-        server_ = std::make_unique<Ser2net>(dir_, Ser2netConnection("line", accepter, pty_.Slave()));
-        ASSERT_TRUE(server_->Start({port_})) << server_->Log();
+        m_server = std::make_unique<Ser2net>(m_dir, Ser2netConnection("line", accepter, m_pty.Slave()));
+        ASSERT_TRUE(m_server->start({m_port})) << m_server->Log();
     }
 
-    std::string Url(const std::string& scheme) const { return scheme + "://127.0.0.1:" + std::to_string(port_); }
+    std::string Url(const std::string& scheme) const { return scheme + "://127.0.0.1:" + std::to_string(m_port); }
 
-    Pty pty_;
-    std::string dir_;
-    uint16_t port_ = 0;
-    std::unique_ptr<Ser2net> server_;
+    Pty m_pty;
+    std::string m_dir;
+    uint16_t m_port = 0;
+    std::unique_ptr<Ser2net> m_server;
 };
 
 TEST_F(Ser2netLine, Rfc2217SetsTheFarLineAndCarriesEveryByteBothWays) {
-    StartServer("telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port_));
+    StartServer("telnet(rfc2217),tcp,127.0.0.1," + std::to_string(m_port));
     net::NetworkLine line(Address(Url("rfc2217")));
     Probe probe(line);
     line.open();
     EXPECT_FALSE(line.isOpen()) << "opening never completes inside open()";
-    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << server_->Log();
+    ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << m_server->Log();
     ASSERT_EQ(probe.opened, 1) << probe.failures[0].reason;
 
     // 0xFF is telnet's escape: it must reach the instrument as one byte, and come back as one.
     const std::string keys("K\xff\x00z", 4);
-    ASSERT_EQ(Write(line, keys), ERROR_SUCCESS);
-    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= keys.size(); })) << server_->Log();
-    EXPECT_EQ(pty_.Received(), keys);
+    ASSERT_EQ(write(line, keys), ERROR_SUCCESS);
+    ASSERT_TRUE(RunUntil([&] { return m_pty.Received().size() >= keys.size(); })) << m_server->Log();
+    EXPECT_EQ(m_pty.Received(), keys);
     // A pseudo-terminal keeps CS8 and no parity whatever it is told; speed and stop bits show
     // the negotiation (the server started at 115200 with 2 stop bits). The Python server's test
     // sees data bits and parity as the server received them.
-    const termios far = pty_.Settings();
+    const termios far = m_pty.Settings();
     EXPECT_EQ(cfgetospeed(&far), B9600);
     EXPECT_EQ(far.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
     EXPECT_EQ(far.c_cflag & PARENB, 0u);
     EXPECT_EQ(far.c_cflag & CSTOPB, 0u);
 
     const std::string name("\x0cGrand \xff\xfa Piano ", 16);
-    ASSERT_TRUE(pty_.Send(name));
+    ASSERT_TRUE(m_pty.send(name));
     ASSERT_TRUE(RunUntil([&] { return probe.data.size() >= name.size(); }));
     EXPECT_EQ(probe.data, name);
 
     // Connected and idle, once the server has answered the settings (or gensio has given up on
     // those a pseudo-terminal cannot answer): gensio wakes the process for nothing.
     ASSERT_TRUE(RunUntil([&] { return !line.awaitingServer(); }));
-    const net::GensioActivity before = net::QtGensioActivity();
+    const net::GensioActivity before = net::qtGensioActivity();
     RunFor(1500ms);
-    EXPECT_EQ(net::QtGensioActivity().Total(), before.Total());
+    EXPECT_EQ(net::qtGensioActivity().total(), before.total());
     EXPECT_TRUE(probe.losses.empty());
 }
 
 // The raw form carries the bytes as they are: no telnet negotiation ahead of them, no escaping,
 // and the server's own settings stay.
 TEST_F(Ser2netLine, TcpCarriesRawBytesAndLeavesTheServersSettings) {
-    StartServer("tcp,127.0.0.1," + std::to_string(port_));
+    StartServer("tcp,127.0.0.1," + std::to_string(m_port));
     net::NetworkLine line(Address(Url("tcp")));
     Probe probe(line);
     line.open();
     ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); }));
     ASSERT_EQ(probe.opened, 1) << probe.failures[0].reason;
     const std::string bytes("\xff\xfb\x2c\xff", 4);
-    ASSERT_EQ(Write(line, bytes), ERROR_SUCCESS);
-    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= bytes.size(); }));
+    ASSERT_EQ(write(line, bytes), ERROR_SUCCESS);
+    ASSERT_TRUE(RunUntil([&] { return m_pty.Received().size() >= bytes.size(); }));
     RunFor(200ms);
-    EXPECT_EQ(pty_.Received(), bytes);
-    ASSERT_TRUE(pty_.Send("\xff"));
+    EXPECT_EQ(m_pty.Received(), bytes);
+    ASSERT_TRUE(m_pty.send("\xff"));
     ASSERT_TRUE(RunUntil([&] { return !probe.data.empty(); }));
     EXPECT_EQ(probe.data, "\xff");
-    const termios far = pty_.Settings();
+    const termios far = m_pty.Settings();
     EXPECT_EQ(cfgetospeed(&far), B115200);
     EXPECT_EQ(far.c_cflag & CSTOPB, static_cast<tcflag_t>(CSTOPB));
 }
@@ -100,7 +100,7 @@ TEST_F(Ser2netLine, TcpCarriesRawBytesAndLeavesTheServersSettings) {
 // tries with nothing else waking the process, drops what is typed meanwhile, and carries bytes
 // again once the server is back.
 TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
-    const std::string accepter = "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port_);
+    const std::string accepter = "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(m_port);
     StartServer(accepter);
     net::NetworkLine line(Address(Url("rfc2217")));
     net::Reconnector reconnector(line);
@@ -113,20 +113,20 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
     // As the port manager does: a lost line is closed from the slot, and the back-off begins.
     uint32_t writeWhileLost = 0;
     QObject::connect(&line, &comm::Line::lost, [&](const comm::LineError& why) {
-        writeWhileLost = Write(line, "gone");
+        writeWhileLost = write(line, "gone");
         line.close();
-        reconnector.Start(why);
+        reconnector.start(why);
     });
     line.open();
     ASSERT_TRUE(RunUntil([&] { return probe.opened == 1; }));
 
-    server_->Stop();
+    m_server->stop();
     ASSERT_TRUE(RunUntil([&] { return !probe.losses.empty(); }));
     EXPECT_EQ(probe.losses[0].code, net::ERROR_NETNAME_DELETED);
-    EXPECT_EQ(probe.losses[0].reason, net::kClosedByServer);
+    EXPECT_EQ(probe.losses[0].reason, net::ClosedByServer);
     EXPECT_EQ(writeWhileLost, net::ERROR_NETNAME_DELETED);
     EXPECT_FALSE(line.isOpen());
-    EXPECT_EQ(Write(line, "lost"), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(write(line, "lost"), ERROR_INVALID_HANDLE);
 
     // Two tries fail while the server is away. From a failure to the next try the back-off timer
     // is all that runs: gensio does nothing at all.
@@ -135,19 +135,19 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
     int quietBreaks = 0;
     QObject::connect(&line, &comm::Line::openFailed, [&] {
         quiet = true;
-        quietFrom = net::QtGensioActivity().Total();
-        firingsAtFailure = reconnector.Firings();
+        quietFrom = net::qtGensioActivity().total();
+        firingsAtFailure = reconnector.firings();
     });
     ASSERT_TRUE(RunUntil([&] {
-        if (quiet && reconnector.Firings() == firingsAtFailure && net::QtGensioActivity().Total() != quietFrom) {
+        if (quiet && reconnector.firings() == firingsAtFailure && net::qtGensioActivity().total() != quietFrom) {
             ++quietBreaks;
         }
         return probe.failures.size() >= 2;
     }));
     RunFor(500ms);
-    if (net::QtGensioActivity().Total() != quietFrom) ++quietBreaks;
+    if (net::qtGensioActivity().total() != quietFrom) ++quietBreaks;
     EXPECT_EQ(quietBreaks, 0);
-    EXPECT_EQ(reconnector.Firings(), probe.failures.size());
+    EXPECT_EQ(reconnector.firings(), probe.failures.size());
     EXPECT_EQ(probe.failures[0].code, net::WSAECONNREFUSED);
     EXPECT_EQ(probe.failures[0].reason, std::strerror(ECONNREFUSED));
     EXPECT_EQ(waits, (std::vector<int>{1000, 2000, 4000}));
@@ -155,10 +155,10 @@ TEST_F(Ser2netLine, ReconnectsAfterTheServerReturnsWithoutWorkBetweenTries) {
     StartServer(accepter);
     ASSERT_TRUE(RunUntil([&] { return reconnected == 1; }, 30s));
     EXPECT_TRUE(line.isOpen());
-    EXPECT_FALSE(reconnector.Active());
-    ASSERT_EQ(Write(line, "back"), ERROR_SUCCESS);
-    ASSERT_TRUE(RunUntil([&] { return pty_.Received().size() >= 4; }));
-    EXPECT_EQ(pty_.Received(), "back");
+    EXPECT_FALSE(reconnector.active());
+    ASSERT_EQ(write(line, "back"), ERROR_SUCCESS);
+    ASSERT_TRUE(RunUntil([&] { return m_pty.Received().size() >= 4; }));
+    EXPECT_EQ(m_pty.Received(), "back");
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ using namespace std::chrono_literals;
 bool Openssl(const std::string& dir, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), "/usr/bin/openssl");
     ChildProcess tool(arguments, dir + "/openssl");
-    const auto status = tool.Wait(30s);
+    const auto status = tool.wait(30s);
     return status && *status == 0;
 }
 
@@ -47,50 +47,50 @@ class TlsLine : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         EnsureCoreApplication();
-        dir_ = TempDir();
-        ASSERT_TRUE(MakeCertificates(dir_));
-        good_ = FreePort();
-        elsewhere_ = FreePort();
-        plain_ = FreePort();
+        m_dir = TempDir();
+        ASSERT_TRUE(MakeCertificates(m_dir));
+        m_good = FreePort();
+        m_elsewhere = FreePort();
+        m_plain = FreePort();
         const auto tls = [](const std::string& cert, uint16_t port) {
-            return "telnet(rfc2217),ssl(key=" + dir_ + "/" + cert + ".key,cert=" + dir_ + "/" + cert +
+            return "telnet(rfc2217),ssl(key=" + m_dir + "/" + cert + ".key,cert=" + m_dir + "/" + cert +
                    ".crt),tcp,127.0.0.1," + std::to_string(port);
         };
-        server_ = new Ser2net(
-            dir_,
-            Ser2netConnection("good", tls("instrument", good_), pty_->Slave()) +
-                Ser2netConnection("elsewhere", tls("elsewhere", elsewhere_), pty_->Slave()) +
-                Ser2netConnection("plain", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(plain_), pty_->Slave()));
-        ASSERT_TRUE(server_->Start({good_, elsewhere_, plain_})) << server_->Log();
+        m_server = new Ser2net(
+            m_dir,
+            Ser2netConnection("good", tls("instrument", m_good), m_pty->Slave()) +
+                Ser2netConnection("elsewhere", tls("elsewhere", m_elsewhere), m_pty->Slave()) +
+                Ser2netConnection("plain", "telnet(rfc2217),tcp,127.0.0.1," + std::to_string(m_plain), m_pty->Slave()));
+        ASSERT_TRUE(m_server->start({m_good, m_elsewhere, m_plain})) << m_server->Log();
     }
     static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
+        delete m_server;
+        m_server = nullptr;
     }
 
     static std::string Url(uint16_t port, const std::string& query = "") {
         return "rfc2217+tls://127.0.0.1:" + std::to_string(port) + query;
     }
 
-    static inline Pty* pty_ = new Pty;
-    static inline std::string dir_;
-    static inline uint16_t good_ = 0, elsewhere_ = 0, plain_ = 0;
-    static inline Ser2net* server_ = nullptr;
+    static inline Pty* m_pty = new Pty;
+    static inline std::string m_dir;
+    static inline uint16_t m_good = 0, m_elsewhere = 0, m_plain = 0;
+    static inline Ser2net* m_server = nullptr;
 };
 
 TEST_F(TlsLine, ACertificateForTheHostFromTheGivenCaOpens) {
-    for (const std::string& url : {Url(good_, "?ca=" + dir_ + "/ca.crt"),
-                                   "rfc2217+tls://localhost:" + std::to_string(good_) + "?ca=" + dir_ + "/ca.crt"}) {
+    for (const std::string& url : {Url(m_good, "?ca=" + m_dir + "/ca.crt"),
+                                   "rfc2217+tls://localhost:" + std::to_string(m_good) + "?ca=" + m_dir + "/ca.crt"}) {
         net::NetworkLine line(Address(url));
         Probe probe(line);
         line.open();
         ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << url;
         ASSERT_EQ(probe.opened, 1) << url << ": " << probe.failures[0].reason;
-        pty_->Clear();
-        ASSERT_EQ(Write(line, "\xff key"), ERROR_SUCCESS);
-        ASSERT_TRUE(RunUntil([&] { return pty_->Received().size() >= 5; })) << url;
-        EXPECT_EQ(pty_->Received(), "\xff key");
-        ASSERT_TRUE(pty_->Send("name"));
+        m_pty->clear();
+        ASSERT_EQ(write(line, "\xff key"), ERROR_SUCCESS);
+        ASSERT_TRUE(RunUntil([&] { return m_pty->Received().size() >= 5; })) << url;
+        EXPECT_EQ(m_pty->Received(), "\xff key");
+        ASSERT_TRUE(m_pty->send("name"));
         ASSERT_TRUE(RunUntil([&] { return probe.data == "name"; })) << url;
         line.close();
     }
@@ -106,27 +106,27 @@ TEST_F(TlsLine, ACertificateThatDoesNotVerifyIsRefusedWithTheReason) {
         bool silent = true;  // nothing reaches the instrument
     };
     const Row rows[] = {
-        {"the system's CAs do not know the test CA", Url(good_), net::SEC_E_UNTRUSTED_ROOT, untrusted},
-        {"another CA", Url(good_, "?ca=" + dir_ + "/stranger.crt"), net::SEC_E_UNTRUSTED_ROOT, untrusted},
-        {"issued for another host", Url(elsewhere_, "?ca=" + dir_ + "/ca.crt"), net::SEC_E_WRONG_PRINCIPAL,
+        {"the system's CAs do not know the test CA", Url(m_good), net::SEC_E_UNTRUSTED_ROOT, untrusted},
+        {"another CA", Url(m_good, "?ca=" + m_dir + "/stranger.crt"), net::SEC_E_UNTRUSTED_ROOT, untrusted},
+        {"issued for another host", Url(m_elsewhere, "?ca=" + m_dir + "/ca.crt"), net::SEC_E_WRONG_PRINCIPAL,
          "TLS refused: the server's certificate is for other.example, 127.0.0.2, not for 127.0.0.1"},
-        {"no CA file", Url(good_, "?ca=" + dir_ + "/none.crt"), net::SEC_E_UNTRUSTED_ROOT,
-         "TLS refused: cannot read " + dir_ + "/none.crt: No such file or directory"},
-        {"a server without TLS", Url(plain_, "?ca=" + dir_ + "/ca.crt"), net::SEC_E_ILLEGAL_MESSAGE,
+        {"no CA file", Url(m_good, "?ca=" + m_dir + "/none.crt"), net::SEC_E_UNTRUSTED_ROOT,
+         "TLS refused: cannot read " + m_dir + "/none.crt: No such file or directory"},
+        {"a server without TLS", Url(m_plain, "?ca=" + m_dir + "/ca.crt"), net::SEC_E_ILLEGAL_MESSAGE,
          "TLS refused: the handshake failed (does the server use TLS?)", false},  // it takes the hello for data
     };
     for (const Row& row : rows) {
         net::NetworkLine line(Address(row.url));
         Probe probe(line);
-        pty_->Clear();
+        m_pty->clear();
         line.open();
         ASSERT_TRUE(RunUntil([&] { return probe.opened == 1 || !probe.failures.empty(); })) << row.what;
         ASSERT_EQ(probe.failures.size(), 1u) << row.what;
         EXPECT_EQ(probe.failures[0].code, row.code) << row.what;
         EXPECT_EQ(probe.failures[0].reason, row.reason) << row.what;
-        EXPECT_EQ(Write(line, "x"), ERROR_INVALID_HANDLE) << row.what;
+        EXPECT_EQ(write(line, "x"), ERROR_INVALID_HANDLE) << row.what;
         RunFor(100ms);
-        if (row.silent) { EXPECT_EQ(pty_->Received(), "") << row.what; }
+        if (row.silent) { EXPECT_EQ(m_pty->Received(), "") << row.what; }
     }
 }
 

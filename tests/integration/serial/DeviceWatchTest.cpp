@@ -51,12 +51,12 @@ TEST(WayToDeviceTest, FollowsEachLinkAndStandsInForMissingFoldersWithTheirNeares
 class DeviceWatchTest : public ::testing::Test {
 protected:
     void SetUp() override { EnsureCoreApplication(); }
-    void Watch(const std::string& name) {
-        watch = comm::inotifyDeviceWatcher().watch(name, [this] {
+    void watch(const std::string& name) {
+        activeWatch = comm::inotifyDeviceWatcher().watch(name, [this] {
             ++reports;
-            if (endOnReport) watch.reset();
+            if (endOnReport) activeWatch.reset();
         });
-        ASSERT_TRUE(watch);
+        ASSERT_TRUE(activeWatch);
     }
     // Whether a report came within `limit`; taking it.
     bool Reported(std::chrono::milliseconds limit = std::chrono::seconds(5)) {
@@ -73,14 +73,14 @@ protected:
     int reports = 0;
     int taken = 0;
     bool endOnReport = false;
-    std::unique_ptr<comm::DeviceWatch> watch;
+    std::unique_ptr<comm::DeviceWatch> activeWatch;
 };
 
 TEST_F(DeviceWatchTest, ReportsWhenTheWayToTheDeviceChangesAndNotForOtherNames) {
     const fs::path dev = sandbox.Dir() / "dev";
     fs::create_directories(dev);
     fs::create_symlink(dev / "serial/by-id/usb-A", sandbox.PortsDir() + "/COM1");
-    Watch("COM1");
+    watch("COM1");
     // The adapter is plugged in: its folder comes first, then its link in it.
     fs::create_directories(dev / "serial/by-id");
     EXPECT_TRUE(Reported());
@@ -99,7 +99,7 @@ TEST_F(DeviceWatchTest, ReportsWhenTheWayToTheDeviceChangesAndNotForOtherNames) 
     endOnReport = true;
     fs::remove(sandbox.PortsDir() + "/COM1");
     EXPECT_TRUE(Reported());
-    EXPECT_FALSE(watch);
+    EXPECT_FALSE(activeWatch);
     fs::create_symlink(dev / "other", sandbox.PortsDir() + "/COM1");
     EXPECT_FALSE(Reported(std::chrono::milliseconds(200))) << "an ended watch reports nothing";
 }

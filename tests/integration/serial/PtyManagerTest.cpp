@@ -32,12 +32,12 @@ TEST_F(PtyManagerTest, ALineThatTakesNothingHoldsNobodyUpAndTheOtherIsStillWritt
     // Fill the display line's path to its far end, which nobody reads.
     pty1.FillTowardsMaster();
     const auto start = std::chrono::steady_clock::now();
-    manager.SendByteToPorts('Z');
+    manager.sendByteToPorts('Z');
     EXPECT_LT(std::chrono::steady_clock::now() - start, comm::writeTimeout(1) + milliseconds(3000));
     EXPECT_EQ(pty2.Receive(1), "Z");
     // The line recovers once its far end reads again.
     pty1.Receive(SIZE_MAX, milliseconds(200));
-    manager.SendByteToPorts('Y');
+    manager.sendByteToPorts('Y');
     const std::string got = pty1.Receive(1);
     EXPECT_EQ(got.empty() ? '\0' : got.back(), 'Y');
 }
@@ -52,7 +52,7 @@ TEST_F(PtyManagerTest, AHangUpAlertsOnceAndTheLineIsWatchedFor) {
     RunFor(milliseconds(300));
     EXPECT_EQ(rig.view.sets, sets) << "told once";
     manager.closePorts();
-    EXPECT_EQ(rig.logged.back(), "Display: COM1 \u2192 " + pty1.SlavePath() + ", closed");
+    EXPECT_EQ(rig.logged.back(), "Display: COM1 \u2192 " + pty1.slavePath() + ", closed");
 }
 
 }  // namespace

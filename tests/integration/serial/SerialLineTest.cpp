@@ -55,7 +55,7 @@ TEST_F(SerialLineTest, OpensRawAt9600AndExclusivelyAgainstThisAndOtherProcesses)
     EXPECT_FALSE(open());
     EXPECT_EQ(report.error.code, ERROR_ACCESS_DENIED);
     EXPECT_EQ(report.error.reason, "Device or resource busy");
-    EXPECT_EQ(report.target, pty.SlavePath());
+    EXPECT_EQ(report.target, pty.slavePath());
     // Another process is refused too, root included (flock, not only TIOCEXCL).
     EXPECT_EQ(InChild([] {
                   OpenReport childReport;
@@ -79,8 +79,8 @@ TEST_F(SerialLineTest, AFailedOpenTellsWhereTheNameLedAndTheSystemsReason) {
         const char* reason;
     } cases[] = {
         {"COM2", "/nonexistent/ttyUSB9", "No such file or directory"},
-        {"COM3", ports + "/plain", comm::kNotATerminal},
-        {"COM4", "/dev/null", comm::kNotATerminal},
+        {"COM3", ports + "/plain", comm::NotATerminal},
+        {"COM4", "/dev/null", comm::NotATerminal},
         {"COM5", ports + "/COM5", "Is a directory"},
         {"COM6", ports + "/COM6", "No such file or directory"},
     };
@@ -102,7 +102,7 @@ TEST_F(SerialLineTest, DataIsReportedUntilReadAndAHangUpOnceWithoutSpinning) {
     QObject::connect(line.get(), &Line::readyRead, [&] { ++ready; });
     QObject::connect(line.get(), &Line::lost, [&] { ++lost; });
     QObject::connect(line.get(), &Line::lineError, [&] { ++errors; });
-    ASSERT_TRUE(pty.Send("x"));
+    ASSERT_TRUE(pty.send("x"));
     ASSERT_TRUE(RunUntil([&] { return ready == 1; }));
     // Unread data is not news again until the owner reads.
     RunFor(300ms);
@@ -111,7 +111,7 @@ TEST_F(SerialLineTest, DataIsReportedUntilReadAndAHangUpOnceWithoutSpinning) {
     size_t count = 0;
     ASSERT_EQ(line->read(buffer, sizeof buffer, count), 0u);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), count), "x");
-    ASSERT_TRUE(pty.Send("y"));
+    ASSERT_TRUE(pty.send("y"));
     ASSERT_TRUE(RunUntil([&] { return ready == 2; }));
     ASSERT_EQ(line->read(buffer, sizeof buffer, count), 0u);
 

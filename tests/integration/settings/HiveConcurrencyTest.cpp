@@ -29,7 +29,7 @@ std::vector<uint8_t> Blob(uint32_t seq) {
 }
 
 // "P1-7", built by appending: GCC 12 at -O3 takes "P" + std::to_string(1) for an overlapping copy.
-std::string ValueName(int writer, int i) {
+std::string valueName(int writer, int i) {
     return std::string("P").append(std::to_string(writer)).append("-").append(std::to_string(i));
 }
 
@@ -52,13 +52,13 @@ TEST(HiveConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
             ::close(go[1]);
             char ignored;
             (void)::read(go[0], &ignored, 1);  // both start when the parent closes the pipe
-            CFileHiveStore store;
+            FileHiveStore store;
             int failures = 0;
             for (int i = 0; i < kValuesEach; ++i) {
                 const uint32_t n = static_cast<uint32_t>(c * 1000 + i);
-                const std::string name = ValueName(c, i);
-                failures += store.CreateKey(HKEY_CURRENT_USER, kKey) != 0;
-                failures += store.SetValue(HKEY_CURRENT_USER, kKey, name, REG_DWORD,
+                const std::string name = valueName(c, i);
+                failures += store.createKey(HKEY_CURRENT_USER, kKey) != 0;
+                failures += store.setValue(HKEY_CURRENT_USER, kKey, name, REG_DWORD,
                                            reinterpret_cast<const uint8_t*>(&n), 4) != 0;
             }
             ::_exit(failures == 0 ? 0 : 1);
@@ -70,12 +70,12 @@ TEST(HiveConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
         const int status = WaitExit(child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    CFileHiveStore store;
+    FileHiveStore store;
     for (int c = 0; c < 2; ++c) {
         for (int i = 0; i < kValuesEach; ++i) {
             uint32_t n = 0, size = 4;
-            const std::string name = ValueName(c, i);
-            ASSERT_EQ(store.QueryValue(HKEY_CURRENT_USER, kKey, name, nullptr, reinterpret_cast<uint8_t*>(&n), &size),
+            const std::string name = valueName(c, i);
+            ASSERT_EQ(store.queryValue(HKEY_CURRENT_USER, kKey, name, nullptr, reinterpret_cast<uint8_t*>(&n), &size),
                       0u)
                 << name;
             EXPECT_EQ(n, static_cast<uint32_t>(c * 1000 + i));
@@ -86,9 +86,9 @@ TEST(HiveConcurrencyTest, TwoProcessesWritingAtOnceLoseNothing) {
 TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
     test::TestSandbox sandbox;
     std::mt19937 random(12345);
-    CFileHiveStore reader;
+    FileHiveStore reader;
     uint32_t committed = 0;  // what the file holds after the last round
-    ASSERT_EQ(reader.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(0).data(), 2048), 0u);
+    ASSERT_EQ(reader.setValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(0).data(), 2048), 0u);
     for (int round = 0; round < 60; ++round) {
         int reports[2];
         ASSERT_EQ(::pipe(reports), 0);
@@ -96,9 +96,9 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             ::close(reports[0]);
-            CFileHiveStore store;
+            FileHiveStore store;
             for (uint32_t seq = committed + 1;; ++seq) {
-                if (store.SetValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(seq).data(), 2048) != 0)
+                if (store.setValue(HKEY_CURRENT_USER, kKey, "Blob", REG_BINARY, Blob(seq).data(), 2048) != 0)
                     ::_exit(1);
                 if (::write(reports[1], &seq, sizeof seq) != sizeof seq) ::_exit(1);
             }
@@ -118,8 +118,8 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
 
         std::vector<uint8_t> data(4096);
         uint32_t size = static_cast<uint32_t>(data.size());
-        ASSERT_EQ(reader.QueryValue(HKEY_CURRENT_USER, kKey, "Blob", nullptr, data.data(), &size), 0u)
-            << "round " << round << ": " << reader.LastErrorDetail();
+        ASSERT_EQ(reader.queryValue(HKEY_CURRENT_USER, kKey, "Blob", nullptr, data.data(), &size), 0u)
+            << "round " << round << ": " << reader.lastErrorDetail();
         data.resize(size);
         std::memcpy(&seq, data.data(), sizeof seq);
         ASSERT_TRUE(seq == reported || seq == reported + 1)
@@ -128,7 +128,7 @@ TEST(HiveConcurrencyTest, WriterKilledAtAnyMomentLeavesOldOrNewContents) {
         committed = seq;
     }
     // Temporary files of killed writers are cleared by the next write.
-    ASSERT_EQ(reader.SetValue(HKEY_CURRENT_USER, kKey, "Done", REG_DWORD, Blob(1).data(), 4), 0u);
+    ASSERT_EQ(reader.setValue(HKEY_CURRENT_USER, kKey, "Done", REG_DWORD, Blob(1).data(), 4), 0u);
     for (const auto& entry : fs::directory_iterator(sandbox.Dir())) {
         const std::string name = entry.path().filename().string();
         EXPECT_EQ(name.find(".tmp-"), std::string::npos) << name;

@@ -37,22 +37,22 @@ class HiveFilesTest : public ::testing::Test {
 protected:
     test::TestSandbox sandbox;
     test::RecordingBox box;
-    CFileHiveStore store;
-    CSettings settings{box, &store};
+    FileHiveStore store;
+    HiveSettings settings{box, &store};
 };
 
 TEST_F(HiveFilesTest, FirstRunReadsNothingSilentlyAndWritesCreateTheFiles) {
     int32_t number = 42;
     std::string text = "as before";
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, number));
-    EXPECT_FALSE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_CURRENT_USER, StringMainFloat, number));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, number));
+    EXPECT_FALSE(settings.readSettingString(HKEY_CURRENT_USER, "Macro1", text));
     EXPECT_EQ(text, "as before");
 
-    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1"));
-    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro5", ""));
-    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
-    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 3));
+    ASSERT_TRUE(settings.writeSettingString(HKEY_CURRENT_USER, "Macro1", "i1"));
+    ASSERT_TRUE(settings.writeSettingString(HKEY_CURRENT_USER, "Macro5", ""));
+    ASSERT_TRUE(settings.writeSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
+    ASSERT_TRUE(settings.writeSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, 3));
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(ReadFile(sandbox.UserHive()),
               "Windows Registry Editor Version 5.00\n\n"
@@ -73,7 +73,7 @@ TEST_F(HiveFilesTest, FirstRunReadsNothingSilentlyAndWritesCreateTheFiles) {
 
     // An empty text reads back as one, not as a missing value.
     text = "x";
-    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro5", text));
+    EXPECT_TRUE(settings.readSettingString(HKEY_CURRENT_USER, "Macro5", text));
     EXPECT_EQ(text, "");
 }
 
@@ -92,33 +92,33 @@ TEST_F(HiveFilesTest, ExportsAndHandWrittenFilesReadAndSurviveAWrite) {
 
     int32_t speed = 0x11110000, port = 0, baud = 0;
     std::string name, macro;
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, speed));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_CURRENT_USER, StringMouseSpeed, speed));
     EXPECT_EQ(speed, 0x1111004B);
-    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
-    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", macro));
+    EXPECT_TRUE(settings.readSettingString(HKEY_CURRENT_USER, "Name1", name));
+    EXPECT_TRUE(settings.readSettingString(HKEY_CURRENT_USER, "Macro1", macro));
     EXPECT_EQ(name, "Caf\xC3\xA9");
     EXPECT_EQ(macro, "i1");
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_BAUD, baud));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, port));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringBaud, baud));
     EXPECT_EQ(port, 2);
     EXPECT_EQ(baud, 9600);
 
-    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 4));
-    ASSERT_TRUE(settings.WriteSettingString(HKEY_CURRENT_USER, "Macro2", "sys"));
+    ASSERT_TRUE(settings.writeSettingNumber(HKEY_LOCAL_MACHINE, StringMergePort, 4));
+    ASSERT_TRUE(settings.writeSettingString(HKEY_CURRENT_USER, "Macro2", "sys"));
     const std::string machine = ReadFile(sandbox.MachineHive());
     EXPECT_NE(machine.find("; written by hand\n[HKLM\\Software\\Ondrix Series III\\Tarvik]\n"), std::string::npos);
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, port));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, port));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringMergePort, port));
     EXPECT_EQ(port, 4);
-    EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
+    EXPECT_TRUE(settings.readSettingString(HKEY_CURRENT_USER, "Name1", name));
     EXPECT_EQ(name, "Caf\xC3\xA9");
     // A missing value under an existing key is silent, and empties the text.
-    EXPECT_FALSE(settings.ReadSettingString(HKEY_CURRENT_USER, "Macro5", macro));
+    EXPECT_FALSE(settings.readSettingString(HKEY_CURRENT_USER, "Macro5", macro));
     EXPECT_EQ(macro, "");
     EXPECT_TRUE(box.shown.empty());
 
     // Eight bytes do not fit a number: the value is refused with 234 and the number kept.
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_BAUD, baud));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_CURRENT_USER, StringBaud, baud));
     EXPECT_EQ(baud, 9600);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].text,
@@ -131,7 +131,7 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     WriteFile(sandbox.UserHive(), junk);
 
     int32_t number = 7;
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_CURRENT_USER, StringMainFloat, number));
     ASSERT_EQ(box.shown.size(), 1u);
     std::vector<fs::path> aside = Copies(sandbox.Dir(), ".corrupt-");
     ASSERT_EQ(aside.size(), 1u);
@@ -144,8 +144,8 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     EXPECT_NE(box.shown[0].text.find("kept as " + aside[0].string() + ".\n"), std::string::npos) << box.shown[0].text;
 
     // From now on the hive is empty: defaults apply silently, and a write starts a fresh file.
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number));
-    EXPECT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 0));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_CURRENT_USER, StringMainFloat, number));
+    EXPECT_TRUE(settings.writeSettingNumber(HKEY_CURRENT_USER, StringMainFloat, 0));
     EXPECT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(ReadFile(aside[0]), junk);
 
@@ -153,7 +153,7 @@ TEST_F(HiveFilesTest, UnreadableFileIsSetAsideReportedOnceAndNeverOverwritten) {
     // a new file, not the same failure again.
     const std::string truncated("\xFF\xFEW\0i\0n", 7);  // UTF-16 cut in the middle of a unit
     WriteFile(sandbox.UserHive(), truncated);
-    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, 1));
+    EXPECT_FALSE(settings.writeSettingNumber(HKEY_CURRENT_USER, StringMainFloat, 1));
     ASSERT_EQ(box.shown.size(), 2u);
     EXPECT_EQ(box.shown[1].text.rfind("ERROR: Write to Registry Failed failed with the following error:\n1009: ", 0),
               0u);
@@ -174,10 +174,10 @@ TEST_F(HiveFilesTest, AHiveThatMayNotBeReadIsReportedOnceThenDefaultsApply) {
             int32_t number = 7;
             std::string text = "kept";
             for (int round = 0; round < 2; ++round) {
-                settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_FLOAT, number);
-                settings.ReadSettingString(HKEY_CURRENT_USER, "Macro1", text);
-                settings.WriteSettingString(HKEY_CURRENT_USER, "Macro1", "i1");
-                settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1);
+                settings.readSettingNumber(HKEY_CURRENT_USER, StringMainFloat, number);
+                settings.readSettingString(HKEY_CURRENT_USER, "Macro1", text);
+                settings.writeSettingString(HKEY_CURRENT_USER, "Macro1", "i1");
+                settings.writeSettingNumber(HKEY_CURRENT_USER, "Clear1", 1);
             }
             const bool told = box.shown.size() == 1 && box.shown[0].text.rfind(
                                                            "ERROR: Open Registry Key Failed failed with the following "
@@ -201,9 +201,9 @@ TEST_F(HiveFilesTest, BadLinesAreSkippedToldOnceAndKeptInACopyBeforeTheFirstRewr
     int32_t speed = 0, clear = 7;
     std::string name;
     for (int round = 0; round < 2; ++round) {
-        EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, IDS_MOUSE_SPEED, speed));
-        EXPECT_TRUE(settings.ReadSettingString(HKEY_CURRENT_USER, "Name1", name));
-        EXPECT_FALSE(settings.ReadSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
+        EXPECT_TRUE(settings.readSettingNumber(HKEY_CURRENT_USER, StringMouseSpeed, speed));
+        EXPECT_TRUE(settings.readSettingString(HKEY_CURRENT_USER, "Name1", name));
+        EXPECT_FALSE(settings.readSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
     }
     EXPECT_EQ(speed, 75);
     EXPECT_EQ(name, "Save");
@@ -217,14 +217,14 @@ TEST_F(HiveFilesTest, BadLinesAreSkippedToldOnceAndKeptInACopyBeforeTheFirstRewr
                   "line 5: value data that cannot be read\n"
                   "Before Tarvik first changes the file, it keeps a copy of it as it is now.\n\n");
 
-    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
+    ASSERT_TRUE(settings.writeSettingNumber(HKEY_CURRENT_USER, "Clear1", 1));
     const std::vector<fs::path> copies = Copies(sandbox.Dir(), ".bad-lines-");
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_EQ(ReadFile(copies[0]), original);
     const std::string rewritten = ReadFile(sandbox.UserHive());
     EXPECT_EQ(rewritten.find("zz"), std::string::npos);
     EXPECT_NE(rewritten.find("\"Name1\"=\"Save\""), std::string::npos);
-    EXPECT_TRUE(settings.ReadSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
+    EXPECT_TRUE(settings.readSettingNumber(HKEY_CURRENT_USER, "Clear1", clear));
     EXPECT_EQ(clear, 1);
     EXPECT_EQ(box.shown.size(), 1u);
 }
@@ -234,9 +234,9 @@ TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
     WriteFile(sandbox.Dir() / "not-a-folder", "x");
     ::setenv("TARVIK_MACHINE_HIVE", (sandbox.Dir() / "not-a-folder" / "machine.reg").c_str(), 1);
     int32_t port = 0;
-    EXPECT_FALSE(settings.ReadSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, port));
+    EXPECT_FALSE(settings.readSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, port));
     EXPECT_TRUE(box.shown.empty());
-    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_DISPLAY_PORT, 1));
+    EXPECT_FALSE(settings.writeSettingNumber(HKEY_LOCAL_MACHINE, StringDisplayPort, 1));
     ASSERT_EQ(box.shown.size(), 1u);
     // It names the file and says how to let the serial-line group change the port settings.
     const std::string folder = (sandbox.Dir() / "not-a-folder").string();
@@ -250,7 +250,7 @@ TEST_F(HiveFilesTest, HiveInAFolderThatCannotBeWrittenRefusesWritesWith5) {
                   "\nand to join the group (then log out and in again):\n    sudo usermod -aG dialout $USER\nThis "
                   "failure is not reported again until Tarvik restarts.\n\n");
     EXPECT_EQ(box.shown[0].caption, "Application Error");
-    EXPECT_FALSE(settings.WriteSettingNumber(HKEY_LOCAL_MACHINE, IDS_MERGE_PORT, 1));
+    EXPECT_FALSE(settings.writeSettingNumber(HKEY_LOCAL_MACHINE, StringMergePort, 1));
     EXPECT_EQ(box.shown.size(), 1u) << "the same failure of the same file is told once";
     EXPECT_EQ(ReadFile(sandbox.Dir() / "not-a-folder"), "x");
 }
@@ -260,7 +260,7 @@ TEST_F(HiveFilesTest, AHiveThatIsALinkStaysALink) {
     const fs::path target = sandbox.Dir() / "dotfiles" / "tarvik.reg";
     WriteFile(target, "");
     fs::create_symlink(target, sandbox.UserHive());
-    ASSERT_TRUE(settings.WriteSettingNumber(HKEY_CURRENT_USER, IDS_MAIN_START, 2));
+    ASSERT_TRUE(settings.writeSettingNumber(HKEY_CURRENT_USER, StringMainStart, 2));
     EXPECT_TRUE(fs::is_symlink(sandbox.UserHive()));
     EXPECT_NE(ReadFile(target).find("\"Main Start\"=dword:00000002"), std::string::npos);
     EXPECT_TRUE(box.shown.empty());

@@ -22,12 +22,12 @@ class Sim : public ChildProcess {
 public:
     Sim(const TestSandbox& box, std::vector<std::string> extra)
         : ChildProcess(Args(box, std::move(extra)), (box.Dir() / "sim").string()),
-          log_((box.Dir() / "sim.log").string()) {}
+          m_log((box.Dir() / "sim.log").string()) {}
     bool Said(const std::string& line) {
-        return WaitUntil([&] { return Output().find(line + "\n") != std::string::npos || !Running(); }) &&
+        return WaitUntil([&] { return Output().find(line + "\n") != std::string::npos || !running(); }) &&
                Output().find(line + "\n") != std::string::npos;
     }
-    std::string Log() const { return ReadWhole(log_); }
+    std::string Log() const { return ReadWhole(m_log); }
 
 private:
     static std::vector<std::string> Args(const TestSandbox& box, std::vector<std::string> extra) {
@@ -36,11 +36,11 @@ private:
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
-    std::string log_;
+    std::string m_log;
 };
 
 // Opens a COM link the way the program does: a raw terminal, nothing flushed on the way.
-int OpenPort(const TestSandbox& box, int com) {
+int openPort(const TestSandbox& box, int com) {
     const int fd = ::open((fs::path(box.PortsDir()) / ("COM" + std::to_string(com))).c_str(), O_RDWR | O_NOCTTY);
     termios tio{};
     if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
@@ -50,7 +50,7 @@ int OpenPort(const TestSandbox& box, int com) {
     return fd;
 }
 
-void Send(int fd, const std::string& bytes) {
+void send(int fd, const std::string& bytes) {
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
 }
 
@@ -58,26 +58,26 @@ TEST(SimProcess, AnnouncesOnceAndAnswersCommandsOnTheDisplayLineAcrossReopens) {
     TestSandbox box;
     Sim sim(box, {"--announce", "Grand Piano Deluxe"});
     ASSERT_TRUE(sim.Said("ready")) << sim.Errors();
-    const int display = OpenPort(box, 1);
-    int keyboard = OpenPort(box, 2);
+    const int display = openPort(box, 1);
+    int keyboard = openPort(box, 2);
     ASSERT_GE(display, 0);
     ASSERT_GE(keyboard, 0);
 
     // The first packet brings the name, cut to the field.
     const std::string packet("\x80\xf0\xe1\xe2\xe3\xe4", 6);
-    Send(keyboard, packet);
+    send(keyboard, packet);
     EXPECT_EQ(ReadFrom(display, 13), "\x0cGrand Piano ");
-    Send(keyboard, "\x0ci1\r");
+    send(keyboard, "\x0ci1\r");
     EXPECT_EQ(ReadFrom(display, 13), "\x0cInstrument 1");
     // An unknown command answers nothing, so the next bytes are the next known answer. A mouse
     // packet between the typed characters is not part of the command.
-    Send(keyboard, "\x0czz\r\x0cxc Mast" + packet + "er A 1\r");
+    send(keyboard, "\x0czz\r\x0cxc Mast" + packet + "er A 1\r");
     EXPECT_EQ(ReadFrom(display, 13), "\x0cMaster A 1  ");
 
     // The program closing and reopening its port must not hang up the line, nor announce again.
     ::close(keyboard);
-    keyboard = OpenPort(box, 2);
-    Send(keyboard, packet + "\x0c" + "fx\r");
+    keyboard = openPort(box, 2);
+    send(keyboard, packet + "\x0c" + "fx\r");
     EXPECT_EQ(ReadFrom(display, 13),
               "\x0c"
               "Effects     ");
@@ -91,15 +91,15 @@ TEST(SimProcess, InjectsFromStdinAndReportsBadLines) {
     TestSandbox box;
     Sim sim(box, {"--exit-on-eof"});
     ASSERT_TRUE(sim.Said("ready")) << sim.Errors();
-    const int display = OpenPort(box, 1);
-    const int keyboard = OpenPort(box, 2);
-    sim.Write("mouse 1023 0 button shift\nbogus line\nkey a F1 ESC\nbyte 0x80 0x41\nname Hi\n");
+    const int display = openPort(box, 1);
+    const int keyboard = openPort(box, 2);
+    sim.write("mouse 1023 0 button shift\nbogus line\nkey a F1 ESC\nbyte 0x80 0x41\nname Hi\n");
     EXPECT_EQ(ReadFrom(keyboard, 11), std::string("\x80\xec\xff\xff\xff\xff"
                                                   "a\x81\x1b\x80\x41",
                                                   11));
     EXPECT_EQ(ReadFrom(display, 13), "\x0cHi          ");
-    sim.Write("quit\n");
-    EXPECT_EQ(sim.Wait(), 0);
+    sim.write("quit\n");
+    EXPECT_EQ(sim.wait(), 0);
     EXPECT_NE(sim.Errors().find("stdin:2: unknown command \"bogus\""), std::string::npos) << sim.Errors();
     ::close(keyboard);
     ::close(display);
@@ -121,7 +121,7 @@ TEST(SimProcess, SigtermRemovesWhatItCreated) {
               "\"Merge Port\"=dword:00000007\n"
               "\"Baud\"=dword:00002580\n");
     sim.Signal(SIGTERM);
-    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_EQ(sim.wait(), 0);
     EXPECT_TRUE(fs::is_empty(box.PortsDir()));
     EXPECT_FALSE(fs::exists(hive));
     EXPECT_FALSE(fs::exists(ready));
@@ -133,7 +133,7 @@ TEST(SimProcess, LeavesExistingFilesAloneAndEndsWithItsScript) {
     std::ofstream(taken) << "someone else's";
     {
         Sim sim(box, {});
-        EXPECT_EQ(sim.Wait(), 1);
+        EXPECT_EQ(sim.wait(), 1);
         EXPECT_NE(sim.Errors().find("already exists"), std::string::npos);
     }
     EXPECT_EQ(ReadWhole(taken.string()), "someone else's");
@@ -142,7 +142,7 @@ TEST(SimProcess, LeavesExistingFilesAloneAndEndsWithItsScript) {
     const std::string script = (box.Dir() / "script.txt").string();
     std::ofstream(script) << "# two keys\nkey a\nnonsense\nkey b\n";
     Sim scripted(box, {"--merge-com", "4", "--script", script});
-    EXPECT_EQ(scripted.Wait(), 0);
+    EXPECT_EQ(scripted.wait(), 0);
     EXPECT_NE(scripted.Log().find("sent key 0x61\nsent key 0x62\n"), std::string::npos) << scripted.Log();
     EXPECT_NE(scripted.Errors().find("script.txt:3:"), std::string::npos);
     EXPECT_FALSE(fs::exists(fs::path(box.PortsDir()) / "COM4"));

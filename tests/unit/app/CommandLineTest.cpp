@@ -8,7 +8,7 @@
 namespace tarvik {
 namespace {
 
-RegistrationSwitch Scan(const std::vector<std::string>& argv) { return ScanRegistrationSwitch(JoinArguments(argv)); }
+RegistrationSwitch Scan(const std::vector<std::string>& argv) { return scanRegistrationSwitch(joinArguments(argv)); }
 
 // The plain switches are run through the executable itself (ExecutableTest); here, the look-alikes.
 TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
@@ -24,8 +24,8 @@ TEST(RegistrationSwitch, OnlyTheLastThingOnTheLineCounts) {
     EXPECT_EQ(Scan({"/opt/RegServer"}), RegistrationSwitch::None);
     EXPECT_EQ(Scan({"/opt/-UnregServer"}), RegistrationSwitch::None);
     EXPECT_EQ(Scan({"/opt/RegServer", "x"}), RegistrationSwitch::None);
-    EXPECT_EQ(ScanRegistrationSwitch("-"), RegistrationSwitch::None);
-    EXPECT_EQ(ScanRegistrationSwitch("/"), RegistrationSwitch::None);
+    EXPECT_EQ(scanRegistrationSwitch("-"), RegistrationSwitch::None);
+    EXPECT_EQ(scanRegistrationSwitch("/"), RegistrationSwitch::None);
 }
 
 TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
@@ -38,9 +38,9 @@ TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
           Case{{"tarvik", "/AUTOMATION", "file.txt", "-x", ""}, false, true},
           // The program's own name is never an argument; prefixes and suffixes do not count.
           Case{{"-Embedding", "---Embedding", "/Embeddings", "Automation", "/Auto", "//Automation"}, false, false}}) {
-        const auto info = ParseCommandLine(c.argv);
-        EXPECT_EQ(info.m_bEmbedded, c.embedded) << c.argv[1];
-        EXPECT_EQ(info.m_bAutomated, c.automated) << c.argv[1];
+        const auto info = parseCommandLine(c.argv);
+        EXPECT_EQ(info.m_embedded, c.embedded) << c.argv[1];
+        EXPECT_EQ(info.m_automated, c.automated) << c.argv[1];
     }
 }
 
@@ -48,16 +48,16 @@ TEST(CommandLineInfo, ClientSwitchesInAnyCaseAndNothingElse) {
 // known is never called unknown.
 TEST(CommandLineInfo, EverySwitchTakesEachPrefix) {
     for (const std::string prefix : {"/", "-", "--"}) {
-        EXPECT_EQ(ScanInfoRequest({"tarvik", prefix + "HELP", prefix + "version"}), InfoRequest::Help) << prefix;
-        EXPECT_EQ(ScanInfoRequest({"tarvik", prefix + "Version"}), InfoRequest::Version) << prefix;
-        EXPECT_EQ(ParseCommandLine({"tarvik", prefix + "automation"}).m_bAutomated, 1) << prefix;
+        EXPECT_EQ(scanInfoRequest({"tarvik", prefix + "HELP", prefix + "version"}), InfoRequest::Help) << prefix;
+        EXPECT_EQ(scanInfoRequest({"tarvik", prefix + "Version"}), InfoRequest::Version) << prefix;
+        EXPECT_EQ(parseCommandLine({"tarvik", prefix + "automation"}).m_automated, 1) << prefix;
         const std::vector<std::string> known = {
             "tarvik",     prefix + "regserver", prefix + "UnregServer", prefix + "Embedding",
             prefix + "h", prefix + "Help",      prefix + "version"};
-        EXPECT_EQ(UnknownArguments(known), std::vector<std::string>{}) << prefix;
+        EXPECT_EQ(unknownArguments(known), std::vector<std::string>{}) << prefix;
     }
-    EXPECT_EQ(ScanInfoRequest({"--help", "help", "-helps"}), InfoRequest::None);
-    EXPECT_EQ(UnknownArguments({"-Embedding", "---help", "help"}), (std::vector<std::string>{"---help", "help"}));
+    EXPECT_EQ(scanInfoRequest({"--help", "help", "-helps"}), InfoRequest::None);
+    EXPECT_EQ(unknownArguments({"-Embedding", "---help", "help"}), (std::vector<std::string>{"---help", "help"}));
 }
 
 }  // namespace

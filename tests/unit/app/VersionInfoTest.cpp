@@ -21,7 +21,7 @@ std::string ReadAll(const std::string& path) {
 
 TEST(VersionInfo, DamagedFilesAreReadWithoutHarm) {
     TestSandbox sandbox;
-    const std::string image = ReadAll(ModuleFileName());
+    const std::string image = ReadAll(moduleFileName());
     ASSERT_GT(image.size(), sizeof(Elf64_Ehdr));
     Elf64_Ehdr header{};
     std::memcpy(&header, image.data(), sizeof header);
@@ -46,7 +46,7 @@ TEST(VersionInfo, DamagedFilesAreReadWithoutHarm) {
         const std::string path = sandbox.Dir().string() + "/file";
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
         std::map<std::string, std::string> values{{"kept", "yes"}};
-        EXPECT_FALSE(ReadVersionData(path, values)) << name;
+        EXPECT_FALSE(readVersionData(path, values)) << name;
         EXPECT_EQ(values, (std::map<std::string, std::string>{{"kept", "yes"}})) << name;
     }
 }

@@ -12,7 +12,7 @@ namespace {
 // The bus reads Exec= through the file's escapes and then shell-like quoting; each path must come
 // back whole. A path with a space, quotes and a dollar sign is started by a real bus in the
 // integration test; here, backslashes, encodings and paths no Exec= line can carry.
-TEST(Registration, ExecLineQuotesEveryPathTheBusCanStart) {
+TEST(registration, ExecLineQuotesEveryPathTheBusCanStart) {
     struct Case {
         std::string path;
         std::optional<std::string> exec;
@@ -24,7 +24,7 @@ TEST(Registration, ExecLineQuotesEveryPathTheBusCanStart) {
                            {"/opt/new\nline/tarvik", std::nullopt},
                            {"/opt/latin\xE9/tarvik", std::nullopt},
                            {"", std::nullopt}}) {
-        const std::optional<std::string> text = ServiceFileText(c.path);
+        const std::optional<std::string> text = serviceFileText(c.path);
         if (!c.exec) {
             EXPECT_FALSE(text.has_value()) << c.path;
             continue;
@@ -34,9 +34,9 @@ TEST(Registration, ExecLineQuotesEveryPathTheBusCanStart) {
     }
 }
 
-TEST(Registration, EachInterfaceGetsAnIntrospectionFileOfItsOwn) {
+TEST(registration, EachInterfaceGetsAnIntrospectionFileOfItsOwn) {
     std::vector<std::string> names;
-    for (const auto& [name, doc] : SplitInterfaces(InterfaceXml())) {
+    for (const auto& [name, doc] : splitInterfaces(interfaceXml())) {
         names.push_back(name);
         EXPECT_EQ(doc.find("<interface"), doc.rfind("<interface")) << name << ": one interface per file";
         EXPECT_NE(doc.find("<interface name=\"" + name + "\">"), std::string::npos);

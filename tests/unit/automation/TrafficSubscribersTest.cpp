@@ -7,14 +7,14 @@
 namespace tarvik::test {
 namespace {
 
-struct FakeSource : ITrafficSource {
-    std::vector<ITrafficWatcher*> watchers;
-    void Attach(ITrafficWatcher& w) override { watchers.push_back(&w); }
-    void Detach(ITrafficWatcher& w) override { std::erase(watchers, &w); }
+struct FakeSource : TrafficSource {
+    std::vector<TrafficWatcher*> watchers;
+    void attach(TrafficWatcher& w) override { watchers.push_back(&w); }
+    void detach(TrafficWatcher& w) override { std::erase(watchers, &w); }
 };
 
-struct NullWatcher : ITrafficWatcher {
-    void OnTraffic(const TrafficItem&) override {}
+struct NullWatcher : TrafficWatcher {
+    void onTraffic(const TrafficItem&) override {}
 };
 
 // Subscribing, its once-per-connection rule and the rundown are tried on the bus
@@ -22,20 +22,20 @@ struct NullWatcher : ITrafficWatcher {
 TEST(TrafficSubscribersTest, SubscriptionsOutliveTheWindowAndAnEndedServerLetsGoOfIt) {
     NullWatcher relay;
     FakeSource window, later;
-    CTrafficSubscribers subscribers(relay);
-    subscribers.Subscribe(":1.5");  // before the window exists
-    EXPECT_FALSE(subscribers.Watching());
-    subscribers.SetSource(&window);
-    EXPECT_EQ(window.watchers, std::vector<ITrafficWatcher*>{&relay});
-    subscribers.SetSource(&later);
+    TrafficSubscribers subscribers(relay);
+    subscribers.subscribe(":1.5");  // before the window exists
+    EXPECT_FALSE(subscribers.watching());
+    subscribers.setSource(&window);
+    EXPECT_EQ(window.watchers, std::vector<TrafficWatcher*>{&relay});
+    subscribers.setSource(&later);
     EXPECT_TRUE(window.watchers.empty());
     EXPECT_EQ(later.watchers.size(), 1u);
-    subscribers.Unsubscribe(":1.5");
+    subscribers.unsubscribe(":1.5");
     EXPECT_TRUE(later.watchers.empty());
     {
-        CTrafficSubscribers gone(relay);
-        gone.SetSource(&window);
-        gone.Subscribe(":1.9");
+        TrafficSubscribers gone(relay);
+        gone.setSource(&window);
+        gone.subscribe(":1.9");
         EXPECT_EQ(window.watchers.size(), 1u);
     }
     EXPECT_TRUE(window.watchers.empty()) << "an ended server lets go of the window";

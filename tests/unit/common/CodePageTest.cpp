@@ -22,7 +22,7 @@ TEST(CodePage, CharactersToWindows1252Bytes) {
         {"the five unassigned bytes keep their controls", U"\u0081\u008d\u008f\u0090\u009d", "\x81\x8d\x8f\x90\x9d"},
         {"no byte: no look-alike either", U"\u0080\u009f\u0100x\u4e2d\U0001F600", "???x??"},
     };
-    for (const Row& row : rows) { EXPECT_EQ(ToAnsiBytes(std::u32string_view(row.text)), row.bytes) << row.what; }
+    for (const Row& row : rows) { EXPECT_EQ(toAnsiBytes(std::u32string_view(row.text)), row.bytes) << row.what; }
 }
 
 TEST(CodePage, Utf8TextAsTheSettingsHoldIt) {
@@ -40,15 +40,15 @@ TEST(CodePage, Utf8TextAsTheSettingsHoldIt) {
         {"cut short at the end", "ab\xc3", "ab\xc3"},
         {"encoded surrogate is one unknown character", "x\xed\xa0\x80y", "x?y"},
     };
-    for (const Row& row : rows) { EXPECT_EQ(ToAnsiBytes(std::string_view(row.utf8)), row.bytes) << row.what; }
+    for (const Row& row : rows) { EXPECT_EQ(toAnsiBytes(std::string_view(row.utf8)), row.bytes) << row.what; }
 }
 
 TEST(CodePage, BytesFromTheInstrumentReadBackAsTheSameText) {
     // Every byte survives the way to UTF-8 and back, the unassigned ones included.
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
-    EXPECT_EQ(ToAnsiBytes(std::string_view(FromAnsiBytes(all))), all);
-    EXPECT_EQ(FromAnsiBytes("Caf\xe9 \x80\x81"), "Caf\xc3\xa9 \xe2\x82\xac\xc2\x81");
+    EXPECT_EQ(toAnsiBytes(std::string_view(fromAnsiBytes(all))), all);
+    EXPECT_EQ(fromAnsiBytes("Caf\xe9 \x80\x81"), "Caf\xc3\xa9 \xe2\x82\xac\xc2\x81");
 }
 
 }  // namespace

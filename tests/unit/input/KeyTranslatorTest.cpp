@@ -18,9 +18,9 @@ namespace {
 
 using Delivered = std::vector<std::pair<uint32_t, uint32_t>>;
 
-struct RecordingSink : IKeyCodeSink {
+struct RecordingSink : KeyCodeSink {
     Delivered codes;
-    void OnKeyCode(uint32_t code, uint32_t action) override { codes.push_back({code, action}); }
+    void onKeyCode(uint32_t code, uint32_t action) override { codes.push_back({code, action}); }
 };
 
 TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
@@ -32,8 +32,8 @@ TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
     };
     const Row rows[] = {
         {"Caps Lock leaves punctuation", {WM_KEYDOWN, vk::VK_OEM_1, false, false, false, true}, true, {{0x3B, 1}}},
-        {"Ctrl+A ignores Caps Lock", {WM_KEYDOWN, vk::Letter('A'), false, false, true, true}, true, {{0x01, 1}}},
-        {"Alt+F4 goes up too", {WM_SYSKEYUP, vk::F(4), true, false, false, false}, true, {{0x584, 2}}},
+        {"Ctrl+A ignores Caps Lock", {WM_KEYDOWN, vk::letter('A'), false, false, true, true}, true, {{0x01, 1}}},
+        {"Alt+F4 goes up too", {WM_SYSKEYUP, vk::f(4), true, false, false, false}, true, {{0x584, 2}}},
         {"Alt alone", {WM_KEYDOWN, vk::VK_MENU, false, false, false, false}, false, {}},
         {"Caps Lock key", {WM_KEYDOWN, vk::VK_CAPITAL, false, false, false, false}, false, {}},
         {"Num Lock key", {WM_KEYDOWN, vk::VK_NUMLOCK, false, false, false, false}, false, {}},
@@ -42,8 +42,8 @@ TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
     };
     for (const Row& row : rows) {
         RecordingSink sink;
-        CKeyTranslator translator(sink);
-        EXPECT_EQ(translator.TranslateMessage(row.message), row.consumed) << row.what;
+        KeyTranslator translator(sink);
+        EXPECT_EQ(translator.translateMessage(row.message), row.consumed) << row.what;
         EXPECT_EQ(sink.codes, row.codes) << row.what;
     }
 }
@@ -53,7 +53,7 @@ TEST(KeyCodeHandlerTest, LosingTheKeyboardReleasesHeldModifiersWithOnePacketAndL
         const char* what;
         bool holdShift, holdCtrl, shiftToggle, ctrlToggle;
         int packets;
-        Bool32 shiftAfter, ctrlAfter;
+        int32_t shiftAfter, ctrlAfter;
     };
     const Row rows[] = {
         {"both held", true, true, false, false, 1, 0, 0},
@@ -64,30 +64,30 @@ TEST(KeyCodeHandlerTest, LosingTheKeyboardReleasesHeldModifiersWithOnePacketAndL
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         MouseState state;
-        Bool32 helpKey = 0;
+        int32_t helpKey = 0;
         test::RecordingPorts ports;
         int packets = 0;
         auto sendPacket = [&] { ++packets; };
-        struct Sink : IKeyCodeSink {
+        struct Sink : KeyCodeSink {
             std::function<void(uint32_t, uint32_t)> deliver;
-            void OnKeyCode(uint32_t code, uint32_t action) override { deliver(code, action); }
+            void onKeyCode(uint32_t code, uint32_t action) override { deliver(code, action); }
         } sink;
-        sink.deliver = [&](uint32_t c, uint32_t a) { HandleKeyCode(c, a, state, helpKey, ports, sendPacket); };
-        CKeyTranslator translator(sink);
-        if (row.holdShift) translator.TranslateKey(vk::VK_SHIFT, kModShift, KEY_ACTION_PRESS);
-        if (row.holdCtrl) translator.TranslateKey(vk::VK_CONTROL, kModCtrl, KEY_ACTION_PRESS);
-        state.m_bShift |= row.shiftToggle ? 1 : 0;
-        state.m_bCtrl |= row.ctrlToggle ? 1 : 0;
+        sink.deliver = [&](uint32_t c, uint32_t a) { handleKeyCode(c, a, state, helpKey, ports, sendPacket); };
+        KeyTranslator translator(sink);
+        if (row.holdShift) translator.translateKey(vk::VK_SHIFT, ModShift, KEY_ACTION_PRESS);
+        if (row.holdCtrl) translator.translateKey(vk::VK_CONTROL, ModCtrl, KEY_ACTION_PRESS);
+        state.m_shift |= row.shiftToggle ? 1 : 0;
+        state.m_ctrl |= row.ctrlToggle ? 1 : 0;
         packets = 0;
-        ReleaseHeldModifiers(translator, state, sendPacket);
+        releaseHeldModifiers(translator, state, sendPacket);
         EXPECT_EQ(packets, row.packets);
-        EXPECT_EQ(state.m_bShift, row.shiftAfter);
-        EXPECT_EQ(state.m_bCtrl, row.ctrlAfter);
-        ReleaseHeldModifiers(translator, state, sendPacket);
+        EXPECT_EQ(state.m_shift, row.shiftAfter);
+        EXPECT_EQ(state.m_ctrl, row.ctrlAfter);
+        releaseHeldModifiers(translator, state, sendPacket);
         EXPECT_EQ(packets, row.packets) << "released once";
         // Back in the window, Shift held again is a fresh press.
-        translator.TranslateKey(vk::VK_SHIFT, kModShift, KEY_ACTION_PRESS);
-        EXPECT_EQ(state.m_bShift, 1);
+        translator.translateKey(vk::VK_SHIFT, ModShift, KEY_ACTION_PRESS);
+        EXPECT_EQ(state.m_shift, 1);
     }
 }
 
@@ -123,7 +123,7 @@ TEST(KeyTableTest, EveryRowMatchesTheChart) {
     }
     for (uint32_t digit = 0; digit < 10; ++digit) chart[0x60 + digit] = {0x30 + digit, 0x30 + digit, n, n};
 
-    const KeyTable& table = KeyTranslationTable();
+    const KeyTable& table = keyTranslationTable();
     for (uint32_t vk = 0; vk < 256; ++vk) {
         const auto listed = chart.find(vk);
         const Row want = listed != chart.end() ? listed->second : Row{n, n, n, n};

@@ -10,7 +10,7 @@ namespace {
 TEST(OpenOnFirstUseTest, OpensAtTheFirstAcquireAndHandsTheEarlierHandlerOn) {
     int opened = 0;
     test::FakeMouseDevice* fake = nullptr;
-    const auto device = OpenOnFirstUse([&]() -> std::unique_ptr<IMouseDevice> {
+    const auto device = OpenOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
         ++opened;
         auto made = std::make_unique<test::FakeMouseDevice>();
         fake = made.get();
@@ -22,34 +22,34 @@ TEST(OpenOnFirstUseTest, OpensAtTheFirstAcquireAndHandsTheEarlierHandlerOn) {
     bool more = false;
     SystemMouseSettings settings;
     settings.speed = 7;
-    EXPECT_FALSE(device->GetDeviceState(state, more));
-    EXPECT_FALSE(device->ReadSystemSettings(settings));
+    EXPECT_FALSE(device->getDeviceState(state, more));
+    EXPECT_FALSE(device->readSystemSettings(settings));
     EXPECT_EQ(settings.speed, 7);
     EXPECT_EQ(opened, 0) << "nothing is opened before mouse mode";
 
-    ASSERT_TRUE(device->Acquire());
-    EXPECT_TRUE(device->Acquire());
+    ASSERT_TRUE(device->acquire());
+    EXPECT_TRUE(device->acquire());
     EXPECT_EQ(opened, 1);
     fake->move(3, 0);
     EXPECT_TRUE(fake->deliver()) << "the handler set before the open reaches the device";
     EXPECT_EQ(handled, 1);
-    ASSERT_TRUE(device->GetDeviceState(state, more));
+    ASSERT_TRUE(device->getDeviceState(state, more));
     EXPECT_EQ(state.lX, 3);
-    device->Unacquire();
+    device->unacquire();
     EXPECT_FALSE(fake->acquired);
 }
 
 TEST(OpenOnFirstUseTest, ADisplayWithNoCaptureIsAskedOnce) {
     int opened = 0;
-    const auto none = OpenOnFirstUse([&]() -> std::unique_ptr<IMouseDevice> {
+    const auto none = OpenOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
         ++opened;
         return nullptr;
     });
     none->setInputHandler([] {});
-    EXPECT_FALSE(none->Acquire());
-    EXPECT_FALSE(none->Acquire());
+    EXPECT_FALSE(none->acquire());
+    EXPECT_FALSE(none->acquire());
     EXPECT_EQ(opened, 1);
-    none->Unacquire();
+    none->unacquire();
 }
 
 }  // namespace

@@ -28,17 +28,17 @@ TEST(NetAddress, TheFormsAPortsFolderLinkMayHold) {
     for (const Row& row : rows) {
         NetAddress address;
         std::string error;
-        ASSERT_TRUE(ParseNetAddress(row.text, address, error)) << row.text << ": " << error;
+        ASSERT_TRUE(parseNetAddress(row.text, address, error)) << row.text << ": " << error;
         EXPECT_EQ(address.framing, row.framing) << row.text;
         EXPECT_EQ(address.tls, row.tls) << row.text;
         EXPECT_EQ(address.host, row.host) << row.text;
         EXPECT_EQ(address.port, row.port) << row.text;
         EXPECT_EQ(address.caFile, row.ca) << row.text;
-        EXPECT_TRUE(IsNetworkAddress(row.text)) << row.text;
+        EXPECT_TRUE(isNetworkAddress(row.text)) << row.text;
     }
     NetAddress address;
     std::string error;
-    ASSERT_TRUE(ParseNetAddress("  tcp://box:7\n", address, error));
+    ASSERT_TRUE(parseNetAddress("  tcp://box:7\n", address, error));
     EXPECT_EQ(address.text, "tcp://box:7");
 }
 
@@ -76,11 +76,11 @@ TEST(NetAddress, MalformedAddressesSayWhatIsWrong) {
     for (const Row& row : rows) {
         NetAddress address;
         std::string error;
-        EXPECT_FALSE(ParseNetAddress(row.text, address, error)) << row.text;
+        EXPECT_FALSE(parseNetAddress(row.text, address, error)) << row.text;
         EXPECT_EQ(error, row.error) << row.text;
     }
-    EXPECT_FALSE(IsNetworkAddress("/dev/serial/by-id/usb-FTDI-if00-port0"));
-    EXPECT_FALSE(IsNetworkAddress("../../ttyUSB0"));
+    EXPECT_FALSE(isNetworkAddress("/dev/serial/by-id/usb-FTDI-if00-port0"));
+    EXPECT_FALSE(isNetworkAddress("../../ttyUSB0"));
 }
 
 }  // namespace

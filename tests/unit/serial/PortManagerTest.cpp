@@ -34,9 +34,9 @@ TEST_F(PortManagerTest, OpensBothLinesCarriesBaudAndKeepsTheLinesWithoutANumber)
 
 TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBesideTheAlerts) {
     int told = 0;
-    manager.status().SetObserver([&told] { ++told; });
+    manager.status().setObserver([&told] { ++told; });
     manager.openPorts();
-    EXPECT_EQ(manager.status().Text(), "Display: not configured\nMerge: not configured");
+    EXPECT_EQ(manager.status().text(), "Display: not configured\nMerge: not configured");
     com1->target = "/dev/ttyUSB0";
     com2->target = "/dev/ttyUSB7";
     com2->present = false;
@@ -44,7 +44,7 @@ TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBes
     EXPECT_EQ(view.text, "Comms Error: Port 2") << "the display line as ever";
     openWith(1, 2);  // the same states again: nothing to tell
     com2->present = true;
-    com2->openError = {ERROR_INVALID_FUNCTION, comm::kNotATerminal};
+    com2->openError = {ERROR_INVALID_FUNCTION, comm::NotATerminal};
     openWith(0, 2);
     const std::vector<std::string> expected{
         "Display: not configured",
@@ -56,7 +56,7 @@ TEST_F(PortManagerTest, EachLinesStateIsToldOncePerChangeWithTheSystemsReasonBes
     };
     EXPECT_EQ(logged, expected);
     EXPECT_EQ(told, 6);
-    EXPECT_EQ(manager.status().Text(), expected[4] + "\n" + expected[5]);
+    EXPECT_EQ(manager.status().text(), expected[4] + "\n" + expected[5]);
 }
 
 TEST_F(PortManagerTest, LineErrorsAlertAndTheDataIsStillParsedUntilCommsAreDisabled) {
@@ -89,12 +89,12 @@ TEST_F(PortManagerTest, AFailedReadShowsItsCodeInHexAndWhatCameBeforeIsParsed) {
 
 TEST_F(PortManagerTest, SendsGoToBothPortsOrToTheOneThatIsOpen) {
     openWith(0, 2);
-    manager.SendByteToPorts(0x1B);
+    manager.sendByteToPorts(0x1B);
     EXPECT_EQ(com2->written, "\x1B");
     openWith(1, 2);
     const uint8_t packet[6] = {0x80, 0, 1, 2, 3, 4};
-    manager.SendBufferToPorts(packet, sizeof packet);
-    manager.SendTextToPorts(std::string("ab\0cd", 5));
+    manager.sendBufferToPorts(packet, sizeof packet);
+    manager.sendTextToPorts(std::string("ab\0cd", 5));
     const std::string expected = std::string(reinterpret_cast<const char*>(packet), 6) + "ab";
     EXPECT_EQ(com1->written, expected);
     EXPECT_EQ(com2->written, "\x1B" + expected);
@@ -105,9 +105,9 @@ TEST_F(PortManagerTest, WhatAnArrivalSendsGoesOutInOneWritePerLineInOrder) {
     const int before1 = com1->writes, before2 = com2->writes;
     const std::string before = com2->written;
     events.whileHandling = [this] {
-        manager.SendByteToPorts('a');
-        manager.SendTextToPorts("\x80\xF0");
-        manager.SendByteToPorts('b');
+        manager.sendByteToPorts('a');
+        manager.sendTextToPorts("\x80\xF0");
+        manager.sendByteToPorts('b');
     };
     com2->arrive("ab");
     EXPECT_EQ(com1->writes - before1, 1);
@@ -120,7 +120,7 @@ TEST_F(PortManagerTest, WhatAnArrivalSendsGoesOutInOneWritePerLineInOrder) {
                                  "b");
     // Outside the handling of an arrival every send is written at once.
     events.whileHandling = nullptr;
-    manager.SendByteToPorts('c');
+    manager.sendByteToPorts('c');
     EXPECT_EQ(com2->written.back(), 'c');
 }
 
@@ -136,7 +136,7 @@ TEST_F(PortManagerTest, ALostLineIsWatchedAndReopenedWithoutReplayingWhatWasType
     ASSERT_EQ(watcher.made.size(), 1u);
     EXPECT_EQ(watcher.made[0]->name, "COM1");
     const std::string before = com1->written;
-    manager.SendByteToPorts('a');
+    manager.sendByteToPorts('a');
     EXPECT_EQ(com2->written.back(), 'a') << "the other line goes on";
 
     // A change that does not bring the device back keeps the alert and the watch.
@@ -151,7 +151,7 @@ TEST_F(PortManagerTest, ALostLineIsWatchedAndReopenedWithoutReplayingWhatWasType
     EXPECT_EQ(logged.back(), "Display: COM1, reconnected");
     EXPECT_EQ(events.mousePackets, 2);
     EXPECT_EQ(watcher.live(), 0);
-    manager.SendByteToPorts('b');
+    manager.sendByteToPorts('b');
     EXPECT_EQ(com1->written, before + "b") << "nothing typed while the line was down";
     com1->arrive("z");
     EXPECT_EQ(events.displayBytes, "z") << "the reopened line is heard";

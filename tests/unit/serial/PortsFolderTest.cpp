@@ -15,12 +15,12 @@ namespace {
 using namespace comm;
 
 TEST(PortsFolderTest, OnlyPlainComNamesAreAccepted) {
-    EXPECT_EQ(ParsePortName("COM1"), 1u);
-    EXPECT_EQ(ParsePortName("com12"), 12u);
-    EXPECT_EQ(ParsePortName("\\\\.\\COM4294967295"), 4294967295u);
+    EXPECT_EQ(parsePortName("COM1"), 1u);
+    EXPECT_EQ(parsePortName("com12"), 12u);
+    EXPECT_EQ(parsePortName("\\\\.\\COM4294967295"), 4294967295u);
     for (const char* bad : {"", "COM", "COM0", "COM01", "COM-1", "COM+1", "COM4294967296", "COM1x", "COM12345678901",
                             "/dev/ttyS0", "../COM1", "COM1/../x"}) {
-        EXPECT_EQ(ParsePortName(bad), 0u) << bad;
+        EXPECT_EQ(parsePortName(bad), 0u) << bad;
     }
 }
 
@@ -35,15 +35,15 @@ TEST(PortsFolderTest, FolderComesFromTheOverrideThenXdgThenHome) {
     EnvRestore ports{"TARVIK_PORTS_DIR"}, xdg{"XDG_CONFIG_HOME"}, home{"HOME"};
     TestSandbox sandbox;
     std::string path;
-    ASSERT_EQ(ResolvePortName("COM3", path), 0u);
+    ASSERT_EQ(resolvePortName("COM3", path), 0u);
     EXPECT_EQ(path, sandbox.PortsDir() + "/COM3");
     ::unsetenv("TARVIK_PORTS_DIR");
     ::setenv("XDG_CONFIG_HOME", "/x/config", 1);
-    EXPECT_EQ(PortsFolder(), "/x/config/tarvik/ports");
+    EXPECT_EQ(portsFolder(), "/x/config/tarvik/ports");
     ::setenv("XDG_CONFIG_HOME", "relative", 1);
     ::setenv("HOME", "/x/home", 1);
-    EXPECT_EQ(PortsFolder(), "/x/home/.config/tarvik/ports");
-    EXPECT_EQ(ResolvePortName("/dev/ttyS0", path), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(portsFolder(), "/x/home/.config/tarvik/ports");
+    EXPECT_EQ(resolvePortName("/dev/ttyS0", path), ERROR_FILE_NOT_FOUND);
 }
 
 TEST(PortsFolderTest, ErrnoBecomesTheNearestWin32CodeForLinesAndForHiveFiles) {
@@ -61,8 +61,8 @@ TEST(PortsFolderTest, ErrnoBecomesTheNearestWin32CodeForLinesAndForHiveFiles) {
           {ENOTTY, 1, 5},       {ENAMETOOLONG, 206, 5}, {ELOOP, 1921, 5}, {ENXIO, 1167, 5},  {ENODEV, 1167, 5},
           {ETIMEDOUT, 1460, 5}, {ECANCELED, 995, 5},    {EIO, 31, 1117},  {ENOSPC, 31, 112}, {EDQUOT, 31, 112},
           {EPIPE, 31, 5}}) {
-        EXPECT_EQ(Win32FromErrno(c.error), c.line) << c.error;
-        EXPECT_EQ(hive::CodeFromErrno(c.error), c.hive) << c.error;
+        EXPECT_EQ(win32FromErrno(c.error), c.line) << c.error;
+        EXPECT_EQ(hive::codeFromErrno(c.error), c.hive) << c.error;
     }
 }
 

@@ -22,16 +22,16 @@ namespace {
 
 using test::FakeLineState;
 
-std::string PacketOf(const MouseState& state) {
-    const MousePacket packet = EncodeMousePacket(state);
+std::string packetOf(const MouseState& state) {
+    const MousePacket packet = encodeMousePacket(state);
     return std::string(packet.begin(), packet.end());
 }
 
 struct FakeDesktop : DesktopAccess {
     // Tells when the session lets its device go, and whether it was still acquired then.
     struct Device : test::FakeMouseDevice {
-        explicit Device(FakeDesktop& desktop) : desktop(desktop) {}
-        ~Device() override {
+        explicit device(FakeDesktop& desktop) : desktop(desktop) {}
+        ~device() override {
             desktop.device = nullptr;
             desktop.releasedAcquired = acquired;
         }
@@ -40,7 +40,7 @@ struct FakeDesktop : DesktopAccess {
     DesktopSize desktopSize() override { return {1024, 768}; }
     Point cursorPos() override { return cursor; }
     void setCursorPos(Point position) override { cursor = position; }
-    std::unique_ptr<IMouseDevice> openMouseDevice() override {
+    std::unique_ptr<MouseDevice> openMouseDevice() override {
         auto made = std::make_unique<Device>(*this);
         device = made.get();
         return made;
@@ -51,12 +51,12 @@ struct FakeDesktop : DesktopAccess {
 };
 
 // Who hears of a new name, and what the display line said at that moment.
-struct Listener : IInstrumentEvents {
+struct Listener : InstrumentEvents {
     Listener(const char* who, std::vector<std::string>& heard, InstrumentSession& session)
         : who(who),
           heard(heard),
           session(session) {}
-    void FireInstrumentChanged(const std::string& name) override {
+    void fireInstrumentChanged(const std::string& name) override {
         heard.push_back(std::string(who) + " " + name + " over \"" + session.displayText() + "\"");
     }
     const char* who;
@@ -101,11 +101,11 @@ protected:
 TEST_F(SessionTest, ANewNameReachesClientsBeforeTheDisplayLineAndOnlyOnce) {
     ASSERT_TRUE(com1->open() && com2->open());
     ASSERT_FALSE(statuses.empty());
-    EXPECT_EQ(statuses.back(), session.ports().status().Text()) << "the tooltips follow the lines";
+    EXPECT_EQ(statuses.back(), session.ports().status().text()) << "the tooltips follow the lines";
     std::vector<std::string> heard;
     Listener object("object", heard, session), control("control", heard, session);
-    session.SetAutomationObject(&object);
-    session.SetInstrumentListener(&control);
+    session.setAutomationObject(&object);
+    session.setInstrumentListener(&control);
     QObject::connect(&session, &InstrumentSession::displayTextChanged,
                      [&heard](const std::string& text) { heard.push_back("shown " + text); });
     const std::string before = session.displayText();
@@ -113,46 +113,46 @@ TEST_F(SessionTest, ANewNameReachesClientsBeforeTheDisplayLineAndOnlyOnce) {
     com1->arrive("\rGrand Piano ");
     EXPECT_EQ(heard, (std::vector<std::string>{"object Grand Piano  over \"" + before + "\"",
                                                "control Grand Piano  over \"" + before + "\"", "shown Grand Piano "}));
-    EXPECT_EQ(session.InstrumentName(), "Grand Piano ");
-    session.SetAutomationObject(nullptr);
-    session.SetInstrumentListener(nullptr);
+    EXPECT_EQ(session.instrumentName(), "Grand Piano ");
+    session.setAutomationObject(nullptr);
+    session.setInstrumentListener(nullptr);
 }
 
 TEST_F(SessionTest, AnInstrumentMousePacketIsTakenShownAndSentOn) {
     MouseState instrument;
-    instrument.m_ptInstrumentCursor = {65, 892};
-    instrument.m_bMouseActive = 1;
-    instrument.m_bShift = 1;
-    com2->arrive(PacketOf(instrument));
-    EXPECT_EQ(session.mouseState().m_ptInstrumentCursor, (Point{65, 892}));
-    EXPECT_TRUE(session.mouseState().m_bShift);
+    instrument.m_instrumentCursor = {65, 892};
+    instrument.m_mouseActive = 1;
+    instrument.m_shift = 1;
+    com2->arrive(packetOf(instrument));
+    EXPECT_EQ(session.mouseState().m_instrumentCursor, (Point{65, 892}));
+    EXPECT_TRUE(session.mouseState().m_shift);
     EXPECT_EQ(refreshes, 1) << "the Shft button follows the instrument";
-    EXPECT_EQ(sent(), PacketOf(instrument));
+    EXPECT_EQ(sent(), packetOf(instrument));
 }
 
 TEST_F(SessionTest, KeysTravelAsBytesAndModifiersAsPackets) {
     const auto key = [this](uint32_t vk, bool release, bool shift = false) {
         return session.translateKey({release ? WM_KEYUP : WM_KEYDOWN, vk, release, shift, false, false});
     };
-    EXPECT_TRUE(key(vk::F(1), false));
+    EXPECT_TRUE(key(vk::f(1), false));
     EXPECT_EQ(sent(), "\x81");
     EXPECT_TRUE(session.helpKey()) << "F1 went to the instrument";
     EXPECT_TRUE(key(vk::VK_SHIFT, false, true));
-    EXPECT_TRUE(session.mouseState().m_bShift);
-    EXPECT_EQ(sent(), PacketOf(session.mouseState()));
+    EXPECT_TRUE(session.mouseState().m_shift);
+    EXPECT_EQ(sent(), packetOf(session.mouseState()));
     const int before = refreshes;
     session.releaseHeldModifiers();
-    EXPECT_FALSE(session.mouseState().m_bShift);
-    EXPECT_EQ(sent(), PacketOf(session.mouseState())) << "one packet clears what the keyboard held";
+    EXPECT_FALSE(session.mouseState().m_shift);
+    EXPECT_EQ(sent(), packetOf(session.mouseState())) << "one packet clears what the keyboard held";
     EXPECT_GT(refreshes, before);
-    session.mouseState().m_bEsc = 1;
+    session.mouseState().m_esc = 1;
     session.pressEsc();
     session.pressEsc();
     EXPECT_EQ(sent(), "\x1B") << "Esc once, while lit";
 }
 
 TEST_F(SessionTest, MacrosGetTheirCaptionsShownAndSendTheirText) {
-    std::vector<std::string> captions(kMacroCount);
+    std::vector<std::string> captions(MacroCount);
     QObject::connect(&session, &InstrumentSession::macroCaptionChanged,
                      [&captions](int index, const std::string& caption) { captions.at(index) = caption; });
     EXPECT_FALSE(session.loadMacros()) << "nothing stored yet";
@@ -160,8 +160,8 @@ TEST_F(SessionTest, MacrosGetTheirCaptionsShownAndSendTheirText) {
     EXPECT_EQ(captions[4], "Master");
     EXPECT_EQ(captions[7], "Ic");
     session.sendMacro(4);
-    session.sendMacro(kMacroCount);
-    EXPECT_EQ(sent(), session.macros()[4].Compose());
+    session.sendMacro(MacroCount);
+    EXPECT_EQ(sent(), session.macros()[4].compose());
 }
 
 TEST_F(SessionTest, ShutdownShowsItsTextThenSendsTheLastPacketAndClosesTheLines) {
@@ -177,20 +177,20 @@ TEST_F(SessionTest, ShutdownShowsItsTextThenSendsTheLastPacketAndClosesTheLines)
     session.shutdown();
     EXPECT_TRUE(quietWhenShown) << "the text is up before anything else happens";
     EXPECT_EQ(desktop.releasedAcquired, std::optional<bool>(false)) << "unacquired, then released";
-    EXPECT_FALSE(session.mouseState().m_bMouseActive);
-    EXPECT_EQ(sent(), PacketOf(session.mouseState()));
+    EXPECT_FALSE(session.mouseState().m_mouseActive);
+    EXPECT_EQ(sent(), packetOf(session.mouseState()));
     EXPECT_FALSE(com1->open() || com2->open());
     EXPECT_FALSE(session.ports().commsEnabled());
 }
 
 TEST_F(SessionTest, ClientRequestsGoToTheWindowAndACloseWithoutOneEnds) {
     std::vector<bool> answers;
-    session.CloseFromClient([&answers](bool ends) { answers.push_back(ends); });
+    session.closeFromClient([&answers](bool ends) { answers.push_back(ends); });
     std::vector<bool> shown;
     session.setWindowRequests([&shown](bool show) { shown.push_back(show); },
                               [](std::function<void(bool)> answered) { answered(false); });
-    session.ShowFromClient(false);
-    session.CloseFromClient([&answers](bool ends) { answers.push_back(ends); });
+    session.showFromClient(false);
+    session.closeFromClient([&answers](bool ends) { answers.push_back(ends); });
     EXPECT_EQ(answers, (std::vector<bool>{true, false}));
     EXPECT_EQ(shown, std::vector<bool>{false});
 }

@@ -10,20 +10,20 @@ namespace {
 
 const std::string kKey = "Software\\Ondrix Series III\\Tarvik";
 
-std::vector<uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
-const HiveValue& Value(const CHiveDocument& doc, const std::string& key, const std::string& name) {
-    const HiveKey* k = doc.FindKey(key);
+const HiveValue& Value(const HiveDocument& doc, const std::string& key, const std::string& name) {
+    const HiveKey* k = doc.findKey(key);
     if (!k) throw std::runtime_error("no key " + key);
-    const HiveValue* v = CHiveDocument::FindValue(*k, name);
+    const HiveValue* v = HiveDocument::findValue(*k, name);
     if (!v) throw std::runtime_error("no value " + name);
     return *v;
 }
 
-CHiveDocument Parse(const std::string& text) {
-    CHiveDocument doc("HKEY_CURRENT_USER");
+HiveDocument parse(const std::string& text) {
+    HiveDocument doc("HKEY_CURRENT_USER");
     std::string error;
-    if (!ParseHiveText(text, doc, error)) throw std::runtime_error(error);
+    if (!parseHiveText(text, doc, error)) throw std::runtime_error(error);
     return doc;
 }
 
@@ -39,16 +39,16 @@ TEST(HiveTextTest, ReadsARegistryEditorExportInUtf16) {
         "  00,20,00,31,00\r\n"
         "\"Big\"=hex(b):01,00,00,00,00,00,00,00\r\n"
         "\"Caf\xC3\xA9\"=hex(2):63,00,61,00,66,00,e9,00,00,00\r\n\r\n";
-    const CHiveDocument doc = Parse(test::Utf16File(exported));
+    const HiveDocument doc = parse(test::Utf16File(exported));
     EXPECT_TRUE(doc.wideStrings);
     EXPECT_EQ(Value(doc, kKey, "main pos X").data, (std::vector<uint8_t>{0x2c, 0x01, 0, 0}));
-    EXPECT_EQ(Value(doc, kKey, "Name1").data, Bytes(std::string("Sav\"e\\d\0", 8)));
-    EXPECT_EQ(Value(doc, kKey, "").data, Bytes(std::string("default\0", 8)));
+    EXPECT_EQ(Value(doc, kKey, "Name1").data, bytes(std::string("Sav\"e\\d\0", 8)));
+    EXPECT_EQ(Value(doc, kKey, "").data, bytes(std::string("default\0", 8)));
     EXPECT_EQ(Value(doc, kKey, "Macro1").type, REG_SZ);
-    EXPECT_EQ(Value(doc, kKey, "Macro1").data, Bytes("xc Master A 1"));
+    EXPECT_EQ(Value(doc, kKey, "Macro1").data, bytes("xc Master A 1"));
     EXPECT_EQ(Value(doc, kKey, "Big").type, REG_QWORD);
     EXPECT_EQ(Value(doc, kKey, "Big").data.size(), 8u);
-    EXPECT_EQ(Value(doc, kKey, "CAF\xC3\xA9").data, Bytes(std::string("caf\xC3\xA9\0", 6)));
+    EXPECT_EQ(Value(doc, kKey, "CAF\xC3\xA9").data, bytes(std::string("caf\xC3\xA9\0", 6)));
 }
 
 TEST(HiveTextTest, ReadsWhatAPersonTypes) {
@@ -60,18 +60,18 @@ TEST(HiveTextTest, ReadsWhatAPersonTypes) {
         "\"Macro2\"=\"sys\"\n"
         "[Software\\Other]\n"
         "\"Raw\"=hex:01, 2,ff,\n";
-    const CHiveDocument doc = Parse(typed);
+    const HiveDocument doc = parse(typed);
     EXPECT_EQ(Value(doc, kKey, "Mouse Speed").data, (std::vector<uint8_t>{0x32, 0, 0, 0}));
-    EXPECT_EQ(Value(doc, kKey, "Macro2").data, Bytes(std::string("sys\0", 4)));
+    EXPECT_EQ(Value(doc, kKey, "Macro2").data, bytes(std::string("sys\0", 4)));
     EXPECT_EQ(Value(doc, "Software\\Other", "Raw").data, (std::vector<uint8_t>{1, 2, 0xff}));
-    EXPECT_TRUE(doc.KeyExists("Software"));
-    EXPECT_TRUE(doc.KeyExists("software\\ONDRIX SERIES III"));
-    EXPECT_FALSE(doc.KeyExists("Software\\Ondrix"));
-    EXPECT_TRUE(Parse("\r\n  \n").keys.empty()) << "blank lines are an empty hive, not a broken one";
+    EXPECT_TRUE(doc.keyExists("Software"));
+    EXPECT_TRUE(doc.keyExists("software\\ONDRIX SERIES III"));
+    EXPECT_FALSE(doc.keyExists("Software\\Ondrix"));
+    EXPECT_TRUE(parse("\r\n  \n").keys.empty()) << "blank lines are an empty hive, not a broken one";
 
-    const CHiveDocument old = Parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n\"E\"=hex(2):25,41,25,00\n");
+    const HiveDocument old = parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\X]\n\"E\"=hex(2):25,41,25,00\n");
     EXPECT_FALSE(old.wideStrings);  // string data in a REGEDIT4 file is narrow
-    EXPECT_EQ(Value(old, "X", "E").data, Bytes(std::string("%A%\0", 4)));
+    EXPECT_EQ(Value(old, "X", "E").data, bytes(std::string("%A%\0", 4)));
 }
 
 TEST(HiveTextTest, SkipsTheLinesItCannotReadAndTakesEveryOtherValue) {
@@ -93,7 +93,7 @@ TEST(HiveTextTest, SkipsTheLinesItCannotReadAndTakesEveryOtherValue) {
         "[HKEY_CURRENT_USER\\Y]\n"                // 15
         "\"F\"=dword:3\n"                         // 16
         "\"Cut\"=hex:01,\\\n";                    // 17 continued past the end
-    const CHiveDocument doc = Parse(text);
+    const HiveDocument doc = parse(text);
     std::vector<size_t> lines;
     for (const SkippedLine& skipped : doc.skipped) {
         lines.push_back(skipped.line);
@@ -103,39 +103,39 @@ TEST(HiveTextTest, SkipsTheLinesItCannotReadAndTakesEveryOtherValue) {
     EXPECT_EQ(Value(doc, "X", "A").data, (std::vector<uint8_t>{1, 0, 0, 0}));
     EXPECT_EQ(Value(doc, "X", "E").data, (std::vector<uint8_t>{1, 2, 3}));
     EXPECT_EQ(Value(doc, "Y", "F").data, (std::vector<uint8_t>{3, 0, 0, 0}));
-    EXPECT_EQ(CHiveDocument::FindValue(*doc.FindKey("X"), "Lost"), nullptr);
-    EXPECT_FALSE(doc.KeyExists("Broken"));
+    EXPECT_EQ(HiveDocument::findValue(*doc.findKey("X"), "Lost"), nullptr);
+    EXPECT_FALSE(doc.keyExists("Broken"));
 }
 
 TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
-    CHiveDocument doc = Parse(
+    HiveDocument doc = parse(
         "Windows Registry Editor Version 5.00\n\n; keep me\n[HKEY_CURRENT_USER\\Software\\Ondrix Series III\\Tarvik]\n"
         "; and me\n\"Name1\"=\"Save\"\n\n");
-    HiveKey& key = *doc.FindKey(kKey);
+    HiveKey& key = *doc.findKey(kKey);
     const std::vector<std::pair<std::string, HiveValue>> values = {
-        {"Macro1", {REG_SZ, Bytes("xc Master A 1"), false}},         // no terminator
+        {"Macro1", {REG_SZ, bytes("xc Master A 1"), false}},         // no terminator
         {"Macro5", {REG_SZ, {}, false}},                             // empty
-        {"Latin1", {REG_SZ, Bytes("caf\xE9 \xED\xB2\x80"), false}},  // not UTF-8
-        {"Lines", {REG_SZ, Bytes("a\nb\"c\\"), false}},
+        {"Latin1", {REG_SZ, bytes("caf\xE9 \xED\xB2\x80"), false}},  // not UTF-8
+        {"Lines", {REG_SZ, bytes("a\nb\"c\\"), false}},
         {"Quote\"d\\", {REG_DWORD, {1, 2, 3, 4}, false}},
         {"Short", {REG_DWORD, {7, 0}, false}},
-        {"Multi", {REG_MULTI_SZ, Bytes(std::string("a\0b\0\0", 5)), false}},
+        {"Multi", {REG_MULTI_SZ, bytes(std::string("a\0b\0\0", 5)), false}},
         {"Long", {REG_BINARY, std::vector<uint8_t>(300, 0xAB), false}},
         {"Qword", {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}, false}},  // types from 10 on are
         {"Foreign", {0x2A, {9}, false}},                          // written in hex
         {"", {REG_NONE, {}, false}},
     };
-    for (const auto& [name, value] : values) CHiveDocument::SetValue(key, name, value);
-    CHiveDocument::SetValue(doc.AddKey("Software\\New"), "N", {REG_SZ, Bytes(std::string("t\0", 2)), false});
+    for (const auto& [name, value] : values) HiveDocument::setValue(key, name, value);
+    HiveDocument::setValue(doc.addKey("Software\\New"), "N", {REG_SZ, bytes(std::string("t\0", 2)), false});
 
-    const std::string text = FormatHiveText(doc);
+    const std::string text = formatHiveText(doc);
     EXPECT_NE(text.find("; keep me\n"), std::string::npos);
     EXPECT_NE(text.find("; and me\n\"Name1\"=\"Save\"\n\"Macro1\"=hex(1):78,00,"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Macro5\"=hex(1):\n"), std::string::npos);
     EXPECT_NE(text.find("\"Qword\"=hex(b):01,02,"), std::string::npos) << text;
     EXPECT_NE(text.find("\n\n[HKEY_CURRENT_USER\\Software\\New]\n\"N\"=\"t\"\n"), std::string::npos) << text;
 
-    const CHiveDocument again = Parse(text);
+    const HiveDocument again = parse(text);
     for (const auto& [name, value] : values) {
         EXPECT_EQ(Value(again, kKey, name).type, value.type) << name;
         EXPECT_EQ(Value(again, kKey, name).data, value.data) << name;
@@ -143,41 +143,41 @@ TEST(HiveTextTest, WritesBackEveryValueExactlyAndKeepsComments) {
 
     // A lone high surrogate and an odd byte count cannot be narrow text; they are kept as they were.
     const std::string odd = "\"Odd\"=hex(1):41,00,42\n\"Lone\"=hex(1):00,d8,41,00\n";
-    const CHiveDocument kept = Parse("Windows Registry Editor Version 5.00\n\n[X]\n" + odd);
+    const HiveDocument kept = parse("Windows Registry Editor Version 5.00\n\n[X]\n" + odd);
     EXPECT_TRUE(Value(kept, "X", "Odd").verbatimWide);
-    EXPECT_NE(FormatHiveText(kept).find(odd), std::string::npos);
+    EXPECT_NE(formatHiveText(kept).find(odd), std::string::npos);
 }
 
 // Key lines spelled with doubled, leading or trailing separators are one key with the plain
 // spelling: the first rewrite settles, and the value of the later section wins from the first read.
 TEST(HiveTextTest, ARewriteOfOddlySpelledKeysIsAFixedPoint) {
-    const CHiveDocument doc = Parse(
+    const HiveDocument doc = parse(
         "REGEDIT4\n[\\\\\\HKEY_USERS]\n\"V\"=\"first\"\n\"A\"=dword:1\n"
         "[Software\\\\X\\]\n\"V\"=\"x\"\n"
         "[\\\\\\hkey_users\\]\n\"V\"=\"second\"\n"
         "[\\\\Software\\X]\n\"W\"=\"w\"\n");
-    const std::string once = FormatHiveText(doc);
+    const std::string once = formatHiveText(doc);
     EXPECT_EQ(once,
               "REGEDIT4\n\n[HKEY_USERS]\n\"V\"=\"second\"\n\"A\"=dword:00000001\n\n"
               "[HKEY_CURRENT_USER\\Software\\X]\n\"V\"=\"x\"\n\"W\"=\"w\"\n");
-    EXPECT_EQ(FormatHiveText(Parse(once)), once);
+    EXPECT_EQ(formatHiveText(parse(once)), once);
 
     // What the fuzzer found: two such key lines among broken ones.
     const std::string found =
         "REGE\xb8IT4\n\n[HKEYT!rvi{]\n\"Display\xe1 PorWinn\n\"M\xbdhe01\xb4\n[\\\\\\HKEY_USERS]\nRREE\r\n"
         "\"07,08\xb4\n[\\\\\\HKEY_USERS]\nRREE6,0MVrtersio\nn 5.00";
-    const std::string written = FormatHiveText(Parse(found));
-    EXPECT_EQ(FormatHiveText(Parse(written)), written);
+    const std::string written = formatHiveText(parse(found));
+    EXPECT_EQ(formatHiveText(parse(written)), written);
 }
 
 // A header line after keys or values does not change how they were read: a string in a hex list
 // read as UTF-16 would otherwise be written under a REGEDIT4 header and read back as other bytes.
 TEST(HiveTextTest, AHeaderAfterValuesDoesNotChangeTheFormat) {
-    const CHiveDocument doc = Parse("[HKEY_CURRENT_USER\\K]\n\"S\"=hex(1):00\nREGEDIT4\n");
+    const HiveDocument doc = parse("[HKEY_CURRENT_USER\\K]\n\"S\"=hex(1):00\nREGEDIT4\n");
     EXPECT_TRUE(doc.wideStrings);
-    const std::string once = FormatHiveText(doc);
+    const std::string once = formatHiveText(doc);
     EXPECT_EQ(once.substr(0, once.find('\n')), "Windows Registry Editor Version 5.00");
-    EXPECT_EQ(FormatHiveText(Parse(once)), once);
+    EXPECT_EQ(formatHiveText(parse(once)), once);
 }
 
 }  // namespace
