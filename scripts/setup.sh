@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config git
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev
-  clang-14 libclang-rt-14-dev clang-format
+  clang-14 libclang-rt-14-dev clang-format clang-tidy
   xvfb xauth libx11-dev libxi-dev libxtst-dev libfontconfig-dev x11-utils x11-xkb-utils xkb-data xdg-utils
   dbus dbus-x11 socat procps python3 python3-dbus python3-gi python3-pyatspi at-spi2-core fonts-liberation2 openbox
   libgensio-dev libwrap0-dev libssl-dev ser2net openssl python3-serial
