@@ -29,9 +29,9 @@ std::string packetOf(const MouseState& state) {
 
 struct FakeDesktop : DesktopAccess {
     // Tells when the session lets its device go, and whether it was still acquired then.
-    struct Device : test::FakeMouseDevice {
-        explicit device(FakeDesktop& desktop) : desktop(desktop) {}
-        ~device() override {
+    struct TrackedDevice : test::FakeMouseDevice {
+        explicit TrackedDevice(FakeDesktop& desktop) : desktop(desktop) {}
+        ~TrackedDevice() override {
             desktop.device = nullptr;
             desktop.releasedAcquired = acquired;
         }
@@ -41,7 +41,7 @@ struct FakeDesktop : DesktopAccess {
     Point cursorPos() override { return cursor; }
     void setCursorPos(Point position) override { cursor = position; }
     std::unique_ptr<MouseDevice> openMouseDevice() override {
-        auto made = std::make_unique<Device>(*this);
+        auto made = std::make_unique<TrackedDevice>(*this);
         device = made.get();
         return made;
     }
