@@ -90,9 +90,9 @@ bool BusServer::registerClassObjects() {
     // the name serves the next client, and the next in line takes over when it lets go. Nothing
     // waits for the answer, which only a refusal makes worth a word: the bus takes the name before
     // it reads anything this connection sends later.
-    constexpr uint kQueueAndKeep = 0;  // RequestName flags: queue; let no one take the name over
+    constexpr uint QueueAndKeep = 0;  // RequestName flags: queue; let no one take the name over
     auto* pending = new QDBusPendingCallWatcher(
-        m_connection->interface()->asyncCall(QStringLiteral("RequestName"), latin1(bus::ServiceName), kQueueAndKeep),
+        m_connection->interface()->asyncCall(QStringLiteral("RequestName"), latin1(bus::ServiceName), QueueAndKeep),
         this);
     connect(pending, &QDBusPendingCallWatcher::finished, this, [](QDBusPendingCallWatcher* call) {
         const QDBusPendingReply<uint> reply = *call;

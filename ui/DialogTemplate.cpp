@@ -68,7 +68,7 @@ QWidget* makeStatic(QWidget& dialog, const DialogControl& control) {
 QWidget* makeBitmap(QWidget& dialog, const DialogControl& control, const QSize& size) {
     auto* label = new QLabel(&dialog);
     if (control.style & ClientEdge) label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    const QPixmap picture = ArtPixmap(QString::fromUtf8(control.text));
+    const QPixmap picture = artPixmap(QString::fromUtf8(control.text));
     // A missing picture leaves the control empty; nothing is reported.
     if (!picture.isNull()) {
         const int inside = 2 * label->frameWidth();
@@ -195,7 +195,7 @@ DluBase measureDluBase(const QFont& font) {
 }
 
 DluBase buildDialog(QWidget& dialog, const DialogTemplate& dialogTemplate) {
-    FontsReady();
+    fontsReady();
     const QFont font = templateFont(dialogTemplate);
     const DluBase base = measureDluBase(font);
     dialog.setFont(font);

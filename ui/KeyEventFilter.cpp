@@ -45,9 +45,9 @@ namespace {
 // The layout's connection is opened by the first key that asks, not at start-up: it costs a
 // connection and a keymap read, and a run may see no key at all. Until then nothing can change
 // what it would read, since every answer is the layout of that moment.
-class CLayoutOnFirstKey final : public keyboard::KeyboardLayout {
+class LayoutOnFirstKey final : public keyboard::KeyboardLayout {
 public:
-    explicit CLayoutOnFirstKey(std::string displayName) : m_displayName(std::move(displayName)) {}
+    explicit LayoutOnFirstKey(std::string displayName) : m_displayName(std::move(displayName)) {}
 
     keyboard::KeySymbols symbolsOf(uint32_t keycode) override {
         if (!m_opened) {
@@ -70,7 +70,7 @@ std::unique_ptr<keyboard::KeyboardLayout> desktopKeyboardLayout() {
     // The toolkit reaches X through DISPLAY; other platforms (offscreen, Wayland) have no X
     // keyboard to ask, and a display they do not use must not be opened behind their back.
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
-    return std::make_unique<CLayoutOnFirstKey>(qEnvironmentVariable("DISPLAY").toStdString());
+    return std::make_unique<LayoutOnFirstKey>(qEnvironmentVariable("DISPLAY").toStdString());
 }
 
 bool capsLockOf(const QKeyEvent& event) {

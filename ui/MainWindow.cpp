@@ -90,7 +90,7 @@ bool MainWindow::onInitDialog() {
 }
 
 void MainWindow::loadImages() {
-    const QIcon helpIcon(ArtPixmap(QStringLiteral(":/art/icon134_16.png")));
+    const QIcon helpIcon(artPixmap(QStringLiteral(":/art/icon134_16.png")));
     if (!helpIcon.isNull()) {
         m_helpButton->setToolTip(m_helpButton->text());
         m_helpButton->setText(QString());
@@ -99,8 +99,8 @@ void MainWindow::loadImages() {
     }
     // The bitmaps fill the button inside its bevel.
     const QSize size = m_mouseModeButton->size() - QSize(6, 6);
-    m_mouseOnPixmap = ArtPixmap(QStringLiteral(":/art/bitmap133.png"));
-    m_mouseOffPixmap = ArtPixmap(QStringLiteral(":/art/bitmap132.png"));
+    m_mouseOnPixmap = artPixmap(QStringLiteral(":/art/bitmap133.png"));
+    m_mouseOffPixmap = artPixmap(QStringLiteral(":/art/bitmap132.png"));
     if (!m_mouseOnPixmap.isNull())
         m_mouseOnPixmap = m_mouseOnPixmap.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (!m_mouseOffPixmap.isNull()) {

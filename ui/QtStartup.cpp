@@ -34,9 +34,9 @@ void startupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 
 // Fontconfig reads its whole configuration (dozens of XML files) when the first font is asked
 // for, the largest single part of a start. A thread of its own reads it while the toolkit
-// connects to the display; the first font waits for it (FontsReady), so the reading is never done
+// connects to the display; the first font waits for it (fontsReady), so the reading is never done
 // twice at once.
-std::thread& FontConfigReader() {
+std::thread& fontConfigReader() {
     static struct Reader {
         std::thread thread;
         ~Reader() {
@@ -86,7 +86,7 @@ std::string noDisplayMessage(bool activated) {
     return text;
 }
 
-QPixmap ArtPixmap(const QString& path) {
+QPixmap artPixmap(const QString& path) {
     // Read as PNG and nothing else: a reader left to guess loads every image format plugin to
     // ask whether it reads PNG, and those libraries cost each start time and memory.
     QImageReader reader(path, "png");
@@ -96,12 +96,12 @@ QPixmap ArtPixmap(const QString& path) {
 
 QIcon applicationIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48}) icon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_%1.png").arg(size)));
+    for (const int size : {16, 32, 48}) icon.addPixmap(artPixmap(QStringLiteral(":/art/icon131_%1.png").arg(size)));
     return icon;
 }
 
-void FontsReady() {
-    if (FontConfigReader().joinable()) FontConfigReader().join();
+void fontsReady() {
+    if (fontConfigReader().joinable()) fontConfigReader().join();
 }
 
 bool displayNamed() { return envSet("DISPLAY") || envSet("WAYLAND_DISPLAY") || envSet("QT_QPA_PLATFORM"); }
@@ -115,7 +115,7 @@ std::unique_ptr<QApplication> createApplication(int& argc, char** argv, bool act
     // Mouse mode captures the PC mouse through the X server, so in a Wayland session that also
     // offers one (XWayland) the window is put on it, unless the user chose a platform.
     if (envSet("DISPLAY") && !envSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "xcb");
-    if (!FontConfigReader().joinable()) FontConfigReader() = std::thread([] { FcInit(); });
+    if (!fontConfigReader().joinable()) fontConfigReader() = std::thread([] { FcInit(); });
     const QtMessageHandler previous = qInstallMessageHandler(startupMessageHandler);
     auto app = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);

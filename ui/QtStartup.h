@@ -19,14 +19,14 @@ std::string noDisplayMessage(bool activated);
 bool displayNamed();
 
 // One of Tarvik's PNG pictures (":/art/..."); null when it cannot be read.
-QPixmap ArtPixmap(const QString& path);
+QPixmap artPixmap(const QString& path);
 
 // Tarvik's icon at the sizes desktops ask for.
 QIcon applicationIcon();
 
 // Returns once the fonts' configuration, which createApplication starts reading, has been read:
 // to be called before the first font is used.
-void FontsReady();
+void fontsReady();
 
 // The application object, or null (with noDisplayMessage(activated) on stderr) when the named
 // display cannot be opened. `argc` and `argv` must outlive the application.

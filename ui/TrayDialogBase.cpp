@@ -47,7 +47,7 @@ TrayDialogBase::TrayDialogBase(Settings& settings, MessageBox& messageBox, Tarvi
       m_module(module),
       m_displayLine(displayLine) {
     m_icon = applicationIcon();
-    m_smallIcon.addPixmap(ArtPixmap(QStringLiteral(":/art/icon131_16.png")));
+    m_smallIcon.addPixmap(artPixmap(QStringLiteral(":/art/icon131_16.png")));
     setFocusPolicy(Qt::ClickFocus);
 }
 

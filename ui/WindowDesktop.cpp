@@ -17,7 +17,7 @@ std::unique_ptr<MouseDevice> WindowDesktop::openMouseDevice() {
     if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
     // The toolkit's own display connection is the one named by DISPLAY; the capture opens its own
     // when mouse mode is first entered (and then the window is shown, so it has its X window).
-    return mouse::OpenOnFirstUse(
+    return mouse::openOnFirstUse(
         [this] { return mouse::openXMouseDevice(std::string(), static_cast<unsigned long>(m_window.winId())); });
 }
 

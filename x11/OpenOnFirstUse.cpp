@@ -5,9 +5,9 @@
 namespace tarvik::mouse {
 namespace {
 
-class COpenOnFirstUse final : public MouseDevice {
+class OpenOnFirstUseDevice final : public MouseDevice {
 public:
-    explicit COpenOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open) : m_open(std::move(open)) {}
+    explicit OpenOnFirstUseDevice(std::function<std::unique_ptr<MouseDevice>()> open) : m_open(std::move(open)) {}
 
     void setInputHandler(std::function<void()> handler) override {
         m_handler = std::move(handler);
@@ -39,8 +39,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<MouseDevice> OpenOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open) {
-    return std::make_unique<COpenOnFirstUse>(std::move(open));
+std::unique_ptr<MouseDevice> openOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open) {
+    return std::make_unique<OpenOnFirstUseDevice>(std::move(open));
 }
 
 }  // namespace tarvik::mouse

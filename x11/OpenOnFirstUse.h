@@ -11,6 +11,6 @@ namespace tarvik::mouse {
 // Calls `open` at the first Acquire and from then on passes every call to what it gave, with the
 // input handler set before. When `open` gives nothing, that Acquire and every later one fail and
 // `open` is not called again.
-std::unique_ptr<MouseDevice> OpenOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open);
+std::unique_ptr<MouseDevice> openOnFirstUse(std::function<std::unique_ptr<MouseDevice>()> open);
 
 }  // namespace tarvik::mouse

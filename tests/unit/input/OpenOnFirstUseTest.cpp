@@ -10,7 +10,7 @@ namespace {
 TEST(OpenOnFirstUseTest, OpensAtTheFirstAcquireAndHandsTheEarlierHandlerOn) {
     int opened = 0;
     test::FakeMouseDevice* fake = nullptr;
-    const auto device = OpenOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
+    const auto device = openOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
         ++opened;
         auto made = std::make_unique<test::FakeMouseDevice>();
         fake = made.get();
@@ -41,7 +41,7 @@ TEST(OpenOnFirstUseTest, OpensAtTheFirstAcquireAndHandsTheEarlierHandlerOn) {
 
 TEST(OpenOnFirstUseTest, ADisplayWithNoCaptureIsAskedOnce) {
     int opened = 0;
-    const auto none = OpenOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
+    const auto none = openOnFirstUse([&]() -> std::unique_ptr<MouseDevice> {
         ++opened;
         return nullptr;
     });
