@@ -23,7 +23,7 @@ public:
     void startUp() override { m_window.startUp(); }
     bool helpKey() const override { return m_window.session().helpKey(); }
     void clearHelpKey() override { m_window.session().clearHelpKey(); }
-    MessagePoster& poster() override { return m_window; }
+    CloseTarget& closeTarget() override { return m_window; }
     AutomationHost& automationHost() override { return m_window.session(); }
 
 private:

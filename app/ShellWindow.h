@@ -15,8 +15,8 @@ public:
     // Set when F1 went to the instrument; the next help request only clears it.
     virtual bool helpKey() const = 0;
     virtual void clearHelpKey() = 0;
-    // Where the server module posts its WM_CLOSE.
-    virtual MessagePoster& poster() = 0;
+    // What the server module asks to close.
+    virtual CloseTarget& closeTarget() = 0;
     // What automation objects reach of the window.
     virtual AutomationHost& automationHost() = 0;
 };

@@ -51,7 +51,7 @@ bool TarvikApp::continueInstance(ShellWindowFactory& factory) {
     if (window == nullptr) return false;
 
     m_mainDlg = window;
-    m_module.setMainWindow(&window->poster());
+    m_module.setMainWindow(&window->closeTarget());
     m_classObjects.setMainWindow(&window->automationHost());
     m_module.m_closeOnLastUnlock.store(1);
     window->setStandAlone(standAlone);

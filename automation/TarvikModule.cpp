@@ -30,14 +30,14 @@ int32_t TarvikModule::unlock() {
     // Only exactly zero closes: an unbalanced extra Unlock drives the count negative and must
     // not close a window that a later client would still need.
     if (count == 0 && m_closeOnLastUnlock.load() != 0) {
-        if (MessagePoster* window = m_mainWindow.load()) {
+        if (CloseTarget* window = m_mainWindow.load()) {
             // A run the user started otherwise ends without a word of why (the lines say only
             // that they closed).
             std::fputs(
                 "tarvik: the last automation client has let go, so this run ends (clients of Tarvik.Control "
                 "hold no lock and end nothing)\n",
                 stderr);
-            window->post(WM_CLOSE, 0, 0);
+            window->requestClose();
         }
     }
     return count;

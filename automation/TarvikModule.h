@@ -27,14 +27,14 @@ public:
     // Returns the new count.
     int32_t lock();
     // Returns the new count. The Unlock that reaches exactly 0 while m_closeOnLastUnlock is set
-    // says so on standard error and posts WM_CLOSE to the main window: the close then runs from
+    // says so on standard error and asks the main window to close: the close then runs from
     // the event loop, after the caller has returned, never from inside a client call.
     int32_t unlock();
     int32_t getLockCount() const { return m_lockCnt.load(); }
 
-    // The window that receives WM_CLOSE; none until the main window exists.
-    void setMainWindow(MessagePoster* window) { m_mainWindow.store(window); }
-    MessagePoster* getMainWindow() const { return m_mainWindow.load(); }
+    // The window asked to close; none until the main window exists.
+    void setMainWindow(CloseTarget* window) { m_mainWindow.store(window); }
+    CloseTarget* getMainWindow() const { return m_mainWindow.load(); }
 
     // Clean-up work for Term (the automation layer queues its caches here).
     void addTermFunc(std::function<void()> func);
@@ -44,7 +44,7 @@ public:
     std::atomic<int32_t> m_closeOnLastUnlock{0};
 
 private:
-    std::atomic<MessagePoster*> m_mainWindow{nullptr};
+    std::atomic<CloseTarget*> m_mainWindow{nullptr};
     std::mutex m_moduleLock;
     std::vector<std::function<void()>> m_termFuncs;
 };

@@ -145,7 +145,7 @@ void BusServer::onIdleTimeout() {
     // are refused, and the name goes now, so the client's next call starts a run that stays.
     m_ending = true;
     if (m_connected) giveUpServiceName();
-    if (MessagePoster* window = m_module.getMainWindow()) window->post(WM_CLOSE, 0, 0);
+    if (CloseTarget* window = m_module.getMainWindow()) window->requestClose();
 }
 
 void BusServer::onBusLost() {

@@ -7,13 +7,6 @@
 namespace tarvik {
 
 int KeyTranslator::modifierIndexOf(const KeyMessage& msg) {
-    switch (msg.message) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP: break;
-        default: return -1;
-    }
     // The lock keys must keep working for the desktop.
     if (msg.vk == vk::VK_CAPITAL || msg.vk == vk::VK_NUMLOCK || msg.vk > 0xFF) return -1;
     bool shift = msg.shiftDown;

@@ -17,10 +17,8 @@ inline constexpr uint32_t KEYCODE_NONE = 0xFF;  // in the table: no translation
 inline constexpr uint32_t KEY_ACTION_PRESS = 1;  // first press and every auto-repeat
 inline constexpr uint32_t KEY_ACTION_RELEASE = 2;
 
-inline constexpr uint32_t WM_KEYDOWN = 0x100;
-inline constexpr uint32_t WM_KEYUP = 0x101;
-inline constexpr uint32_t WM_SYSKEYDOWN = 0x104;
-inline constexpr uint32_t WM_SYSKEYUP = 0x105;
+// A key going down or up; "system" when Alt is held with it.
+enum class KeyEventKind { KeyDown, KeyUp, SystemKeyDown, SystemKeyUp };
 
 // Modifier index: the table's column.
 inline constexpr int ModNone = 0;
@@ -35,15 +33,15 @@ const KeyTable& keyTranslationTable();
 
 // One key event as the window sees it, with the keyboard state at that moment.
 struct KeyMessage {
-    uint32_t message = WM_KEYDOWN;  // WM_KEYDOWN, WM_KEYUP, WM_SYSKEYDOWN or WM_SYSKEYUP
-    uint32_t vk = 0;                // Windows virtual-key code
-    bool release = false;           // transition bit: the key is going up
-    bool shiftDown = false;         // either Shift key is down
-    bool ctrlDown = false;          // either Ctrl key is down
-    bool capsLock = false;          // Caps Lock is on (or held)
+    KeyEventKind kind = KeyEventKind::KeyDown;
+    uint32_t vk = 0;         // Windows virtual-key code
+    bool release = false;    // transition bit: the key is going up
+    bool shiftDown = false;  // either Shift key is down
+    bool ctrlDown = false;   // either Ctrl key is down
+    bool capsLock = false;   // Caps Lock is on (or held)
 };
 
-// Receives the translated codes; the window's handler of MessageKeyCode.
+// Receives the translated codes.
 class KeyCodeSink {
 public:
     virtual ~KeyCodeSink() = default;

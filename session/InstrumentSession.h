@@ -62,7 +62,7 @@ public:
 
     // Keys: true when `message` was taken for the instrument (it then gets no further handling).
     bool translateKey(const KeyMessage& message) { return m_keyTranslator.translateMessage(message); }
-    // A translated key code (MessageKeyCode): a byte, a modifier, Esc lit, the help key marked.
+    // A translated key code: a byte, a modifier, Esc lit, the help key marked.
     void keyCode(uint32_t code, uint32_t action);
     // The keyboard went elsewhere: Shift and Ctrl held on it are cleared with one packet.
     void releaseHeldModifiers();

@@ -86,8 +86,8 @@ KeyMessage keyMessageOf(const QKeyEvent& event, uint32_t vk) {
     KeyMessage message;
     message.release = event.type() == QEvent::KeyRelease;
     const bool alt = event.modifiers().testFlag(Qt::AltModifier);
-    if (message.release) message.message = alt ? WM_SYSKEYUP : WM_KEYUP;
-    else message.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
+    if (message.release) message.kind = alt ? KeyEventKind::SystemKeyUp : KeyEventKind::KeyUp;
+    else message.kind = alt ? KeyEventKind::SystemKeyDown : KeyEventKind::KeyDown;
     message.vk = vk;
     message.shiftDown = event.modifiers().testFlag(Qt::ShiftModifier);
     message.ctrlDown = event.modifiers().testFlag(Qt::ControlModifier);

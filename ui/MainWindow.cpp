@@ -11,7 +11,6 @@
 #include "res/StringTable.h"
 #include "ui/DialogTemplate.h"
 #include "ui/KeyEventFilter.h"
-#include "ui/MessageEvent.h"
 #include "ui/QtStartup.h"
 
 namespace tarvik {
@@ -167,7 +166,7 @@ void MainWindow::updateData(bool saveAndValidate) {
 }
 
 void MainWindow::showFromClient(bool show) {
-    if (show) onTrayNotify(WM_LBUTTONDOWN);
+    if (show) onTrayClick(TrayClick::Left);
     else onCancel();
 }
 
@@ -196,16 +195,6 @@ void MainWindow::setMacroCaption(int index, const std::string& caption) {
         // named by it.
         m_macroButton[index]->setAccessibleName(text.trimmed().isEmpty() ? QStringLiteral("Macro %1").arg(index + 1)
                                                                          : QString());
-    }
-}
-
-bool MainWindow::onMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
-    switch (message) {
-        case MessageKeyCode:
-            m_session.keyCode(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
-            return true;
-        case MessageShutdown: onShutdown(); return true;
-        default: return TrayDialogBase::onMessage(message, wParam, lParam);
     }
 }
 

@@ -81,7 +81,6 @@ public:
 
 protected:
     bool onInitDialog() override;
-    bool onMessage(uint32_t message, uint64_t wParam, int64_t lParam) override;
     void onShutdown() override;
     // The keyboard's first stop (MainWindowKeys.cpp), before any control sees the key: true when
     // the key was taken.

@@ -25,7 +25,6 @@
 #include "ui/AboutDialog.h"
 #include "ui/Desktop.h"
 #include "ui/DialogTemplate.h"
-#include "ui/MessageEvent.h"
 #include "ui/QtStartup.h"
 
 namespace tarvik {
@@ -81,37 +80,28 @@ bool TrayDialogBase::onInitDialog() {
     return true;
 }
 
-void TrayDialogBase::post(uint32_t message, uint64_t wParam, int64_t lParam) {
-    QCoreApplication::postEvent(this, new MessageEvent(message, wParam, lParam));
+void TrayDialogBase::later(std::function<void()> work) {
+    // Queued on this window's thread; a call still queued when the window went is dropped.
+    QMetaObject::invokeMethod(
+        this,
+        [this, work = std::move(work)] {
+            if (!isDestroyed()) work();
+        },
+        Qt::QueuedConnection);
 }
 
-bool TrayDialogBase::sendMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
-    return onMessage(message, wParam, lParam);
+void TrayDialogBase::requestClose() {
+    later([this] { onClose(); });
 }
 
-bool TrayDialogBase::event(QEvent* event) {
-    if (event->type() == MessageEvent::eventType()) {
-        const auto& message = static_cast<const MessageEvent&>(*event);
-        // Messages still queued when the window went are dropped, as the system drops messages
-        // for a destroyed window.
-        if (!isDestroyed()) onMessage(message.message(), message.wParam(), message.lParam());
-        return true;
-    }
-    return QWidget::event(event);
+void TrayDialogBase::requestCommand(uint32_t id) {
+    later([this, id] {
+        if (!contextMenuSuppressed()) onCommand(id);
+    });
 }
 
-bool TrayDialogBase::onMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
-    switch (message) {
-        case WM_CLOSE: onClose(); return true;
-        case MessageTrayNotify: onTrayNotify(lParam); return true;
-        case WM_CONTEXTMENU: onContextMenu(QPoint(pointX(lParam), pointY(lParam))); return true;
-        case WM_COMMAND:
-            // Only the tray menu posts commands; they are dropped while no menu may open, as that
-            // menu itself would not have opened.
-            if (!contextMenuSuppressed()) onCommand(static_cast<uint32_t>(wParam));
-            return true;
-        default: return false;
-    }
+void TrayDialogBase::requestTrayClick(TrayClick click) {
+    later([this, click] { onTrayClick(click); });
 }
 
 void TrayDialogBase::setDisplayText(const std::string& text) {
@@ -127,9 +117,9 @@ void TrayDialogBase::restoreWindow() {
     activateWindow();
 }
 
-void TrayDialogBase::setShowState(int showCommand) {
-    m_visible = showCommand != SW_HIDE;
-    if (showCommand == SW_HIDE) {
+void TrayDialogBase::setShowState(ShowState state) {
+    m_visible = state == ShowState::Restored;
+    if (state == ShowState::Hidden) {
         hide();
         tellHowToBringBack();
     } else {
@@ -150,10 +140,10 @@ void TrayDialogBase::tellHowToBringBack() {
 
 void TrayDialogBase::showMainWindow(bool show) {
     if (show) {
-        setShowState(SW_RESTORE);
+        setShowState(ShowState::Restored);
         raise();
     } else {
-        setShowState(SW_HIDE);
+        setShowState(ShowState::Hidden);
     }
 }
 
@@ -182,7 +172,7 @@ void TrayDialogBase::restorePlacement() {
     setFloat(m_float != 0);
 
     if (m_standAlone && incomplete) {
-        setShowState(SW_RESTORE);
+        setShowState(ShowState::Restored);
         return;
     }
 
@@ -190,10 +180,10 @@ void TrayDialogBase::restorePlacement() {
         bringBackOnScreen(QPoint(x.value_or(0), y.value_or(0)), outerSize(*this), desktopRect(), workAreaRect());
     moveWindowTo(placed.x(), placed.y());
 
-    if (!m_standAlone) setShowState(SW_HIDE);
-    else if (m_startMode == 0) setShowState(SW_RESTORE);
-    else if (m_startMode == 2) setShowState(visible.value_or(1) ? SW_RESTORE : SW_HIDE);
-    else setShowState(SW_HIDE);
+    if (!m_standAlone) setShowState(ShowState::Hidden);
+    else if (m_startMode == 0) setShowState(ShowState::Restored);
+    else if (m_startMode == 2) setShowState(visible.value_or(1) ? ShowState::Restored : ShowState::Hidden);
+    else setShowState(ShowState::Hidden);
 }
 
 void TrayDialogBase::moveWindowTo(int x, int y) {
@@ -224,10 +214,10 @@ void TrayDialogBase::addTrayIcon() {
     m_trayMenu = buildContextMenu();
     for (QAction* action : m_trayMenu->actions()) {
         if (action->isSeparator()) continue;
-        // Posted: the command runs from the event loop once the menu has gone, never inside the
+        // Queued: the command runs from the event loop once the menu has gone, never inside the
         // call that reported the choice.
         QObject::connect(action, &QAction::triggered, this,
-                         [this, id = action->data().toUInt()] { post(WM_COMMAND, id, 0); });
+                         [this, id = action->data().toUInt()] { requestCommand(id); });
     }
     QObject::connect(m_trayMenu.get(), &QMenu::aboutToShow, this, [this] {
         for (QAction* action : m_trayMenu->actions()) action->setEnabled(!contextMenuSuppressed());
@@ -235,11 +225,11 @@ void TrayDialogBase::addTrayIcon() {
     m_trayIcon->setContextMenu(m_trayMenu.get());
     QObject::connect(m_trayIcon.get(), &QSystemTrayIcon::activated, this,
                      [this](QSystemTrayIcon::ActivationReason reason) {
-                         if (reason == QSystemTrayIcon::Trigger) post(MessageTrayNotify, 1, WM_LBUTTONDOWN);
+                         if (reason == QSystemTrayIcon::Trigger) requestTrayClick(TrayClick::Left);
                          // An embedded icon has opened the tray menu already; a desktop that asks
                          // for a menu instead gets the window's own.
                          else if (reason == QSystemTrayIcon::Context && !m_trayMenu->isVisible())
-                             post(MessageTrayNotify, 1, WM_RBUTTONDOWN);
+                             requestTrayClick(TrayClick::Right);
                      });
     m_trayIcon->show();
 }
@@ -262,13 +252,12 @@ void TrayDialogBase::removeTrayIcon() {
     m_trayMenu.reset();
 }
 
-void TrayDialogBase::onTrayNotify(int64_t mouseMessage) {
-    if (mouseMessage == WM_LBUTTONDOWN) {
+void TrayDialogBase::onTrayClick(TrayClick click) {
+    if (click == TrayClick::Left) {
         showMainWindow(true);
         activateWindow();
-    } else if (mouseMessage == WM_RBUTTONDOWN) {
-        const QPoint cursor = QCursor::pos();
-        post(WM_CONTEXTMENU, 0, packPoint(cursor.x(), cursor.y()));
+    } else {
+        later([this, cursor = QCursor::pos()] { onContextMenu(cursor); });
     }
 }
 
@@ -373,7 +362,7 @@ void TrayDialogBase::exitApplication() {
         return;
     }
     m_exitPending = false;
-    sendMessage(MessageShutdown, 0, 0);
+    onShutdown();
     destroyWindow();
 }
 

@@ -25,7 +25,12 @@ class QSystemTrayIcon;
 
 namespace tarvik {
 
-class TrayDialogBase : public QWidget, public MessagePoster {
+// How the window is to be shown.
+enum class ShowState { Hidden, Restored };
+// Which button clicked the notification-area icon.
+enum class TrayClick { Left, Right };
+
+class TrayDialogBase : public QWidget, public CloseTarget {
 public:
     // `displayLine` is the session's: the window shows what it says.
     TrayDialogBase(Settings& settings, MessageBox& messageBox, TarvikModule& module, DisplayLine& displayLine);
@@ -35,10 +40,12 @@ public:
     // hidden. False when it cannot be initialised.
     bool createWindow();
 
-    // Any thread: the message is handled later on the GUI thread.
-    void post(uint32_t message, uint64_t wParam, int64_t lParam) override;
-    // GUI thread only: the message is handled now, before this returns.
-    bool sendMessage(uint32_t message, uint64_t wParam, int64_t lParam);
+    // From any thread: each is handled later on the GUI thread, once the caller has returned, and
+    // dropped if the window is gone by then. A command is dropped too while no menu may open, as
+    // the tray menu that sends it would not have opened.
+    void requestClose() override;
+    void requestCommand(uint32_t id);
+    void requestTrayClick(TrayClick click);
 
     // The display line.
     void setDisplayText(const std::string& text);
@@ -57,7 +64,7 @@ public:
     void setTrayStatusTip(const std::string& text);
 
     // Window behaviour.
-    void setShowState(int showCommand);
+    void setShowState(ShowState state);
     void showMainWindow(bool show);
     void setFloat(bool on);
     void restorePlacement();
@@ -72,14 +79,14 @@ public:
     void onOk();
     void onCancel();
     void onExit();
-    // A close request (a posted WM_CLOSE, the session's end, a client's Quit): with clients
+    // A close request (from the automation module, the session's end, a client's Quit): with clients
     // connected the user is asked first. `decided` hears whether Tarvik ends, before its shutdown
     // work. A request made while the question is up shares its answer.
     void onClose(std::function<void(bool ends)> decided = {});
     // The desktop session is ending: a close request, asked only if `mayAsk` (the session's leave
     // to ask the user) allows. False when the user chose to keep Tarvik, which cancels the end.
     bool onSessionEnd(const std::function<bool()>& mayAsk);
-    void onTrayNotify(int64_t mouseMessage);
+    void onTrayClick(TrayClick click);
     virtual void onContextMenu(const QPoint& screenPos);
     std::unique_ptr<QMenu> buildContextMenu();
     virtual void onAboutBox();
@@ -122,15 +129,14 @@ public:
 
 protected:
     virtual bool onInitDialog();
-    // A window message, whether posted or sent. True when handled.
-    virtual bool onMessage(uint32_t message, uint64_t wParam, int64_t lParam);
     // The dialog's shutdown work, run before the window goes.
     virtual void onShutdown() {}
     void destroyWindow();
+    // Runs `work` from the event loop on the GUI thread, unless the window is gone by then.
+    void later(std::function<void()> work);
     void requestHelp(uint32_t data, uint32_t command);
     void moveWindowTo(int x, int y);
 
-    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -1,11 +1,8 @@
 #pragma once
-// What the program told the window and the user, recorded: posted messages (from any thread) and
+// What the program told the window and the user, recorded: close requests (from any thread) and
 // message boxes (answered with `answer`).
-#include <chrono>
-#include <condition_variable>
+#include <atomic>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -14,38 +11,14 @@
 
 namespace tarvik::test {
 
-struct PostedMessage {
-    uint32_t message;
-    uint64_t wParam;
-    int64_t lParam;
-};
-
-class RecordingPoster : public MessagePoster {
+// Close requests, from any thread.
+class RecordingCloser : public CloseTarget {
 public:
-    void post(uint32_t message, uint64_t wParam, int64_t lParam) override {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_queue.push_back({message, wParam, lParam});
-        ++m_total;
-        m_posted.notify_all();
-    }
-    // Takes the oldest message, waiting up to `limit` for one.
-    bool take(PostedMessage& message, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        if (!m_posted.wait_for(lock, limit, [this] { return !m_queue.empty(); })) return false;
-        message = m_queue.front();
-        m_queue.pop_front();
-        return true;
-    }
-    int total() {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_total;
-    }
+    void requestClose() override { ++m_total; }
+    int total() const { return m_total.load(); }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_posted;
-    std::deque<PostedMessage> m_queue;
-    int m_total = 0;
+    std::atomic<int> m_total{0};
 };
 
 struct RecordingBox : MessageBox {

@@ -50,11 +50,11 @@ TEST_F(KeyFilter, AReleaseUsesTheKeyChosenAtItsPress) {
     EXPECT_EQ(seen[1].vk, vk::VK_HOME);
     EXPECT_TRUE(seen[1].release);
     EXPECT_EQ(seen[3].vk, vk::VK_ESCAPE);
-    EXPECT_EQ(seen[3].message, WM_KEYUP);
+    EXPECT_EQ(seen[3].kind, KeyEventKind::KeyUp);
 
     send(child, QEvent::KeyPress, Qt::Key_A, kKeyA, 'a', Qt::AltModifier);
     ASSERT_EQ(seen.size(), 5u);
-    EXPECT_EQ(seen[4].message, WM_SYSKEYDOWN);
+    EXPECT_EQ(seen[4].kind, KeyEventKind::SystemKeyDown);
 }
 
 TEST_F(KeyFilter, LooksOnlyAtItsWindowsKeysAndClaimsShortcutsOnlyForTheInstrumentsKeys) {

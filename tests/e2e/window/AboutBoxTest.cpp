@@ -8,7 +8,6 @@
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
 #include "ui/AboutDialog.h"
-#include "ui/MessageEvent.h"
 
 namespace tarvik::test {
 namespace {
@@ -43,7 +42,7 @@ TEST(AboutBox, OpensFromTheTrayAndLeavesAHiddenWindowHidden) {
     // The tray menu's About, as its choice arrives.
     WithModal<AboutDialog>(
         [dlg] {
-            dlg->post(WM_COMMAND, CommandAboutbox, 0);
+            dlg->requestCommand(CommandAboutbox);
             QCoreApplication::sendPostedEvents(dlg, 0);
         },
         [](AboutDialog& about) {

@@ -21,7 +21,6 @@
 #include "tests/support/FakeSettings.h"
 #include "tests/support/HiveFiles.h"
 #include "tests/support/PtyLine.h"
-#include "ui/MessageEvent.h"
 #include "ui/TarvikPropertySheet.h"
 
 namespace tarvik::test {
@@ -260,11 +259,10 @@ TEST(PropertiesOnHiveFiles, AMachineHiveThatCannotBeWrittenIsReportedOnceWithThe
 TEST_F(Properties, WhileTheSheetIsUpTrayCommandsWaitAndACloseRequestEndsItFirst) {
     start();
     RunSheet([this](TarvikPropertySheet& sheet) {
-        for (uint32_t command : {CommandMenuExit, CommandMenuProperties, CommandAboutbox})
-            dlg->post(WM_COMMAND, command, 0);
+        for (uint32_t command : {CommandMenuExit, CommandMenuProperties, CommandAboutbox}) dlg->requestCommand(command);
         QCoreApplication::sendPostedEvents(dlg, 0);
         EXPECT_TRUE(sheet.isVisible() && !harness->destroyed) << "the tray menu's commands are dropped";
-        dlg->post(WM_CLOSE, 0, 0);
+        dlg->requestClose();
         QCoreApplication::sendPostedEvents(dlg, 0);
         EXPECT_FALSE(sheet.isVisible()) << "the sheet is closed for the exit";
         EXPECT_FALSE(harness->destroyed) << "but the window stays until the sheet's command has returned";

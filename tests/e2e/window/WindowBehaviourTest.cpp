@@ -19,7 +19,6 @@
 #include "tests/e2e/window/WindowHarness.h"
 #include "tests/support/FakeSettings.h"
 #include "ui/Desktop.h"
-#include "ui/MessageEvent.h"
 
 namespace tarvik::test {
 namespace {
@@ -49,13 +48,13 @@ TEST_F(Behaviour, CloseButtonMenuCloseAndKeysOnlyHide) {
     EXPECT_FALSE(dlg->isVisible() || dlg->m_visible);
     EXPECT_FALSE(harness->destroyed);
 
-    dlg->onTrayNotify(WM_LBUTTONDOWN);  // a click on the notification-area icon
+    dlg->onTrayClick(TrayClick::Left);  // a click on the notification-area icon
     EXPECT_TRUE(dlg->isVisible() && dlg->m_visible);
     dlg->onCommand(CommandMenuClose);
     EXPECT_FALSE(dlg->isVisible());
 
     // A click posted from another thread arrives on the window's own.
-    std::thread([this] { dlg->post(MessageTrayNotify, 1, WM_LBUTTONDOWN); }).join();
+    std::thread([this] { dlg->requestTrayClick(TrayClick::Left); }).join();
     harness->Pump();
     ASSERT_TRUE(dlg->isVisible());
     for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
@@ -80,7 +79,7 @@ TEST_F(Behaviour, ExitWithClientsIsRefusedOrAskedAndNoMeansNo) {
     EXPECT_TRUE(harness->box.shown.empty());
 
     // A close request asks instead.
-    dlg->post(WM_CLOSE, 0, 0);
+    dlg->requestClose();
     harness->Pump();
     ASSERT_EQ(harness->box.shown.size(), 1u);
     EXPECT_EQ(harness->box.shown[0].text, "Warning: 2 Clients connected\nExit Application?");
@@ -90,7 +89,7 @@ TEST_F(Behaviour, ExitWithClientsIsRefusedOrAskedAndNoMeansNo) {
     EXPECT_EQ(harness->module.m_closeOnLastUnlock.load(), 1);
 
     harness->box.answer = IDYES;
-    dlg->post(WM_CLOSE, 0, 0);
+    dlg->requestClose();
     harness->Pump();
     EXPECT_TRUE(harness->destroyed);
     EXPECT_EQ(harness->module.m_closeOnLastUnlock.load(), 0);
@@ -100,34 +99,6 @@ TEST_F(Behaviour, ExitWithClientsIsRefusedOrAskedAndNoMeansNo) {
     harness->module.unlock();
     harness->module.unlock();
     harness->Pump();
-}
-
-// The toolkit treats its own event numbers as its own (16 is its Destroy, 123 is routed as a help
-// query), so a message travels under a number from its user range and carries its own inside.
-TEST_F(Behaviour, PostedMessagesTravelInTheToolkitsUserRange) {
-    struct Spy : QObject {
-        std::vector<std::pair<int, uint32_t>> seen;  // event type, message
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (auto* message = dynamic_cast<MessageEvent*>(event)) seen.push_back({event->type(), message->message()});
-            return false;
-        }
-    } spy;
-    start();
-    dlg->installEventFilter(&spy);
-    harness->module.lock();                         // so the close request asks instead of ending the run
-    dlg->session().setContextMenuSuppressed(true);  // and the context menu does not open
-    std::thread([this] {
-        for (uint32_t message : {WM_CLOSE, WM_CONTEXTMENU, MessageTrayNotify}) dlg->post(message, 0, 0);
-    }).join();
-    harness->Pump();
-    ASSERT_EQ(spy.seen.size(), 3u);
-    for (const auto& [type, message] : spy.seen) {
-        EXPECT_TRUE(type >= QEvent::User && type <= QEvent::MaxUser) << "message " << message << " as type " << type;
-    }
-    EXPECT_EQ(spy.seen[0].second, WM_CLOSE);
-    EXPECT_EQ(spy.seen[1].second, WM_CONTEXTMENU);
-    EXPECT_EQ(harness->box.shown.size(), 1u) << "the close request was handled as one";
-    dlg->removeEventFilter(&spy);
 }
 
 TEST_F(Behaviour, LastClientLeavingEndsTheProgramWithoutAQuestion) {
@@ -208,7 +179,7 @@ TEST_F(Behaviour, TrayRightClickOpensTheMenuAtTheCursorUnlessSuppressed) {
     start();
     QCursor::setPos(40, 50);
     const auto rightClick = [this] {
-        dlg->onTrayNotify(WM_RBUTTONDOWN);
+        dlg->onTrayClick(TrayClick::Right);
         harness->Pump();
     };
     QPoint at;

@@ -44,7 +44,7 @@ protected:
     void startUp() override { log.push_back("startup"); }
     bool helpKey() const override { return helpKeyDown; }
     void clearHelpKey() override { helpKeyDown = false; }
-    MessagePoster& poster() override { return recordedPoster; }
+    CloseTarget& closeTarget() override { return recordedCloser; }
     AutomationHost& automationHost() override { return host; }
     void htmlHelp(const std::string& folder, uint32_t command, uint32_t data) override {
         help.push_back(folder + " " + std::to_string(command) + " " + std::to_string(data));
@@ -54,7 +54,7 @@ protected:
 
     Log log, help;
     TarvikModule module;
-    test::RecordingPoster recordedPoster;
+    test::RecordingCloser recordedCloser;
     test::FakeAutomationHost host;
     bool registerOk = true, createFails = false, helpKeyDown = false, registrationOk = true;
     InstanceClaim claim = InstanceClaim::Mine;
@@ -68,7 +68,7 @@ TEST_F(AppTest, StandAloneRunStartsInOrderAndEndsWithZero) {
     EXPECT_EQ(log, (Log{"claim", "register-class", "create-window close-armed=0", "host", "standalone=1 close-armed=1",
                         "run standalone=1", "startup"}));
     EXPECT_EQ(app.m_mainDlg, mainWindow());
-    EXPECT_EQ(module.getMainWindow(), &recordedPoster);
+    EXPECT_EQ(module.getMainWindow(), &recordedCloser);
     EXPECT_TRUE(app.m_comInitialised);
 
     log.clear();

@@ -39,7 +39,7 @@ protected:
     }
 
     TarvikModule module;
-    test::RecordingPoster window;
+    test::RecordingCloser window;
     test::FakeAutomationHost host;
     std::vector<SentEvent> events;
     AutomationServer server{module, *this};

@@ -31,14 +31,19 @@ TEST(KeyTranslatorTest, MessagesKeysAndModifiersTheTableDoesNotCover) {
         Delivered codes;
     };
     const Row rows[] = {
-        {"Caps Lock leaves punctuation", {WM_KEYDOWN, vk::VK_OEM_1, false, false, false, true}, true, {{0x3B, 1}}},
-        {"Ctrl+A ignores Caps Lock", {WM_KEYDOWN, vk::letter('A'), false, false, true, true}, true, {{0x01, 1}}},
-        {"Alt+F4 goes up too", {WM_SYSKEYUP, vk::f(4), true, false, false, false}, true, {{0x584, 2}}},
-        {"Alt alone", {WM_KEYDOWN, vk::VK_MENU, false, false, false, false}, false, {}},
-        {"Caps Lock key", {WM_KEYDOWN, vk::VK_CAPITAL, false, false, false, false}, false, {}},
-        {"Num Lock key", {WM_KEYDOWN, vk::VK_NUMLOCK, false, false, false, false}, false, {}},
-        {"a character message", {0x102 /* WM_CHAR */, 'a', false, false, false, false}, false, {}},
-        {"not a virtual key", {WM_KEYDOWN, 0x1234, false, false, false, false}, false, {}},
+        {"Caps Lock leaves punctuation",
+         {KeyEventKind::KeyDown, vk::VK_OEM_1, false, false, false, true},
+         true,
+         {{0x3B, 1}}},
+        {"Ctrl+A ignores Caps Lock",
+         {KeyEventKind::KeyDown, vk::letter('A'), false, false, true, true},
+         true,
+         {{0x01, 1}}},
+        {"Alt+F4 goes up too", {KeyEventKind::SystemKeyUp, vk::f(4), true, false, false, false}, true, {{0x584, 2}}},
+        {"Alt alone", {KeyEventKind::KeyDown, vk::VK_MENU, false, false, false, false}, false, {}},
+        {"Caps Lock key", {KeyEventKind::KeyDown, vk::VK_CAPITAL, false, false, false, false}, false, {}},
+        {"Num Lock key", {KeyEventKind::KeyDown, vk::VK_NUMLOCK, false, false, false, false}, false, {}},
+        {"not a virtual key", {KeyEventKind::KeyDown, 0x1234, false, false, false, false}, false, {}},
     };
     for (const Row& row : rows) {
         RecordingSink sink;

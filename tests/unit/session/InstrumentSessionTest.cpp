@@ -132,7 +132,8 @@ TEST_F(SessionTest, AnInstrumentMousePacketIsTakenShownAndSentOn) {
 
 TEST_F(SessionTest, KeysTravelAsBytesAndModifiersAsPackets) {
     const auto key = [this](uint32_t vk, bool release, bool shift = false) {
-        return session.translateKey({release ? WM_KEYUP : WM_KEYDOWN, vk, release, shift, false, false});
+        return session.translateKey(
+            {release ? KeyEventKind::KeyUp : KeyEventKind::KeyDown, vk, release, shift, false, false});
     };
     EXPECT_TRUE(key(vk::f(1), false));
     EXPECT_EQ(sent(), "\x81");
