@@ -15,14 +15,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tarvik-wm.XXXXXX")
 xvfb_pid='' wm_pid='' tarvik_pid='' display=''
 
 # Only what this script started is stopped, by process id.
-stop() {
-  local pid=$1
-  [ -n "$pid" ] || return 0
-  kill "$pid" 2>/dev/null || return 0
-  for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
-}
+. "$(dirname "$0")/e2e-lib.sh"
 
 cleanup() {
   local status=$?
@@ -41,23 +34,6 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP PIPE
-
-fail() {
-  echo "FAIL: $*"
-  exit 1
-}
-
-# wait_until LIMIT_SECONDS WHAT COMMAND...: polls COMMAND until it succeeds; fails after LIMIT
-# seconds or at the run's deadline, whichever comes first.
-wait_until() {
-  local limit=$((SECONDS + $1)) what=$2
-  shift 2
-  [ "$limit" -le "$deadline" ] || limit=$deadline
-  until "$@"; do
-    [ "$SECONDS" -lt "$limit" ] || fail "timed out waiting for $what"
-    sleep 0.05
-  done
-}
 
 # eventually LIMIT COMMAND...: COMMAND succeeds within LIMIT seconds; false, not a failure, if not.
 eventually() {
